@@ -1,0 +1,37 @@
+#pragma once
+// The one intercepted error, as the error handler records it and the error dialog, the
+// error log and the mail report read it. Overwritten by every intercepted error.
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace wardline {
+
+struct ErrorLevel {
+    std::string helpFile;
+    int32_t helpContext = 0;
+    std::string category;
+    std::string module;     // may hold several names joined by " << "
+    std::string procedure;  // likewise
+    int32_t line = 0;
+    std::string source;  // with " (local)" or " (remote)"; may hold several joined by " << "
+    int32_t number = 0;
+    std::string description;
+};
+
+inline constexpr int kMaxErrorLevel = 10;
+inline constexpr int kCallTreeSlots = 1001;
+
+struct ErrorRecord {
+    int16_t levelCount = 0;  // forwarded remote levels, 0 for an error raised here
+    std::array<ErrorLevel, kMaxErrorLevel + 1> levels;
+    int32_t codePointer = 0;
+    // Slot 0: the trace depth at the error as decimal text; slots 1..depth: frame texts.
+    std::array<std::string, kCallTreeSlots> callTreeSnapshot;
+    std::string userComment;
+    std::string systemStateText;
+};
+
+ErrorRecord& errorRecord();
+
+}  // namespace wardline

@@ -1,0 +1,117 @@
+#include "errortrap/procedure.h"
+
+#include <cassert>
+
+#include "errortrap/wardline.h"
+#include "platform/runtime_error.h"
+
+namespace wardline {
+namespace {
+
+constexpr int16_t kRetry = 1;
+constexpr int16_t kResumeNext = 2;
+
+TrapHandler& activeTrapHandler() {
+    static TrapHandler handler;
+    return handler;
+}
+
+int16_t callTrapHandler(const std::string& module, const std::string& procedure) {
+    const TrapHandler& handler = activeTrapHandler();
+    return handler ? handler(module, procedure) : wlERROR(module, procedure);
+}
+
+}  // namespace
+
+Procedure::Procedure(std::string module, std::string name, std::string arguments)
+    : module_(std::move(module)), name_(std::move(name)), arguments_(std::move(arguments)) {}
+
+int16_t Procedure::trap(int line) {
+    platform::ErrorInfo error = platform::errorInfoFor(std::current_exception());
+    error.line = line;
+    platform::currentError() = std::move(error);
+    const int16_t action = callTrapHandler(module_, name_);
+    platform::clearError();
+    return action;
+}
+
+// Enters the trace stack; false when the procedure is to leave at once.
+bool Procedure::enter() {
+    for (;;) {
+        try {
+            wlPUSH(module_, name_, arguments_);
+            return true;
+        } catch (...) {
+            const int16_t action = trap(0);
+            if (action == kRetry) continue;
+            return action == kResumeNext;
+        }
+    }
+}
+
+void Procedure::exit(int line) {
+    for (;;) {
+        try {
+            wlPOP(module_, name_, arguments_);
+            return;
+        } catch (...) {
+            if (trap(line) != kRetry) return;
+        }
+    }
+}
+
+// Index of the statement that runs after statement `pc` finished with `flow`.
+std::size_t Procedure::following(const std::vector<Statement>& statements, std::size_t pc, Flow flow) {
+    switch (flow.kind) {
+        case Flow::Kind::Next:
+            return pc + 1;
+        case Flow::Kind::Leave:
+            return statements.size();
+        case Flow::Kind::Jump:
+            break;
+    }
+    for (std::size_t i = 0; i < statements.size(); ++i)
+        if (statements[i].line == flow.line) return i;
+    assert(!"jump to a line the procedure does not have");
+    return statements.size();
+}
+
+void Procedure::run(std::initializer_list<Statement> list) {
+    std::vector<Statement> statements(list);
+    const int exitLine = statements.empty() ? 0 : statements.back().line;
+    std::size_t pc = enter() ? 0 : statements.size();
+    while (pc < statements.size()) {
+        Flow flow;
+        try {
+            flow = statements[pc].run();
+        } catch (...) {
+            const int16_t action = trap(statements[pc].line);
+            if (action == kRetry) continue;
+            if (action == kResumeNext) {
+                ++pc;
+                continue;
+            }
+            break;
+        }
+        pc = following(statements, pc, flow);
+    }
+    exit(exitLine);
+}
+
+void Procedure::runUntrapped(std::initializer_list<Statement> list) {
+    std::vector<Statement> statements(list);
+    wlPUSH(module_, name_, arguments_);
+    std::size_t pc = 0;
+    while (pc < statements.size()) {
+        pc = following(statements, pc, statements[pc].run());
+    }
+    wlPOP(module_, name_, arguments_);
+}
+
+ScopedTrapHandler::ScopedTrapHandler(TrapHandler handler) : previous_(std::move(activeTrapHandler())) {
+    activeTrapHandler() = std::move(handler);
+}
+
+ScopedTrapHandler::~ScopedTrapHandler() { activeTrapHandler() = std::move(previous_); }
+
+}  // namespace wardline

@@ -1,0 +1,69 @@
+#pragma once
+// The user-interface services that the runtime calls on. The application implements them
+// with its widgets; tests implement them with a scripted fake. Without an installed
+// implementation the runtime uses a silent one that answers as a user dismissing every
+// box would.
+#include <cstdint>
+#include <string>
+
+namespace wardline {
+
+// Message box style bits, as the classic message box takes them.
+enum MessageBoxStyle : int {
+    kOkOnly = 0,
+    kOkCancel = 1,
+    kCritical = 16,
+    kExclamation = 48,
+    kInformation = 64,
+};
+// Button results.
+enum MessageBoxResult : int { kResultOk = 1, kResultCancel = 2 };
+
+// Mouse pointer shapes used by the runtime.
+enum MousePointer : int { kPointerDefault = 0, kPointerHourglass = 11 };
+
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+    // Shows a modal message box; an empty title means the application's title.
+    virtual int messageBox(const std::string& text, int style, const std::string& title) = 0;
+    // Lets pending user-interface events run once.
+    virtual void processEvents() = 0;
+    virtual int mousePointer() = 0;
+    virtual void setMousePointer(int pointer) = 0;
+    // Enables or disables every visible window of the program.
+    virtual void setVisibleWindowsEnabled(bool enabled) = 0;
+    // Loads the error dialog for the error record just filled, shows it modally and
+    // returns the user's choice (0 Continue, 5 Break to).
+    virtual int16_t showErrorDialog() = 0;
+    // Unloads the error dialog when it is loaded; does nothing otherwise.
+    virtual void unloadErrorDialog() = 0;
+    // Loads the error dialog form without showing it and unloads it again (start-up does
+    // this once while it learns where it runs). False when there is no such form.
+    virtual bool loadAndUnloadErrorDialog() = 0;
+};
+
+// The silent implementation: OK for one-button boxes, Cancel where there is a choice,
+// Continue (0) for the error dialog, no-ops for the rest.
+class SilentUi : public UiServices {
+public:
+    int messageBox(const std::string&, int style, const std::string&) override {
+        return (style & 0x7) == kOkOnly ? kResultOk : kResultCancel;
+    }
+    void processEvents() override {}
+    int mousePointer() override { return pointer_; }
+    void setMousePointer(int pointer) override { pointer_ = pointer; }
+    void setVisibleWindowsEnabled(bool) override {}
+    int16_t showErrorDialog() override { return 0; }
+    void unloadErrorDialog() override {}
+    bool loadAndUnloadErrorDialog() override { return false; }
+
+private:
+    int pointer_ = kPointerDefault;
+};
+
+// The services in use; installUi(nullptr) returns to the silent implementation.
+UiServices& ui();
+void installUi(UiServices* services);
+
+}  // namespace wardline

@@ -1,0 +1,70 @@
+#include "platform/runtime_error.h"
+
+#include <new>
+#include <stdexcept>
+
+#include "platform/app_object.h"
+#include "platform/error_texts.h"
+
+namespace platform {
+
+RuntimeError::RuntimeError(ErrorInfo info) : info_(std::move(info)) {
+    what_ = "Run-time error " + std::to_string(info_.number) + ": " + standardErrorText(info_.number);
+}
+
+const std::string& projectName() {
+    static const std::string name = "Morrowset";
+    return name;
+}
+
+void raiseError(int32_t number) {
+    ErrorInfo info;
+    info.number = number;
+    info.source = projectName();
+    info.description = standardErrorText(number);
+    info.helpFile = app().runtimeHelpFile();
+    info.helpContext = number;
+    throw RuntimeError(std::move(info));
+}
+
+void raiseError(const ErrorInfo& info) { throw RuntimeError(info); }
+
+int32_t errorNumberForException(const std::exception& error) {
+    if (auto* runtime = dynamic_cast<const RuntimeError*>(&error)) return runtime->number();
+    if (dynamic_cast<const std::bad_alloc*>(&error)) return 7;
+    if (dynamic_cast<const std::out_of_range*>(&error)) return 9;
+    if (dynamic_cast<const std::overflow_error*>(&error)) return 6;
+    if (dynamic_cast<const std::invalid_argument*>(&error)) return 5;
+    return 51;
+}
+
+ErrorInfo errorInfoFor(const std::exception_ptr& error) {
+    try {
+        std::rethrow_exception(error);
+    } catch (const RuntimeError& runtime) {
+        return runtime.info();
+    } catch (const std::exception& other) {
+        ErrorInfo info;
+        info.number = errorNumberForException(other);
+        info.source = projectName();
+        info.description = standardErrorText(info.number);
+        info.helpFile = app().runtimeHelpFile();
+        info.helpContext = info.number;
+        return info;
+    } catch (...) {
+        ErrorInfo info;
+        info.number = 51;
+        info.source = projectName();
+        info.description = standardErrorText(51);
+        return info;
+    }
+}
+
+ErrorInfo& currentError() {
+    static ErrorInfo current;
+    return current;
+}
+
+void clearError() { currentError() = ErrorInfo{}; }
+
+}  // namespace platform
