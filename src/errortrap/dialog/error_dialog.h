@@ -1,0 +1,15 @@
+#pragma once
+// The error report dialog as the runtime's user-interface services reach it.
+#include <cstdint>
+
+namespace wardline {
+
+// Loads frmWARDLINE for the error record just filled, shows it modally and returns the
+// user's choice (0 Continue, 5 Break to).
+int16_t ShowErrorDialog();
+// Unloads the dialog when it is loaded.
+void UnloadErrorDialog();
+// Loads the dialog form without showing it and unloads it again; false when that fails.
+bool ProbeErrorDialog();
+
+}  // namespace wardline
