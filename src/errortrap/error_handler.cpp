@@ -1,13 +1,231 @@
+// The error handler: every instrumented procedure's trap hands its error to wlERROR, which
+// records it, reports it (trace line, dialog, error log, mail) and says how to resume.
+#include <algorithm>
+#include <cctype>
+#include <optional>
+#include <string_view>
+
+#include "errortrap/error_log.h"
+#include "errortrap/error_record.h"
+#include "errortrap/internal_error.h"
+#include "errortrap/mail_report.h"
+#include "errortrap/remote_chain.h"
 #include "errortrap/runtime_state.h"
 #include "errortrap/startup.h"
+#include "errortrap/trace_sinks.h"
+#include "errortrap/trace_stack.h"
+#include "errortrap/ui_services.h"
 #include "errortrap/wardline.h"
+#include "platform/conversions.h"
+#include "platform/error_texts.h"
+#include "platform/runtime_error.h"
 
 namespace wardline {
+namespace {
 
-int16_t wlERROR(const std::string& /*module*/, const std::string& /*procedure*/) {
-    if (!runtime().runtimeStarted) wlSTART();
+// User-defined errors of components are numbered from this base upwards.
+constexpr int32_t kObjectErrorBase = -2147221504;
+constexpr std::string_view kPathJoin = " << ";
+
+// The error as the trap left it (step 1). The description is always the standard text
+// for the number; the error's own description is not read.
+struct TrappedError {
+    int32_t number = 0;
+    int16_t line = 0;
+    std::string source;
+    int32_t helpContext = 0;
+    std::string helpFile;
+    std::string description;
+};
+
+TrappedError readCurrentError() {
+    const platform::ErrorInfo& current = platform::currentError();
+    TrappedError error;
+    error.number = current.number;
+    error.line = platform::toInteger16(static_cast<double>(current.line));
+    error.source = current.source;
+    error.helpContext = current.helpContext;
+    error.helpFile = current.helpFile;
+    error.description = platform::standardErrorText(current.number);
+    return error;
+}
+
+std::string_view trimLeadingBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    return text;
+}
+
+std::string_view trimBlanks(std::string_view text) {
+    text = trimLeadingBlanks(text);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return text;
+}
+
+std::string folded(std::string_view text) {
+    std::string result(trimBlanks(text));
+    std::transform(result.begin(), result.end(), result.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return result;
+}
+
+// Where the error was raised: the innermost procedure still on the trace stack.
+struct StackEntry {
+    std::string module;
+    std::string procedure;
+};
+
+// The innermost frame text that is not empty; reading past the stack's end fails.
+std::string innermostFrameText() {
+    const TraceStack& stack = traceStack();
+    for (int level = stack.traceDepth; level >= 1; --level) {
+        std::string text = stack.frameText(level);
+        if (!text.empty()) return text;
+    }
+    return {};
+}
+
+// Splits "<level> : <tabs><module> : <procedure> : <arguments>". A text without the
+// expected colons gives a shortened or empty module or procedure, never a failure.
+StackEntry parseFrameText(std::string_view text) {
+    const std::size_t firstColon = text.find(':');
+    std::string_view rest = trimLeadingBlanks(firstColon == std::string_view::npos ? text : text.substr(firstColon + 1));
+    for (std::size_t tab = rest.find('\t'); tab != std::string_view::npos; tab = rest.find('\t'))
+        rest = trimLeadingBlanks(rest.substr(tab + 1));
+
+    StackEntry entry;
+    const std::size_t colon = rest.find(':');
+    if (colon == std::string_view::npos) {
+        entry.module = trimBlanks(rest);
+        return entry;
+    }
+    entry.module = trimBlanks(rest.substr(0, colon));
+    const std::string_view afterColon = rest.substr(std::min(colon + 2, rest.size()));
+    const std::size_t nextColon = afterColon.find(':');
+    entry.procedure = nextColon == std::string_view::npos ? afterColon : trimBlanks(afterColon.substr(0, nextColon));
+    return entry;
+}
+
+// "caller << callee" when the trapping procedure is not where the error was raised.
+std::string joinedName(const std::string& trapping, const std::string& raising) {
+    if (folded(trapping) == folded(raising)) return raising;
+    return trapping + std::string(kPathJoin) + raising;
+}
+
+template <typename Step>
+void skipOnFailure(Step&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+// Steps 1 to 7: the error, its source tag, the wait for an open dialog, the start-up, the
+// code pointer, the category and where on the trace stack it was raised. A failure here is
+// the runtime's own and goes to the internal error handler; nothing is returned then.
+std::optional<std::pair<TrappedError, StackEntry>> captureError() {
+    try {
+        const TrappedError error = readCurrentError();
+        RuntimeState& state = runtime();
+        // Start-up learns the local source name, so it runs before the source is tagged:
+        // an error handled before any enter would otherwise count as remote.
+        if (!state.runtimeStarted) wlSTART();
+        ErrorRecord& record = errorRecord();
+        ErrorLevel& top = record.levels[0];
+        top.source = error.source + (error.source == state.localSourceName ? " (local)" : " (remote)");
+        waitWhileBusy();
+        TraceStack& stack = traceStack();
+        record.codePointer = stack.frameCodePointer(stack.traceDepth);
+        top.category = ErrorClassName(ErrorClassCode(error.number)) + pfText(16);
+        return std::make_pair(error, parseFrameText(innermostFrameText()));
+    } catch (...) {
+        const platform::ErrorInfo failure = platform::errorInfoFor(std::current_exception());
+        pfErr(static_cast<int16_t>(failure.number), "wlERROR()");
+        return std::nullopt;
+    }
+}
+
+void fillLevelZero(const TrappedError& error, const StackEntry& raisedIn, const std::string& module,
+                   const std::string& procedure) {
+    ErrorRecord& record = errorRecord();
+    ErrorLevel& top = record.levels[0];
+    skipOnFailure([&] { top.module = joinedName(module, raisedIn.module); });
+    skipOnFailure([&] { top.procedure = joinedName(procedure, raisedIn.procedure); });
+    top.line = error.line;
+    top.number = error.number;
+    for (ErrorLevel& level : record.levels) level.description.clear();
+    record.levelCount = 0;
+
+    if (top.source.find('!') == std::string::npos) {
+        skipOnFailure([&] {
+            top.helpFile = error.helpFile;
+            top.helpContext = error.helpContext;
+            top.description = error.description;
+        });
+    } else {
+        skipOnFailure([&] { decodeRemoteChain(record, error.number, runtime().localSourceName); });
+    }
+
+    if (error.number < 0) {
+        skipOnFailure([&] {
+            top.number = error.number - kObjectErrorBase;
+            top.description = platform::standardErrorText(top.number) + " : " + top.description;
+        });
+    }
+}
+
+// The one line every intercepted error leaves in the trace sinks.
+std::string errorTraceLine() {
+    std::string tag(trimBlanks(pfText(16)));
+    std::transform(tag.begin(), tag.end(), tag.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const ErrorLevel& top = errorRecord().levels[0];
+    return runtime().exePrefix + tag + " " + std::to_string(top.number) + " at " + top.module + " : " +
+           top.procedure + " " + ": Line " + std::to_string(top.line) + " : " + top.description + "\r\n";
+}
+
+void snapshotCallTree() {
+    const TraceStack& stack = traceStack();
+    auto& snapshot = errorRecord().callTreeSnapshot;
+    snapshot[0] = std::to_string(stack.traceDepth);
+    for (int level = 1; level <= stack.traceDepth; ++level)
+        snapshot.at(static_cast<std::size_t>(level)) = stack.frameText(level);
+}
+
+// Steps 16 to 18: the dialog, the error log and the mail. Returns the dialog's answer.
+int16_t reportError() {
+    const Preferences& prefs = runtime().prefs;
+    int16_t result = 0;
+    if (!prefs.silentRun) {
+        int pointer = kPointerDefault;
+        skipOnFailure([&] { pointer = ui().mousePointer(); });
+        skipOnFailure([] { ui().setMousePointer(kPointerDefault); });
+        skipOnFailure([&] { result = ui().showErrorDialog(); });
+        if (!prefs.writeToDisk) skipOnFailure(WriteErrorLog);
+        skipOnFailure([&] { ui().setMousePointer(pointer); });
+    }
+    if (!prefs.mailAddress.empty()) skipOnFailure(MailErrorReport);
+    if (prefs.writeToDisk) skipOnFailure(WriteErrorLog);
+    return result;
+}
+
+void exitPart() {
+    skipOnFailure([] { ui().unloadErrorDialog(); });
+    skipOnFailure([] { platform::clearError(); });
     runtime().busy = false;
-    return 0;
+}
+
+}  // namespace
+
+int16_t wlERROR(const std::string& module, const std::string& procedure) {
+    int16_t result = 0;
+    if (const auto captured = captureError()) {
+        const auto& [error, raisedIn] = *captured;
+        fillLevelZero(error, raisedIn, module, procedure);
+        skipOnFailure([] { pfLogLine(errorTraceLine()); });
+        skipOnFailure(snapshotCallTree);
+        result = reportError();
+    }
+    exitPart();
+    return result;
 }
 
 }  // namespace wardline

@@ -1,0 +1,250 @@
+#include "errortrap/error_log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <initializer_list>
+#include <string_view>
+
+#include "errortrap/error_record.h"
+#include "errortrap/runtime_state.h"
+#include "errortrap/wardline.h"
+#include "platform/conversions.h"
+
+namespace wardline {
+namespace {
+
+constexpr std::size_t kPrintZone = 14;
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kPathJoin = " << ";
+constexpr const char* kFallbackLogName = "wlerror.log";
+constexpr mode_t kNewLogMode = 0600;
+
+// The report, built line by line. Each line is one print statement: items after the
+// first start at the next print zone.
+class ReportText {
+public:
+    void line(std::initializer_list<std::string_view> items) {
+        std::string text;
+        for (auto item = items.begin(); item != items.end(); ++item) {
+            if (item != items.begin()) advanceToNextZone(text);
+            text.append(*item);
+        }
+        text_.append(text).append(kLineEnd);
+    }
+
+    const std::string& text() const { return text_; }
+
+private:
+    static void advanceToNextZone(std::string& text) {
+        const std::size_t lineStart = text.rfind('\n') == std::string::npos ? 0 : text.rfind('\n') + 1;
+        const std::size_t column = text.size() - lineStart;
+        text.append((column / kPrintZone + 1) * kPrintZone - column, ' ');
+    }
+
+    std::string text_;
+};
+
+// Runs one statement of the report; a statement that fails is left out.
+template <typename Statement>
+void statement(Statement&& run) {
+    try {
+        run();
+    } catch (...) {
+    }
+}
+
+std::string cutAtPathJoin(const std::string& names) { return names.substr(0, names.find(kPathJoin)); }
+
+std::string trimmedBlanks(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    return std::string(text);
+}
+
+// A call tree snapshot slot without its level prefix: "2 : \tfrmMain.frm : Sub X : "
+// reads "frmMain.frm : Sub X :".
+std::string callTreeEntry(std::string entry) {
+    std::replace(entry.begin(), entry.end(), '\t', ' ');
+    const std::size_t mark = entry.find(" :");
+    const std::size_t start = mark == std::string::npos ? 1 : mark + 2;
+    return trimmedBlanks(std::string_view(entry).substr(std::min(start, entry.size())));
+}
+
+std::string runtimeErrorText(int32_t number, const std::string& description) {
+    return "Runtime error " + std::to_string(number) + ", " + description;
+}
+
+std::string onLine(int32_t line) { return line >= 1 ? " on line " + std::to_string(line) : std::string(); }
+
+std::string tabs(int count) { return std::string(static_cast<std::size_t>(std::max(count, 0)), '\t'); }
+
+void writeHeader(ReportText& out) {
+    statement([&] { out.line({pfText(20)}); });
+    statement([&] { out.line({std::string(65, '*')}); });
+    statement([&] { out.line({pfText(62)}); });
+    statement([&] { out.line({pfText(27)}); });
+}
+
+void writeLevels(ReportText& out) {
+    const ErrorRecord& record = errorRecord();
+    auto labelLine = [&](const std::string& label, auto value) {
+        statement([&] { out.line({"", label, value()}); });
+    };
+    for (int n = 0; n <= record.levelCount; ++n) {
+        const auto at = [&record, n]() -> const ErrorLevel& { return record.levels.at(static_cast<std::size_t>(n)); };
+        statement([&] { out.line({"Error " + std::to_string(n)}); });
+        labelLine(pfText(38), [&] { return at().category; });
+        labelLine(trimmedBlanks(pfText(61)) + " ", [&] { return at().source; });
+        labelLine(trimmedBlanks(pfText(19)) + " ", [&] { return at().module; });
+        labelLine(trimmedBlanks(pfText(30)) + " ", [&] { return at().procedure; });
+        labelLine(pfText(35), [&] { return std::to_string(at().line); });
+        labelLine(pfText(36), [&] { return std::to_string(at().number); });
+        labelLine(pfText(37), [&] { return at().description; });
+        statement([&] { out.line({""}); });
+    }
+}
+
+// The call tree at the moment of the error: one Call line per procedure on the stack, a
+// Trap line after the procedure whose trap handled the error, an Error line when the
+// error was raised further in, then a Call and an Error line per forwarded level.
+void writeCallTree(ReportText& out) {
+    const ErrorRecord& record = errorRecord();
+    const ErrorLevel& top = record.levels[0];
+    statement([&] { out.line({""}); });
+    statement([&] { out.line({pfText(28)}); });
+
+    int indent = -1;
+    int written = 0;
+    int trapMark = 0;
+    const std::string trapping = cutAtPathJoin(top.module) + " : " + cutAtPathJoin(top.procedure);
+    const int depth = static_cast<int>(
+        std::clamp<int64_t>(platform::leadingNumber(record.callTreeSnapshot[0]), 0, kCallTreeSlots - 1));
+
+    for (int k = 1; k <= depth; ++k) {
+        const std::string entry = callTreeEntry(record.callTreeSnapshot[static_cast<std::size_t>(k)]);
+        ++indent;
+        statement([&] { out.line({"", std::to_string(written + 1) + " : Call\t" + tabs(indent) + entry}); });
+        ++written;
+        if (entry.find(trapping) != std::string::npos) {
+            ++indent;
+            trapMark = written;
+            statement([&] {
+                out.line({"", std::to_string(written + 1) + " : Trap\t" + tabs(written) +
+                                  runtimeErrorText(top.number, top.description) + onLine(top.line)});
+            });
+            ++written;
+        }
+    }
+    if (trapMark < written - 1) {
+        statement([&] {
+            out.line({"", std::to_string(written + 1) + " : Error\t" + tabs(indent) +
+                              runtimeErrorText(top.number, top.description)});
+        });
+    }
+
+    for (int n = 1; n <= record.levelCount; ++n) {
+        const auto at = [&record, n]() -> const ErrorLevel& { return record.levels.at(static_cast<std::size_t>(n)); };
+        ++indent;
+        statement([&] {
+            const std::string where =
+                cutAtPathJoin(at().source) + " : " + cutAtPathJoin(at().module) + " : " + cutAtPathJoin(at().procedure);
+            out.line({"", std::to_string(written + 1) + " : Call\t" + tabs(indent) + where});
+        });
+        ++written;
+        statement([&] {
+            out.line({"", std::to_string(written + 1) + " : Error\t" + tabs(indent) +
+                              runtimeErrorText(at().number, at().description) + onLine(at().line)});
+        });
+        ++written;
+    }
+}
+
+void writeTrailer(ReportText& out) {
+    const ErrorRecord& record = errorRecord();
+    statement([&] { out.line({""}); });
+    statement([&] { out.line({pfText(29)}); });
+    statement([&] { out.line({record.systemStateText}); });
+    statement([&] { out.line({"User Said"}); });
+    statement([&] { out.line({"", record.userComment}); });
+    statement([&] { out.line({pfText(31)}); });
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+std::string parentFolder(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A newly made file is only durable once its folder entry is.
+void syncFolderOf(const std::string& path) {
+    const int folder = ::open(parentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folder < 0) return;
+    ::fsync(folder);
+    ::close(folder);
+}
+
+// Writes the report in one piece and waits until it is on the disk.
+bool writeReport(int fd, bool madeNew, const std::string& path) {
+    const bool complete = writeAll(fd, errorReportText());
+    ::fdatasync(fd);
+    ::close(fd);
+    if (madeNew) syncFolderOf(path);
+    return complete;
+}
+
+void appendReport(const std::string& path) {
+    constexpr int kAppend = O_WRONLY | O_APPEND | O_CLOEXEC;
+    bool madeNew = false;
+    int fd = ::open(path.c_str(), kAppend);
+    if (fd < 0 && errno == ENOENT) {
+        fd = ::open(path.c_str(), kAppend | O_CREAT, kNewLogMode);
+        madeNew = fd >= 0;
+    }
+    if (fd >= 0) writeReport(fd, madeNew, path);
+}
+
+}  // namespace
+
+std::string errorReportText() {
+    ReportText out;
+    writeHeader(out);
+    writeLevels(out);
+    writeCallTree(out);
+    writeTrailer(out);
+    return out.text();
+}
+
+void WriteErrorLog() {
+    try {
+        std::string& path = runtime().prefs.errorLogPath;
+        if (path.empty()) path = kFallbackLogName;
+        appendReport(path);
+    } catch (...) {
+    }
+}
+
+bool WriteErrorLogToNewFile(const std::string& path) {
+    try {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewLogMode);
+        return fd >= 0 && writeReport(fd, true, path);
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace wardline

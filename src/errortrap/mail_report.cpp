@@ -1,0 +1,64 @@
+#include "errortrap/mail_report.h"
+
+#include <unistd.h>
+
+#include "errortrap/error_log.h"
+#include "errortrap/error_record.h"
+#include "errortrap/runtime_state.h"
+#include "platform/app_object.h"
+
+namespace wardline {
+namespace {
+
+constexpr const char* kTemporaryLog = "!error!.log";
+constexpr const char* kAttachmentName = "wlerror.log";
+
+// Puts errorLogPath back however the mail ends.
+class RestoredLogPath {
+public:
+    explicit RestoredLogPath(std::string& path) : path_(path), remembered_(path) {}
+    ~RestoredLogPath() { path_.swap(remembered_); }
+    RestoredLogPath(const RestoredLogPath&) = delete;
+    RestoredLogPath& operator=(const RestoredLogPath&) = delete;
+
+private:
+    std::string& path_;
+    std::string remembered_;
+};
+
+}  // namespace
+
+platform::MailMessage errorReportMail() {
+    const ErrorLevel& top = errorRecord().levels[0];
+    const std::string& exeName = platform::app().exeName();
+    platform::MailMessage message;
+    message.to = runtime().prefs.mailAddress;
+    message.subject = "Remote Error Report From " + exeName;
+    message.body = "Korvex Wardline reports error " + std::to_string(top.number) + " (" + top.description + ")" +
+                   " occured in " + exeName + ". The attached log file has complete details.";
+    message.attachmentPath = kTemporaryLog;
+    message.attachmentName = kAttachmentName;
+    return message;
+}
+
+void MailErrorReport() {
+    try {
+        std::string& logPath = runtime().prefs.errorLogPath;
+        const RestoredLogPath restore(logPath);
+        logPath = kTemporaryLog;
+        // Each mail gets a file of its own: a copy left over from an earlier run (a delete
+        // that failed) must not travel again with the new report.
+        ::unlink(logPath.c_str());
+        const bool written = WriteErrorLogToNewFile(logPath);
+        if (written) {
+            try {
+                platform::mailTransport().send(errorReportMail());
+            } catch (...) {
+            }
+        }
+        ::unlink(logPath.c_str());
+    } catch (...) {
+    }
+}
+
+}  // namespace wardline

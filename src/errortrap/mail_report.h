@@ -1,0 +1,19 @@
+#pragma once
+// The mailed error report: when the preferences name a mail address, every intercepted
+// error is also mailed there with its report attached.
+#include <string>
+
+#include "platform/mail_transport.h"
+
+namespace wardline {
+
+// Writes the report of the error just recorded into a fresh temporary "!error!.log" in the
+// current folder, mails it as "wlerror.log" to mailAddress with a one-line summary, and
+// deletes the temporary file. A failed or refused send is not reported; errorLogPath is
+// the same afterwards in every case.
+void MailErrorReport();
+
+// The message MailErrorReport sends for the error just recorded.
+platform::MailMessage errorReportMail();
+
+}  // namespace wardline

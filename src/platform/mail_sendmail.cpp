@@ -1,0 +1,245 @@
+#include <QByteArray>
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string_view>
+#include <thread>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "platform/mail_transport.h"
+
+extern char** environ;
+
+namespace platform {
+namespace {
+
+constexpr const char* kDefaultSendmail = "/usr/sbin/sendmail";
+constexpr std::size_t kBase64LineLength = 76;  // the longest line MIME allows for base64
+constexpr std::size_t kLongestMailLine = 998;
+
+MailTransport* installedTransport = nullptr;
+
+bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// A header value with a control character could end its header line and start another.
+bool safeHeaderValue(std::string_view value) {
+    return std::none_of(value.begin(), value.end(), [](unsigned char c) { return isControl(c); });
+}
+
+bool headersSafe(const MailMessage& message) {
+    return !message.to.empty() && safeHeaderValue(message.to) && safeHeaderValue(message.subject) &&
+           safeHeaderValue(message.attachmentName);
+}
+
+bool isAscii(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](unsigned char c) { return c < 0x80; });
+}
+
+std::string base64(std::string_view bytes) {
+    const QByteArray encoded = QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())).toBase64();
+    return encoded.toStdString();
+}
+
+std::string wrappedBase64(std::string_view bytes) {
+    const std::string encoded = base64(bytes);
+    std::string lines;
+    for (std::size_t at = 0; at < encoded.size(); at += kBase64LineLength)
+        lines.append(encoded, at, kBase64LineLength).append("\n");
+    return lines;
+}
+
+// A subject with characters beyond ASCII travels as a MIME encoded word.
+std::string subjectHeader(const std::string& subject) {
+    return isAscii(subject) ? subject : "=?UTF-8?B?" + base64(subject) + "?=";
+}
+
+std::string quotedParameter(const std::string& value) {
+    std::string quoted = "\"";
+    for (char c : value) {
+        if (c == '"' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+// Plain ASCII text with short lines goes as it is; anything else base64-encoded.
+bool bodyNeedsEncoding(const std::string& body) {
+    if (!isAscii(body)) return true;
+    std::istringstream lines(body);
+    std::string line;
+    while (std::getline(lines, line))
+        if (line.size() > kLongestMailLine || std::any_of(line.begin(), line.end(), [](unsigned char c) {
+                return isControl(c) && c != '\t' && c != '\r';
+            }))
+            return true;
+    return false;
+}
+
+std::string newBoundary() {
+    std::random_device random;
+    std::ostringstream boundary;
+    boundary << "=_wardline_" << std::hex << random() << random();
+    return boundary.str();
+}
+
+std::string bodyPart(const std::string& body) {
+    if (bodyNeedsEncoding(body))
+        return "Content-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: base64\n\n" + wrappedBase64(body);
+    return "Content-Type: text/plain; charset=US-ASCII\nContent-Transfer-Encoding: 7bit\n\n" + body + "\n";
+}
+
+std::string attachmentPart(const std::string& name, const std::string& bytes) {
+    return "Content-Type: application/octet-stream; name=" + quotedParameter(name) +
+           "\nContent-Disposition: attachment; filename=" + quotedParameter(name) +
+           "\nContent-Transfer-Encoding: base64\n\n" + wrappedBase64(bytes);
+}
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) return std::nullopt;
+    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    if (file.bad()) return std::nullopt;
+    return bytes;
+}
+
+using Clock = std::chrono::steady_clock;
+
+int millisecondsLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::clamp<long long>(left, 0, std::numeric_limits<int>::max()));
+}
+
+// Feeds the message to the child's standard input. The input is a socket rather than a
+// pipe so that a sendmail which stops reading early cannot kill this program with SIGPIPE.
+bool feed(int socket, std::string_view text, Clock::time_point deadline) {
+    while (!text.empty()) {
+        pollfd ready{socket, POLLOUT, 0};
+        if (::poll(&ready, 1, millisecondsLeft(deadline)) <= 0) return false;
+        const ssize_t sent = ::send(socket, text.data(), text.size(), MSG_NOSIGNAL);
+        if (sent < 0) {
+            if (errno == EINTR || errno == EAGAIN) continue;
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(sent));
+    }
+    return true;
+}
+
+// Waits for the child until the deadline, then stops it. True when it exited with 0.
+bool exitedCleanly(pid_t child, Clock::time_point deadline) {
+    for (;;) {
+        int status = 0;
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        if (done < 0 && errno != EINTR) return false;
+        if (Clock::now() >= deadline) {
+            ::kill(child, SIGKILL);
+            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            }
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+}
+
+// Starts `program -t -oi` with `input` as its standard input, SIGPIPE at its default and
+// no signals blocked whatever this program does with them.
+bool spawnSendmail(const std::string& program, int input, pid_t& child) {
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+    posix_spawnattr_init(&attributes);
+    sigset_t none;
+    sigset_t pipeSignal;
+    sigemptyset(&none);
+    sigemptyset(&pipeSignal);
+    sigaddset(&pipeSignal, SIGPIPE);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::string name = program;
+    std::string t = "-t";
+    std::string oi = "-oi";
+    std::array<char*, 4> argv{name.data(), t.data(), oi.data(), nullptr};
+    const int failed = ::posix_spawnp(&child, program.c_str(), &actions, &attributes, argv.data(), environ);
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    return failed == 0;
+}
+
+MailResult runSendmail(const std::string& program, const std::string& text, std::chrono::milliseconds timeLimit) {
+    const Clock::time_point deadline = Clock::now() + timeLimit;
+    int ends[2];
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return MailResult::Failed;
+    const int ours = ends[0];
+    const int theirs = ends[1];
+    pid_t child = 0;
+    const bool started = spawnSendmail(program, theirs, child);
+    ::close(theirs);
+    if (!started) {
+        ::close(ours);
+        return MailResult::Failed;
+    }
+    ::fcntl(ours, F_SETFL, ::fcntl(ours, F_GETFL) | O_NONBLOCK);
+    const bool fed = feed(ours, text, deadline);
+    ::close(ours);  // end of input
+    const bool exited = exitedCleanly(child, fed ? deadline : Clock::now());
+    return fed && exited ? MailResult::Sent : MailResult::Failed;
+}
+
+}  // namespace
+
+std::optional<std::string> composeMimeMessage(const MailMessage& message, const std::string& attachment) {
+    if (!headersSafe(message)) return std::nullopt;
+    std::string boundary = newBoundary();
+    while (message.body.find(boundary) != std::string::npos) boundary = newBoundary();
+
+    std::string text;
+    text += "To: " + message.to + "\n";
+    text += "Subject: " + subjectHeader(message.subject) + "\n";
+    text += "MIME-Version: 1.0\n";
+    text += "Content-Type: multipart/mixed; boundary=" + quotedParameter(boundary) + "\n\n";
+    text += "--" + boundary + "\n" + bodyPart(message.body);
+    text += "--" + boundary + "\n" + attachmentPart(message.attachmentName, attachment);
+    text += "--" + boundary + "--\n";
+    return text;
+}
+
+SendmailTransport::SendmailTransport(std::chrono::milliseconds timeLimit) : timeLimit_(timeLimit) {}
+
+std::string SendmailTransport::programPath() {
+    const char* chosen = std::getenv("SENDMAIL");
+    return chosen && *chosen ? chosen : kDefaultSendmail;
+}
+
+MailResult SendmailTransport::send(const MailMessage& message) {
+    if (!headersSafe(message)) return MailResult::Refused;
+    const std::optional<std::string> attachment = readWholeFile(message.attachmentPath);
+    if (!attachment) return MailResult::Failed;
+    const std::optional<std::string> text = composeMimeMessage(message, *attachment);
+    return text ? runSendmail(programPath(), *text, timeLimit_) : MailResult::Refused;
+}
+
+MailTransport& mailTransport() {
+    static SendmailTransport sendmail;
+    return installedTransport ? *installedTransport : sendmail;
+}
+
+void installMailTransport(MailTransport* transport) { installedTransport = transport; }
+
+}  // namespace platform

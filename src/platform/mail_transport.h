@@ -1,0 +1,66 @@
+#pragma once
+// Mail with one attached file: the platform's simple mail service. A transport takes one
+// message (one recipient, a subject, a body and one file to attach) and hands it on.
+//
+// The sendmail transport gives it to the system's sendmail interface, the standard way
+// Unix programs send mail: the program named by the environment variable SENDMAIL, else
+// /usr/sbin/sendmail, run as `sendmail -t -oi` with a MIME message on its standard input
+// (recipients from the To: header; a line holding a single "." does not end the input).
+// The attachment travels base64-encoded under the name the recipient sees.
+#include <chrono>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+struct MailMessage {
+    std::string to;
+    std::string subject;
+    std::string body;
+    std::string attachmentPath;  // the file whose bytes are attached
+    std::string attachmentName;  // the name the recipient sees
+};
+
+enum class MailResult {
+    Sent,     // handed to the mail system
+    Refused,  // a header field would inject headers (a line break in the address, ...): nothing sent
+    Failed,   // the attachment could not be read, or the mail system is missing, failed or hung
+};
+
+class MailTransport {
+public:
+    virtual ~MailTransport() = default;
+    virtual MailResult send(const MailMessage& message) = 0;
+};
+
+class SendmailTransport : public MailTransport {
+public:
+    // A sendmail that has not finished within `timeLimit` is stopped and the send fails,
+    // so a hung mail system cannot hang the program.
+    explicit SendmailTransport(std::chrono::milliseconds timeLimit = std::chrono::seconds(30));
+    MailResult send(const MailMessage& message) override;
+
+    // $SENDMAIL when set and not empty, else /usr/sbin/sendmail.
+    static std::string programPath();
+
+private:
+    std::chrono::milliseconds timeLimit_;
+};
+
+// Sends nothing; every message counts as sent.
+class NullTransport : public MailTransport {
+public:
+    MailResult send(const MailMessage&) override { return MailResult::Sent; }
+};
+
+// The MIME text of `message` with `attachment` as the attached file's bytes, lines ended
+// by LF as sendmail takes them; nothing when a header field holds a control character
+// (a line break would start a header of its own) or the address is empty.
+std::optional<std::string> composeMimeMessage(const MailMessage& message, const std::string& attachment);
+
+// The transport in use: the installed one, else the sendmail transport.
+// installMailTransport(nullptr) returns to sendmail.
+MailTransport& mailTransport();
+void installMailTransport(MailTransport* transport);
+
+}  // namespace platform
