@@ -18,10 +18,7 @@ std::vector<void (*)()>& resetHooks() {
 
 }  // namespace
 
-RuntimeState& runtime() {
-    static RuntimeState state;
-    return state;
-}
+constinit RuntimeState theRuntimeState;
 
 ErrorRecord& errorRecord() {
     static ErrorRecord record;

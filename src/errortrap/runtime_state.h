@@ -39,7 +39,9 @@ struct RuntimeState {
     Preferences prefs;
 };
 
-RuntimeState& runtime();
+// The program's one runtime state.
+extern constinit RuntimeState theRuntimeState;
+inline RuntimeState& runtime() { return theRuntimeState; }
 
 // Tracing is on when any trace sink is.
 inline bool tracingOn(const RuntimeState& state) {

@@ -1,6 +1,8 @@
 #include "errortrap/trace_stack.h"
 
-#include <csignal>
+#include <cstring>
+#include <limits>
+#include <stdexcept>
 
 #include "errortrap/error_record.h"
 #include "errortrap/runtime_state.h"
@@ -13,8 +15,84 @@
 
 namespace wardline {
 
+constinit TraceStack theTraceStack;
+
+namespace {
+
+// Byte equality of two texts. The names compared on every enter and leave are short, so
+// they are compared a few machine words at a time, the last word overlapping the one
+// before it where the length is not a multiple of the word; a library call per name
+// would cost more than the compare itself.
+template <typename Word>
+[[gnu::always_inline]] inline Word wordDifference(const char* p, const char* q, std::size_t offset) {
+    Word x, y;
+    std::memcpy(&x, p + offset, sizeof x);
+    std::memcpy(&y, q + offset, sizeof y);
+    return x ^ y;
+}
+
+[[gnu::always_inline]] inline bool sameText(const std::string& a, const std::string& b) {
+    const std::size_t size = a.size();
+    if (size != b.size()) return false;
+    const char* p = a.data();
+    const char* q = b.data();
+    // Most common first: module names (8 to 16 characters), then procedure names (17 to 32).
+    if (size - 8 <= 8) return (wordDifference<uint64_t>(p, q, 0) | wordDifference<uint64_t>(p, q, size - 8)) == 0;
+    if (size - 17 <= 15)
+        return (wordDifference<uint64_t>(p, q, 0) | wordDifference<uint64_t>(p, q, 8) |
+                wordDifference<uint64_t>(p, q, size - 16) | wordDifference<uint64_t>(p, q, size - 8)) == 0;
+    if (size == 0) return true;
+    if (size < 8) {
+        if (size >= 4) return (wordDifference<uint32_t>(p, q, 0) | wordDifference<uint32_t>(p, q, size - 4)) == 0;
+        if (size >= 2) return (wordDifference<uint16_t>(p, q, 0) | wordDifference<uint16_t>(p, q, size - 2)) == 0;
+        return *p == *q;
+    }
+    uint64_t difference = 0;
+    for (std::size_t i = 0; i < size - 8; i += 8) difference |= wordDifference<uint64_t>(p, q, i);
+    return (difference | wordDifference<uint64_t>(p, q, size - 8)) == 0;
+}
+
+[[gnu::always_inline]] inline void keepText(std::string& kept, const std::string& text) {
+    if (!sameText(kept, text)) [[unlikely]]
+        kept = text;
+}
+
+// Copying only what differs keeps the common case (the same procedure entering again at
+// the same level) to three short compares, with no copy and no allocation.
+template <typename Frame, typename Kind>
+[[gnu::always_inline]] inline void keepParts(Frame& f, Kind parts, const std::string& module,
+                                             const std::string& procedure, const std::string& arguments) {
+    keepText(f.module, module);
+    keepText(f.procedure, procedure);
+    keepText(f.arguments, arguments);
+    f.kind = parts;
+}
+
+// The copying half of keepParts, kept out of the enter fast path.
+template <typename Frame, typename Kind>
+[[gnu::noinline]] void storeFrameParts(Frame& f, Kind parts, const std::string& module, const std::string& procedure,
+                                       const std::string& arguments) {
+    try {
+        keepParts(f, parts, module, procedure, arguments);
+    } catch (...) {  // out of memory for a longer name: the frame keeps what it had
+    }
+}
+
+// The usual balanced leave: the frame holds exactly these names.
+template <typename Frame, typename Kind>
+[[gnu::always_inline]] inline bool holdsExactly(const Frame& f, Kind parts, const std::string& module,
+                                                const std::string& procedure) {
+    return f.kind == parts && sameText(f.procedure, procedure) && sameText(f.module, module);
+}
+
+}  // namespace
+
+void TraceStack::throwNoFrame(int level) {
+    throw std::out_of_range("trace stack level " + std::to_string(level));
+}
+
 std::string TraceStack::frameBody(int level) const {
-    const Frame& f = frame(level);
+    const Frame& f = frameAt(level);
     switch (f.kind) {
         case Kind::Empty:
             return {};
@@ -31,44 +109,41 @@ std::string TraceStack::frameBody(int level) const {
 }
 
 std::string TraceStack::frameText(int level) const {
-    if (frame(level).kind != Kind::Parts) return frameBody(level);
+    if (frameAt(level).kind != Kind::Parts) return frameBody(level);
     return std::to_string(level) + " : " + frameBody(level);
 }
 
 void TraceStack::setFrameText(int level, std::string text) {
-    Frame& f = frames_.at(static_cast<std::size_t>(level));
+    Frame& f = frameAt(level);
     f.kind = text.empty() ? Kind::Empty : Kind::Literal;
     f.literal = std::move(text);
 }
 
 void TraceStack::storeFrame(int level, const std::string& module, const std::string& procedure,
                             const std::string& arguments) {
-    Frame& f = frames_.at(static_cast<std::size_t>(level));
-    f.kind = Kind::Parts;
-    // Assigning only what differs keeps the common case (the same procedure entering
-    // again at the same level) to three comparisons and no copying.
-    if (f.module != module) f.module = module;
-    if (f.procedure != procedure) f.procedure = procedure;
-    if (f.arguments != arguments) f.arguments = arguments;
+    keepParts(frameAt(level), Kind::Parts, module, procedure, arguments);
 }
 
 void TraceStack::clearFrame(int level) {
-    Frame& f = frames_.at(static_cast<std::size_t>(level));
+    Frame& f = frameAt(level);
     f.kind = Kind::Empty;
     f.codePointer = 0;
 }
 
 bool TraceStack::frameContains(int level, const std::string& module, const std::string& procedure) const {
-    const Frame& f = frame(level);
-    if (f.kind == Kind::Parts && f.module == module && f.procedure == procedure) return true;
+    const Frame& f = frameAt(level);
+    if (holdsExactly(f, Kind::Parts, module, procedure)) return true;
+    if (f.kind == Kind::Empty) return false;
     return frameText(level).find(module + " : " + procedure) != std::string::npos;
 }
 
-void TraceStack::reset() { *this = TraceStack(); }
-
-TraceStack& traceStack() {
-    static TraceStack stack;
-    return stack;
+void TraceStack::reset() {
+    traceDepth = 0;
+    lineCounter = 0;
+    entryOverhead = 0;
+    exitOverhead = 0;
+    overheadProbe = 0;
+    frames_ = std::make_unique<Frame[]>(kMaxTraceLevel + 1);
 }
 
 namespace {
@@ -77,10 +152,20 @@ int64_t sinceStart(TraceStack& stack) { return platform::monotonicFixedMilliseco
 
 void startOverheadProbe(TraceStack& stack) { stack.overheadProbe = sinceStart(stack); }
 
-void finishOverheadProbe(TraceStack& stack, int64_t& overhead) {
-    if (stack.overheadProbe == 0) return;
-    overhead = sinceStart(stack) - stack.overheadProbe;
+// Measures the overhead once, when a probe is running; a failure loses the measurement.
+inline void finishOverheadProbe(TraceStack& stack, int64_t& overhead) {
+    if (stack.overheadProbe == 0) [[likely]]
+        return;
+    try {
+        overhead = sinceStart(stack) - stack.overheadProbe;
+    } catch (...) {
+    }
     stack.overheadProbe = 0;
+}
+
+// The line counter stops at its largest value rather than wrapping to negative numbers.
+void countLine(TraceStack& stack) {
+    if (stack.lineCounter < std::numeric_limits<int32_t>::max()) ++stack.lineCounter;
 }
 
 // Builds one trace line for the frame at the top and hands it to the sinks. A failure
@@ -92,26 +177,121 @@ void traceTopFrame(int64_t overhead, int16_t exitFlag) {
     }
 }
 
+void waitWhileBusyIgnoringFailures() {
+    try {
+        waitWhileBusy();
+    } catch (...) {
+    }
+}
+
 std::string unbalancedLeaveMessage(const std::string& module, const std::string& procedure) {
     const std::string crlf = "\r\n";
     return pfText(19) + "\t" + module + crlf + pfText(30) + "\t" + procedure + crlf + crlf + pfText(48) + crlf +
            crlf + pfText(49) + crlf + crlf + pfText(50) + crlf + pfText(51);
 }
 
-// A leave that does not match the top frame abandons the whole stack.
+bool errorPassedUp(const ErrorLevel& level0) {
+    return level0.module.find(" << ") != std::string::npos && level0.procedure.find(" << ") != std::string::npos;
+}
+
+// A leave that does not match the top frame abandons the whole stack. In the development
+// environment the developer is told, unless the error handler has just passed an error up
+// from one procedure to another (which legitimately skips leaves).
 void unbalancedLeave(const std::string& module, const std::string& procedure) {
     traceStack().traceDepth = 0;
     if (!runtime().inDevEnvironment) return;
     ErrorLevel& level0 = errorRecord().levels[0];
-    const bool errorPassedUp = level0.module.find(" << ") != std::string::npos &&
-                               level0.procedure.find(" << ") != std::string::npos;
-    if (!errorPassedUp) {
-        const int answer = ui().messageBox(unbalancedLeaveMessage(module, procedure), kOkCancel | kExclamation,
-                                           pfText(53));
-        if (answer == kResultOk) platform::breakIntoDebugger();
+    if (!errorPassedUp(level0)) {
+        try {
+            const int answer = ui().messageBox(unbalancedLeaveMessage(module, procedure), kOkCancel | kExclamation,
+                                               pfText(53));
+            if (answer == kResultOk) platform::breakIntoDebugger();
+        } catch (...) {
+        }
     }
     level0.module.clear();
     level0.procedure.clear();
+}
+
+// The enter algorithm, step by step, for every case the fast path below does not cover.
+[[gnu::noinline]] void enterEveryStep(const std::string& module, const std::string& procedure,
+                                      const std::string& arguments) {
+    RuntimeState& state = runtime();
+    if (!state.runtimeStarted) [[unlikely]]
+        wlSTART();
+    TraceStack& stack = traceStack();
+    if (stack.lineCounter == 0 && state.monitorPresent) [[unlikely]]
+        startOverheadProbe(stack);
+
+    // From here on a failing step is skipped and the next one runs.
+    if (state.busy) [[unlikely]]
+        waitWhileBusyIgnoringFailures();
+    if (stack.traceDepth < std::numeric_limits<int16_t>::max()) ++stack.traceDepth;
+    const int level = stack.traceDepth;
+    const bool tracing = tracingOn(state);
+    if (level <= kMaxTraceLevel) {
+        try {
+            stack.storeFrame(level, module, procedure, arguments);
+        } catch (...) {  // no frame, or out of memory for a longer name: the frame keeps what it had
+        }
+        if (tracing) {
+            try {
+                stack.frameCodePointer(level) = 0;
+            } catch (...) {
+            }
+            countLine(stack);
+            traceTopFrame(stack.entryOverhead, 0);
+        }
+    } else if (tracing) {
+        countLine(stack);  // deeper than the stack: no line, so the sequence numbers get a gap
+    }
+    // The process error mode of the original platform (no critical-error boxes) has no
+    // counterpart here: file failures always come back as errors.
+    finishOverheadProbe(stack, stack.entryOverhead);
+}
+
+// The leave algorithm, step by step, for every case the fast path below does not cover.
+[[gnu::noinline]] void leaveEveryStep(const std::string& module, const std::string& procedure) {
+    RuntimeState& state = runtime();
+    TraceStack& stack = traceStack();
+    if (stack.lineCounter == 1 && state.monitorPresent) [[unlikely]]
+        startOverheadProbe(stack);
+
+    // From here on a failing step is skipped and the next one runs.
+    if (state.busy) [[unlikely]]
+        waitWhileBusyIgnoringFailures();
+    const int level = stack.traceDepth;
+    const bool tracing = tracingOn(state);
+    bool balanced = level > kMaxTraceLevel;  // levels without a frame are taken as balanced
+    if (!balanced && level > 0) {            // level 0 holds no procedure, so never matches
+        try {
+            balanced = stack.frameContains(level, module, procedure);
+        } catch (...) {
+        }
+    }
+    if (!balanced) {
+        unbalancedLeave(module, procedure);
+    } else {
+        if (tracing) {
+            countLine(stack);
+            if (level <= kMaxTraceLevel) traceTopFrame(stack.exitOverhead, -1);
+        }
+        if (level <= kMaxTraceLevel) {
+            try {
+                stack.clearFrame(level);
+            } catch (...) {
+            }
+        }
+        --stack.traceDepth;
+    }
+    finishOverheadProbe(stack, stack.exitOverhead);
+}
+
+// While the runtime is started and idle, with no sink on and no probe running, enter and
+// leave do nothing but keep the stack; these paths do just that, with the same outcome
+// as the full steps, and hand every other case to them.
+[[gnu::always_inline]] inline bool onlyKeepingTheStack(const RuntimeState& state, const TraceStack& stack) {
+    return state.runtimeStarted && !state.busy && !tracingOn(state) && stack.overheadProbe == 0;
 }
 
 }  // namespace
@@ -122,62 +302,38 @@ void waitWhileBusy() {
 
 void wlPUSH(const std::string& module, const std::string& procedure, const std::string& arguments) {
     RuntimeState& state = runtime();
-    if (!state.runtimeStarted) wlSTART();
     TraceStack& stack = traceStack();
-    if (stack.lineCounter == 0 && state.monitorPresent) startOverheadProbe(stack);
-
-    // From here on a failing step is skipped.
-    try {
-        waitWhileBusy();
-    } catch (...) {
-    }
-    if (stack.traceDepth < INT16_MAX) ++stack.traceDepth;
-    const int level = stack.traceDepth;
-    const bool tracing = tracingOn(state);
-    if (level <= kMaxTraceLevel) {
-        try {
-            stack.storeFrame(level, module, procedure, arguments);
-        } catch (...) {
+    if (onlyKeepingTheStack(state, stack) && stack.traceDepth < kMaxTraceLevel) [[likely]] {
+        if (TraceStack::Frame* frame = stack.findFrame(stack.traceDepth + 1)) [[likely]] {
+            ++stack.traceDepth;
+            // A left frame keeps its parts, so the same procedure entering again at the
+            // same level finds them in place.
+            if (sameText(frame->module, module) && sameText(frame->procedure, procedure) &&
+                sameText(frame->arguments, arguments)) [[likely]] {
+                frame->kind = TraceStack::Kind::Parts;
+                return;
+            }
+            storeFrameParts(*frame, TraceStack::Kind::Parts, module, procedure, arguments);
+            return;
         }
-        if (tracing) {
-            stack.frameCodePointer(level) = 0;
-            ++stack.lineCounter;
-            traceTopFrame(stack.entryOverhead, 0);
-        }
-    } else if (tracing) {
-        ++stack.lineCounter;  // deeper than the stack: the sequence numbers get a gap
     }
-    finishOverheadProbe(stack, stack.entryOverhead);
+    enterEveryStep(module, procedure, arguments);
 }
 
 void wlPOP(const std::string& module, const std::string& procedure, const std::string& /*arguments*/) {
     RuntimeState& state = runtime();
     TraceStack& stack = traceStack();
-    if (stack.lineCounter == 1 && state.monitorPresent) startOverheadProbe(stack);
-
-    try {
-        waitWhileBusy();
-    } catch (...) {
-    }
-    const int level = stack.traceDepth;
-    const bool tracing = tracingOn(state);
-    if (level > kMaxTraceLevel) {
-        if (tracing) ++stack.lineCounter;
-        --stack.traceDepth;
-    } else if (level > 0 && stack.frameContains(level, module, procedure)) {
-        if (tracing) {
-            ++stack.lineCounter;
-            traceTopFrame(stack.exitOverhead, -1);
-        }
-        stack.clearFrame(level);
-        --stack.traceDepth;
-    } else {
-        try {
-            unbalancedLeave(module, procedure);
-        } catch (...) {
+    if (onlyKeepingTheStack(state, stack)) [[likely]] {
+        TraceStack::Frame* frame = stack.findFrame(stack.traceDepth);
+        if (frame && stack.traceDepth > 0 && holdsExactly(*frame, TraceStack::Kind::Parts, module, procedure))
+            [[likely]] {
+            frame->kind = TraceStack::Kind::Empty;
+            frame->codePointer = 0;
+            --stack.traceDepth;
+            return;
         }
     }
-    finishOverheadProbe(stack, stack.exitOverhead);
+    leaveEveryStep(module, procedure);
 }
 
 }  // namespace wardline

@@ -1,10 +1,15 @@
 #pragma once
 // The trace stack: one frame per procedure in progress, levels 1 to 1000 (level 0 holds
 // the program-start line). A frame keeps the parts its text is made of and builds the
-// text only when something reads it, so entering and leaving cost no allocation.
-#include <array>
+// text only when something reads it, so entering and leaving cost no allocation once the
+// frames' buffers have grown to the names in use.
+//
+// The frames exist once start-up has created them (reset()); before that every frame
+// accessor raises std::out_of_range (run-time error 9, as an array that was never
+// dimensioned would), and enter and leave skip the steps that need a frame.
 #include <cstdint>
 #include <string>
+#include <memory>
 
 namespace wardline {
 
@@ -13,7 +18,8 @@ inline constexpr int kMaxTraceLevel = 1000;
 class TraceStack {
 public:
     // The frame's text: "<level> : " + (level-1) tabs + module + " : " + procedure +
-    // " : " + arguments for a frame stored by an enter; "" once left.
+    // " : " + arguments for a frame stored by an enter; "" once left; the literal text
+    // for a frame set with setFrameText (the program-start line of level 0).
     std::string frameText(int level) const;
     // The same without the "<level> : " prefix (what an entry trace line shows).
     std::string frameBody(int level) const;
@@ -21,12 +27,13 @@ public:
     void setFrameText(int level, std::string text);
     void storeFrame(int level, const std::string& module, const std::string& procedure,
                     const std::string& arguments);
+    // Empties the frame's text and sets its code pointer to 0.
     void clearFrame(int level);
     // True when frameText(level) contains module + " : " + procedure (case-sensitive).
     bool frameContains(int level, const std::string& module, const std::string& procedure) const;
 
-    int64_t& frameTime(int level) { return frames_.at(static_cast<std::size_t>(level)).time; }
-    int16_t& frameCodePointer(int level) { return frames_.at(static_cast<std::size_t>(level)).codePointer; }
+    int64_t& frameTime(int level) { return frameAt(level).time; }
+    int16_t& frameCodePointer(int level) { return frameAt(level).codePointer; }
 
     int16_t traceDepth = 0;
     int32_t lineCounter = 0;
@@ -34,21 +41,39 @@ public:
     int64_t exitOverhead = 0;
     int64_t overheadProbe = 0;
 
+    // Creates the frames afresh (levels 0 to 1000, all empty) and zeroes the counters.
     void reset();
+    // True once reset() has created the frames.
+    bool created() const { return frames_ != nullptr; }
 
 private:
+    // Enter and leave work on the frames directly: they run around every procedure call.
+    friend void wlPUSH(const std::string& module, const std::string& procedure, const std::string& arguments);
+    friend void wlPOP(const std::string& module, const std::string& procedure, const std::string& arguments);
+
     enum class Kind : uint8_t { Empty, Parts, Literal };
     struct Frame {
         Kind kind = Kind::Empty;
+        int16_t codePointer = 0;
+        int64_t time = 0;
         std::string module, procedure, arguments;  // Kind::Parts
         std::string literal;                       // Kind::Literal
-        int64_t time = 0;
-        int16_t codePointer = 0;
     };
-    const Frame& frame(int level) const { return frames_.at(static_cast<std::size_t>(level)); }
-    std::array<Frame, kMaxTraceLevel + 1> frames_;
+    [[noreturn]] static void throwNoFrame(int level);
+    Frame& frameAt(int level) {
+        if (Frame* f = findFrame(level)) return *f;
+        throwNoFrame(level);
+    }
+    const Frame& frameAt(int level) const { return const_cast<TraceStack*>(this)->frameAt(level); }
+    // The frame at `level`, or nullptr when there is none (not created, or outside 0..1000).
+    Frame* findFrame(int level) {
+        return frames_ && static_cast<unsigned>(level) <= kMaxTraceLevel ? &frames_[level] : nullptr;
+    }
+    std::unique_ptr<Frame[]> frames_;  // levels 0 to kMaxTraceLevel once created
 };
 
-TraceStack& traceStack();
+// The program's one trace stack.
+extern constinit TraceStack theTraceStack;
+inline TraceStack& traceStack() { return theTraceStack; }
 
 }  // namespace wardline

@@ -1,0 +1,58 @@
+// Cost of one enter/leave pair on the trace stack with tracing off, at depth 1 and at
+// depth 50, beside an empty pair of calls that the compiler may not inline (the floor).
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "errortrap/runtime_state.h"
+#include "errortrap/trace_stack.h"
+#include "errortrap/wardline.h"
+
+namespace {
+
+const std::string kModule = "frmMain.frm";
+const std::string kProcedure = "Sub tmrMain_Timer";
+const std::string kArguments;
+
+[[gnu::noinline]] void emptyEnter(const std::string& module, const std::string& procedure,
+                                  const std::string& arguments) {
+    benchmark::DoNotOptimize(&module);
+    benchmark::DoNotOptimize(&procedure);
+    benchmark::DoNotOptimize(&arguments);
+}
+[[gnu::noinline]] void emptyLeave(const std::string& module, const std::string& procedure,
+                                  const std::string& arguments) {
+    benchmark::DoNotOptimize(&module);
+    benchmark::DoNotOptimize(&procedure);
+    benchmark::DoNotOptimize(&arguments);
+}
+
+void BM_EmptyCallPair(benchmark::State& state) {
+    for (auto _ : state) {
+        emptyEnter(kModule, kProcedure, kArguments);
+        emptyLeave(kModule, kProcedure, kArguments);
+    }
+}
+BENCHMARK(BM_EmptyCallPair);
+
+// Enters depth - 1 frames of other procedures first, so the measured pair runs at `depth`.
+void BM_EnterLeavePair(benchmark::State& state) {
+    wardline::resetRuntimeForTesting();
+    const int depth = static_cast<int>(state.range(0));
+    const std::string outerModule = "frmAbout.frm";
+    for (int level = 1; level < depth; ++level)
+        wardline::wlPUSH(outerModule, "Function Outer" + std::to_string(level), kArguments);
+
+    for (auto _ : state) {
+        wardline::wlPUSH(kModule, kProcedure, kArguments);
+        wardline::wlPOP(kModule, kProcedure, kArguments);
+    }
+
+    if (wardline::traceStack().traceDepth != depth - 1) state.SkipWithError("the pair left the stack unbalanced");
+    wardline::resetRuntimeForTesting();
+}
+BENCHMARK(BM_EnterLeavePair)->Arg(1)->Arg(50);
+
+}  // namespace
+
+BENCHMARK_MAIN();
