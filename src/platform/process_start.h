@@ -1,0 +1,34 @@
+#pragma once
+// Starting a command line as a new, independent process.
+//
+// The command line is split into words the way a POSIX shell splits them (blanks separate
+// words; single quotes, double quotes and backslashes quote) but nothing is expanded:
+// "$HOME", "*" and "~" reach the program literally. No shell is involved, so a command line
+// can never be taken for shell code; to run a pipeline, start the shell yourself:
+// sh -c 'sort in.txt | uniq > out.txt'.
+//
+// The first word names the program. Without a "/" it is looked up on PATH as execvp does.
+// An executable file that is neither a binary nor a "#!" script is run by /bin/sh, so a plain
+// file of commands runs like a batch file.
+//
+// The program starts in its own session (no controlling terminal, not hit by signals sent
+// to ours), with stdin from /dev/null, our stdout and stderr, and no other open file of
+// ours. The call returns as soon as the program is running; nothing waits for it to end,
+// and it is reaped when it ends, so it never lingers as a zombie.
+//
+// Failures are raised as run-time errors: 5 for an empty or blank command line or an
+// unterminated quote, 53 when the program cannot be found, 70 when it may not be run,
+// anything else from the operating system's error code (file_errors.h).
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// Splits a command line into words; raises 5 on an unterminated quote.
+std::vector<std::string> splitCommandLine(std::string_view commandLine);
+
+// Starts the command line; returns the new process's id.
+int startProcess(std::string_view commandLine);
+
+}  // namespace platform

@@ -1,0 +1,207 @@
+#include "platform/process_start.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <gmock/gmock.h>
+#include <sstream>
+#include <thread>
+
+#include "platform/runtime_error.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+// A fresh folder for one test, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = ::testing::TempDir() + "/process-start-XXXXXX";
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~ScratchFolder() { fs::remove_all(path_); }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+void writeFile(const std::string& path, const std::string& text, fs::perms permissions) {
+    std::ofstream(path) << text;
+    fs::permissions(path, permissions);
+}
+constexpr auto kExecutable = fs::perms::owner_all;
+constexpr auto kReadWrite = fs::perms::owner_read | fs::perms::owner_write;
+
+// Reads a file the started program writes, once it has written it completely (the program
+// writes a temporary name and renames it). Gives up after a generous while.
+std::string awaitFile(const std::string& path) {
+    for (int i = 0; i < 1000 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+// Quotes a path for a command line.
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+int32_t errorNumberOf(const std::string& commandLine) {
+    try {
+        platform::startProcess(commandLine);
+    } catch (const platform::RuntimeError& error) {
+        return error.number();
+    }
+    return 0;
+}
+
+struct SplitCase {
+    const char* commandLine;
+    std::vector<std::string> words;
+};
+
+TEST(SplitCommandLine, QuotesLikeTheShellButExpandsNothing) {
+    const SplitCase cases[] = {
+        {"prog a  b\tc", {"prog", "a", "b", "c"}},
+        {"  leading and trailing  ", {"leading", "and", "trailing"}},
+        {"cp a,b c", {"cp", "a,b", "c"}},
+        {"echo 'single  quoted' \"double  quoted\"", {"echo", "single  quoted", "double  quoted"}},
+        {"echo ab'cd'\"ef\"", {"echo", "abcdef"}},
+        {"echo '' \"\"", {"echo", "", ""}},
+        {R"(echo a\ b \"x\" \\)", {"echo", "a b", "\"x\"", "\\"}},
+        {R"(echo "a \"b\" \$c \n" 'a\b')", {"echo", R"(a "b" $c \n)", R"(a\b)"}},
+        {"echo $HOME * ~ `id` $(id) ;|&><", {"echo", "$HOME", "*", "~", "`id`", "$(id)", ";|&><"}},
+        {"echo trailing\\", {"echo", "trailing\\"}},
+        {"", {}},
+        {"   ", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::splitCommandLine(c.commandLine), c.words) << c.commandLine;
+}
+
+TEST(SplitCommandLine, UnterminatedQuoteIsInvalidArgument) {
+    for (const char* line : {"echo 'open", "echo \"open", "echo \"a\\\""}) {
+        try {
+            platform::splitCommandLine(line);
+            ADD_FAILURE() << line << " was accepted";
+        } catch (const platform::RuntimeError& error) {
+            EXPECT_EQ(error.number(), 5) << line;
+        }
+    }
+}
+
+TEST(StartProcess, RunsTheProgramWithItsArgumentsUnchanged) {
+    ScratchFolder folder;
+    const std::string script = folder.file("write args");
+    writeFile(script, "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$1.tmp\"\nmv \"$1.tmp\" \"$1\"\n",
+              kExecutable);
+    const std::string marker = folder.file("marker");
+    platform::startProcess(quoted(script) + " " + quoted(marker) + " 'two words' a,b '$HOME' '*'");
+    EXPECT_EQ(awaitFile(marker), "[" + marker + "][two words][a,b][$HOME][*]");
+}
+
+TEST(StartProcess, FindsTheProgramOnPath) {
+    ScratchFolder folder;
+    const std::string marker = folder.file("marker");
+    platform::startProcess("sh -c 'echo found > \"$0.tmp\" && mv \"$0.tmp\" \"$0\"' " + quoted(marker));
+    EXPECT_EQ(awaitFile(marker), "found\n");
+}
+
+TEST(StartProcess, RunsAPlainFileOfCommandsThroughTheShell) {
+    ScratchFolder folder;
+    const std::string batch = folder.file("nightly");
+    const std::string marker = folder.file("marker");
+    writeFile(batch, "echo \"batch $1\" > " + quoted(marker + ".tmp") + "\nmv " + quoted(marker + ".tmp") + " " +
+                         quoted(marker) + "\n",
+              kExecutable);
+    platform::startProcess(quoted(batch) + " ran");
+    EXPECT_EQ(awaitFile(marker), "batch ran\n");
+}
+
+TEST(StartProcess, ProgramRunsDetachedWithStdinFromDevNull) {
+    ScratchFolder folder;
+    const std::string marker = folder.file("marker");
+    // A file of ours left open without close-on-exec must not reach the program.
+    const int opened = ::open(folder.file("ours").c_str(), O_WRONLY | O_CREAT, 0600);
+    const int ours = ::dup2(opened, 100);  // high, so that no shell of the probe uses the number itself
+    ::close(opened);
+    ASSERT_EQ(ours, 100);
+    const std::string probe = folder.file("probe");
+    writeFile(probe,
+              "#!/bin/sh\n"
+              "echo \"$$ $(cut -d' ' -f6 /proc/$$/stat) $(readlink /proc/$$/fd/0) $(readlink /proc/$$/fd/$2 || echo closed)\" "
+              "> \"$1.tmp\"\n"
+              "mv \"$1.tmp\" \"$1\"\n"
+              "exec sleep 30\n",
+              kExecutable);
+    const int pid = platform::startProcess(quoted(probe) + " " + quoted(marker) + " " + std::to_string(ours));
+    ::close(ours);
+    std::istringstream report(awaitFile(marker));
+    int reportedPid = 0, session = 0;
+    std::string stdinTarget, oursInProgram;
+    report >> reportedPid >> session >> stdinTarget >> oursInProgram;
+    EXPECT_EQ(reportedPid, pid);
+    EXPECT_EQ(session, pid) << "leads a session of its own";
+    EXPECT_EQ(stdinTarget, "/dev/null");
+    EXPECT_EQ(oursInProgram, "closed");
+    EXPECT_EQ(::kill(pid, 0), 0) << "startProcess returned while the program still runs";
+    ::kill(pid, SIGTERM);
+}
+
+// Once the program ends it is reaped: no zombie is left behind.
+TEST(StartProcess, LeavesNoZombie) {
+    const int pid = platform::startProcess("true");
+    const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
+    bool gone = false;
+    for (int i = 0; i < 1000 && !gone; ++i) {
+        gone = !fs::exists(stat);
+        if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(gone) << "process " << pid << " still has an entry: " << awaitFile(stat);
+}
+
+TEST(StartProcess, FailuresAreRunTimeErrors) {
+    ScratchFolder folder;
+    writeFile(folder.file("not-executable"), "echo hi\n", kReadWrite);
+    fs::create_directory(folder.file("a-folder"));
+    const std::pair<std::string, int32_t> cases[] = {
+        {"", 5},
+        {" \t ", 5},
+        {"echo 'unterminated", 5},
+        {"no-such-program-anywhere --flag", 53},
+        {"''", 53},
+        {quoted(folder.file("missing")), 53},
+        {quoted(folder.file("missing-folder/prog")), 53},
+        {quoted(folder.file("not-executable")), 70},
+        {quoted(folder.file("a-folder")), 70},
+    };
+    for (const auto& [commandLine, number] : cases) EXPECT_EQ(errorNumberOf(commandLine), number) << commandLine;
+}
+
+// A program on PATH that may not be run is skipped when a later folder has a runnable one,
+// and reported as 70 when none has.
+TEST(StartProcess, PathSearchSkipsWhatMayNotRun) {
+    ScratchFolder folder;
+    fs::create_directory(folder.file("first"));
+    fs::create_directory(folder.file("second"));
+    writeFile(folder.file("first/tool"), "echo first\n", kReadWrite);
+    const std::string marker = folder.file("marker");
+    writeFile(folder.file("second/tool"), "echo second > " + quoted(marker) + "\n", kExecutable);
+    const std::string savedPath = std::getenv("PATH");
+    ::setenv("PATH", (folder.file("first") + ":" + folder.file("second")).c_str(), 1);
+    platform::startProcess("tool");
+    ::setenv("PATH", folder.file("first").c_str(), 1);
+    const int32_t deniedOnly = errorNumberOf("tool");
+    ::setenv("PATH", savedPath.c_str(), 1);
+    EXPECT_EQ(awaitFile(marker), "second\n");
+    EXPECT_EQ(deniedOnly, 70);
+}
+
+}  // namespace
