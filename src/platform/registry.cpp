@@ -61,6 +61,7 @@ public:
         return result = kRegSuccess, &value->second;
     }
     int32_t close(int32_t handle) { return open_.erase(handle) ? kRegSuccess : kRegInvalidHandle; }
+    int openCount() const { return static_cast<int>(open_.size()); }
 
     std::mutex lock;
 
@@ -115,6 +116,11 @@ void registrySetValue(int32_t root, const std::string& key, const std::string& v
 void registryClear() {
     std::lock_guard guard(store().lock);
     store().clear();
+}
+
+int registryOpenKeyCount() {
+    std::lock_guard guard(store().lock);
+    return store().openCount();
 }
 
 void registryFillPlatformValues(const std::string& searchPath) {

@@ -58,6 +58,8 @@ int32_t regCloseKey(int32_t handle);
 void registrySetValue(int32_t root, const std::string& key, const std::string& valueName, int32_t type,
                       std::string data);
 void registryClear();
+// Number of keys open at the moment (every open should be matched by a close).
+int registryOpenKeyCount();
 // Refills the store as start-up does, looking for viewers on `searchPath` (a PATH text).
 void registryFillPlatformValues(const std::string& searchPath);
 

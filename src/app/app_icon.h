@@ -1,0 +1,10 @@
+#pragma once
+// The program's own icon, painted in code so that every size is sharp: a clock face on a
+// blue tile, with a green start arrow at its foot.
+#include <QIcon>
+#include <QImage>
+
+// The icon as a square image of `size` pixels (transparent around the tile).
+QImage morrowsetIconImage(int size);
+// The icon at the usual window and desktop sizes.
+QIcon morrowsetIcon();

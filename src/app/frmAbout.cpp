@@ -1,0 +1,302 @@
+#include "app/frmAbout.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QPainter>
+#include <QPointer>
+#include <QPushButton>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+#include "app/app_icon.h"
+#include "errortrap/procedure.h"
+#include "errortrap/ui_services.h"
+#include "platform/app_object.h"
+#include "platform/process_start.h"
+#include "platform/registry.h"
+#include "platform/runtime_error.h"
+
+namespace {
+
+constexpr char kModule[] = "frmAbout.frm";
+constexpr char kUnavailable[] = "System Information Is Unavailable At This Time";
+constexpr char kViewerFile[] = "/MSINFO32.EXE";
+
+constexpr char kDescription[] =
+    "95/98/NT Morrowset. This program will run any application (BAT,EXE,COM) as if it was run from the "
+    "command line. This program is 101% free of charge.\n"
+    "Author Info: Ansgrove, ansgrove@example.org";
+constexpr char kDisclaimer[] =
+    "It took me far too many evenings to get this right, and I never found a free one that did the job. "
+    "So here it is. Enjoy!";
+
+// The form is designed in twips, for a font whose letters average 6 pixels wide on lines
+// 13 pixels apart, at 15 twips a pixel. A larger font scales the whole layout up so that
+// every text still fits its control.
+constexpr double kTwipsPerPixel = 15.0;
+constexpr double kDesignLetterWidth = 6.0;
+constexpr double kDesignLineHeight = 13.0;
+
+double layoutScale(const QFont& font) {
+    const QFontMetricsF metrics(font);
+    const QString alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
+    const double letterWidth = metrics.horizontalAdvance(alphabet) / alphabet.size();
+    return std::max({1.0, letterWidth / kDesignLetterWidth, metrics.height() / kDesignLineHeight});
+}
+
+int px(int twips, double scale) { return static_cast<int>(std::lround(twips * scale / kTwipsPerPixel)); }
+
+struct Place {
+    int left, top, width, height;
+    QRect rect(double scale) const {
+        return {px(left, scale), px(top, scale), px(width, scale), px(height, scale)};
+    }
+};
+constexpr int kClientWidth = 5730;
+constexpr int kClientHeight = 3555;
+constexpr Place kIcon{240, 240, 540, 540};
+constexpr Place kTitle{1050, 240, 3885, 480};
+constexpr Place kVersion{1050, 780, 3885, 225};
+constexpr Place kDescriptionPlace{1050, 1125, 3885, 1170};
+constexpr Place kDisclaimerPlace{240, 2625, 3870, 825};
+constexpr Place kOK{4245, 2625, 1260, 345};
+constexpr Place kSysInfo{4260, 3075, 1245, 345};
+
+// The etched separator: a gray line with a white one of width 2 just below it.
+struct SeparatorLine {
+    int x1, y1, x2, y2, width;
+    QColor colour;
+};
+const SeparatorLine kSeparator[] = {
+    {90, 2445, 5654, 2445, 1, QColor(0x80, 0x80, 0x80)},
+    {105, 2460, 5654, 2460, 2, QColor(0xFF, 0xFF, 0xFF)},
+};
+
+QPointer<frmAbout>& openDialog() {
+    static QPointer<frmAbout> dialog;
+    return dialog;
+}
+
+QLabel* makeLabel(QWidget* parent, const char* name, const Place& place, const QString& text) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(place.rect(layoutScale(parent->font())));
+    label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    label->setWordWrap(true);
+    return label;
+}
+
+QPushButton* makeButton(QWidget* parent, const char* name, const Place& place, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setObjectName(name);
+    button->setGeometry(place.rect(layoutScale(parent->font())));
+    return button;
+}
+
+// The character at 1-based `position`; a position outside the text is run-time error 5,
+// as taking a character there always has been.
+char characterAt(const std::string& text, int32_t position) {
+    if (position < 1 || static_cast<std::size_t>(position) > text.size()) platform::raiseError(5);
+    return text[static_cast<std::size_t>(position) - 1];
+}
+
+// Two hexadecimal digits per byte, most significant byte (the last one stored) first.
+std::string hexDigitsMostSignificantFirst(const std::string& data) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    std::string digits;
+    for (auto byte = data.rbegin(); byte != data.rend(); ++byte) {
+        const auto value = static_cast<unsigned char>(*byte);
+        digits += kDigits[value >> 4];
+        digits += kDigits[value & 0x0F];
+    }
+    return digits;
+}
+
+// The general format of an "&h" number text: its value as a signed 32-bit number in
+// decimal. More than eight significant digits overflow (run-time error 6).
+std::string formatHexNumber(const std::string& hexText) {
+    std::string digits = hexText.substr(2);
+    digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
+    if (digits.size() > 8) platform::raiseError(6);
+    const uint32_t value = digits.empty() ? 0 : static_cast<uint32_t>(std::stoul(digits, nullptr, 16));
+    return std::to_string(static_cast<int32_t>(value));
+}
+
+void showUnavailable() {
+    wardline::ui().messageBox(kUnavailable, wardline::kOkOnly, platform::app().title());
+}
+
+// The viewer to start, from the registry; "" when none is registered.
+std::string registeredViewer() {
+    std::string sysInfoPath;
+    if (GetKeyValue(platform::kHKeyLocalMachine, platform::kSystemInfoKey, platform::kSystemInfoValue, sysInfoPath))
+        return sysInfoPath;  // started as it stands, without looking for the file
+    if (!GetKeyValue(platform::kHKeyLocalMachine, platform::kSystemInfoLocationKey,
+                     platform::kSystemInfoLocationValue, sysInfoPath))
+        return {};
+    std::error_code error;
+    if (!std::filesystem::exists(sysInfoPath + kViewerFile, error)) return {};
+    return sysInfoPath + kViewerFile;
+}
+
+}  // namespace
+
+void showAboutDialog() {
+    QPointer<frmAbout>& dialog = openDialog();
+    if (!dialog) dialog = new frmAbout;
+    dialog->show();
+    dialog->raise();
+    dialog->activateWindow();
+}
+
+frmAbout* frmAbout::current() { return openDialog(); }
+
+frmAbout::frmAbout() {
+    setObjectName("frmAbout");
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle("About MyApp");
+    setWindowIcon(morrowsetIcon());
+    const double scale = layoutScale(font());
+    setFixedSize(px(kClientWidth, scale), px(kClientHeight, scale));
+    createControls();
+    Form_Load();
+}
+
+void frmAbout::createControls() {
+    picIcon_ = makeLabel(this, "picIcon", kIcon, {});
+    picIcon_->setPixmap(QPixmap::fromImage(morrowsetIconImage(32)));
+    picIcon_->setAlignment(Qt::AlignCenter);
+    lblTitle_ = makeLabel(this, "lblTitle", kTitle, "Application Title");
+    QFont titleFont = lblTitle_->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
+    titleFont.setBold(true);
+    lblTitle_->setFont(titleFont);
+    lblVersion_ = makeLabel(this, "lblVersion", kVersion, "Version");
+    lblDescription_ = makeLabel(this, "lblDescription", kDescriptionPlace, kDescription);
+    lblDisclaimer_ = makeLabel(this, "lblDisclaimer", kDisclaimerPlace, kDisclaimer);
+    cmdOK_ = makeButton(this, "cmdOK", kOK, "OK");
+    cmdOK_->setDefault(true);
+    cmdSysInfo_ = makeButton(this, "cmdSysInfo", kSysInfo, "&System Info...");
+    connect(cmdOK_, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    connect(cmdSysInfo_, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+}
+
+void frmAbout::Form_Load() {
+    const platform::AppObject& app = platform::app();
+    wardline::Procedure(kModule, "Sub Form_Load").run({
+        {30, [&] { setWindowTitle(QString::fromStdString("About " + app.title())); }},
+        {40, [&] {
+             lblVersion_->setText(QString("Version %1.%2.%3").arg(app.major()).arg(app.minor()).arg(app.revision()));
+         }},
+        {50, [&] { lblTitle_->setText(QString::fromStdString(app.title())); }},
+    });
+}
+
+void frmAbout::cmdOK_Click() {
+    wardline::Procedure(kModule, "Sub cmdOK_Click").run({
+        {20, [this] { close(); }},
+    });
+}
+
+void frmAbout::cmdSysInfo_Click() {
+    wardline::Procedure(kModule, "Sub cmdSysInfo_Click").run({
+        {10, [] { StartSysInfo(); }},
+    });
+}
+
+void frmAbout::reject() { cmdOK_Click(); }
+
+// Closing unloads the box: the next "&About" loads a new one.
+void frmAbout::closeEvent(QCloseEvent* event) {
+    if (openDialog() == this) openDialog() = nullptr;
+    event->accept();
+}
+
+void frmAbout::paintEvent(QPaintEvent* event) {
+    QDialog::paintEvent(event);
+    QPainter painter(this);
+    const double scale = layoutScale(font());
+    for (const SeparatorLine& line : kSeparator) {
+        painter.setPen(QPen(line.colour, line.width));
+        painter.drawLine(px(line.x1, scale), px(line.y1, scale), px(line.x2, scale), px(line.y2, scale));
+    }
+}
+
+void StartSysInfo() {
+    // Its own trap: any failure, a failed start included, ends in the message.
+    wardline::Procedure(kModule, "Sub StartSysInfo").runUntrapped({
+        {0, [] {
+             try {
+                 const std::string viewer = registeredViewer();
+                 if (viewer.empty()) return showUnavailable();
+                 platform::startProcess(viewer);
+             } catch (...) {
+                 platform::clearError();
+                 showUnavailable();
+             }
+         }},
+    });
+}
+
+bool GetKeyValue(int32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef, std::string& KeyVal) {
+    using wardline::jumpTo;
+    using wardline::leave;
+    using wardline::next;
+    constexpr int32_t kBufferSize = 1024;
+    bool result = false;
+    int32_t rc = 0;
+    int32_t hKey = 0;
+    bool keyOpen = false;
+    int32_t keyValType = 0;
+    int32_t keyValSize = 0;
+    std::string tmpVal;
+    const auto closeKey = [&] {
+        platform::regCloseKey(hKey);
+        keyOpen = false;
+    };
+    wardline::Procedure(kModule, "Function GetKeyValue").run({
+        {130, [&] {
+             rc = platform::regOpenKeyEx(KeyRoot, KeyName, 0, platform::kKeyAllAccess, hKey);
+             keyOpen = rc == platform::kRegSuccess;
+         }},
+        {140, [&] { return rc != platform::kRegSuccess ? jumpTo(350) : next(); }},
+        {150, [&] { tmpVal.assign(kBufferSize, '\0'); }},
+        {160, [&] { keyValSize = kBufferSize; }},
+        {170, [&] { rc = platform::regQueryValueEx(hKey, SubKeyRef, keyValType, tmpVal, keyValSize); }},
+        {180, [&] { return rc != platform::kRegSuccess ? jumpTo(350) : next(); }},
+        {190, [&] { return characterAt(tmpVal, keyValSize) == '\0' ? next() : jumpTo(220); }},
+        {200, [&] {
+             tmpVal.resize(static_cast<std::size_t>(keyValSize - 1));  // without its closing NUL
+             return jumpTo(240);
+         }},
+        {220, [&] { tmpVal.resize(static_cast<std::size_t>(keyValSize)); }},
+        {240, [&] {
+             switch (keyValType) {
+                 case platform::kRegString:
+                     return jumpTo(250);
+                 case platform::kRegNumber:
+                     return jumpTo(260);
+                 default:
+                     return jumpTo(310);
+             }
+         }},
+        {250, [&] {
+             KeyVal = tmpVal;
+             return jumpTo(310);
+         }},
+        {260, [&] { KeyVal = hexDigitsMostSignificantFirst(tmpVal); }},
+        {290, [&] { KeyVal = formatHexNumber("&h" + KeyVal); }},
+        {310, [&] { result = true; }},
+        {320, [&] {
+             closeKey();
+             return leave();
+         }},
+        {350, [&] { KeyVal.clear(); }},
+        {360, [&] { result = false; }},
+        {370, [&] { closeKey(); }},
+    });
+    if (keyOpen) closeKey();  // the error handler sent the procedure out before it closed the key
+    return result;
+}

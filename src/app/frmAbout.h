@@ -1,0 +1,53 @@
+#pragma once
+// The About box: the program's title, version and description, and a button that starts
+// the machine's system-information viewer. There is one instance at most; it is modeless
+// and has no owner, so the main window stays usable while it is open.
+#include <QDialog>
+
+#include <cstdint>
+#include <string>
+
+class QLabel;
+class QPushButton;
+
+// Shows the About box, loading it first when it is not open ("&About" of the main window).
+void showAboutDialog();
+
+// Starts the system-information viewer registered in the registry, or tells the user that
+// none is available. Traps its own errors.
+void StartSysInfo();
+
+// Reads value `SubKeyRef` of key `KeyName` under `KeyRoot` into `KeyVal`: a string value
+// without its closing NUL, a 32-bit number value as its decimal text. True when the value
+// was read; otherwise `KeyVal` is emptied.
+bool GetKeyValue(int32_t KeyRoot, const std::string& KeyName, const std::string& SubKeyRef, std::string& KeyVal);
+
+class frmAbout : public QDialog {
+    Q_OBJECT
+
+public:
+    // The About box that is open, or nullptr.
+    static frmAbout* current();
+
+    void cmdOK_Click();
+    void cmdSysInfo_Click();
+
+protected:
+    void reject() override;  // Esc acts as OK
+    void closeEvent(QCloseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    friend void showAboutDialog();
+    frmAbout();
+    void createControls();
+    void Form_Load();
+
+    QLabel* picIcon_ = nullptr;
+    QLabel* lblTitle_ = nullptr;
+    QLabel* lblVersion_ = nullptr;
+    QLabel* lblDescription_ = nullptr;
+    QLabel* lblDisclaimer_ = nullptr;
+    QPushButton* cmdOK_ = nullptr;
+    QPushButton* cmdSysInfo_ = nullptr;
+};
