@@ -1,6 +1,26 @@
+// Morrowset: loads the timetable window, the program's start object, and runs the events.
 #include <QApplication>
+
+#include "app/frmMain.h"
+#include "app/qt_ui_services.h"
+#include "errortrap/ui_services.h"
+#include "platform/app_object.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
-    return 0;
+    QApplication::setApplicationName(QString::fromStdString(platform::app().title()));
+    QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
+                                            .arg(platform::app().major())
+                                            .arg(platform::app().minor())
+                                            .arg(platform::app().revision()));
+    QtUiServices ui;
+    wardline::installUi(&ui);
+
+    // Loading the window runs its Form_Load; the window unloads itself when closed.
+    auto* window = new frmMain;
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    const int result = QApplication::exec();
+    wardline::installUi(nullptr);
+    return result;
 }

@@ -1,0 +1,421 @@
+#include "app/frmMain.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFocusEvent>
+#include <QLabel>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QStyle>
+#include <cmath>
+
+#include "app/frmAbout.h"
+#include "app/second_timer.h"
+#include "app/settings_file.h"
+#include "app/state_check_box.h"
+#include "app/time_box.h"
+#include "errortrap/procedure.h"
+#include "platform/clock.h"
+#include "platform/conversions.h"
+#include "platform/formatting.h"
+#include "platform/process_start.h"
+#include "platform/program_end.h"
+
+namespace {
+
+using wardline::jumpTo;
+using wardline::leave;
+using wardline::next;
+using wardline::Procedure;
+
+const std::string kModule = "frmMain.frm";
+
+// ---- Window design, in twips (1440 to the inch) ----
+
+struct Twips {
+    int left, top, width, height;
+};
+
+constexpr int kClientWidth = 4740;
+constexpr int kClientHeight = 2850;
+constexpr int kFirstRowTop = 420;
+constexpr int kRowPitch = 360;
+
+struct LabelDesign {
+    QLabel* frmMain::*control;
+    Twips place;
+    const char* caption;
+};
+constexpr LabelDesign kLabels[] = {
+    {&frmMain::Label1, {0, 60, 315, 255}, "En?"},
+    {&frmMain::Label2, {360, 60, 3075, 195}, "Application Path:"},
+    {&frmMain::Label3, {3480, 60, 495, 255}, "Time:"},
+    {&frmMain::txtTime, {4020, 60, 675, 255}, ""},
+    {&frmMain::lblStatus, {4320, 2640, 195, 135}, ""},
+};
+
+struct ButtonDesign {
+    QPushButton* frmMain::*control;
+    Twips place;
+    const char* caption;
+};
+constexpr ButtonDesign kButtons[] = {
+    {&frmMain::cmdSave, {0, 2520, 1335, 315}, "Save Settings"},
+    {&frmMain::cmdPause, {1380, 2520, 1335, 315}, "Pause Program"},
+    {&frmMain::cmdExit, {2760, 2520, 1335, 315}, "Shutdown"},
+};
+
+// A row's controls: left, width and height; the top is the row's.
+constexpr Twips kCheckColumn{0, 0, 255, 195};
+constexpr Twips kPathColumn{300, 0, 3075, 255};
+constexpr Twips kTimeColumn{3480, 0, 615, 315};
+constexpr Twips kGoColumn{4140, 0, 555, 315};
+
+Twips inRow(Twips column, int row) { return {column.left, kFirstRowTop + kRowPitch * row, column.width, column.height}; }
+
+const char* const kCaption = "System Morrowset - By Ansgrove V1.0";
+const char* const kPauseCaption = "Pause Program";
+const char* const kStartCaption = "Start Program";
+constexpr int16_t kChecked = 1;
+constexpr int16_t kGrayed = 2;
+
+// Twips to pixels at the screen's logical resolution.
+int pixels(int twips, int dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
+
+// VB's Mid: up to `length` characters from the 0-based `start`, empty past the end.
+std::string mid(const std::string& text, std::size_t start, std::size_t length) {
+    return start < text.size() ? text.substr(start, length) : std::string();
+}
+
+// A small, narrow face, so that the design's tight boxes hold their texts.
+QFont windowFont(int dpi) {
+    QFont font;
+    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
+                      QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("Sans Serif")});
+    font.setPixelSize(pixels(165, dpi));  // 11 pixels at 96 dpi
+    return font;
+}
+
+// Shrinks a control's font until `sample`, its widest text, fits inside it.
+void fitText(QWidget* control, const QString& sample) {
+    int room = control->width();
+    if (qobject_cast<QLineEdit*>(control)) {
+        const int frame = control->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, control);
+        room -= 2 * frame + 2 * 2 + 1;  // frame, the line edit's own margins, the cursor
+    }
+    QFont font = control->font();
+    while (font.pixelSize() > 6 && QFontMetrics(font).horizontalAdvance(sample) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    control->setFont(font);
+}
+
+// Grows a control that its design cell would clip.
+void atLeastSizeHint(QWidget* control) { control->resize(control->size().expandedTo(control->sizeHint())); }
+
+QString toQString(const std::string& text) { return QString::fromStdString(text); }
+
+// Focus moves the user makes, which let a time box check its entry first.
+bool userMove(Qt::FocusReason reason) {
+    return reason == Qt::MouseFocusReason || reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
+           reason == Qt::ShortcutFocusReason;
+}
+
+}  // namespace
+
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent), startProcess_(&platform::startProcess) {
+    setWindowTitle(kCaption);
+    createControls();
+    createMenu();
+    setTabOrderAsDesigned();
+    connectEvents();
+    setFixedSize(sizeHint());
+    Form_Load();
+    startClock();
+    chkEnabled[0]->setFocus();
+}
+
+frmMain::~frmMain() = default;
+
+// ---- Set-up ----
+
+void frmMain::createControls() {
+    auto* client = new QWidget(this);
+    setCentralWidget(client);
+    const int dpi = client->logicalDpiX();
+    client->setFont(windowFont(dpi));
+    auto place = [dpi](QWidget* control, Twips at) {
+        control->setGeometry(pixels(at.left, dpi), pixels(at.top, dpi), pixels(at.width, dpi), pixels(at.height, dpi));
+    };
+    client->setFixedSize(pixels(kClientWidth, dpi), pixels(kClientHeight, dpi));
+
+    for (const auto& design : kLabels) {
+        auto* label = new QLabel(QString::fromLatin1(design.caption), client);
+        place(label, design.place);
+        this->*design.control = label;
+    }
+    lblStatus->setAutoFillBackground(true);
+    for (const auto& design : kButtons) {
+        auto* button = new QPushButton(QString::fromLatin1(design.caption), client);
+        place(button, design.place);
+        this->*design.control = button;
+    }
+    for (int row = 0; row < kRows; ++row) {
+        chkEnabled[row] = new StateCheckBox(client);
+        txtPath[row] = new QLineEdit(client);
+        mskTime[row] = new TimeBox(client);
+        cmdGo[row] = new QPushButton(QStringLiteral("NOW"), client);
+        place(chkEnabled[row], inRow(kCheckColumn, row));
+        place(txtPath[row], inRow(kPathColumn, row));
+        place(mskTime[row], inRow(kTimeColumn, row));
+        place(cmdGo[row], inRow(kGoColumn, row));
+        const QString index = QStringLiteral("(%1)").arg(row);
+        chkEnabled[row]->setObjectName(QStringLiteral("chkEnabled") + index);
+        txtPath[row]->setObjectName(QStringLiteral("txtPath") + index);
+        mskTime[row]->setObjectName(QStringLiteral("mskTime") + index);
+        cmdGo[row]->setObjectName(QStringLiteral("cmdGo") + index);
+        atLeastSizeHint(chkEnabled[row]);
+        fitText(mskTime[row], QString::fromLatin1(TimeBox::kEmpty.data(), 5));
+    }
+    fitText(txtTime, QStringLiteral("00:00AM"));
+    tmrMain = new SecondTimer([this] { tmrMain_Timer(); }, this);
+}
+
+void frmMain::createMenu() {
+    mnuQuit = menuBar()->addAction(QStringLiteral("&Quit"));
+    mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
+}
+
+void frmMain::setTabOrderAsDesigned() {
+    QList<QWidget*> order;
+    for (auto* box : chkEnabled) order << box;
+    for (auto* path : txtPath) order << path;
+    for (auto* time : mskTime) order << time;
+    order << cmdSave << cmdPause << cmdExit;
+    for (auto* go : cmdGo) order << go;
+    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
+    for (auto* control : order) control->installEventFilter(this);
+}
+
+void frmMain::connectEvents() {
+    for (int16_t row = 0; row < kRows; ++row) {
+        connect(cmdGo[row], &QPushButton::clicked, this, [this, row] { cmdGo_Click(row); });
+        connect(txtPath[row], &QLineEdit::textChanged, this, [this, row] { txtPath_Change(row); });
+    }
+    connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
+    connect(cmdPause, &QPushButton::clicked, this, [this] { cmdPause_Click(); });
+    connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
+    connect(mnuQuit, &QAction::triggered, this, [this] { mnuQuit_Click(); });
+    connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+    connect(qApp, &QApplication::focusChanged, this, &frmMain::onFocusChanged);
+}
+
+void frmMain::setStatusColor(uint32_t bgr) {
+    statusColor_ = bgr;
+    QPalette palette = lblStatus->palette();
+    palette.setColor(QPalette::Window, QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF));
+    lblStatus->setPalette(palette);
+}
+
+// Restarting after a pause looks only at the second it restarts in.
+void frmMain::startClock() {
+    schedule_.forget();
+    tmrMain->setEnabled(true);
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    tmrMain->setEnabled(false);
+    event->accept();
+}
+
+// ---- Leaving a time box ----
+
+int frmMain::timeBoxIndex(const QObject* widget) const {
+    for (int row = 0; row < kRows; ++row)
+        if (mskTime[row] == widget) return row;
+    return -1;
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+    switch (event->type()) {
+        case QEvent::FocusOut:
+            if (const int box = timeBoxIndex(watched); box >= 0)
+                leaving_.emplace(box, static_cast<QFocusEvent*>(event)->reason());
+            break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseButtonRelease:
+            if (watched == swallowClickOn_) {
+                if (event->type() == QEvent::MouseButtonRelease) swallowClickOn_ = nullptr;
+                return true;
+            }
+            break;
+        default:
+            break;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+// The toolkit moves the focus before the control that takes it sees the click or the key.
+// So the time box checks its entry once the focus has moved, and when it refuses, takes
+// the focus back and swallows the click that moved it: the clicked button does not click.
+void frmMain::onFocusChanged(QWidget* old, QWidget* now) {
+    const auto leaving = leaving_;
+    leaving_.reset();
+    if (!leaving || !now || now->window() != this || old != mskTime[leaving->first] || !userMove(leaving->second))
+        return;
+    bool cancel = false;
+    mskTime_Validate(static_cast<int16_t>(leaving->first), cancel);
+    if (!cancel) return;
+    if (leaving->second == Qt::MouseFocusReason) swallowClickOn_ = now;
+    mskTime[leaving->first]->setFocus(Qt::OtherFocusReason);
+}
+
+// ---- Event procedures ----
+
+void frmMain::Form_Load() {
+    settings::Reader file;
+    int row = 0;
+    std::string field;
+    Procedure(kModule, "Sub Form_Load").run({
+        {220, [&] { setStatusColor(kGreen); }},
+        {230, [&] { file.open(settings::filePath()); }},
+        {240, [&] { row = 0; }},
+        {250, [&] { field = file.readLine(); }},
+        {260, [&] { chkEnabled[row]->setValue(platform::toInteger16(field)); }},
+        {270, [&] { field = file.readLine(); }},
+        {280, [&] { txtPath[row]->setText(toQString(field)); }},
+        {290, [&] { field = file.readLine(); }},
+        {300, [&] { mskTime[row]->setTimeText(field); }},
+        {310, [&] { return field != TimeBox::kEmpty ? next() : jumpTo(350); }},
+        {320, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 0, 2)) * 3600); }},
+        {330, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 3, 2)) * 60 + RowSeconds[row]); }},
+        {350, [&] { return ++row < kRows ? jumpTo(250) : next(); }},
+        {360, [&] { file.close(); }},
+        {370, [&] { setStatusColor(kGreen); }},
+    });
+}
+
+void frmMain::cmdSave_Click() {
+    settings::Writer file;
+    int row = 0;
+    Procedure(kModule, "Sub cmdSave_Click").run({
+        {140, [&] { file.open(settings::filePath()); }},
+        {150, [&] { row = 0; }},
+        {160, [&] { file.writeLine(settings::stateText(chkEnabled[row]->value())); }},
+        {170, [&] { file.writeLine(txtPath[row]->text().toStdString()); }},
+        {180, [&] { file.writeLine(mskTime[row]->timeText()); }},
+        {190, [&] { return ++row < kRows ? jumpTo(160) : next(); }},
+        {200, [&] { file.commit(); }},
+    });
+}
+
+void frmMain::tmrMain_Timer() {
+    TickSchedule::Due due;
+    int row = 0;
+    Procedure(kModule, "Sub tmrMain_Timer").run({
+        {570, [&] {
+             due = schedule_.examine(platform::secondsSinceMidnight());
+             row = 0;
+         }},
+        {580, [&] {
+             if (due.contains(RowSeconds[row])) cmdGo_Click(static_cast<int16_t>(row));
+         }},
+        {590, [&] {
+             if (mskTime[row]->timeText() == TimeBox::kEmpty || txtPath[row]->text().isEmpty())
+                 chkEnabled[row]->setValue(kGrayed);
+         }},
+        {600, [&] { return ++row < kRows ? jumpTo(580) : next(); }},
+        {610, [&] {
+             const std::tm now = platform::localNow();
+             txtTime->setText(toQString(platform::formatClock12(now.tm_hour, now.tm_min)));
+         }},
+    });
+}
+
+void frmMain::cmdGo_Click(int16_t index) {
+    Procedure(kModule, "Sub cmdGo_Click").run({
+        {20, [&] { return chkEnabled.at(index)->value() == kChecked ? next() : jumpTo(40); }},
+        {30, [&] { startProcess_(txtPath.at(index)->text().toStdString()); }},
+        {40, [] {}},
+    });
+}
+
+void frmMain::mskTime_Validate(int16_t index, bool& cancel) {
+    std::string text;
+    double hour = 0;
+    double minutes = 0;
+    Procedure(kModule, "Sub mskTime_Validate").run({
+        {400, [&] { cancel = false; }},
+        {410, [&] {
+             text = mskTime.at(index)->timeText();
+             return text == TimeBox::kEmpty ? leave() : next();
+         }},
+        {420, [&] { return text.find('#') != std::string::npos ? next() : jumpTo(460); }},
+        {430, [&] {
+             cancel = true;
+             return leave();
+         }},
+        {460, [&] {
+             hour = platform::toDouble(mid(text, 0, 2));
+             return hour > 24 || hour < 0 ? next() : jumpTo(500);
+         }},
+        {470, [&] {
+             cancel = true;
+             return leave();
+         }},
+        {500, [&] {
+             minutes = platform::toDouble(mid(text, 3, 2));
+             // 24 o'clock is midnight at the end of the day; 24:01 and later never come.
+             const bool pastMidnight = hour == 24 && minutes != 0;
+             return minutes > 59 || minutes < 0 || pastMidnight ? next() : jumpTo(540);
+         }},
+        {510, [&] {
+             cancel = true;
+             return leave();
+         }},
+        {540, [&] { RowSeconds[index] = platform::toInteger32(hour * 3600); }},
+        {550, [&] { RowSeconds[index] = platform::toInteger32(minutes * 60 + RowSeconds[index]); }},
+        {560, [&] { chkEnabled[index]->setValue(kChecked); }},
+    });
+}
+
+void frmMain::cmdPause_Click() {
+    Procedure(kModule, "Sub cmdPause_Click").run({
+        {50, [&] { return tmrMain->isEnabled() ? next() : jumpTo(100); }},
+        {60, [&] { tmrMain->setEnabled(false); }},
+        {70, [&] { cmdPause->setText(QString::fromLatin1(kStartCaption)); }},
+        {80, [&] { setStatusColor(kRed); }},
+        {90, [] { return jumpTo(130); }},
+        {100, [&] { startClock(); }},
+        {110, [&] { cmdPause->setText(QString::fromLatin1(kPauseCaption)); }},
+        {120, [&] { setStatusColor(kGreen); }},
+        {130, [] {}},
+    });
+}
+
+// Ends the program at once: no unload, no leave call, nothing saved.
+void frmMain::cmdExit_Click() {
+    Procedure(kModule, "Sub cmdExit_Click").run({
+        {10, [] { platform::endProgram(); }},
+    });
+}
+
+void frmMain::mnuQuit_Click() {
+    Procedure(kModule, "Sub mnuQuit_Click").run({
+        {390, [] { platform::endProgram(); }},
+    });
+}
+
+void frmMain::mnuAbout_Click() {
+    Procedure(kModule, "Sub mnuAbout_Click").run({
+        {380, [] { showAboutDialog(); }},
+    });
+}
+
+void frmMain::txtPath_Change(int16_t index) {
+    Procedure(kModule, "Sub txtPath_Change").run({
+        {620, [&] { chkEnabled.at(index)->setValue(kChecked); }},
+    });
+}

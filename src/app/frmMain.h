@@ -1,0 +1,99 @@
+#pragma once
+// The timetable window: six rows, each an enabled box, a command line, a time of day and a
+// "NOW" button; a clock label; "Save Settings", "Pause Program" and "Shutdown"; a status
+// light; the menu entries "&Quit" and "&About".
+//
+// Constructing the window loads it: its controls are made, Form_Load fills the rows from
+// the settings file and the clock starts. Every event procedure runs under the error-trap
+// runtime's protocol with module "frmMain.frm".
+#include <QMainWindow>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/tick_schedule.h"
+
+class QAction;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class SecondTimer;
+class StateCheckBox;
+class TimeBox;
+
+class frmMain : public QMainWindow {
+public:
+    static constexpr int kRows = 6;
+    // Status light colours, 0xBBGGRR.
+    static constexpr uint32_t kGreen = 0x00FF00;
+    static constexpr uint32_t kRed = 0x0000FF;
+
+    explicit frmMain(QWidget* parent = nullptr);
+    ~frmMain() override;
+
+    // Event procedures.
+    void Form_Load();
+    void tmrMain_Timer();
+    void cmdGo_Click(int16_t index);
+    void mskTime_Validate(int16_t index, bool& cancel);
+    void cmdPause_Click();
+    void cmdSave_Click();
+    void cmdExit_Click();
+    void mnuQuit_Click();
+    void mnuAbout_Click();
+    void txtPath_Change(int16_t index);
+
+    // Controls, named as the window's design names them; rows are indexed 0 to 5.
+    std::array<StateCheckBox*, kRows> chkEnabled{};
+    std::array<QLineEdit*, kRows> txtPath{};
+    std::array<TimeBox*, kRows> mskTime{};
+    std::array<QPushButton*, kRows> cmdGo{};
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* txtTime = nullptr;
+    QLabel* lblStatus = nullptr;
+    QPushButton* cmdSave = nullptr;
+    QPushButton* cmdPause = nullptr;
+    QPushButton* cmdExit = nullptr;
+    SecondTimer* tmrMain = nullptr;
+    QAction* mnuQuit = nullptr;
+    QAction* mnuAbout = nullptr;
+
+    // Each row's start time in seconds after midnight.
+    std::array<int32_t, kRows> RowSeconds{};
+
+    // The status light's colour, 0xBBGGRR.
+    uint32_t statusColor() const { return statusColor_; }
+
+    // Starts a command line; platform::startProcess unless replaced (tests record with it).
+    using ProcessStarter = std::function<int(std::string_view commandLine)>;
+    void setProcessStarter(ProcessStarter starter) { startProcess_ = std::move(starter); }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void createMenu();
+    void setTabOrderAsDesigned();
+    void connectEvents();
+    void setStatusColor(uint32_t bgr);
+    void startClock();
+
+    // Validation when the focus leaves a time box.
+    void onFocusChanged(QWidget* old, QWidget* now);
+    int timeBoxIndex(const QObject* widget) const;
+
+    TickSchedule schedule_;
+    ProcessStarter startProcess_;
+    uint32_t statusColor_ = 0;
+    // A time box the focus is leaving, and why.
+    std::optional<std::pair<int, Qt::FocusReason>> leaving_;
+    // A control whose click is swallowed because the time box refused to let the focus go.
+    QWidget* swallowClickOn_ = nullptr;
+};

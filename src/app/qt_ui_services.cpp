@@ -1,0 +1,95 @@
+#include "app/qt_ui_services.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <vector>
+
+#include "errortrap/dialog/error_dialog.h"
+#include "platform/app_object.h"
+
+namespace {
+
+struct Choice {
+    QMessageBox::StandardButton button;
+    int result;
+};
+
+// Button sets by the low three style bits, in the order the box shows them.
+const std::vector<Choice>& buttonSet(int style) {
+    static const std::vector<Choice> kSets[] = {
+        {{QMessageBox::Ok, 1}},
+        {{QMessageBox::Ok, 1}, {QMessageBox::Cancel, 2}},
+        {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}},
+        {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}, {QMessageBox::Cancel, 2}},
+        {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}},
+        {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, 2}},
+    };
+    const int set = style & 0x7;
+    return set < static_cast<int>(std::size(kSets)) ? kSets[set] : kSets[0];
+}
+
+QMessageBox::Icon iconFor(int style) {
+    switch (style & 0x70) {
+        case wardline::kCritical: return QMessageBox::Critical;
+        case 32: return QMessageBox::Question;
+        case wardline::kExclamation: return QMessageBox::Warning;
+        case wardline::kInformation: return QMessageBox::Information;
+        default: return QMessageBox::NoIcon;
+    }
+}
+
+Qt::CursorShape cursorFor(int pointer) {
+    switch (pointer) {
+        case wardline::kPointerHourglass: return Qt::WaitCursor;
+        case 13: return Qt::BusyCursor;  // arrow and hourglass
+        case 2: return Qt::CrossCursor;
+        case 3: return Qt::IBeamCursor;
+        default: return Qt::ArrowCursor;
+    }
+}
+
+}  // namespace
+
+int QtUiServices::messageBox(const std::string& text, int style, const std::string& title) {
+    const std::string& caption = title.empty() ? platform::app().title() : title;
+    QMessageBox box(iconFor(style), QString::fromStdString(caption), QString::fromStdString(text),
+                    QMessageBox::NoButton, QApplication::activeWindow());
+    const auto& choices = buttonSet(style);
+    for (const auto& choice : choices) box.addButton(choice.button);
+    const std::size_t defaultIndex = static_cast<std::size_t>((style >> 8) & 0x3);
+    box.setDefaultButton(choices[defaultIndex < choices.size() ? defaultIndex : 0].button);
+    const auto clicked = static_cast<QMessageBox::StandardButton>(box.exec());
+    for (const auto& choice : choices)
+        if (choice.button == clicked) return choice.result;
+    // Closed without a button: the box's cancel answer, or its only button.
+    return choices.size() == 1 ? choices.front().result : wardline::kResultCancel;
+}
+
+void QtUiServices::processEvents() {
+    QAbstractEventDispatcher* dispatcher = QAbstractEventDispatcher::instance();
+    if (!dispatcher || dispatcher->processEvents(QEventLoop::AllEvents)) return;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.start(kIdleWaitMs);
+    dispatcher->processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
+}
+
+void QtUiServices::setMousePointer(int pointer) {
+    if (pointer == pointer_) return;
+    if (pointer_ != wardline::kPointerDefault) QApplication::restoreOverrideCursor();
+    pointer_ = pointer;
+    if (pointer != wardline::kPointerDefault) QApplication::setOverrideCursor(QCursor(cursorFor(pointer)));
+}
+
+void QtUiServices::setVisibleWindowsEnabled(bool enabled) {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (window->isVisible()) window->setEnabled(enabled);
+}
+
+int16_t QtUiServices::showErrorDialog() { return wardline::ShowErrorDialog(); }
+void QtUiServices::unloadErrorDialog() { wardline::UnloadErrorDialog(); }
+bool QtUiServices::loadAndUnloadErrorDialog() { return wardline::ProbeErrorDialog(); }

@@ -1,0 +1,25 @@
+#include "app/second_timer.h"
+
+#include "app/tick_schedule.h"
+#include "platform/clock.h"
+
+SecondTimer::SecondTimer(std::function<void()> onTick, QObject* parent)
+    : QObject(parent), onTick_(std::move(onTick)) {
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &SecondTimer::fire);
+}
+
+void SecondTimer::setEnabled(bool enabled) {
+    enabled_ = enabled;
+    if (enabled) arm();
+    else timer_.stop();
+}
+
+void SecondTimer::arm() { timer_.start(TickSchedule::millisecondsToNextTick(platform::secondsSinceMidnight())); }
+
+void SecondTimer::fire() {
+    if (!enabled_) return;
+    onTick_();
+    if (enabled_) arm();
+}

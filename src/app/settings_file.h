@@ -1,0 +1,63 @@
+#pragma once
+// The timetable's settings file "Morrowset.ini" in the application folder: eighteen text
+// lines, three per row (state, command line, time text), CR LF line ends. The file holds
+// command lines that the program runs on its own, so it is read only when it belongs to the
+// user and nobody else may write it, and it is written readable by its user only.
+//
+// Reading and writing raise run-time errors, as the language runtime's files do.
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace settings {
+
+// The settings file's full name.
+std::string filePath();
+
+// A state as the settings file stores it: the number with a blank (or the minus sign)
+// before it and a blank after it, " 1 ".
+std::string stateText(int16_t state);
+
+// Reads the file line by line.
+class Reader {
+public:
+    // Opens `path`. Raises 53 when it does not exist, 70 when another user owns it or
+    // group or others may write it, 75 when it is no plain file, else the file error.
+    void open(const std::string& path);
+    // The next line without its line end (LF or CR LF). Raises 52 Bad file name or number
+    // when the file is not open, 62 Input past end of file when no line is left.
+    std::string readLine();
+    void close() { file_.reset(); }
+
+private:
+    struct Closer {
+        void operator()(std::FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<std::FILE, Closer> file_;
+};
+
+// Writes a new file beside the old one and puts it in the old one's place only once it is
+// complete and on disk: a failed or interrupted save leaves the old file as it was.
+class Writer {
+public:
+    Writer() = default;
+    ~Writer();
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+
+    // Starts the new file for `path`. Raises the file error when the folder is not writable.
+    void open(const std::string& path);
+    // Writes `text` and CR LF. Raises 52 when not open, else the file error.
+    void writeLine(std::string_view text);
+    // Flushes the new file to disk and renames it over the old one.
+    void commit();
+
+private:
+    void discard();
+    int fd_ = -1;
+    std::string path_;
+    std::string temporaryPath_;
+};
+
+}  // namespace settings
