@@ -1,0 +1,160 @@
+// The mail transport: the MIME message it builds, and the sendmail it hands it to.
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+
+#include "platform/mail_transport.h"
+#include "support/fake_sendmail.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+using morrowset::testing::FakeSendmail;
+using morrowset::testing::parseMail;
+using ::testing::ElementsAre;
+
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = (fs::temp_directory_path() / "wardline-mail-XXXXXX").string();
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~ScratchFolder() { fs::remove_all(path_); }
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+MailMessage report(const fs::path& attachment) {
+    return {"ops@example.org", "Remote Error Report From Morrowset", "Error 53 occured.", attachment.string(),
+            "wlerror.log"};
+}
+
+std::string bytesOfEveryValue() {
+    std::string bytes;
+    for (int round = 0; round < 40; ++round)
+        for (int b = 0; b < 256; ++b) bytes += static_cast<char>(b);
+    return bytes + "\r\nlast line\r\n";
+}
+
+TEST(MailMessageTest, RefusesHeaderFieldsThatWouldStartHeadersOfTheirOwn) {
+    const MailMessage good = report("unused");
+    std::vector<MailMessage> bad(7, good);
+    bad[0].to = "ops@example.org\r\nBcc: everyone@example.org";
+    bad[1].to = "ops@example.org\nSubject: free money";
+    bad[2].to = std::string("ops@example.org\0Bcc", 19);
+    bad[3].to = "";
+    bad[4].subject = "Report\r\nBcc: x@example.org";
+    bad[5].attachmentName = "wlerror.log\r\nContent-Type: text/html";
+    bad[6].to = "ops@example.org\x7f";
+
+    EXPECT_TRUE(composeMimeMessage(good, "report").has_value());
+    for (const MailMessage& message : bad)
+        EXPECT_FALSE(composeMimeMessage(message, "report").has_value()) << message.to << message.subject;
+}
+
+TEST(MailMessageTest, CarriesSubjectBodyAndAttachmentIntact) {
+    struct Case {
+        std::string subject;
+        std::string body;
+        std::string attachment;
+    };
+    const Case cases[] = {
+        {"Remote Error Report From Morrowset", "Error 53 occured.", "plain report\r\n"},
+        {"Remote Error Report From Mörrowset", "Fehler in Mörrowset.", bytesOfEveryValue()},
+        {"Remote Error Report From Morrowset", std::string(2000, 'x') + "\nshort line", ""},
+    };
+    for (const Case& c : cases) {
+        MailMessage message = report("unused");
+        message.subject = c.subject;
+        message.body = c.body;
+        const std::optional<std::string> text = composeMimeMessage(message, c.attachment);
+        ASSERT_TRUE(text);
+
+        const auto mail = parseMail(*text);
+        const std::string subject = mail.top.header("Subject");
+        if (subject.rfind("=?UTF-8?B?", 0) == 0)
+            EXPECT_EQ(QByteArray::fromBase64(QByteArray::fromStdString(subject.substr(10, subject.size() - 12)))
+                          .toStdString(),
+                      c.subject);
+        else
+            EXPECT_EQ(subject, c.subject);
+        ASSERT_EQ(mail.parts.size(), 2u);
+        EXPECT_EQ(mail.parts[0].content, c.body);
+        EXPECT_EQ(mail.parts[1].content, c.attachment);
+        std::istringstream lines(*text);
+        for (std::string line; std::getline(lines, line);) EXPECT_LE(line.size(), 998u);
+    }
+}
+
+TEST(SendmailTransportTest, HandsTheMessageToSendmailAsNamedBySENDMAIL) {
+    ScratchFolder scratch;
+    const fs::path attachment = scratch.path() / "!error!.log";
+    std::ofstream(attachment) << "the report\r\n";
+    {
+        const FakeSendmail sendmail(scratch.path());
+        EXPECT_EQ(SendmailTransport::programPath(), (scratch.path() / "sendmail").string());
+
+        EXPECT_EQ(SendmailTransport().send(report(attachment)), MailResult::Sent);
+
+        EXPECT_THAT(sendmail.arguments(), ElementsAre("-t", "-oi"));
+        const auto mail = parseMail(sendmail.message());
+        EXPECT_EQ(mail.top.header("To"), "ops@example.org");
+        ASSERT_EQ(mail.parts.size(), 2u);
+        EXPECT_EQ(mail.parts[1].content, "the report\r\n");
+    }
+    ::unsetenv("SENDMAIL");
+    EXPECT_EQ(SendmailTransport::programPath(), "/usr/sbin/sendmail");
+}
+
+TEST(SendmailTransportTest, ReportsWhatKeptTheMessageFromGoingOut) {
+    ScratchFolder scratch;
+    const fs::path attachment = scratch.path() / "!error!.log";
+    std::ofstream(attachment) << "the report\r\n";
+    MailMessage injecting = report(attachment);
+    injecting.to += "\r\nBcc: everyone@example.org";
+    struct Case {
+        std::string afterReading;
+        std::string program;
+        MailMessage message;
+        MailResult result;
+        bool sendmailRuns;
+    };
+    const Case cases[] = {
+        {"exit 75", "", report(attachment), MailResult::Failed, true},
+        {"", "/nonexistent/sendmail", report(attachment), MailResult::Failed, false},
+        {"", "", report(scratch.path() / "missing.log"), MailResult::Failed, false},
+        {"", "", injecting, MailResult::Refused, false},
+    };
+    for (const Case& c : cases) {
+        const FakeSendmail sendmail(scratch.path(), c.afterReading, c.program);
+        EXPECT_EQ(SendmailTransport().send(c.message), c.result) << c.afterReading << c.program;
+        EXPECT_EQ(sendmail.ran(), c.sendmailRuns) << c.afterReading << c.program;
+        sendmail.clear();
+    }
+}
+
+// A sendmail that hangs is stopped; one that quits without reading cannot take the
+// program down with it (no SIGPIPE).
+TEST(SendmailTransportTest, SurvivesASendmailThatHangsOrStopsReading) {
+    ScratchFolder scratch;
+    const fs::path attachment = scratch.path() / "big.log";
+    std::ofstream(attachment) << std::string(8 << 20, 'r');
+    const fs::path script = scratch.path() / "odd-sendmail";
+    for (const std::string body : {"exec sleep 30", "exit 0"}) {
+        std::ofstream(script) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(script, fs::perms::owner_all);
+        ::setenv("SENDMAIL", script.c_str(), 1);
+
+        EXPECT_EQ(SendmailTransport(std::chrono::milliseconds(500)).send(report(attachment)), MailResult::Failed)
+            << body;
+    }
+    ::unsetenv("SENDMAIL");
+}
+
+}  // namespace
+}  // namespace platform
