@@ -21,6 +21,13 @@ int16_t callTrapHandler(const std::string& module, const std::string& procedure)
     return handler ? handler(module, procedure) : wlERROR(module, procedure);
 }
 
+// Resuming with the next statement relies on the list being in number order.
+[[maybe_unused]] bool inNumberOrder(std::span<const Statement> statements) {
+    for (std::size_t i = 1; i < statements.size(); ++i)
+        if (statements[i - 1].line >= statements[i].line) return false;
+    return true;
+}
+
 }  // namespace
 
 Procedure::Procedure(std::string module, std::string name, std::string arguments)
@@ -61,7 +68,7 @@ void Procedure::exit(int line) {
 }
 
 // Index of the statement that runs after statement `pc` finished with `flow`.
-std::size_t Procedure::following(const std::vector<Statement>& statements, std::size_t pc, Flow flow) {
+std::size_t Procedure::following(std::span<const Statement> statements, std::size_t pc, Flow flow) {
     switch (flow.kind) {
         case Flow::Kind::Next:
             return pc + 1;
@@ -77,7 +84,8 @@ std::size_t Procedure::following(const std::vector<Statement>& statements, std::
 }
 
 void Procedure::run(std::initializer_list<Statement> list) {
-    std::vector<Statement> statements(list);
+    const std::span<const Statement> statements(list.begin(), list.size());
+    assert(inNumberOrder(statements));
     const int exitLine = statements.empty() ? 0 : statements.back().line;
     std::size_t pc = enter() ? 0 : statements.size();
     while (pc < statements.size()) {
@@ -99,7 +107,8 @@ void Procedure::run(std::initializer_list<Statement> list) {
 }
 
 void Procedure::runUntrapped(std::initializer_list<Statement> list) {
-    std::vector<Statement> statements(list);
+    const std::span<const Statement> statements(list.begin(), list.size());
+    assert(inNumberOrder(statements));
     wlPUSH(module_, name_, arguments_);
     std::size_t pc = 0;
     while (pc < statements.size()) {

@@ -17,9 +17,9 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <type_traits>
-#include <vector>
 
 namespace wardline {
 
@@ -62,7 +62,7 @@ private:
     int16_t trap(int line);
     bool enter();
     void exit(int line);
-    static std::size_t following(const std::vector<Statement>& statements, std::size_t pc, Flow flow);
+    static std::size_t following(std::span<const Statement> statements, std::size_t pc, Flow flow);
 
     std::string module_;
     std::string name_;

@@ -40,12 +40,10 @@ int64_t monotonicMilliseconds() {
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
 }
 
-}  // namespace platform
-
-namespace platform {
 int64_t monotonicFixedMilliseconds() {
     using namespace std::chrono;
     return duration_cast<duration<int64_t, std::ratio<1, 10'000'000>>>(steady_clock::now().time_since_epoch())
         .count();
 }
+
 }  // namespace platform

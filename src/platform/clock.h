@@ -27,10 +27,8 @@ inline float secondsSinceMidnight() { return timeSource().secondsSinceMidnight()
 // wraps (a 32-bit millisecond counter wraps after 49.7 days of uptime).
 int64_t monotonicMilliseconds();
 
-}  // namespace platform
-
-namespace platform {
 // The same counter as fixed-point milliseconds: a 64-bit integer scaled by 10000
 // (0.1 microsecond steps), the unit of the trace runtime's time stamps.
 int64_t monotonicFixedMilliseconds();
+
 }  // namespace platform

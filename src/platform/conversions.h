@@ -7,12 +7,13 @@
 
 namespace platform {
 
-// The leading-number value of a text: an optional sign and the digits at its start,
-// stopping at the first other character; no digits give 0. Saturates instead of
-// overflowing on absurdly long digit runs.
+// The leading-number value of a text: an optional sign and the digits at its start
+// (blanks before them are skipped), stopping at the first other character; no digits
+// give 0. Saturates instead of overflowing on absurdly long digit runs.
 int64_t leadingNumber(std::string_view text);
 
-// Text to number; blanks around the number are allowed.
+// Text to number: decimal digits with an optional sign, fraction and exponent, blanks
+// around them allowed. A number too close to 0 to hold gives 0.
 double toDouble(std::string_view text);
 int16_t toInteger16(std::string_view text);
 int32_t toInteger32(std::string_view text);

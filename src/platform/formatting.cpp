@@ -8,13 +8,24 @@
 namespace platform {
 
 std::string formatZeroFilled5(int64_t value) {
+    // The magnitude as unsigned, so that the most negative value has one too.
+    const unsigned long long magnitude =
+        value < 0 ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
     char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%s%05lld", value < 0 ? "-" : "",
-                  static_cast<long long>(value < 0 ? -value : value));
+    std::snprintf(buffer, sizeof buffer, "%s%05llu", value < 0 ? "-" : "", magnitude);
     return buffer;
 }
 
 std::string formatSeconds(double seconds, char decimalSeparator) {
+    // Beyond whole thousandths that a 64-bit integer holds (or not a number at all) the
+    // printf rounding is as good as any; only the separator needs setting.
+    if (!(std::fabs(seconds) < 9e15)) {
+        char buffer[512];
+        std::snprintf(buffer, sizeof buffer, "%09.3f", seconds);
+        std::string text = buffer;
+        if (const auto point = text.find_first_of(".,"); point != std::string::npos) text[point] = decimalSeparator;
+        return text;
+    }
     // Work in whole thousandths so that rounding happens once, away from binary noise.
     const long long thousandths = std::llround(std::fabs(seconds) * 1000.0);
     char buffer[48];

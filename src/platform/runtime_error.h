@@ -35,7 +35,7 @@ private:
 const std::string& projectName();
 
 // Raises run-time error `number` with the project name as source, the standard text as
-// description and the program's help file with the number as help context.
+// description and the runtime's help file with the number as help context.
 [[noreturn]] void raiseError(int32_t number);
 // Raises an error that came from elsewhere (another component), with its own fields.
 [[noreturn]] void raiseError(const ErrorInfo& info);
