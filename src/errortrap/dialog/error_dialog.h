@@ -12,4 +12,8 @@ void UnloadErrorDialog();
 // Loads the dialog form without showing it and unloads it again; false when that fails.
 bool ProbeErrorDialog();
 
+class frmWARDLINE;
+// The loaded error dialog, or nullptr when none is loaded.
+frmWARDLINE* LoadedErrorDialog();
+
 }  // namespace wardline

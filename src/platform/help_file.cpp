@@ -1,0 +1,101 @@
+#include "platform/help_file.h"
+
+#include <charconv>
+#include <filesystem>
+#include <fstream>
+#include <string_view>
+#include <vector>
+
+#include "platform/app_object.h"
+
+namespace platform {
+namespace {
+
+std::string_view trimBlanks(std::string_view text) {
+    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
+    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+    return text;
+}
+
+// The context number of a topic marker line "[N]", or nullopt for any other line.
+std::optional<int32_t> topicMarker(std::string_view line) {
+    line = trimBlanks(line);
+    if (line.size() < 3 || line.front() != '[' || line.back() != ']') return std::nullopt;
+    const std::string_view digits = line.substr(1, line.size() - 2);
+    int32_t number = 0;
+    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), number);
+    if (error != std::errc{} || end != digits.data() + digits.size()) return std::nullopt;
+    return number;
+}
+
+bool readLine(std::istream& in, std::string& line) {
+    if (!std::getline(in, line)) return false;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+std::string joinBody(std::vector<std::string> lines) {
+    while (!lines.empty() && trimBlanks(lines.back()).empty()) lines.pop_back();
+    std::size_t first = 0;
+    while (first < lines.size() && trimBlanks(lines[first]).empty()) ++first;
+    std::string body;
+    for (std::size_t i = first; i < lines.size(); ++i) {
+        if (i > first) body += '\n';
+        body += lines[i];
+    }
+    return body;
+}
+
+}  // namespace
+
+std::optional<HelpTopic> findHelpTopic(std::istream& in, int32_t context) {
+    std::string line;
+    bool inTopic = false;
+    bool haveTitle = false;
+    HelpTopic topic;
+    std::vector<std::string> body;
+    while (readLine(in, line)) {
+        const auto marker = topicMarker(line);
+        if (marker) {
+            if (inTopic) break;
+            inTopic = *marker == context;
+            continue;
+        }
+        if (!inTopic) continue;
+        if (!haveTitle) {
+            topic.title = std::string(trimBlanks(line));
+            haveTitle = true;
+        } else {
+            body.push_back(line);
+        }
+    }
+    if (!inTopic) return std::nullopt;
+    topic.context = context;
+    topic.body = joinBody(std::move(body));
+    return topic;
+}
+
+std::string resolveHelpFile(const std::string& file) {
+    if (file.empty() || file.find('/') != std::string::npos) return file;
+    return app().path() + "/" + file;
+}
+
+HelpLookupResult lookUpHelpTopic(const std::string& file, int32_t context) {
+    HelpLookupResult result;
+    if (file.empty()) return result;
+    result.path = resolveHelpFile(file);
+    std::error_code error;
+    std::ifstream in;
+    if (std::filesystem::is_regular_file(result.path, error)) in.open(result.path, std::ios::binary);
+    if (!in.is_open()) {
+        result.status = HelpLookup::FileMissing;
+        return result;
+    }
+    auto topic = findHelpTopic(in, context);
+    result.status = topic ? HelpLookup::Found : HelpLookup::TopicMissing;
+    if (topic) result.topic = std::move(*topic);
+    return result;
+}
+
+}  // namespace platform

@@ -1,0 +1,322 @@
+// The error dialog as the error handler shows it: filled from the error record, adapted
+// to where the program runs, closed only by its buttons, and what it leaves behind.
+#include <QComboBox>
+#include <QExposeEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QTest>
+#include <QWindow>
+
+#include "dialog_test_support.h"
+#include "errortrap/dialog/call_tree_list.h"
+#include "errortrap/procedure.h"
+
+namespace wardline::testing {
+namespace {
+
+std::vector<std::string> entriesOf(const QComboBox* list) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < list->count(); ++i) entries.push_back(list->itemText(i).toStdString());
+    return entries;
+}
+
+std::vector<std::string> entriesOf(const CallTreeList* list) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < list->count(); ++i) entries.push_back(list->item(i)->text().toStdString());
+    return entries;
+}
+
+// The view whose picture box lies on top, at the middle of the view area.
+int viewOnTop(frmWARDLINE& form) {
+    const QPoint middle = form.Picture1[0]->geometry().center();
+    for (QWidget* w = form.childAt(middle); w; w = w->parentWidget())
+        for (int i = 0; i < 4; ++i)
+            if (w == form.Picture1[static_cast<std::size_t>(i)]) return i;
+    return -1;
+}
+
+bool centred(const frmWARDLINE& form) {
+    const QRect screen = form.screen()->geometry();
+    return form.x() == screen.x() + (screen.width() - form.width()) / 2 &&
+           form.y() == screen.y() + (screen.height() - form.height()) / 2;
+}
+
+using ErrorDialogTest = DialogTest;
+
+TEST_F(ErrorDialogTest, LocalErrorOutsideTheDevelopmentEnvironmentOffersOnlyTheCommentAndContinue) {
+    recordLocalError();
+    whenDialogShown([](frmWARDLINE& form) {
+        EXPECT_EQ(form.windowTitle(), "Program Error Intercepted");
+        EXPECT_EQ(form.lblErrCnt->text(),
+                  "An unexpected 'type mismatch' error occured in " + QString::fromStdString(platform::app().exeName()) +
+                      ".\n1 error(s) are logged.");
+        EXPECT_EQ(form.Combo1->count(), 1);
+        EXPECT_EQ(form.Combo1->currentIndex(), 0);
+        EXPECT_EQ(viewOnTop(form), 0);
+        EXPECT_TRUE(form.kxCtrlMore->isHidden());
+        EXPECT_TRUE(form.kxHelp->isHidden());
+        EXPECT_TRUE(form.cmdWWW->isHidden());
+        EXPECT_EQ(form.kxCtrlContinue->geometry().right() + 1,
+                  form.wlPrint->x() - form.twipsToPixelsX(10));
+        EXPECT_TRUE(centred(form));
+        EXPECT_EQ(entriesOf(form.errText), std::vector<std::string>{"Error 1 - Type mismatch"});
+        EXPECT_EQ(form.ErrType->text(), "Type conversion error");
+        EXPECT_EQ(form.errProject->text(), "Morrowset (local)");
+        EXPECT_EQ(form.ErrModule->text(), " frmMain.frm");
+        EXPECT_EQ(form.ErrProcedure->text(), " Sub cmdGo_Click");
+        EXPECT_EQ(form.ErrLine->text(), " 20");
+        EXPECT_EQ(form.ErrNo->text(), " 13");
+        EXPECT_EQ(entriesOf(form.kxCtrlCalls), (std::vector<std::string>{
+                                                   "1 : Call\tfrmMain.frm : Sub tmrMain_Timer :",
+                                                   "2 : Call\t\tfrmMain.frm : Sub cmdGo_Click : 3",
+                                                   "3 : Trap\t\tRuntime error 13, Type mismatch on line 20",
+                                               }));
+        EXPECT_EQ(form.kxCtrlCalls->currentRow(), 2);
+        EXPECT_EQ(form.focusWidget(), form.Text1);
+        EXPECT_EQ(form.Text1->selectedText(), "Type in what you where doing here.");
+        QTest::keyClicks(form.Text1, "pressed NOW on row 3");
+        form.kxCtrlContinue->click();
+    });
+
+    EXPECT_EQ(ShowErrorDialog(), 0);
+    EXPECT_EQ(errorRecord().userComment, "pressed NOW on row 3");
+    EXPECT_FALSE(runtime().busy);
+    EXPECT_EQ(errorRecord().systemStateText, "");
+    EXPECT_EQ(LoadedErrorDialog(), nullptr);
+}
+
+TEST_F(ErrorDialogTest, ForwardedErrorInsideTheDevelopmentEnvironmentShowsEveryLevel) {
+    enterDevelopmentEnvironment();
+    recordForwardedError();
+    errorRecord().userComment = "earlier comment";
+    platform::app().setHelpFile("morrowset.hlp");
+    whenDialogShown([](frmWARDLINE& form) {
+        EXPECT_EQ(form.lblErrCnt->text(), "An unexpected 'object variable or with block variable not set' error occured "
+                                          "in a component used by " +
+                                              QString::fromStdString(platform::app().exeName()) +
+                                              ".\n3 error(s) are logged.");
+        EXPECT_EQ(form.Combo1->count(), 4);
+        EXPECT_EQ(form.Combo1->currentIndex(), 1);
+        EXPECT_EQ(viewOnTop(form), 1);
+        EXPECT_TRUE(form.kxCtrlMore->isVisible());
+        EXPECT_TRUE(form.kxHelp->isVisible());
+        EXPECT_EQ(form.kxHelp->text(), "Help");
+        EXPECT_TRUE(form.cmdWWW->isVisible());
+        EXPECT_EQ(form.kxCtrlContinue->x(), form.twipsToPixelsX(105));
+        EXPECT_TRUE(centred(form));
+        EXPECT_EQ(platform::app().helpFile(), "wardline.hlp");
+        EXPECT_EQ(entriesOf(form.errText), (std::vector<std::string>{
+                                               "Error 3 - Remote Automation error",
+                                               "Error 2 - ActiveX component can't create object",
+                                               "Error 1 - Object variable or With block variable not set",
+                                           }));
+        // The last entry is chosen, and the fields show its level.
+        EXPECT_EQ(form.errText->currentIndex(), 2);
+        EXPECT_EQ(form.ErrNo->text(), " 91");
+        EXPECT_EQ(form.ErrModule->text(), " modB");
+        EXPECT_EQ(form.ErrProcedure->text(), " procC");
+        EXPECT_EQ(form.errProject->text(), "lib (remote)");
+        EXPECT_EQ(form.ErrLine->text(), " line numbers not used - Code Pointer = 0");
+        EXPECT_EQ(entriesOf(form.kxCtrlCalls),
+                  (std::vector<std::string>{
+                      "1 : Call\tfrmMain.frm : Sub cmdGo_Click :",
+                      "2 : Trap\tRuntime error 440, Remote Automation error",
+                      "3 : Call\t\tsrv (remote) : modA : procB",
+                      "4 : Error\t\tRuntime error 429, ActiveX component can't create object on line 12",
+                      "5 : Call\t\t\tlib (remote) : modB : procC",
+                      "6 : Error\t\t\tRuntime error 91, Object variable or With block variable not set",
+                  }));
+        EXPECT_EQ(form.kxCtrlCalls->currentRow(), 1);
+        form.errText->setCurrentIndex(1);
+        EXPECT_EQ(form.ErrNo->text(), " 429");
+        EXPECT_EQ(form.ErrLine->text(), " 12");
+        EXPECT_EQ(platform::currentError().helpContext, 429);
+        QTest::keyClicks(form.Text1, "not taken");
+        form.kxCtrlMore->click();
+    });
+
+    EXPECT_EQ(ShowErrorDialog(), 5);
+    EXPECT_EQ(errorRecord().userComment, "earlier comment");
+    EXPECT_FALSE(runtime().busy);
+    EXPECT_EQ(platform::app().helpFile(), "morrowset.hlp");
+}
+
+TEST_F(ErrorDialogTest, HeadlineNamesTheProgramUntilTwoRemoteLevels) {
+    recordForwardedError();
+    errorRecord().levelCount = 1;
+    whenDialogShown([](frmWARDLINE& form) {
+        EXPECT_TRUE(form.lblErrCnt->text().startsWith("An unexpected 'remote automation error' error occured in "));
+        EXPECT_TRUE(form.lblErrCnt->text().endsWith(".\n2 error(s) are logged."));
+    });
+    ShowErrorDialog();
+}
+
+TEST_F(ErrorDialogTest, AnErrorRaisedInACalleeEndsTheCallTreeWithAnErrorLine) {
+    recordLocalError();
+    ErrorRecord& record = errorRecord();
+    record.levels[0].module = "frmMain.frm << frmMain.frm";
+    record.levels[0].procedure = "Sub tmrMain_Timer << Sub cmdGo_Click";
+    record.levels[0].line = 0;
+    whenDialogShown([](frmWARDLINE& form) {
+        EXPECT_EQ(entriesOf(form.kxCtrlCalls), (std::vector<std::string>{
+                                                   "1 : Call\tfrmMain.frm : Sub tmrMain_Timer :",
+                                                   "2 : Trap\tRuntime error 13, Type mismatch",
+                                                   "3 : Call\t\tfrmMain.frm : Sub cmdGo_Click : 3",
+                                                   "4 : Error\t\tRuntime error 13, Type mismatch",
+                                               }));
+        EXPECT_EQ(form.ErrLine->text(), " line numbers not used - Code Pointer = 0");
+    });
+    ShowErrorDialog();
+}
+
+TEST_F(ErrorDialogTest, ALevelCountBeyondTheRecordListsOnlyTheRecordedLevels) {
+    recordForwardedError();
+    errorRecord().levelCount = 15;
+    whenDialogShown([](frmWARDLINE& form) { EXPECT_EQ(form.errText->count(), kMaxErrorLevel + 1); });
+    ShowErrorDialog();
+}
+
+TEST_F(ErrorDialogTest, ForceSystemInfoKeepsEveryViewOutsideTheDevelopmentEnvironment) {
+    runtime().prefs.forceSystemInfo = -1;
+    recordLocalError();
+    whenDialogShown([](frmWARDLINE& form) {
+        EXPECT_EQ(form.Combo1->count(), 4);
+        EXPECT_EQ(form.Combo1->currentIndex(), 0);
+        EXPECT_TRUE(form.kxCtrlMore->isHidden());
+        form.Combo1->setCurrentIndex(2);
+        EXPECT_EQ(viewOnTop(form), 2);
+        form.Combo1->setCurrentIndex(0);
+        EXPECT_EQ(viewOnTop(form), 0);
+        EXPECT_EQ(form.focusWidget(), form.Text1);
+        EXPECT_EQ(form.Text1->selectedText(), form.Text1->text());
+    });
+    ShowErrorDialog();
+}
+
+TEST_F(ErrorDialogTest, TheFrameAndEscapeDoNotCloseTheDialog) {
+    recordLocalError();
+    whenDialogShown([](frmWARDLINE& form) {
+        EXPECT_FALSE(form.close());
+        QTest::keyClick(form.Text1, Qt::Key_Escape);
+        QTest::keyClick(&form, Qt::Key_F4, Qt::AltModifier);
+        QCoreApplication::processEvents();
+        EXPECT_TRUE(form.isVisible());
+        EXPECT_TRUE(runtime().busy);
+    });
+    EXPECT_EQ(ShowErrorDialog(), 0);
+}
+
+TEST_F(ErrorDialogTest, TheReportIsBuiltOnceAndKeepsTheUsersEdits) {
+    enterDevelopmentEnvironment();
+    recordLocalError();
+    whenDialogShown([](frmWARDLINE& form) {
+        EXPECT_FALSE(form.reportBuilt);
+        form.Combo1->setCurrentIndex(3);
+        EXPECT_TRUE(form.reportBuilt);
+        EXPECT_EQ(viewOnTop(form), 3);
+        form.kxCtrlArgs->setPlainText("first line\nadded by the user");
+        form.Combo1->setCurrentIndex(1);
+        form.Combo1->setCurrentIndex(3);
+        EXPECT_EQ(form.kxCtrlArgs->toPlainText(), "first line\nadded by the user");
+    });
+    ShowErrorDialog();
+    EXPECT_EQ(errorRecord().systemStateText, "first line\r\nadded by the user");
+}
+
+TEST_F(ErrorDialogTest, DisplayModeBuildsTheReportOnEveryActivation) {
+    runtime().prefs.displayMode = -1;
+    recordLocalError();
+    whenDialogShown([](frmWARDLINE& form) {
+        EXPECT_TRUE(form.reportBuilt);
+        form.kxCtrlArgs->setPlainText("replaced on the next activation");
+        QEvent activate(QEvent::WindowActivate);
+        QCoreApplication::sendEvent(&form, &activate);
+        EXPECT_NE(form.kxCtrlArgs->toPlainText(), "replaced on the next activation");
+    });
+    ShowErrorDialog();
+}
+
+TEST_F(ErrorDialogTest, UncoveringTheWindowMovesTheFocusToContinueButTypingDoesNot) {
+    recordLocalError();
+    whenDialogShown([](frmWARDLINE& form) {
+        ASSERT_EQ(form.focusWidget(), form.Text1);
+        QTest::keyClicks(form.Text1, "typing repaints the box");
+        form.Text1->repaint();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(form.focusWidget(), form.Text1);
+
+        QExposeEvent uncovered(QRegion(form.rect()));
+        QCoreApplication::sendEvent(form.windowHandle(), &uncovered);
+        EXPECT_EQ(form.focusWidget(), form.kxCtrlContinue);
+    });
+    ShowErrorDialog();
+}
+
+TEST_F(ErrorDialogTest, AClockTickDuringTheDialogWaitsAndRunsAfterContinue) {
+    recordLocalError();
+    bool tickStarted = false;
+    bool tickRan = false;
+    bool ranBeforeContinue = false;
+    auto* waiter = new QTimer;
+    waiter->setInterval(1);
+    whenDialogShown(
+        [&](frmWARDLINE& form) {
+            QTimer::singleShot(0, [&] {
+                tickStarted = true;
+                Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{10, [&] { tickRan = true; }}});
+            });
+            // Continue once the tick has waited on the busy flag for a while.
+            QObject::connect(waiter, &QTimer::timeout, [&, waiter] {
+                if (!tickStarted || ui.eventRounds < 20) return;
+                waiter->stop();
+                ranBeforeContinue = tickRan;
+                form.kxCtrlContinue->click();
+            });
+            waiter->start();
+        },
+        true);
+    EXPECT_EQ(ShowErrorDialog(), 0);
+    EXPECT_TRUE(tickRan);
+    EXPECT_FALSE(ranBeforeContinue);
+    delete waiter;
+}
+
+TEST_F(ErrorDialogTest, HoverTextsGoToTheStatusBarHook) {
+    recordLocalError();
+    whenDialogShown([](frmWARDLINE& form) {
+        QStringList texts;
+        QObject::connect(&form, &frmWARDLINE::UpdateStatusBar, [&texts](const QString& text) { texts << text; });
+        QTest::mouseMove(form.wlPrint);
+        QTest::mouseMove(form.Text1);
+        QTest::mouseMove(&form, QPoint(2, form.height() - 2));
+        EXPECT_EQ(texts, (QStringList{"Press to print this tabs data to the default printer.",
+                                      "Press 'Continue' to acknowledge this error and continue."}));
+    });
+    ShowErrorDialog();
+}
+
+TEST_F(ErrorDialogTest, ProbeLoadsAndUnloadsTheForm) {
+    EXPECT_TRUE(ProbeErrorDialog());
+    EXPECT_EQ(LoadedErrorDialog(), nullptr);
+    UnloadErrorDialog();  // nothing loaded: nothing happens
+}
+
+TEST_F(ErrorDialogTest, TheFormIsLaidOutFromTwips) {
+    const frmWARDLINE form;
+    EXPECT_EQ(form.width(), form.twipsToPixelsX(7395));
+    EXPECT_EQ(form.height(), form.twipsToPixelsY(3825));
+    EXPECT_EQ(form.wlPrint->geometry(), QRect(form.twipsToPixelsX(6105), form.twipsToPixelsY(3375),
+                                              form.twipsToPixelsX(1155), form.twipsToPixelsY(375)));
+    EXPECT_EQ(form.kxCtrlLabel1->text(), "Module ");
+    EXPECT_EQ(form.kxCtrlLabel2->text(), "Procedure ");
+    EXPECT_EQ(form.kxCtrlContinue->text(), "&Continue");
+    EXPECT_EQ(form.kxCtrlMore->text(), "&Break to");
+    EXPECT_EQ(form.Combo1->currentIndex(), -1);
+    EXPECT_GT(form.kxCtrlCalls->horizontalExtent(), form.kxCtrlCalls->width());
+}
+
+}  // namespace
+}  // namespace wardline::testing
