@@ -7,7 +7,7 @@ SecondTimer::SecondTimer(std::function<void()> onTick, QObject* parent)
     : QObject(parent), onTick_(std::move(onTick)) {
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
-    connect(&timer_, &QTimer::timeout, this, &SecondTimer::fire);
+    connect(&timer_, &QTimer::timeout, this, &SecondTimer::deliverTick);
 }
 
 void SecondTimer::setEnabled(bool enabled) {
@@ -16,9 +16,18 @@ void SecondTimer::setEnabled(bool enabled) {
     else timer_.stop();
 }
 
-void SecondTimer::arm() { timer_.start(TickSchedule::millisecondsToNextTick(platform::secondsSinceMidnight())); }
+void SecondTimer::setManual(bool manual) {
+    manual_ = manual;
+    if (manual) timer_.stop();
+    else if (enabled_) arm();
+}
 
-void SecondTimer::fire() {
+void SecondTimer::arm() {
+    if (manual_) return;
+    timer_.start(TickSchedule::millisecondsToNextTick(platform::secondsSinceMidnight()));
+}
+
+void SecondTimer::deliverTick() {
     if (!enabled_) return;
     onTick_();
     if (enabled_) arm();

@@ -16,11 +16,16 @@ public:
     // Milliseconds until the armed tick; -1 when none is armed.
     int remainingMs() const { return timer_.remainingTime(); }
 
+    // For tests that deliver the ticks themselves: no tick comes on its own any more.
+    void setManual(bool manual);
+    // Delivers one tick now, as the timer would (nothing happens while disabled).
+    void deliverTick();
+
 private:
     void arm();
-    void fire();
 
     std::function<void()> onTick_;
     QTimer timer_;
     bool enabled_ = false;
+    bool manual_ = false;
 };

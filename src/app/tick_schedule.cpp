@@ -43,6 +43,7 @@ TickSchedule::Due TickSchedule::examine(double secondsSinceMidnight) {
 int TickSchedule::millisecondsToNextTick(double secondsSinceMidnight) {
     if (!std::isfinite(secondsSinceMidnight)) return 1000 + kTickOffsetMs;
     const double fraction = secondsSinceMidnight - std::floor(secondsSinceMidnight);
-    const int untilWholeSecond = static_cast<int>(std::ceil((1.0 - fraction) * 1000.0));
+    // Rounded up, less a hair, so that 0.999 s gives 1 ms and not 2 after rounding noise.
+    const int untilWholeSecond = static_cast<int>(std::ceil((1.0 - fraction) * 1000.0 - 1e-6));
     return std::clamp(untilWholeSecond, 0, 1000) + kTickOffsetMs;
 }

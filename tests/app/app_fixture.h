@@ -1,0 +1,173 @@
+#pragma once
+// What the timetable window's tests share: a fresh application folder, a clock the test
+// sets, a record of the errors the window's procedures trap, and the window itself with
+// its ticks delivered by the test.
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <gmock/gmock.h>
+#include <memory>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/frmMain.h"
+#include "app/second_timer.h"
+#include "app/state_check_box.h"
+#include "app/time_box.h"
+#include "errortrap/procedure.h"
+#include "errortrap/runtime_state.h"
+#include "platform/app_object.h"
+#include "platform/clock.h"
+#include "platform/runtime_error.h"
+
+// Readable failure messages for the toolkit's strings.
+inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
+
+namespace apptest {
+
+namespace fs = std::filesystem;
+
+// A fresh folder for one test, removed afterwards.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string pattern = ::testing::TempDir() + "/morrowset-app-XXXXXX";
+        path_ = ::mkdtemp(pattern.data());
+    }
+    ~ScratchFolder() { fs::remove_all(path_); }
+    std::string path() const { return path_.string(); }
+    std::string file(const std::string& name) const { return (path_ / name).string(); }
+
+private:
+    fs::path path_;
+};
+
+inline std::string readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+inline void writeFile(const std::string& path, const std::string& text) {
+    std::ofstream(path, std::ios::binary) << text;
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+// Waits for a file that a started program writes (it writes a temporary name and renames
+// it); gives up after a generous while and returns what is there.
+inline std::string awaitFile(const std::string& path) {
+    for (int i = 0; i < 1000 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return readFile(path);
+}
+
+// A wall clock that stands where the test puts it.
+class FakeClock : public platform::TimeSource {
+public:
+    FakeClock() { platform::setTimeSource(this); }
+    ~FakeClock() override { platform::setTimeSource(nullptr); }
+    void set(double secondsSinceMidnight) { seconds_ = secondsSinceMidnight; }
+    void set(int hour, int minute, double second = 0.01) { seconds_ = hour * 3600 + minute * 60 + second; }
+
+    std::tm localNow() const override {
+        std::tm now{};
+        const int whole = static_cast<int>(seconds_) % 86400;
+        now.tm_hour = whole / 3600;
+        now.tm_min = whole / 60 % 60;
+        now.tm_sec = whole % 60;
+        now.tm_year = 124;
+        now.tm_mday = 1;
+        return now;
+    }
+    float secondsSinceMidnight() const override { return static_cast<float>(seconds_); }
+
+private:
+    double seconds_ = 12 * 3600;
+};
+
+// One error a procedure trapped.
+struct Trapped {
+    int32_t number;
+    int32_t line;
+    std::string procedure;
+    bool operator==(const Trapped&) const = default;
+};
+inline std::ostream& operator<<(std::ostream& out, const Trapped& t) {
+    return out << "error " << t.number << " at " << t.line << " in " << t.procedure;
+}
+
+// Records every trapped error and answers with `action` (0 leave, 2 continue).
+class TrapRecorder {
+public:
+    explicit TrapRecorder(int16_t action = 0)
+        : handler_([this, action](const std::string& module, const std::string& procedure) {
+              EXPECT_EQ(module, "frmMain.frm");
+              const auto& error = platform::currentError();
+              trapped.push_back({error.number, error.line, procedure});
+              return action;
+          }) {}
+    std::vector<Trapped> trapped;
+
+private:
+    wardline::ScopedTrapHandler handler_;
+};
+
+// Runs the window in a folder of its own with a settable clock. Construct the settings
+// file (if any) before calling load().
+class WindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        wardline::resetRuntimeForTesting();
+        platform::app().overridePath(folder.path());
+        clock.set(12, 0);
+    }
+    void TearDown() override {
+        window.reset();
+        wardline::resetRuntimeForTesting();
+    }
+
+    std::string settingsPath() const { return folder.file("Morrowset.ini"); }
+
+    // Loads the window; its clock ticks only when the test says so.
+    frmMain& load() {
+        window = std::make_unique<frmMain>();
+        window->tmrMain->setManual(true);
+        return *window;
+    }
+    // Loads, shows and activates the window, for tests that move the focus.
+    frmMain& loadShown() {
+        load();
+        window->show();
+        QApplication::setActiveWindow(window.get());
+        EXPECT_TRUE(QTest::qWaitForWindowActive(window.get()));
+        return *window;
+    }
+
+    void tickAt(double secondsSinceMidnight) {
+        clock.set(secondsSinceMidnight);
+        window->tmrMain->deliverTick();
+    }
+
+    // Fills a row through its controls: the command line (which checks the row), the time
+    // text, the seconds as time entry would compute them, and the state.
+    void setRow(int row, const std::string& commandLine, const std::string& time, int16_t state) {
+        window->txtPath[row]->setText(QString::fromStdString(commandLine));
+        window->mskTime[row]->setTimeText(time);
+        if (time != TimeBox::kEmpty)
+            window->RowSeconds[row] = std::stoi(time.substr(0, 2)) * 3600 + std::stoi(time.substr(3, 2)) * 60;
+        window->chkEnabled[row]->setValue(state);
+    }
+
+    ScratchFolder folder;
+    FakeClock clock;
+    std::unique_ptr<frmMain> window;
+};
+
+}  // namespace apptest

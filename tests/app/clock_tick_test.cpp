@@ -1,0 +1,164 @@
+// The clock tick: starting due rows with real processes, graying rows that cannot run, the
+// clock label; and the "NOW" buttons.
+#include "app/app_fixture.h"
+#include "platform/process_start.h"
+
+namespace {
+
+using namespace apptest;
+using ::testing::ElementsAre;
+using ::testing::IsEmpty;
+
+class ClockTick : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        writeFile(settingsPath(), sixEmptyRowsFile());
+        load();
+        // Every start really runs; the test also notes which command lines were started.
+        window->setProcessStarter([this](std::string_view commandLine) {
+            started.emplace_back(commandLine);
+            return platform::startProcess(commandLine);
+        });
+    }
+    static std::string sixEmptyRowsFile() {
+        std::string text;
+        for (int i = 0; i < 6; ++i) text += " 0 \r\n\r\n##:##\r\n";
+        return text;
+    }
+    // A command line whose program leaves a marker file named `name` with `text` in it.
+    std::string marker(const std::string& name, const std::string& text = "ran") const {
+        const std::string path = folder.file(name);
+        return "sh -c 'echo " + text + " > \"$0.tmp\" && mv \"$0.tmp\" \"$0\"' '" + path + "'";
+    }
+    std::vector<int> states() const {
+        std::vector<int> values;
+        for (auto* box : window->chkEnabled) values.push_back(box->value());
+        return values;
+    }
+
+    std::vector<std::string> started;
+};
+
+TEST_F(ClockTick, ADueRowStartsItsCommandLine) {
+    setRow(2, marker("due"), "08:15", 1);
+    tickAt(8 * 3600 + 15 * 60 - 1 + 0.99);
+    EXPECT_THAT(started, IsEmpty()) << "not before its second";
+    tickAt(8 * 3600 + 15 * 60 + 0.01);
+    EXPECT_EQ(awaitFile(folder.file("due")), "ran\n");
+    tickAt(8 * 3600 + 15 * 60 + 0.60);
+    EXPECT_EQ(started.size(), 1u) << "a second tick in the same second starts nothing";
+}
+
+TEST_F(ClockTick, RowsDueTogetherStartInRowOrder) {
+    setRow(4, marker("four"), "09:00", 1);
+    setRow(1, marker("one"), "09:00", 1);
+    setRow(3, marker("three"), "09:00", 0);
+    tickAt(9 * 3600 + 0.01);
+    EXPECT_THAT(started, ElementsAre(marker("one"), marker("four")));
+    EXPECT_EQ(awaitFile(folder.file("one")), "ran\n");
+    EXPECT_EQ(awaitFile(folder.file("four")), "ran\n");
+}
+
+// A late tick examines the seconds it missed; a gap of more than five seconds does not.
+TEST_F(ClockTick, ALateTickStillStartsTheRowsItPassed) {
+    setRow(0, marker("a"), "10:00", 1);
+    setRow(1, marker("b"), "10:01", 1);
+    tickAt(10 * 3600 - 2 + 0.01);
+    tickAt(10 * 3600 + 1.30);  // three seconds late
+    EXPECT_THAT(started, ElementsAre(marker("a")));
+    tickAt(10 * 3600 + 60 + 7.01);  // after a long hold
+    EXPECT_THAT(started, ElementsAre(marker("a")));
+}
+
+TEST_F(ClockTick, MidnightStartsTheRowsAtZeroAndTwentyFourOnce) {
+    setRow(0, marker("at-0000"), "00:00", 1);
+    setRow(1, marker("at-2400"), "24:00", 1);
+    tickAt(86399.01);
+    tickAt(86399.70);
+    EXPECT_THAT(started, IsEmpty());
+    tickAt(0.01);
+    tickAt(0.40);
+    tickAt(1.01);
+    EXPECT_THAT(started, ElementsAre(marker("at-0000"), marker("at-2400")));
+}
+
+TEST_F(ClockTick, GraysRowsWithoutATimeOrACommandLine) {
+    struct Row {
+        std::string commandLine, time;
+        int16_t before, after;
+    };
+    const Row rows[] = {
+        {"true", "##:##", 1, 2},  // no time
+        {"", "11:00", 0, 2},      // no command line, even when unchecked
+        {"", "##:##", 0, 2},
+        {"true", "11:00", 0, 0},  // complete rows keep their state
+        {"true", "11:00", 1, 1},
+        {"true", "11:00", 2, 2},
+    };
+    for (int i = 0; i < 6; ++i) setRow(i, rows[i].commandLine, rows[i].time, rows[i].before);
+    tickAt(12 * 3600 + 0.01);
+    EXPECT_THAT(states(), ElementsAre(2, 2, 2, 0, 1, 2));
+
+    // Editing a grayed row's command line checks it; the next tick grays it again.
+    window->txtPath[0]->setText("true --again");
+    EXPECT_EQ(window->chkEnabled[0]->value(), 1);
+    tickAt(12 * 3600 + 1.01);
+    EXPECT_EQ(window->chkEnabled[0]->value(), 2);
+}
+
+TEST_F(ClockTick, ClockLabelShowsTheTimeOnTheTwelveHourClock) {
+    EXPECT_TRUE(window->txtTime->text().isEmpty()) << "before the first tick";
+    const std::pair<double, const char*> cases[] = {
+        {13 * 3600 + 7 * 60, "01:07PM"}, {15 * 60, "12:15AM"}, {12 * 3600, "12:00PM"}, {11 * 3600 + 59 * 60 + 59, "11:59AM"}};
+    for (const auto& [seconds, label] : cases) {
+        tickAt(seconds + 0.01);
+        EXPECT_EQ(window->txtTime->text().toStdString(), label);
+    }
+}
+
+TEST_F(ClockTick, WhilePausedNothingStartsNothingGraysAndTheLabelStandsStill) {
+    setRow(0, marker("paused"), "14:00", 1);
+    tickAt(13 * 3600 + 59 * 60 + 58.01);
+    window->cmdPause->click();
+    setRow(1, "true", "##:##", 1);
+    tickAt(14 * 3600 + 0.01);
+    EXPECT_THAT(started, IsEmpty());
+    EXPECT_EQ(window->chkEnabled[1]->value(), 1);
+    EXPECT_EQ(window->txtTime->text(), "01:59PM");
+
+    window->cmdPause->click();
+    tickAt(14 * 3600 + 1.01);
+    EXPECT_THAT(started, IsEmpty()) << "after a pause only the current second counts";
+    EXPECT_EQ(window->chkEnabled[1]->value(), 2);
+}
+
+TEST_F(ClockTick, NowStartsOnlyACheckedRowAlsoWhilePaused) {
+    setRow(0, marker("unchecked"), "15:00", 0);
+    setRow(1, marker("grayed"), "15:00", 2);
+    setRow(2, marker("checked"), "15:00", 1);
+    for (int row = 0; row < 3; ++row) QTest::mouseClick(window->cmdGo[row], Qt::LeftButton);
+    EXPECT_THAT(started, ElementsAre(marker("checked")));
+    EXPECT_EQ(awaitFile(folder.file("checked")), "ran\n");
+
+    window->cmdPause->click();
+    setRow(3, marker("while-paused"), "##:##", 1);
+    QTest::mouseClick(window->cmdGo[3], Qt::LeftButton);
+    EXPECT_EQ(awaitFile(folder.file("while-paused")), "ran\n");
+}
+
+// A start that fails is reported from cmdGo_Click at line 30; the tick goes on with the
+// next row.
+TEST_F(ClockTick, AMissingProgramIsErrorFiftyThreeAndTheTickGoesOn) {
+    setRow(0, "no-such-program-on-this-machine --now", "16:00", 1);
+    setRow(1, "   ", "16:00", 1);
+    setRow(2, marker("after"), "16:00", 1);
+    TrapRecorder errors;
+    tickAt(16 * 3600 + 0.01);
+    EXPECT_THAT(errors.trapped,
+                ElementsAre(Trapped{53, 30, "Sub cmdGo_Click"}, Trapped{5, 30, "Sub cmdGo_Click"}));
+    EXPECT_EQ(awaitFile(folder.file("after")), "ran\n");
+    EXPECT_EQ(window->txtTime->text(), "04:00PM");
+}
+
+}  // namespace
