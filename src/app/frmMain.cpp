@@ -285,7 +285,10 @@ void frmMain::Form_Load() {
         {250, [&] { field = file.readLine(); }},
         {260, [&] { chkEnabled[row]->setValue(platform::toInteger16(field)); }},
         {270, [&] { field = file.readLine(); }},
-        {280, [&] { txtPath[row]->setText(toQString(field)); }},
+        {280, [&] {
+             txtPath[row]->setText(toQString(field));
+             txtPath[row]->setCursorPosition(0);  // show a long command line from its start
+         }},
         {290, [&] { field = file.readLine(); }},
         {300, [&] { mskTime[row]->setTimeText(field); }},
         {310, [&] { return field != TimeBox::kEmpty ? next() : jumpTo(350); }},
