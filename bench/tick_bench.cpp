@@ -1,0 +1,91 @@
+// Cost of one clock tick of the timetable window with six complete rows, none due (no
+// launch): the schedule, six start tests, six gray-out tests and the clock label, all under
+// the error-trap protocol with tracing off. Beside it, the schedule alone.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <unistd.h>
+
+#include "app/frmMain.h"
+#include "app/second_timer.h"
+#include "app/tick_schedule.h"
+#include "errortrap/runtime_state.h"
+#include "platform/app_object.h"
+#include "platform/clock.h"
+
+namespace {
+
+// A clock that moves one second further at each reading of the seconds of the day, so
+// every tick examines a new second.
+class SteppingClock : public platform::TimeSource {
+public:
+    std::tm localNow() const override {
+        std::tm now{};
+        const int whole = static_cast<int>(seconds_) % 86400;
+        now.tm_hour = whole / 3600;
+        now.tm_min = whole / 60 % 60;
+        return now;
+    }
+    float secondsSinceMidnight() const override {
+        seconds_ = seconds_ + 1 >= 86400 ? 0.01 : seconds_ + 1;
+        return static_cast<float>(seconds_);
+    }
+
+private:
+    mutable double seconds_ = 0.01;
+};
+
+// Six checked rows due at 23:00 to 23:05, which the stepping clock never reaches here.
+std::string timetableFolder() {
+    std::string folder = (std::filesystem::temp_directory_path() / "morrowset-tick-bench-XXXXXX").string();
+    ::mkdtemp(folder.data());
+    std::ofstream file(folder + "/Morrowset.ini", std::ios::binary);
+    for (int row = 0; row < 6; ++row) file << " 1 \r\n/usr/bin/true row" << row << "\r\n23:0" << row << "\r\n";
+    file.close();
+    std::filesystem::permissions(folder + "/Morrowset.ini",
+                                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    return folder;
+}
+
+void BM_ClockTickSixRows(benchmark::State& state) {
+    wardline::resetRuntimeForTesting();
+    const std::string folder = timetableFolder();
+    platform::app().overridePath(folder);
+    SteppingClock clock;
+    platform::setTimeSource(&clock);
+    {
+        frmMain window;
+        window.tmrMain->setManual(true);
+        for (auto _ : state) window.tmrMain_Timer();
+        if (window.chkEnabled.size() != 6 || window.txtTime->text().isEmpty()) state.SkipWithError("no tick ran");
+    }
+    platform::setTimeSource(nullptr);
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_ClockTickSixRows);
+
+void BM_ScheduleExamine(benchmark::State& state) {
+    TickSchedule schedule;
+    double seconds = 0.01;
+    for (auto _ : state) {
+        seconds = seconds + 1 >= 86400 ? 0.01 : seconds + 1;
+        benchmark::DoNotOptimize(schedule.examine(seconds));
+    }
+}
+BENCHMARK(BM_ScheduleExamine);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
