@@ -136,7 +136,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), startProcess_(&platform
     chkEnabled[0]->setFocus();
 }
 
-frmMain::~frmMain() = default;
+// Tearing the controls down moves the focus; the window must hear nothing of it by then.
+frmMain::~frmMain() {
+    disconnect(qApp, nullptr, this, nullptr);
+    tmrMain->setEnabled(false);
+}
 
 // ---- Set-up ----
 

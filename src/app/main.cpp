@@ -1,6 +1,7 @@
 // Morrowset: loads the timetable window, the program's start object, and runs the events.
 #include <QApplication>
 
+#include "app/app_icon.h"
 #include "app/frmMain.h"
 #include "app/qt_ui_services.h"
 #include "errortrap/ui_services.h"
@@ -13,6 +14,7 @@ int main(int argc, char** argv) {
                                             .arg(platform::app().major())
                                             .arg(platform::app().minor())
                                             .arg(platform::app().revision()));
+    QApplication::setWindowIcon(morrowsetIcon());
     QtUiServices ui;
     wardline::installUi(&ui);
 
