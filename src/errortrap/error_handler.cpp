@@ -88,7 +88,8 @@ std::string innermostFrameText() {
 // expected colons gives a shortened or empty module or procedure, never a failure.
 StackEntry parseFrameText(std::string_view text) {
     const std::size_t firstColon = text.find(':');
-    std::string_view rest = trimLeadingBlanks(firstColon == std::string_view::npos ? text : text.substr(firstColon + 1));
+    std::string_view rest =
+        trimLeadingBlanks(firstColon == std::string_view::npos ? text : text.substr(firstColon + 1));
     for (std::size_t tab = rest.find('\t'); tab != std::string_view::npos; tab = rest.find('\t'))
         rest = trimLeadingBlanks(rest.substr(tab + 1));
 
@@ -101,7 +102,8 @@ StackEntry parseFrameText(std::string_view text) {
     entry.module = trimBlanks(rest.substr(0, colon));
     const std::string_view afterColon = rest.substr(std::min(colon + 2, rest.size()));
     const std::size_t nextColon = afterColon.find(':');
-    entry.procedure = nextColon == std::string_view::npos ? afterColon : trimBlanks(afterColon.substr(0, nextColon));
+    entry.procedure =
+        nextColon == std::string_view::npos ? afterColon : trimBlanks(afterColon.substr(0, nextColon));
     return entry;
 }
 
@@ -119,9 +121,10 @@ void skipOnFailure(Step&& step) {
     }
 }
 
-// Steps 1 to 7: the error, its source tag, the wait for an open dialog, the start-up, the
-// code pointer, the category and where on the trace stack it was raised. A failure here is
-// the runtime's own and goes to the internal error handler; nothing is returned then.
+// Steps 1 to 7: the error, the start-up when needed, the error's source tag, the wait for
+// an open dialog, the code pointer, the category and where on the trace stack the error
+// was raised. A failure here is the runtime's own: it goes to the internal error handler
+// and nothing is returned.
 std::optional<std::pair<TrappedError, StackEntry>> captureError() {
     try {
         const TrappedError error = readCurrentError();
@@ -176,7 +179,8 @@ void fillLevelZero(const TrappedError& error, const StackEntry& raisedIn, const 
 // The one line every intercepted error leaves in the trace sinks.
 std::string errorTraceLine() {
     std::string tag(trimBlanks(pfText(16)));
-    std::transform(tag.begin(), tag.end(), tag.begin(), [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    std::transform(tag.begin(), tag.end(), tag.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
     const ErrorLevel& top = errorRecord().levels[0];
     return runtime().exePrefix + tag + " " + std::to_string(top.number) + " at " + top.module + " : " +
            top.procedure + " " + ": Line " + std::to_string(top.line) + " : " + top.description + "\r\n";

@@ -56,7 +56,9 @@ void statement(Statement&& run) {
     }
 }
 
-std::string cutAtPathJoin(const std::string& names) { return names.substr(0, names.find(kPathJoin)); }
+std::string cutAtPathJoin(const std::string& names) {
+    return names.substr(0, names.find(kPathJoin));
+}
 
 std::string trimmedBlanks(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
@@ -77,9 +79,13 @@ std::string runtimeErrorText(int32_t number, const std::string& description) {
     return "Runtime error " + std::to_string(number) + ", " + description;
 }
 
-std::string onLine(int32_t line) { return line >= 1 ? " on line " + std::to_string(line) : std::string(); }
+std::string onLine(int32_t line) {
+    return line >= 1 ? " on line " + std::to_string(line) : std::string();
+}
 
-std::string tabs(int count) { return std::string(static_cast<std::size_t>(std::max(count, 0)), '\t'); }
+std::string tabs(int count) {
+    return std::string(static_cast<std::size_t>(std::max(count, 0)), '\t');
+}
 
 void writeHeader(ReportText& out) {
     statement([&] { out.line({pfText(20)}); });
@@ -94,7 +100,9 @@ void writeLevels(ReportText& out) {
         statement([&] { out.line({"", label, value()}); });
     };
     for (int n = 0; n <= record.levelCount; ++n) {
-        const auto at = [&record, n]() -> const ErrorLevel& { return record.levels.at(static_cast<std::size_t>(n)); };
+        const auto at = [&record, n]() -> const ErrorLevel& {
+            return record.levels.at(static_cast<std::size_t>(n));
+        };
         statement([&] { out.line({"Error " + std::to_string(n)}); });
         labelLine(pfText(38), [&] { return at().category; });
         labelLine(trimmedBlanks(pfText(61)) + " ", [&] { return at().source; });
@@ -146,11 +154,13 @@ void writeCallTree(ReportText& out) {
     }
 
     for (int n = 1; n <= record.levelCount; ++n) {
-        const auto at = [&record, n]() -> const ErrorLevel& { return record.levels.at(static_cast<std::size_t>(n)); };
+        const auto at = [&record, n]() -> const ErrorLevel& {
+            return record.levels.at(static_cast<std::size_t>(n));
+        };
         ++indent;
         statement([&] {
-            const std::string where =
-                cutAtPathJoin(at().source) + " : " + cutAtPathJoin(at().module) + " : " + cutAtPathJoin(at().procedure);
+            const std::string where = cutAtPathJoin(at().source) + " : " + cutAtPathJoin(at().module) +
+                                      " : " + cutAtPathJoin(at().procedure);
             out.line({"", std::to_string(written + 1) + " : Call\t" + tabs(indent) + where});
         });
         ++written;
@@ -240,7 +250,8 @@ void WriteErrorLog() {
 
 bool WriteErrorLogToNewFile(const std::string& path) {
     try {
-        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewLogMode);
+        const int fd =
+            ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewLogMode);
         return fd >= 0 && writeReport(fd, true, path);
     } catch (...) {
         return false;

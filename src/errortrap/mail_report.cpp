@@ -34,8 +34,8 @@ platform::MailMessage errorReportMail() {
     platform::MailMessage message;
     message.to = runtime().prefs.mailAddress;
     message.subject = "Remote Error Report From " + exeName;
-    message.body = "Korvex Wardline reports error " + std::to_string(top.number) + " (" + top.description + ")" +
-                   " occured in " + exeName + ". The attached log file has complete details.";
+    message.body = "Korvex Wardline reports error " + std::to_string(top.number) + " (" + top.description +
+                   ")" + " occured in " + exeName + ". The attached log file has complete details.";
     message.attachmentPath = kTemporaryLog;
     message.attachmentName = kAttachmentName;
     return message;

@@ -34,7 +34,9 @@ int16_t chainLevelCount(std::string_view chain) {
     return static_cast<int16_t>(count);
 }
 
-std::size_t decimalDigits(int count) { return std::to_string(count).size(); }
+std::size_t decimalDigits(int count) {
+    return std::to_string(count).size();
+}
 
 // Takes the five fields of one level from the front of `rest`, and the "!" that ends the
 // fifth. A field runs to the next "!" or to the end of the text; a field after the last
@@ -58,7 +60,9 @@ LevelFields takeLevel(std::string_view& rest) {
     return fields;
 }
 
-std::string textOf(const Field& field) { return std::string(field.value_or(kUnknownField)); }
+std::string textOf(const Field& field) {
+    return std::string(field.value_or(kUnknownField));
+}
 
 // A line or error number field: its value when it is a positive 32-bit number, else 0.
 int32_t positiveValue(const Field& field) {
@@ -92,7 +96,9 @@ ErrorLevel forwardedLevel(const LevelFields& fields, const std::string& category
     return level;
 }
 
-void appendPath(std::string& path, const std::string& next) { path.append(kPathJoin).append(next); }
+void appendPath(std::string& path, const std::string& next) {
+    path.append(kPathJoin).append(next);
+}
 
 }  // namespace
 
@@ -111,7 +117,8 @@ void decodeRemoteChain(ErrorRecord& record, int32_t trappedNumber, const std::st
     const std::string category = ErrorClassName(ErrorClassCode(trappedNumber));
     for (int level = count; level >= 1; --level) {
         const LevelFields fields = takeLevel(rest);
-        if (level <= kMaxErrorLevel) record.levels[static_cast<std::size_t>(level)] = forwardedLevel(fields, category);
+        if (level <= kMaxErrorLevel)
+            record.levels[static_cast<std::size_t>(level)] = forwardedLevel(fields, category);
     }
 
     top.source = localSourceName + std::string(kLocalTag);

@@ -1,3 +1,10 @@
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <algorithm>
 #include <array>
@@ -12,13 +19,6 @@
 #include <string_view>
 #include <thread>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <spawn.h>
-#include <sys/socket.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "platform/mail_transport.h"
 
 extern char** environ;
@@ -32,7 +32,9 @@ constexpr std::size_t kLongestMailLine = 998;
 
 MailTransport* installedTransport = nullptr;
 
-bool isControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool isControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
 
 // A header value with a control character could end its header line and start another.
 bool safeHeaderValue(std::string_view value) {
@@ -97,7 +99,8 @@ std::string newBoundary() {
 
 std::string bodyPart(const std::string& body) {
     if (bodyNeedsEncoding(body))
-        return "Content-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: base64\n\n" + wrappedBase64(body);
+        return "Content-Type: text/plain; charset=UTF-8\nContent-Transfer-Encoding: base64\n\n" +
+               wrappedBase64(body);
     return "Content-Type: text/plain; charset=US-ASCII\nContent-Transfer-Encoding: 7bit\n\n" + body + "\n";
 }
 
@@ -182,7 +185,8 @@ bool spawnSendmail(const std::string& program, int input, pid_t& child) {
     return failed == 0;
 }
 
-MailResult runSendmail(const std::string& program, const std::string& text, std::chrono::milliseconds timeLimit) {
+MailResult runSendmail(const std::string& program, const std::string& text,
+                       std::chrono::milliseconds timeLimit) {
     const Clock::time_point deadline = Clock::now() + timeLimit;
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return MailResult::Failed;
@@ -240,6 +244,8 @@ MailTransport& mailTransport() {
     return installedTransport ? *installedTransport : sendmail;
 }
 
-void installMailTransport(MailTransport* transport) { installedTransport = transport; }
+void installMailTransport(MailTransport* transport) {
+    installedTransport = transport;
+}
 
 }  // namespace platform
