@@ -7,9 +7,6 @@
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <string>
 #include <vector>
@@ -22,10 +19,9 @@
 #include "errortrap/ui_services.h"
 #include "platform/app_object.h"
 #include "platform/runtime_error.h"
+#include "support/temp_folder.h"
 
 namespace wardline::testing {
-
-namespace fs = std::filesystem;
 
 struct ShownMessage {
     std::string text;
@@ -135,27 +131,7 @@ inline void recordForwardedError() {
     record.callTreeSnapshot[1] = "1 : frmMain.frm : Sub cmdGo_Click : ";
 }
 
-// A fresh folder under the system's temporary folder, removed at the end.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "dialog-test-XXXXXX").string();
-        path_ = mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-inline void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
+using testsupport::ScopedEnv;
+using testsupport::TempFolder;
 
 }  // namespace wardline::testing

@@ -12,7 +12,6 @@
 
 #include "dialog_test_support.h"
 #include "errortrap/dialog/call_tree_list.h"
-#include "errortrap/procedure.h"
 
 namespace wardline::testing {
 namespace {
@@ -253,35 +252,6 @@ TEST_F(ErrorDialogTest, UncoveringTheWindowMovesTheFocusToContinueButTypingDoesN
         EXPECT_EQ(form.focusWidget(), form.kxCtrlContinue);
     });
     ShowErrorDialog();
-}
-
-TEST_F(ErrorDialogTest, AClockTickDuringTheDialogWaitsAndRunsAfterContinue) {
-    recordLocalError();
-    bool tickStarted = false;
-    bool tickRan = false;
-    bool ranBeforeContinue = false;
-    auto* waiter = new QTimer;
-    waiter->setInterval(1);
-    whenDialogShown(
-        [&](frmWARDLINE& form) {
-            QTimer::singleShot(0, [&] {
-                tickStarted = true;
-                Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{10, [&] { tickRan = true; }}});
-            });
-            // Continue once the tick has waited on the busy flag for a while.
-            QObject::connect(waiter, &QTimer::timeout, [&, waiter] {
-                if (!tickStarted || ui.eventRounds < 20) return;
-                waiter->stop();
-                ranBeforeContinue = tickRan;
-                form.kxCtrlContinue->click();
-            });
-            waiter->start();
-        },
-        true);
-    EXPECT_EQ(ShowErrorDialog(), 0);
-    EXPECT_TRUE(tickRan);
-    EXPECT_FALSE(ranBeforeContinue);
-    delete waiter;
 }
 
 TEST_F(ErrorDialogTest, HoverTextsGoToTheStatusBarHook) {
