@@ -1,28 +1,176 @@
 #include "errortrap/startup.h"
 
+#include <array>
+#include <cstdint>
+#include <exception>
+#include <string_view>
+
+#include "errortrap/circular_log.h"
+#include "errortrap/internal_error.h"
+#include "errortrap/monitor_sink.h"
 #include "errortrap/runtime_state.h"
+#include "errortrap/trace_sinks.h"
 #include "errortrap/trace_stack.h"
+#include "errortrap/ui_services.h"
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
+#include "platform/conversions.h"
+#include "platform/debugger.h"
 #include "platform/formatting.h"
+#include "platform/profile.h"
 #include "platform/runtime_error.h"
 
 namespace wardline {
+namespace {
+
+// One key of the preferences file: where it is, its default, the size of the buffer it
+// is read into (the value is at most one character shorter) and what it sets.
+struct PreferenceKey {
+    std::string_view section;
+    std::string_view key;
+    std::string_view defaultValue;
+    std::size_t bufferSize;
+    bool (*wanted)(const Preferences&);  // nullptr: always read
+    void (*apply)(Preferences&, const std::string& value);
+};
+
+// The numeric value of a text: its leading number.
+int64_t numeric(const std::string& value) { return platform::leadingNumber(value); }
+int16_t flagAbove0(const std::string& value) { return numeric(value) > 0 ? -1 : 0; }
+int16_t negated(const std::string& value) { return static_cast<int16_t>(-numeric(value)); }
+
+std::string inApplicationFolder(const std::string& name) { return platform::app().path() + "/" + name; }
+
+// A failing read leaves the setting at 0 (a value that is not a whole number, or a
+// doubled "MaxRecords" beyond 16 bits).
+void setRecordLimit(Preferences& prefs, const std::string& value) {
+    const int32_t doubled = int32_t{platform::toInteger16(value)} * 2;
+    if (doubled > INT16_MAX || doubled < INT16_MIN) platform::raiseError(6);
+    prefs.circRecordLimit = static_cast<int16_t>(doubled);
+}
+
+void setErrorLogPath(Preferences& prefs, const std::string& value) {
+    const std::string name = value.empty() ? "error.log" : value;
+    prefs.errorLogPath = name.find('/') == std::string::npos ? inApplicationFolder(name) : name;
+}
+
+bool whenCircularLogOn(const Preferences& prefs) { return prefs.circularLogOn; }
+bool whenWriteToDisk(const Preferences& prefs) { return prefs.writeToDisk != 0; }
+
+// Read whether or not the preferences file exists; each failure is skipped.
+constexpr std::array<PreferenceKey, 4> kCircularLogKeys = {{
+    {"preferences", "CircularLog", "0", 5, nullptr,
+     [](Preferences& p, const std::string& v) { p.circularLogOn = !v.empty() && v[0] == '1'; }},
+    {"CicularLog", "FileName", "circ0001.log", 128, nullptr,
+     [](Preferences& p, const std::string& v) { p.circFileName = inApplicationFolder(v); }},
+    {"CicularLog", "RecordSize", "1024", 128, whenCircularLogOn,
+     [](Preferences& p, const std::string& v) { p.circRecordSize = platform::toInteger16(v); }},
+    {"CicularLog", "MaxRecords", "20", 128, whenCircularLogOn, setRecordLimit},
+}};
+
+// Read only when the preferences file exists, in this order.
+constexpr std::array<PreferenceKey, 11> kRemainingKeys = {{
+    {"preferences", "Force System Info", "", 8, nullptr,
+     [](Preferences& p, const std::string& v) { p.forceSystemInfo = flagAbove0(v); }},
+    {"email", "Address", "", 255, nullptr, [](Preferences& p, const std::string& v) { p.mailAddress = v; }},
+    {"log file", "Write To Disk", "", 8, nullptr,
+     [](Preferences& p, const std::string& v) { p.writeToDisk = flagAbove0(v); }},
+    {"log file", "Capture To Disk", "", 8, nullptr,
+     [](Preferences& p, const std::string& v) { p.captureToDisk = flagAbove0(v); }},
+    {"log file", "Log File", "", 128, whenWriteToDisk, setErrorLogPath},
+    {"preferences", "Silent Run", "0", 2, nullptr,
+     [](Preferences& p, const std::string& v) { p.silentRun = negated(v); }},
+    {"preferences", "Display Mode", "0", 2, nullptr,
+     [](Preferences& p, const std::string& v) { p.displayMode = negated(v); }},
+    {"include", "Resources", "1", 2, nullptr,
+     [](Preferences& p, const std::string& v) { p.includeResources = negated(v); }},
+    {"include", "Memory", "1", 2, nullptr,
+     [](Preferences& p, const std::string& v) { p.includeMemory = negated(v); }},
+    {"include", "Arguments", "1", 2, nullptr,
+     [](Preferences& p, const std::string& v) { p.includeArguments = negated(v); }},
+    {"include", "User", "1", 2, nullptr, [](Preferences& p, const std::string& v) { p.includeUser = negated(v); }},
+}};
+
+void readKey(const PreferenceKey& key, const std::string& iniPath, Preferences& prefs) {
+    if (key.wanted && !key.wanted(prefs)) return;
+    std::string value;
+    platform::getPrivateProfileString(key.section, key.key, key.defaultValue, value, key.bufferSize, iniPath);
+    key.apply(prefs, value);
+}
+
+// Steps of the first half of start-up: a failing step is skipped and the next one runs.
+template <typename Step>
+void skippingFailure(Step&& step) {
+    try {
+        step();
+    } catch (...) {
+    }
+}
+
+void openCircularLog(Preferences& prefs) {
+    if (!prefs.circularLogOn) return;
+    prefs.circularLogOn = circularLog().open(prefs.circFileName, prefs.circRecordSize);
+}
+
+void writeProgramStartFrame() {
+    const std::tm now = platform::localNow();
+    traceStack().setFrameText(
+        0, pfText(32) + " <" + platform::formatDate(now) + ", " + platform::formatTime(now) + ">");
+}
+
+// The second half: the first failure ends start-up through pfErr.
+void secondHalf(RuntimeState& state, const std::string& iniPath) {
+    if (platform::locateProfileFile(iniPath))
+        for (const PreferenceKey& key : kRemainingKeys) readKey(key, iniPath, state.prefs);
+
+    // The development environment is a debugger here. Loading the error dialog form for a
+    // moment is kept: its load procedure runs once at start-up, as users of it expect.
+    ui().loadAndUnloadErrorDialog();
+    state.inDevEnvironment = platform::inDevelopmentDebugger() ? -1 : 0;
+
+    state.exePrefix = "[" + platform::app().exeName() + "] ";
+    traceStack().frameTime(0) = platform::monotonicFixedMilliseconds();
+    state.monitorPresent = monitorSink().connect() ? -1 : 0;
+    pfLogLine(state.exePrefix + pfText(20) + "\r\n");
+}
+
+// The source text of the program's own run-time errors.
+void learnLocalSourceName(RuntimeState& state) {
+    try {
+        platform::raiseError(5);
+    } catch (const platform::RuntimeError& error) {
+        state.localSourceName = error.info().source;
+    }
+}
+
+}  // namespace
 
 std::string pfIniName() { return "WLCLIENT.INI"; }
 
 void wlSTART() {
     RuntimeState& state = runtime();
     if (state.runtimeStarted) return;
-    TraceStack& stack = traceStack();
-    stack.reset();
-    state.runtimeStarted = true;
-    const std::tm now = platform::localNow();
-    stack.setFrameText(0, pfText(32) + " <" + platform::formatDate(now) + ", " + platform::formatTime(now) + ">");
-    state.exePrefix = "[" + platform::app().exeName() + "] ";
-    stack.frameTime(0) = platform::monotonicFixedMilliseconds();
-    state.localSourceName = platform::projectName();
+
+    std::string iniPath;
+    skippingFailure([&] { iniPath = inApplicationFolder(pfIniName()); });
+    for (const PreferenceKey& key : kCircularLogKeys)
+        skippingFailure([&] { readKey(key, iniPath, state.prefs); });
+    skippingFailure([&] { openCircularLog(state.prefs); });
+    // (No timer resolution to request: the monotonic clock has sub-millisecond steps.)
+    skippingFailure([] { traceStack().reset(); });
+    state.runtimeStarted = true;  // before anything can end start-up early: it runs once
+    skippingFailure(writeProgramStartFrame);
+    // (No process error mode to set: file errors never raise system dialogs here.)
+
+    try {
+        secondHalf(state, iniPath);
+    } catch (...) {
+        const platform::ErrorInfo failure = platform::errorInfoFor(std::current_exception());
+        pfErr(static_cast<int16_t>(failure.number), "wlSTART()");
+    }
+
+    skippingFailure([&] { learnLocalSourceName(state); });
 }
 
 }  // namespace wardline

@@ -1,5 +1,7 @@
 #include "platform/debugger.h"
 
+#include <algorithm>
+#include <array>
 #include <csignal>
 #include <fstream>
 #include <string_view>
@@ -24,6 +26,28 @@ std::string tracerProgramName(const std::string& procRoot) {
     return {};
 }
 
-void breakIntoDebugger() { std::raise(SIGTRAP); }
+namespace {
+
+std::optional<std::string>& tracerOverride() {
+    static std::optional<std::string> name;
+    return name;
+}
+
+constexpr std::array<std::string_view, 3> kDevelopmentDebuggers = {"gdb", "lldb", "lldb-server"};
+
+}  // namespace
+
+bool inDevelopmentDebugger() {
+    const std::string tracer = tracerOverride() ? *tracerOverride() : tracerProgramName();
+    return std::find(kDevelopmentDebuggers.begin(), kDevelopmentDebuggers.end(), tracer) != kDevelopmentDebuggers.end();
+}
+
+void overrideTracerProgramName(std::optional<std::string> name) { tracerOverride() = std::move(name); }
+
+void breakIntoDebugger() {
+    // Without a debugger to catch it, SIGTRAP would end the program; then there is no
+    // break point to stop at and the program simply goes on.
+    if (!tracerProgramName().empty()) std::raise(SIGTRAP);
+}
 
 }  // namespace platform

@@ -1,5 +1,6 @@
 #pragma once
 // The development environment on this platform is a debugger attached to the process.
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -8,7 +9,16 @@ namespace platform {
 // when none is. `procRoot` lets tests point at a fixture instead of /proc.
 std::string tracerProgramName(const std::string& procRoot = "/proc");
 
-// Stops at a break point of the attached debugger (raises SIGTRAP).
+// True when the process runs inside the development environment: traced by a program
+// whose executable name is exactly gdb, lldb or lldb-server.
+bool inDevelopmentDebugger();
+
+// Test seam: answer as if `name` were tracing the process ("" for none); nullopt returns
+// to reading /proc.
+void overrideTracerProgramName(std::optional<std::string> name);
+
+// Stops at a break point of the attached debugger (raises SIGTRAP); does nothing when no
+// debugger is attached.
 void breakIntoDebugger();
 
 }  // namespace platform

@@ -1,0 +1,32 @@
+#include "errortrap/disk_capture.h"
+
+#include "errortrap/runtime_state.h"
+
+namespace wardline {
+namespace {
+
+const RuntimeResetHook resetHook{[] { diskCapture().reset(); }};
+
+}  // namespace
+
+DiskCapture& diskCapture() {
+    static DiskCapture sink;
+    return sink;
+}
+
+bool DiskCapture::on() const { return runtime().prefs.captureToDisk != 0; }
+
+void DiskCapture::write(const std::string& line) {
+    const Preferences& prefs = runtime().prefs;
+    if (prefs.writeToDisk == 0 || prefs.errorLogPath.empty()) return;
+    // The descriptor stays open between lines; a log that was rotated, deleted or
+    // swapped for another (errorLogPath changes while a report is mailed) is opened afresh.
+    if (!file_.isOpen() || file_.path() != prefs.errorLogPath || file_.replaced()) {
+        if (!file_.open(prefs.errorLogPath, platform::KeptFile::Mode::Append)) return;
+    }
+    file_.append(line, "\r\n");
+}
+
+void pfDiskLine(const std::string& line) { diskCapture().write(line); }
+
+}  // namespace wardline

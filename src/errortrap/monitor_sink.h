@@ -1,0 +1,32 @@
+#pragma once
+// The outside trace monitor as a trace sink: every line goes to the monitor found at
+// start-up, which may answer that it wants to hold the program.
+#include <string>
+
+#include "errortrap/trace_sink.h"
+#include "platform/monitor_link.h"
+
+namespace wardline {
+
+class MonitorSink final : public TraceSink {
+public:
+    // Start-up: looks for a monitor and connects to it. True when one was found.
+    bool connect();
+    bool on() const override;
+    // Sends the line; when the monitor answers "hold", disables the program's windows and
+    // lets events run until the monitor lets go (or stops answering).
+    void write(const std::string& line) override;
+    void reset();
+
+    const platform::MonitorLink& link() const { return link_; }
+
+private:
+    void hold();
+
+    platform::MonitorLink link_;
+    int holdDepth_ = 0;  // holds nest when a line made during a hold is held too
+};
+
+MonitorSink& monitorSink();
+
+}  // namespace wardline

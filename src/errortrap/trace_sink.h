@@ -1,0 +1,17 @@
+#pragma once
+// One place trace lines go. pfLogLine hands each line to every sink that is on, in a fixed
+// order: disk capture, circular log, outside monitor. A sink that fails loses the line for
+// itself only.
+#include <string>
+
+namespace wardline {
+
+class TraceSink {
+public:
+    virtual ~TraceSink() = default;
+    // Whether the preferences (or the monitor found at start-up) switched this sink on.
+    virtual bool on() const = 0;
+    virtual void write(const std::string& line) = 0;
+};
+
+}  // namespace wardline
