@@ -31,25 +31,39 @@ template <typename Word>
     return x ^ y;
 }
 
-[[gnu::always_inline]] inline bool sameText(const std::string& a, const std::string& b) {
-    const std::size_t size = a.size();
-    if (size != b.size()) return false;
-    const char* p = a.data();
-    const char* q = b.data();
+// The bytes of two texts of the same `size` XOR-ed together, folded to one word: 0 when
+// the texts are equal.
+[[gnu::always_inline]] inline uint64_t textDifference(const char* p, const char* q, std::size_t size) {
     // Most common first: module names (8 to 16 characters), then procedure names (17 to 32).
-    if (size - 8 <= 8) return (wordDifference<uint64_t>(p, q, 0) | wordDifference<uint64_t>(p, q, size - 8)) == 0;
+    if (size - 8 <= 8) return wordDifference<uint64_t>(p, q, 0) | wordDifference<uint64_t>(p, q, size - 8);
     if (size - 17 <= 15)
-        return (wordDifference<uint64_t>(p, q, 0) | wordDifference<uint64_t>(p, q, 8) |
-                wordDifference<uint64_t>(p, q, size - 16) | wordDifference<uint64_t>(p, q, size - 8)) == 0;
-    if (size == 0) return true;
-    if (size < 8) {
-        if (size >= 4) return (wordDifference<uint32_t>(p, q, 0) | wordDifference<uint32_t>(p, q, size - 4)) == 0;
-        if (size >= 2) return (wordDifference<uint16_t>(p, q, 0) | wordDifference<uint16_t>(p, q, size - 2)) == 0;
-        return *p == *q;
-    }
+        return wordDifference<uint64_t>(p, q, 0) | wordDifference<uint64_t>(p, q, 8) |
+               wordDifference<uint64_t>(p, q, size - 16) | wordDifference<uint64_t>(p, q, size - 8);
+    if (size == 0) return 0;
+    if (size >= 4 && size < 8) return wordDifference<uint32_t>(p, q, 0) | wordDifference<uint32_t>(p, q, size - 4);
+    if (size >= 2 && size < 4) return wordDifference<uint16_t>(p, q, 0) | wordDifference<uint16_t>(p, q, size - 2);
+    if (size == 1) return wordDifference<uint8_t>(p, q, 0);
     uint64_t difference = 0;
     for (std::size_t i = 0; i < size - 8; i += 8) difference |= wordDifference<uint64_t>(p, q, i);
-    return (difference | wordDifference<uint64_t>(p, q, size - 8)) == 0;
+    return difference | wordDifference<uint64_t>(p, q, size - 8);
+}
+
+[[gnu::always_inline]] inline bool sameText(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && textDifference(a.data(), b.data(), a.size()) == 0;
+}
+
+// The same test for two pairs (or three) of texts at once, with one branch on the result.
+[[gnu::always_inline]] inline bool sameTexts(const std::string& a1, const std::string& b1, const std::string& a2,
+                                             const std::string& b2) {
+    return a1.size() == b1.size() && a2.size() == b2.size() &&
+           (textDifference(a1.data(), b1.data(), a1.size()) | textDifference(a2.data(), b2.data(), a2.size())) == 0;
+}
+
+[[gnu::always_inline]] inline bool sameTexts(const std::string& a1, const std::string& b1, const std::string& a2,
+                                             const std::string& b2, const std::string& a3, const std::string& b3) {
+    return a1.size() == b1.size() && a2.size() == b2.size() && a3.size() == b3.size() &&
+           (textDifference(a1.data(), b1.data(), a1.size()) | textDifference(a2.data(), b2.data(), a2.size()) |
+            textDifference(a3.data(), b3.data(), a3.size())) == 0;
 }
 
 [[gnu::always_inline]] inline void keepText(std::string& kept, const std::string& text) {
@@ -82,7 +96,7 @@ template <typename Frame, typename Kind>
 template <typename Frame, typename Kind>
 [[gnu::always_inline]] inline bool holdsExactly(const Frame& f, Kind parts, const std::string& module,
                                                 const std::string& procedure) {
-    return f.kind == parts && sameText(f.procedure, procedure) && sameText(f.module, module);
+    return f.kind == parts && sameTexts(f.procedure, procedure, f.module, module);
 }
 
 }  // namespace
@@ -308,8 +322,8 @@ void wlPUSH(const std::string& module, const std::string& procedure, const std::
             ++stack.traceDepth;
             // A left frame keeps its parts, so the same procedure entering again at the
             // same level finds them in place.
-            if (sameText(frame->module, module) && sameText(frame->procedure, procedure) &&
-                sameText(frame->arguments, arguments)) [[likely]] {
+            if (sameTexts(frame->module, module, frame->procedure, procedure, frame->arguments, arguments))
+                [[likely]] {
                 frame->kind = TraceStack::Kind::Parts;
                 return;
             }
