@@ -49,7 +49,9 @@ TEST(WaveOut, DriverVersionWithAndWithoutKernelMark) {
         std::ofstream(root / "version") << c.line << "\n";
         const auto caps = platform::waveOutCapabilities(0, root.string());
         ASSERT_EQ(caps.has_value(), c.version.has_value()) << c.line;
-        if (caps) EXPECT_EQ(std::pair(caps->driverMajor, caps->driverMinor), *c.version) << c.line;
+        if (caps) {
+            EXPECT_EQ(std::pair(caps->driverMajor, caps->driverMinor), *c.version) << c.line;
+        }
     }
     std::filesystem::remove_all(root);
 }
