@@ -1,5 +1,6 @@
 #include "platform/help_file.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
 #include <fstream>
@@ -47,7 +48,29 @@ std::string joinBody(std::vector<std::string> lines) {
     return body;
 }
 
+bool standsAlone(std::string_view line) { return line.front() == ' ' || line.front() == '\t' || line.starts_with("- "); }
+
 }  // namespace
+
+std::string reflowHelpText(const std::string& body) {
+    std::string text;
+    bool paragraphEnded = true;
+    std::size_t start = 0;
+    while (start <= body.size()) {
+        const auto end = std::min(body.find('\n', start), body.size());
+        const std::string_view line(body.data() + start, end - start);
+        start = end + 1;
+        if (trimBlanks(line).empty()) {
+            if (!text.empty() && !paragraphEnded) text += "\n\n";
+            paragraphEnded = true;
+            continue;
+        }
+        if (!paragraphEnded) text += standsAlone(line) ? "\n" : " ";
+        text += standsAlone(line) ? line : trimBlanks(line);
+        paragraphEnded = false;
+    }
+    return text;
+}
 
 std::optional<HelpTopic> findHelpTopic(std::istream& in, int32_t context) {
     std::string line;

@@ -58,6 +58,19 @@ TEST(HelpFile, NumbersWithoutATopicAndTheNotesFindNothing) {
     EXPECT_FALSE(platform::findHelpTopic(empty, 7));
 }
 
+TEST(HelpFile, ParagraphsAreRewrappedAndListLinesKept) {
+    const struct {
+        std::string body;
+        std::string shown;
+    } cases[] = {
+        {"One paragraph\nover two lines.", "One paragraph over two lines."},
+        {"First.\n\n\nSecond.", "First.\n\nSecond."},
+        {"Choose:\n- this\n- that, which goes\non here\n  an example", "Choose:\n- this\n- that, which goes on here\n  an example"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(platform::reflowHelpText(c.body), c.shown) << c.body;
+}
+
 TEST(HelpFile, LookUpSaysWhyThereIsNoTopic) {
     const TempFolder folder;
     const std::string file = folder.write("app.hlp", kHelpText);

@@ -1,6 +1,7 @@
 #pragma once
-// A list box with a fixed horizontal scroll range, as wide as the form asks for, so that
-// long indented call tree lines can be scrolled into view.
+// The call tree list box: entries indent with tab characters, which it shows at tab stops
+// every eight average characters, and it can be scrolled sideways across a fixed extent
+// that the form sets, so that deep, long entries can be read.
 #include <QListWidget>
 
 namespace wardline {

@@ -168,8 +168,12 @@ QWidget* createControl(const ControlLayout& layout, QWidget* parent) {
             label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
             return label;
         }
-        case Kind::Picture:
-            return new QWidget(parent);
+        case Kind::Picture: {
+            // Opaque, so that the view in front hides the ones behind it.
+            auto* picture = new QWidget(parent);
+            picture->setAutoFillBackground(true);
+            return picture;
+        }
         case Kind::CommentBox: {
             auto* box = new QLineEdit(parent);
             box->setAlignment(Qt::AlignLeft | Qt::AlignTop);

@@ -72,7 +72,7 @@ void HelpViewer::showTopic(const std::string& helpFile, int32_t context) {
     found_ = result.status == HelpLookup::Found;
     if (found_) {
         title_->setText(QString::fromStdString(result.topic.title));
-        body_->setPlainText(QString::fromStdString(result.topic.body));
+        body_->setPlainText(QString::fromStdString(reflowHelpText(result.topic.body)));
     } else {
         title_->setText(QStringLiteral("No help available"));
         body_->setPlainText(noHelpReason(result, context));
