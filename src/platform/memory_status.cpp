@@ -5,6 +5,7 @@
 
 #include <array>
 #include <charconv>
+#include <mutex>
 #include <string_view>
 
 namespace platform {
@@ -42,9 +43,36 @@ void readLine(std::string_view line, std::array<Field, kFieldCount>& fields) {
 
 uint64_t bytes(const Field& field) { return field.kibibytes * 1024; }
 
+const std::string kProc = "/proc";
+
+// Reads up to `capacity` bytes of a small file in one go; -1 when it cannot be read.
+ssize_t readWholeSmallFile(const std::string& path, char* into, std::size_t capacity) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    std::size_t filled = 0;
+    while (filled < capacity) {
+        const ssize_t got = ::read(fd, into + filled, capacity - filled);
+        if (got <= 0) break;
+        filled += static_cast<std::size_t>(got);
+    }
+    ::close(fd);
+    return static_cast<ssize_t>(filled);
+}
+
+// The kernel builds the table afresh on every read from offset 0, so the real one is kept
+// open: trace lines sample it often, and opening it costs as much as reading it.
+ssize_t readKeptProcMeminfo(char* into, std::size_t capacity) {
+    static std::mutex guard;
+    static int fd = -1;
+    const std::lock_guard lock(guard);
+    if (fd < 0) fd = ::open("/proc/meminfo", O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    return ::pread(fd, into, capacity, 0);
+}
+
 }  // namespace
 
-std::optional<MemoryStatus> parseMemoryStatus(const std::string& meminfo) {
+std::optional<MemoryStatus> parseMemoryStatus(std::string_view meminfo) {
     auto fields = emptyFields();
     std::string_view text = meminfo;
     while (!text.empty()) {
@@ -68,19 +96,11 @@ std::optional<MemoryStatus> parseMemoryStatus(const std::string& meminfo) {
 }
 
 std::optional<MemoryStatus> readMemoryStatus(const std::string& procRoot) {
-    // One read of a small buffer: the table is generated afresh by the kernel on each read.
-    const int fd = ::open((procRoot + "/meminfo").c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string text(8192, '\0');
-    std::size_t filled = 0;
-    while (filled < text.size()) {
-        const ssize_t got = ::read(fd, text.data() + filled, text.size() - filled);
-        if (got <= 0) break;
-        filled += static_cast<std::size_t>(got);
-    }
-    ::close(fd);
-    text.resize(filled);
-    return parseMemoryStatus(text);
+    std::array<char, 16384> buffer;
+    const ssize_t size = procRoot == kProc ? readKeptProcMeminfo(buffer.data(), buffer.size())
+                                           : readWholeSmallFile(procRoot + "/meminfo", buffer.data(), buffer.size());
+    if (size <= 0) return std::nullopt;
+    return parseMemoryStatus(std::string_view(buffer.data(), static_cast<std::size_t>(size)));
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace platform {
 
@@ -21,6 +22,6 @@ struct MemoryStatus {
 std::optional<MemoryStatus> readMemoryStatus(const std::string& procRoot = "/proc");
 
 // Parses the text of a meminfo table (what readMemoryStatus reads).
-std::optional<MemoryStatus> parseMemoryStatus(const std::string& meminfo);
+std::optional<MemoryStatus> parseMemoryStatus(std::string_view meminfo);
 
 }  // namespace platform
