@@ -48,7 +48,8 @@ void BM_EnterLeavePair(benchmark::State& state) {
         wardline::wlPOP(kModule, kProcedure, kArguments);
     }
 
-    if (wardline::traceStack().traceDepth != depth - 1) state.SkipWithError("the pair left the stack unbalanced");
+    if (wardline::traceStack().traceDepth != depth - 1)
+        state.SkipWithError("the pair left the stack unbalanced");
     wardline::resetRuntimeForTesting();
 }
 BENCHMARK(BM_EnterLeavePair)->Arg(1)->Arg(50);

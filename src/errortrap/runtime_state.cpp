@@ -1,10 +1,10 @@
 #include "errortrap/runtime_state.h"
 
+#include <vector>
+
 #include "errortrap/error_record.h"
 #include "errortrap/trace_stack.h"
 #include "errortrap/ui_services.h"
-
-#include <vector>
 
 namespace wardline {
 namespace {

@@ -40,8 +40,10 @@ template <typename Word>
         return wordDifference<uint64_t>(p, q, 0) | wordDifference<uint64_t>(p, q, 8) |
                wordDifference<uint64_t>(p, q, size - 16) | wordDifference<uint64_t>(p, q, size - 8);
     if (size == 0) return 0;
-    if (size >= 4 && size < 8) return wordDifference<uint32_t>(p, q, 0) | wordDifference<uint32_t>(p, q, size - 4);
-    if (size >= 2 && size < 4) return wordDifference<uint16_t>(p, q, 0) | wordDifference<uint16_t>(p, q, size - 2);
+    if (size >= 4 && size < 8)
+        return wordDifference<uint32_t>(p, q, 0) | wordDifference<uint32_t>(p, q, size - 4);
+    if (size >= 2 && size < 4)
+        return wordDifference<uint16_t>(p, q, 0) | wordDifference<uint16_t>(p, q, size - 2);
     if (size == 1) return wordDifference<uint8_t>(p, q, 0);
     uint64_t difference = 0;
     for (std::size_t i = 0; i < size - 8; i += 8) difference |= wordDifference<uint64_t>(p, q, i);
@@ -53,16 +55,19 @@ template <typename Word>
 }
 
 // The same test for two pairs (or three) of texts at once, with one branch on the result.
-[[gnu::always_inline]] inline bool sameTexts(const std::string& a1, const std::string& b1, const std::string& a2,
-                                             const std::string& b2) {
+[[gnu::always_inline]] inline bool sameTexts(const std::string& a1, const std::string& b1,
+                                             const std::string& a2, const std::string& b2) {
     return a1.size() == b1.size() && a2.size() == b2.size() &&
-           (textDifference(a1.data(), b1.data(), a1.size()) | textDifference(a2.data(), b2.data(), a2.size())) == 0;
+           (textDifference(a1.data(), b1.data(), a1.size()) |
+            textDifference(a2.data(), b2.data(), a2.size())) == 0;
 }
 
-[[gnu::always_inline]] inline bool sameTexts(const std::string& a1, const std::string& b1, const std::string& a2,
-                                             const std::string& b2, const std::string& a3, const std::string& b3) {
+[[gnu::always_inline]] inline bool sameTexts(const std::string& a1, const std::string& b1,
+                                             const std::string& a2, const std::string& b2,
+                                             const std::string& a3, const std::string& b3) {
     return a1.size() == b1.size() && a2.size() == b2.size() && a3.size() == b3.size() &&
-           (textDifference(a1.data(), b1.data(), a1.size()) | textDifference(a2.data(), b2.data(), a2.size()) |
+           (textDifference(a1.data(), b1.data(), a1.size()) |
+            textDifference(a2.data(), b2.data(), a2.size()) |
             textDifference(a3.data(), b3.data(), a3.size())) == 0;
 }
 
@@ -84,8 +89,8 @@ template <typename Frame, typename Kind>
 
 // The copying half of keepParts, kept out of the enter fast path.
 template <typename Frame, typename Kind>
-[[gnu::noinline]] void storeFrameParts(Frame& f, Kind parts, const std::string& module, const std::string& procedure,
-                                       const std::string& arguments) {
+[[gnu::noinline]] void storeFrameParts(Frame& f, Kind parts, const std::string& module,
+                                       const std::string& procedure, const std::string& arguments) {
     try {
         keepParts(f, parts, module, procedure, arguments);
     } catch (...) {  // out of memory for a longer name: the frame keeps what it had
@@ -116,7 +121,8 @@ std::string TraceStack::frameBody(int level) const {
             break;
     }
     std::string text;
-    text.reserve(static_cast<std::size_t>(level) + f.module.size() + f.procedure.size() + f.arguments.size() + 8);
+    text.reserve(static_cast<std::size_t>(level) + f.module.size() + f.procedure.size() + f.arguments.size() +
+                 8);
     text.append(static_cast<std::size_t>(level > 0 ? level - 1 : 0), '\t');
     text.append(f.module).append(" : ").append(f.procedure).append(" : ").append(f.arguments);
     return text;
@@ -200,12 +206,13 @@ void waitWhileBusyIgnoringFailures() {
 
 std::string unbalancedLeaveMessage(const std::string& module, const std::string& procedure) {
     const std::string crlf = "\r\n";
-    return pfText(19) + "\t" + module + crlf + pfText(30) + "\t" + procedure + crlf + crlf + pfText(48) + crlf +
-           crlf + pfText(49) + crlf + crlf + pfText(50) + crlf + pfText(51);
+    return pfText(19) + "\t" + module + crlf + pfText(30) + "\t" + procedure + crlf + crlf + pfText(48) +
+           crlf + crlf + pfText(49) + crlf + crlf + pfText(50) + crlf + pfText(51);
 }
 
 bool errorPassedUp(const ErrorLevel& level0) {
-    return level0.module.find(" << ") != std::string::npos && level0.procedure.find(" << ") != std::string::npos;
+    return level0.module.find(" << ") != std::string::npos &&
+           level0.procedure.find(" << ") != std::string::npos;
 }
 
 // A leave that does not match the top frame abandons the whole stack. In the development
@@ -217,8 +224,8 @@ void unbalancedLeave(const std::string& module, const std::string& procedure) {
     ErrorLevel& level0 = errorRecord().levels[0];
     if (!errorPassedUp(level0)) {
         try {
-            const int answer = ui().messageBox(unbalancedLeaveMessage(module, procedure), kOkCancel | kExclamation,
-                                               pfText(53));
+            const int answer = ui().messageBox(unbalancedLeaveMessage(module, procedure),
+                                               kOkCancel | kExclamation, pfText(53));
             if (answer == kResultOk) platform::breakIntoDebugger();
         } catch (...) {
         }

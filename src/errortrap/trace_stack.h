@@ -8,8 +8,8 @@
 // accessor raises std::out_of_range (run-time error 9, as an array that was never
 // dimensioned would), and enter and leave skip the steps that need a frame.
 #include <cstdint>
-#include <string>
 #include <memory>
+#include <string>
 
 namespace wardline {
 

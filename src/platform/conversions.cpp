@@ -35,7 +35,8 @@ Int narrowRounded(double value) {
 bool tooSmallToHold(std::string_view number) {
     const std::size_t exponentAt = number.find_first_of("eE");
     const std::string_view mantissa = number.substr(0, exponentAt);
-    const int64_t exponent = exponentAt == std::string_view::npos ? 0 : leadingNumber(number.substr(exponentAt + 1));
+    const int64_t exponent =
+        exponentAt == std::string_view::npos ? 0 : leadingNumber(number.substr(exponentAt + 1));
     const std::size_t point = mantissa.find('.');
     const std::size_t integerDigits = point == std::string_view::npos ? mantissa.size() : point;
     const std::size_t firstSignificant = mantissa.find_first_of("123456789");
@@ -106,7 +107,8 @@ double toDouble(std::string_view text) {
 int16_t toInteger16(std::string_view text) { return toInteger16(toDouble(text)); }
 int32_t toInteger32(std::string_view text) { return toInteger32(toDouble(text)); }
 
-double roundHalfEven(double value) { return std::nearbyint(value); }  // default mode: to nearest, ties to even
+// The default rounding mode rounds to nearest with ties to even.
+double roundHalfEven(double value) { return std::nearbyint(value); }
 
 int16_t toInteger16(double value) { return narrowRounded<int16_t>(value); }
 int32_t toInteger32(double value) { return narrowRounded<int32_t>(value); }

@@ -23,7 +23,8 @@ std::string formatSeconds(double seconds, char decimalSeparator) {
         char buffer[512];
         std::snprintf(buffer, sizeof buffer, "%09.3f", seconds);
         std::string text = buffer;
-        if (const auto point = text.find_first_of(".,"); point != std::string::npos) text[point] = decimalSeparator;
+        if (const auto point = text.find_first_of(".,"); point != std::string::npos)
+            text[point] = decimalSeparator;
         return text;
     }
     // Work in whole thousandths so that rounding happens once, away from binary noise.
@@ -43,7 +44,8 @@ std::string formatClock12(int hour, int minute) {
 
 std::string formatDate(const std::tm& when) {
     char buffer[48];
-    std::snprintf(buffer, sizeof buffer, "%02d-%02d-%04d", when.tm_mon + 1, when.tm_mday, when.tm_year + 1900);
+    std::snprintf(buffer, sizeof buffer, "%02d-%02d-%04d", when.tm_mon + 1, when.tm_mday,
+                  when.tm_year + 1900);
     return buffer;
 }
 

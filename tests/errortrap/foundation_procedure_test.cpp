@@ -46,7 +46,8 @@ private:
         const platform::ErrorInfo& error = platform::currentError();
         const int depth = traceStack().traceDepth;
         std::string top;
-        if (traceStack().created() && depth >= 1 && depth <= wardline::kMaxTraceLevel) top = traceStack().frameText(depth);
+        if (traceStack().created() && depth >= 1 && depth <= wardline::kMaxTraceLevel)
+            top = traceStack().frameText(depth);
         calls.push_back({module, procedure, error.number, error.line, depth, top});
         if (onCall) onCall();
         if (actions.empty()) return int16_t{0};
@@ -295,7 +296,10 @@ TEST_F(ProcedureTest, ScopedTrapHandlersNest) {
             ++calls;
             return int16_t{2};
         }};
-        Procedure("frmMain.frm", "Sub Form_Load").run({{10, [] { platform::raiseError(5); }}, {20, [&] { mark("20"); }}});
+        Procedure("frmMain.frm", "Sub Form_Load").run({
+            {10, [] { platform::raiseError(5); }},
+            {20, [&] { mark("20"); }},
+        });
         EXPECT_EQ(calls, 1);
     }
     EXPECT_TRUE(trap.calls.empty());

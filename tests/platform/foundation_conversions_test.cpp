@@ -84,7 +84,8 @@ TEST(RoundHalfEven, AnExactHalfGoesToTheEvenNeighbour) {
         {"0.5", 0.0},  {"1.5", 2.0},  {"2.5", 2.0},  {"3.5", 4.0},   {"-0.5", 0.0},   {"-1.5", -2.0},
         {"-2.5", -2.0}, {"2.4999", 2.0}, {"2.5001", 3.0}, {"1e15", 1e15}, {"32767.5", 32768.0},
     };
-    for (const auto& c : cases) EXPECT_EQ(platform::roundHalfEven(platform::toDouble(c.text)), c.value) << c.text;
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::roundHalfEven(platform::toDouble(c.text)), c.value) << c.text;
 }
 
 struct IntegerCase {

@@ -64,7 +64,8 @@ TEST(ErrnoMapping, OperatingSystemCodesBecomeFileErrors) {
         {ENOTDIR, 76}, {EEXIST, 58},     {EMFILE, 67}, {ENFILE, 67}, {EIO, 57},    {ENAMETOOLONG, 52},
         {ENOMEM, 7},  {EISDIR, 75},      {EBUSY, 75},  {0, 75},      {-1, 75},     {99999, 75},
     };
-    for (const auto& c : cases) EXPECT_EQ(platform::errorNumberForErrno(c.code), c.number) << "errno " << c.code;
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::errorNumberForErrno(c.code), c.number) << "errno " << c.code;
 }
 
 TEST(ErrnoMapping, RaisesTheMappedRunTimeError) {
