@@ -529,8 +529,19 @@ bool frmWARDLINE::event(QEvent* e) {
 
 void frmWARDLINE::noteFocusWindow(QWindow* window) {
     const QWindow* mine = windowHandle();
-    if (!mine || window == mine) return;
-    focusLeftForOwnWindow_ = !window || isWindowOf(window, mine);
+    if (!mine) return;
+    if (window == mine) {
+        // The window that just closed (a drop-down list, a message box) uncovers part of
+        // the form: that is no repaint after another window covered it.
+        exposedByOwnWindow_ = ownWindowHasFocus_;
+        ownWindowHasFocus_ = false;
+        return;
+    }
+    // Between two windows the focus may pass through none: that changes nothing.
+    if (window) ownWindowHasFocus_ = isWindowOf(window, mine);
+    // Once the focus is elsewhere, other windows may cover and uncover the form.
+    if (!ownWindowHasFocus_) exposedByOwnWindow_ = false;
+    focusLeftForOwnWindow_ = !window || ownWindowHasFocus_;
 }
 
 bool frmWARDLINE::eventFilter(QObject* watched, QEvent* e) {
@@ -540,12 +551,14 @@ bool frmWARDLINE::eventFilter(QObject* watched, QEvent* e) {
             // as opposed to a control redrawing itself. The first one after showing is
             // the initial paint, whose focus the activation overrides.
             if (watched == watchedWindow_.data() && watchedWindow_->isExposed()) {
-                if (exposedSinceShow_) Form_Paint();
+                if (exposedSinceShow_ && !ownWindowHasFocus_ && !exposedByOwnWindow_) Form_Paint();
                 exposedSinceShow_ = true;
             }
             break;
         case QEvent::KeyPress:
-            if (static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {
+        case QEvent::MouseButtonPress:
+            exposedByOwnWindow_ = false;
+            if (e->type() == QEvent::KeyPress && static_cast<QKeyEvent*>(e)->key() == Qt::Key_F1) {
                 Form_KeyDown(Qt::Key_F1);
                 return true;
             }

@@ -119,6 +119,10 @@ private:
     // The focus went to one of the dialog's own windows (a message box, the help viewer,
     // a drop-down list) or out of the program: getting it back is no new activation.
     bool focusLeftForOwnWindow_ = false;
+    // One of the dialog's own windows has the focus, or has just closed and the user has
+    // not pressed a key or a button since: the exposes it causes are no repaint request.
+    bool ownWindowHasFocus_ = false;
+    bool exposedByOwnWindow_ = false;
 };
 
 }  // namespace wardline

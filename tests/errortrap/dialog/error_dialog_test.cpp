@@ -254,6 +254,28 @@ TEST_F(ErrorDialogTest, UncoveringTheWindowMovesTheFocusToContinueButTypingDoesN
     ShowErrorDialog();
 }
 
+TEST_F(ErrorDialogTest, ClosingADropDownListOfTheFormIsNoRepaintRequest) {
+    enterDevelopmentEnvironment();
+    recordLocalError();
+    whenDialogShown([](frmWARDLINE& form) {
+        const auto uncover = [&form] {
+            QExposeEvent uncovered(QRegion(form.rect()));
+            QCoreApplication::sendEvent(form.windowHandle(), &uncovered);
+        };
+        form.Combo1->showPopup();
+        QCoreApplication::processEvents();
+        form.Combo1->setCurrentIndex(0);
+        form.Combo1->hidePopup();
+        QCoreApplication::processEvents();
+        uncover();  // what the list leaves behind when it closes
+        EXPECT_EQ(form.focusWidget(), form.Text1);
+        QTest::keyClick(form.Text1, Qt::Key_A);
+        uncover();
+        EXPECT_EQ(form.focusWidget(), form.kxCtrlContinue);
+    });
+    ShowErrorDialog();
+}
+
 TEST_F(ErrorDialogTest, HoverTextsGoToTheStatusBarHook) {
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
