@@ -48,7 +48,9 @@ std::string joinBody(std::vector<std::string> lines) {
     return body;
 }
 
-bool standsAlone(std::string_view line) { return line.front() == ' ' || line.front() == '\t' || line.starts_with("- "); }
+bool standsAlone(std::string_view line) {
+    return line.front() == ' ' || line.front() == '\t' || line.starts_with("- ");
+}
 
 }  // namespace
 

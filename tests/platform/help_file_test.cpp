@@ -65,7 +65,8 @@ TEST(HelpFile, ParagraphsAreRewrappedAndListLinesKept) {
     } cases[] = {
         {"One paragraph\nover two lines.", "One paragraph over two lines."},
         {"First.\n\n\nSecond.", "First.\n\nSecond."},
-        {"Choose:\n- this\n- that, which goes\non here\n  an example", "Choose:\n- this\n- that, which goes on here\n  an example"},
+        {"Choose:\n- this\n- that, which goes\non here\n  an example",
+         "Choose:\n- this\n- that, which goes on here\n  an example"},
         {"", ""},
     };
     for (const auto& c : cases) EXPECT_EQ(platform::reflowHelpText(c.body), c.shown) << c.body;
@@ -85,7 +86,8 @@ TEST(HelpFile, LookUpSaysWhyThereIsNoTopic) {
         {folder.path(), 7, platform::HelpLookup::FileMissing},  // a folder is no help file
         {"", 7, platform::HelpLookup::NoFile},
     };
-    for (const auto& c : cases) EXPECT_EQ(platform::lookUpHelpTopic(c.file, c.context).status, c.status) << c.file;
+    for (const auto& c : cases)
+        EXPECT_EQ(platform::lookUpHelpTopic(c.file, c.context).status, c.status) << c.file;
 }
 
 TEST(HelpFile, ABareNameIsLookedForInTheApplicationFolder) {

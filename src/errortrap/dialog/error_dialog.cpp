@@ -27,7 +27,9 @@ QPointer<frmWARDLINE>& loadedForm() {
     return form;
 }
 
-bool widgetsAvailable() { return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr; }
+bool widgetsAvailable() {
+    return qobject_cast<QApplication*>(QCoreApplication::instance()) != nullptr;
+}
 
 // Loads the form for one error and unloads it at the end of the scope. A form loaded
 // before (one whose modal show is still unwinding under a nested error) is the loaded
@@ -48,7 +50,9 @@ private:
     QPointer<frmWARDLINE> form_;
 };
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 std::string lowerCase(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -63,7 +67,9 @@ std::string trimmed(const std::string& text) {
 }
 
 // The first of several names joined by " << ".
-std::string firstName(const std::string& names) { return names.substr(0, names.find(" << ")); }
+std::string firstName(const std::string& names) {
+    return names.substr(0, names.find(" << "));
+}
 
 // Remote levels the record can hold: a forwarded chain may announce more than it keeps.
 int recordedLevels(const ErrorRecord& record) {
@@ -75,7 +81,8 @@ int recordedLevels(const ErrorRecord& record) {
 std::string callTreeFrame(std::string frame) {
     std::replace(frame.begin(), frame.end(), '\t', ' ');
     const auto colon = frame.find(" :");
-    frame = colon == std::string::npos ? frame.substr(std::min<std::size_t>(1, frame.size())) : frame.substr(colon + 2);
+    frame = colon == std::string::npos ? frame.substr(std::min<std::size_t>(1, frame.size()))
+                                       : frame.substr(colon + 2);
     return trimmed(frame);
 }
 
@@ -101,8 +108,9 @@ void adaptToEnvironment(frmWARDLINE& form) {
     form.Combo1->setCurrentIndex(0);
     form.kxCtrlMore->setVisible(false);
     // Continue, now the only way out, stands just left of Print.
-    form.kxCtrlContinue->move(form.wlPrint->x() - form.kxCtrlContinue->width() - form.twipsToPixelsX(kContinueGapTwips),
-                              form.kxCtrlContinue->y());
+    form.kxCtrlContinue->move(
+        form.wlPrint->x() - form.kxCtrlContinue->width() - form.twipsToPixelsX(kContinueGapTwips),
+        form.kxCtrlContinue->y());
     form.centreOnScreen();
     form.kxHelp->setVisible(false);
     form.cmdWWW->setVisible(false);
@@ -112,7 +120,8 @@ std::string headline(const ErrorRecord& record) {
     const std::string& exeName = platform::app().exeName();
     const int levels = recordedLevels(record);
     if (levels < 2)
-        return "An unexpected '" + lowerCase(record.levels[0].description) + "' error occured in " + exeName + ".";
+        return "An unexpected '" + lowerCase(record.levels[0].description) + "' error occured in " + exeName +
+               ".";
     return "An unexpected '" + lowerCase(record.levels[static_cast<std::size_t>(levels)].description) +
            "' error occured in a component used by " + exeName + ".";
 }
@@ -144,8 +153,8 @@ std::vector<std::string> callTreeEntries(const ErrorRecord& record) {
     };
     const ErrorLevel& level0 = record.levels[0];
     const std::string trapped = firstName(level0.module) + " : " + firstName(level0.procedure);
-    const auto depth = static_cast<int>(std::clamp<int64_t>(platform::leadingNumber(record.callTreeSnapshot[0]), 0,
-                                                            kCallTreeSlots - 1));
+    const auto depth = static_cast<int>(
+        std::clamp<int64_t>(platform::leadingNumber(record.callTreeSnapshot[0]), 0, kCallTreeSlots - 1));
     int indent = -1;
     std::size_t trapMark = 0;
     for (int k = 1; k <= depth; ++k) {
@@ -160,7 +169,8 @@ std::vector<std::string> callTreeEntries(const ErrorRecord& record) {
         add("Error", indent, runtimeErrorText(level0, false));
     for (int l = 1; l <= recordedLevels(record); ++l) {
         const ErrorLevel& level = record.levels[static_cast<std::size_t>(l)];
-        add("Call", ++indent, firstName(level.source) + " : " + firstName(level.module) + " : " + firstName(level.procedure));
+        add("Call", ++indent,
+            firstName(level.source) + " : " + firstName(level.module) + " : " + firstName(level.procedure));
         add("Error", indent, runtimeErrorText(level, true));
     }
     return entries;
@@ -226,6 +236,8 @@ bool ProbeErrorDialog() {
     return true;
 }
 
-frmWARDLINE* LoadedErrorDialog() { return loadedForm(); }
+frmWARDLINE* LoadedErrorDialog() {
+    return loadedForm();
+}
 
 }  // namespace wardline

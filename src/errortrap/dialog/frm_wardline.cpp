@@ -7,9 +7,9 @@
 #include <QFontMetrics>
 #include <QGuiApplication>
 #include <QKeyEvent>
-#include <QMouseEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
@@ -60,7 +60,7 @@ enum class Kind {
 struct ControlLayout {
     const char* name;
     Kind kind;
-    const char* parent;  // "" for the form
+    const char* parent;            // "" for the form
     int left, top, width, height;  // twips
     int tabIndex;
     int helpContext;  // 0 for none
@@ -157,7 +157,9 @@ std::string trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-QString qs(const std::string& text) { return QString::fromStdString(text); }
+QString qs(const std::string& text) {
+    return QString::fromStdString(text);
+}
 
 QWidget* createControl(const ControlLayout& layout, QWidget* parent) {
     const QString design = QString::fromLatin1(layout.designText);
@@ -261,7 +263,9 @@ frmWARDLINE::frmWARDLINE() {
 
 frmWARDLINE::~frmWARDLINE() = default;
 
-std::string frmWARDLINE::pfSys() { return platform::windowsDirectory(); }
+std::string frmWARDLINE::pfSys() {
+    return platform::windowsDirectory();
+}
 
 int frmWARDLINE::twipsToPixelsX(int twips) const {
     return qRound(twips * static_cast<double>(logicalDpiX()) / kTwipsPerInch);
@@ -490,18 +494,20 @@ std::vector<std::string> frmWARDLINE::printedLines(int view) const {
         case 0:
             return {Text1->text().toStdString()};
         case 1:
-            return {row(kxCtrlLabel7, ErrType->text()),     row(kxCtrlProjLab, errProject->text()),
-                    row(kxCtrlLabel1, ErrModule->text()),   row(kxCtrlLabel2, ErrProcedure->text()),
-                    row(kxCtrlLabel4, ErrLine->text()),     row(kxCtrlLabel5, ErrNo->text()),
+            return {row(kxCtrlLabel7, ErrType->text()),       row(kxCtrlProjLab, errProject->text()),
+                    row(kxCtrlLabel1, ErrModule->text()),     row(kxCtrlLabel2, ErrProcedure->text()),
+                    row(kxCtrlLabel4, ErrLine->text()),       row(kxCtrlLabel5, ErrNo->text()),
                     row(kxCtrlLabel6, errText->currentText())};
         case 2: {
             std::vector<std::string> lines;
-            for (int i = 0; i < kxCtrlCalls->count(); ++i) lines.push_back(kxCtrlCalls->item(i)->text().toStdString());
+            for (int i = 0; i < kxCtrlCalls->count(); ++i)
+                lines.push_back(kxCtrlCalls->item(i)->text().toStdString());
             return lines;
         }
         case 3: {
             std::vector<std::string> lines;
-            for (const QString& line : kxCtrlArgs->toPlainText().split(QLatin1Char('\n'))) lines.push_back(line.toStdString());
+            for (const QString& line : kxCtrlArgs->toPlainText().split(QLatin1Char('\n')))
+                lines.push_back(line.toStdString());
             return lines;
         }
         default:

@@ -79,8 +79,12 @@ void HelpViewer::showTopic(const std::string& helpFile, int32_t context) {
     }
 }
 
-QString HelpViewer::titleText() const { return title_->text(); }
-QString HelpViewer::bodyText() const { return body_->toPlainText(); }
+QString HelpViewer::titleText() const {
+    return title_->text();
+}
+QString HelpViewer::bodyText() const {
+    return body_->toPlainText();
+}
 
 void showHelpTopic(QWidget* owner, const std::string& helpFile, int32_t context) {
     QPointer<HelpViewer>& viewer = openViewer();
@@ -92,6 +96,8 @@ void showHelpTopic(QWidget* owner, const std::string& helpFile, int32_t context)
     viewer->activateWindow();
 }
 
-HelpViewer* helpViewer() { return openViewer().data(); }
+HelpViewer* helpViewer() {
+    return openViewer().data();
+}
 
 }  // namespace platform

@@ -103,6 +103,8 @@ bool printLines(const std::vector<std::string>& lines) {
     return true;
 }
 
-void setPrintToPdfFile(const std::string& path) { pdfFile() = path; }
+void setPrintToPdfFile(const std::string& path) {
+    pdfFile() = path;
+}
 
 }  // namespace wardline

@@ -119,12 +119,32 @@ inline void recordLocalError() {
 inline void recordForwardedError() {
     ErrorRecord& record = errorRecord();
     record.levelCount = 2;
-    record.levels[0] = {"wardline.hlp", 440, "Automation",
-                        "frmMain.frm << modA << modB", "Sub cmdGo_Click << procB << procC", 0,
-                        "Morrowset (local) << srv (remote) << lib (remote)", 440, "Remote Automation error"};
-    record.levels[1] = {"/nowhere/srv.hlp", 429, "Automation", "modA << modB", "procB << procC", 12,
-                        "srv (remote) << lib (remote)", 429, "ActiveX component can't create object"};
-    record.levels[2] = {"/nowhere/lib.hlp", 91, "Automation", "modB", "procC", 0, "lib (remote)", 91,
+    record.levels[0] = {"wardline.hlp",
+                        440,
+                        "Automation",
+                        "frmMain.frm << modA << modB",
+                        "Sub cmdGo_Click << procB << procC",
+                        0,
+                        "Morrowset (local) << srv (remote) << lib (remote)",
+                        440,
+                        "Remote Automation error"};
+    record.levels[1] = {"/nowhere/srv.hlp",
+                        429,
+                        "Automation",
+                        "modA << modB",
+                        "procB << procC",
+                        12,
+                        "srv (remote) << lib (remote)",
+                        429,
+                        "ActiveX component can't create object"};
+    record.levels[2] = {"/nowhere/lib.hlp",
+                        91,
+                        "Automation",
+                        "modB",
+                        "procC",
+                        0,
+                        "lib (remote)",
+                        91,
                         "Object variable or With block variable not set"};
     record.codePointer = 0;
     record.callTreeSnapshot[0] = "1";

@@ -49,17 +49,16 @@ TEST_F(ErrorDialogTest, LocalErrorOutsideTheDevelopmentEnvironmentOffersOnlyTheC
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
         EXPECT_EQ(form.windowTitle(), "Program Error Intercepted");
-        EXPECT_EQ(form.lblErrCnt->text(),
-                  "An unexpected 'type mismatch' error occured in " + QString::fromStdString(platform::app().exeName()) +
-                      ".\n1 error(s) are logged.");
+        EXPECT_EQ(form.lblErrCnt->text(), "An unexpected 'type mismatch' error occured in " +
+                                              QString::fromStdString(platform::app().exeName()) +
+                                              ".\n1 error(s) are logged.");
         EXPECT_EQ(form.Combo1->count(), 1);
         EXPECT_EQ(form.Combo1->currentIndex(), 0);
         EXPECT_EQ(viewOnTop(form), 0);
         EXPECT_TRUE(form.kxCtrlMore->isHidden());
         EXPECT_TRUE(form.kxHelp->isHidden());
         EXPECT_TRUE(form.cmdWWW->isHidden());
-        EXPECT_EQ(form.kxCtrlContinue->geometry().right() + 1,
-                  form.wlPrint->x() - form.twipsToPixelsX(10));
+        EXPECT_EQ(form.kxCtrlContinue->geometry().right() + 1, form.wlPrint->x() - form.twipsToPixelsX(10));
         EXPECT_TRUE(centred(form));
         EXPECT_EQ(entriesOf(form.errText), std::vector<std::string>{"Error 1 - Type mismatch"});
         EXPECT_EQ(form.ErrType->text(), "Type conversion error");
@@ -93,10 +92,10 @@ TEST_F(ErrorDialogTest, ForwardedErrorInsideTheDevelopmentEnvironmentShowsEveryL
     errorRecord().userComment = "earlier comment";
     platform::app().setHelpFile("morrowset.hlp");
     whenDialogShown([](frmWARDLINE& form) {
-        EXPECT_EQ(form.lblErrCnt->text(), "An unexpected 'object variable or with block variable not set' error occured "
-                                          "in a component used by " +
-                                              QString::fromStdString(platform::app().exeName()) +
-                                              ".\n3 error(s) are logged.");
+        EXPECT_EQ(form.lblErrCnt->text(),
+                  "An unexpected 'object variable or with block variable not set' error occured "
+                  "in a component used by " +
+                      QString::fromStdString(platform::app().exeName()) + ".\n3 error(s) are logged.");
         EXPECT_EQ(form.Combo1->count(), 4);
         EXPECT_EQ(form.Combo1->currentIndex(), 1);
         EXPECT_EQ(viewOnTop(form), 1);
@@ -147,7 +146,8 @@ TEST_F(ErrorDialogTest, HeadlineNamesTheProgramUntilTwoRemoteLevels) {
     recordForwardedError();
     errorRecord().levelCount = 1;
     whenDialogShown([](frmWARDLINE& form) {
-        EXPECT_TRUE(form.lblErrCnt->text().startsWith("An unexpected 'remote automation error' error occured in "));
+        EXPECT_TRUE(
+            form.lblErrCnt->text().startsWith("An unexpected 'remote automation error' error occured in "));
         EXPECT_TRUE(form.lblErrCnt->text().endsWith(".\n2 error(s) are logged."));
     });
     ShowErrorDialog();
@@ -280,7 +280,8 @@ TEST_F(ErrorDialogTest, HoverTextsGoToTheStatusBarHook) {
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
         QStringList texts;
-        QObject::connect(&form, &frmWARDLINE::UpdateStatusBar, [&texts](const QString& text) { texts << text; });
+        QObject::connect(&form, &frmWARDLINE::UpdateStatusBar,
+                         [&texts](const QString& text) { texts << text; });
         QTest::mouseMove(form.wlPrint);
         QTest::mouseMove(form.Text1);
         QTest::mouseMove(&form, QPoint(2, form.height() - 2));

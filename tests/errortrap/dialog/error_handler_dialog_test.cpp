@@ -15,13 +15,15 @@ namespace {
 
 std::vector<std::string> callTree(const frmWARDLINE& form) {
     std::vector<std::string> entries;
-    for (int i = 0; i < form.kxCtrlCalls->count(); ++i) entries.push_back(form.kxCtrlCalls->item(i)->text().toStdString());
+    for (int i = 0; i < form.kxCtrlCalls->count(); ++i)
+        entries.push_back(form.kxCtrlCalls->item(i)->text().toStdString());
     return entries;
 }
 
 std::vector<std::string> levels(const frmWARDLINE& form) {
     std::vector<std::string> entries;
-    for (int i = 0; i < form.errText->count(); ++i) entries.push_back(form.errText->itemText(i).toStdString());
+    for (int i = 0; i < form.errText->count(); ++i)
+        entries.push_back(form.errText->itemText(i).toStdString());
     return entries;
 }
 
@@ -40,22 +42,25 @@ protected:
 
 // cmdGo_Click called by the clock tick; the error is raised in cmdGo_Click's line 20.
 void runTickWithFailingRow(bool& afterErrorRan) {
-    Procedure("frmMain.frm", "Sub tmrMain_Timer").run({
-        {10, [&] {
-             Procedure("frmMain.frm", "Sub cmdGo_Click", "3").run({
-                 {20, [] { platform::raiseError(13); }},
-                 {30, [&] { afterErrorRan = true; }},
-             });
-         }},
-    });
+    Procedure("frmMain.frm", "Sub tmrMain_Timer")
+        .run({
+            {10,
+             [&] {
+                 Procedure("frmMain.frm", "Sub cmdGo_Click", "3")
+                     .run({
+                         {20, [] { platform::raiseError(13); }},
+                         {30, [&] { afterErrorRan = true; }},
+                     });
+             }},
+        });
 }
 
 TEST_F(ErrorHandlerDialogTest, ALocalErrorIsShownAndContinueLeavesTheProcedure) {
     bool afterErrorRan = false;
     whenDialogShown([](frmWARDLINE& form) {
-        EXPECT_EQ(form.lblErrCnt->text().toStdString(),
-                  "An unexpected 'type mismatch' error occured in " + platform::app().exeName() +
-                      ".\n1 error(s) are logged.");
+        EXPECT_EQ(form.lblErrCnt->text().toStdString(), "An unexpected 'type mismatch' error occured in " +
+                                                            platform::app().exeName() +
+                                                            ".\n1 error(s) are logged.");
         EXPECT_EQ(levels(form), std::vector<std::string>{"Error 1 - Type mismatch"});
         EXPECT_EQ(callTree(form), (std::vector<std::string>{
                                       "1 : Call\tfrmMain.frm : Sub tmrMain_Timer :",
@@ -106,10 +111,11 @@ TEST_F(ErrorHandlerDialogTest, AForwardedErrorInsideTheDevelopmentEnvironmentLis
     platform::ErrorInfo forwarded;
     forwarded.number = 440;
     forwarded.source = "2srv!modA!procB!12!429!lib!modB!procC!0!91";
-    Procedure("frmMain.frm", "Sub cmdGo_Click").run({
-        {40, [&] { platform::raiseError(forwarded); }},
-        {50, [&] { afterErrorRan = true; }},
-    });
+    Procedure("frmMain.frm", "Sub cmdGo_Click")
+        .run({
+            {40, [&] { platform::raiseError(forwarded); }},
+            {50, [&] { afterErrorRan = true; }},
+        });
 
     EXPECT_FALSE(afterErrorRan);
     EXPECT_EQ(errorRecord().userComment, "kept from before");

@@ -35,7 +35,8 @@ protected:
 
 TEST_F(HelpTest, TheShippedHelpFileHasATopicForEveryControlAndEveryErrorTheProgramRaises) {
     const int contexts[] = {270, 280, 290, 300, 320, 330, 340, 350,  // the dialog's controls
-                            5,   6,   7,   9,   11,  13,  51,  52,  53, 57, 58, 61, 62, 67, 68, 70, 75, 76, 380, 440};
+                            5,   6,   7,   9,   11,  13,  51,  52,  53,  57,
+                            58,  61,  62,  67,  68,  70,  75,  76,  380, 440};
     for (const int context : contexts) {
         const auto found = platform::lookUpHelpTopic("wardline.hlp", context);
         EXPECT_EQ(found.status, platform::HelpLookup::Found) << "topic " << context;

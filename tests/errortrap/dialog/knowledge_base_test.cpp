@@ -9,8 +9,10 @@
 namespace wardline::testing {
 namespace {
 
-constexpr const char* kNoMatch = "No matching article was found. Try searching the knowledge base for the error number.";
-constexpr const char* kHeading = "The following knowledge base article(s) may contain information to assist you:\r\n";
+constexpr const char* kNoMatch =
+    "No matching article was found. Try searching the knowledge base for the error number.";
+constexpr const char* kHeading =
+    "The following knowledge base article(s) may contain information to assist you:\r\n";
 constexpr const char* kNoIndex = "Cannot find allmskb.txt -- assistance not available.";
 
 struct SearchCase {

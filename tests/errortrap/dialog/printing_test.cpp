@@ -37,15 +37,15 @@ std::vector<std::string> withoutPageBreaks(std::vector<std::string> lines) {
 }
 
 std::vector<std::string> withSingleBlanks(std::vector<std::string> lines) {
-    for (std::string& line : lines)
-        line = QString::fromStdString(line).simplified().toStdString();
+    for (std::string& line : lines) line = QString::fromStdString(line).simplified().toStdString();
     return lines;
 }
 
 class PrintingTest : public DialogTest {
 protected:
     void SetUp() override {
-        if (QStandardPaths::findExecutable("pdftotext").isEmpty()) GTEST_SKIP() << "pdftotext is not installed";
+        if (QStandardPaths::findExecutable("pdftotext").isEmpty())
+            GTEST_SKIP() << "pdftotext is not installed";
         DialogTest::SetUp();
     }
     void TearDown() override {
@@ -65,7 +65,8 @@ TEST_F(PrintingTest, EachViewPrintsWhatItShows) {
             form.Combo1->setCurrentIndex(view);
             if (view == 3) {
                 QString report;
-                for (int i = 1; i <= 150; ++i) report += QStringLiteral("report line %1\n").arg(i, 3, 10, QChar('0'));
+                for (int i = 1; i <= 150; ++i)
+                    report += QStringLiteral("report line %1\n").arg(i, 3, 10, QChar('0'));
                 report += QString(200, 'x');
                 form.kxCtrlArgs->setPlainText(report);
             }
@@ -86,11 +87,12 @@ TEST_F(PrintingTest, EachViewPrintsWhatItShows) {
                                        "Description   Error 1 - Type mismatch",
                                    }));
     // Tabs print as blanks to the next tab stop (the PDF reader narrows wide gaps).
-    EXPECT_EQ(withSingleBlanks(printedText(pdf(2))), (std::vector<std::string>{
-                                                         "1 : Call frmMain.frm : Sub tmrMain_Timer :",
-                                                         "2 : Call frmMain.frm : Sub cmdGo_Click : 3",
-                                                         "3 : Trap Runtime error 13, Type mismatch on line 20",
-                                                     }));
+    EXPECT_EQ(withSingleBlanks(printedText(pdf(2))),
+              (std::vector<std::string>{
+                  "1 : Call frmMain.frm : Sub tmrMain_Timer :",
+                  "2 : Call frmMain.frm : Sub cmdGo_Click : 3",
+                  "3 : Trap Runtime error 13, Type mismatch on line 20",
+              }));
     // A long report goes on over further pages; a line wider than the page over more lines.
     const auto report = printedText(pdf(3));
     EXPECT_GE(std::count(report.begin(), report.end(), "\f"), 1);
