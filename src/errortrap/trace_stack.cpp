@@ -324,19 +324,24 @@ void waitWhileBusy() {
 void wlPUSH(const std::string& module, const std::string& procedure, const std::string& arguments) {
     RuntimeState& state = runtime();
     TraceStack& stack = traceStack();
-    if (onlyKeepingTheStack(state, stack) && stack.traceDepth < kMaxTraceLevel) [[likely]] {
-        if (TraceStack::Frame* frame = stack.findFrame(stack.traceDepth + 1)) [[likely]] {
-            ++stack.traceDepth;
-            // A left frame keeps its parts, so the same procedure entering again at the
-            // same level finds them in place.
-            if (sameTexts(frame->module, module, frame->procedure, procedure, frame->arguments, arguments))
-                [[likely]] {
-                frame->kind = TraceStack::Kind::Parts;
-                return;
-            }
-            storeFrameParts(*frame, TraceStack::Kind::Parts, module, procedure, arguments);
+    TraceStack::Frame* frames = stack.frames_.get();
+    const int depth = stack.traceDepth;
+    if (onlyKeepingTheStack(state, stack) && frames && depth < kMaxTraceLevel) [[likely]] {
+        TraceStack::Frame& frame = frames[depth + 1];
+        stack.traceDepth = static_cast<int16_t>(depth + 1);
+        // A left frame keeps its parts, so the same procedure entering again at the same
+        // level finds them in place. Procedures mostly pass no argument text, which spares
+        // its compare.
+        const bool same = arguments.empty() && frame.arguments.empty()
+                              ? sameTexts(frame.module, module, frame.procedure, procedure)
+                              : sameTexts(frame.module, module, frame.procedure, procedure, frame.arguments,
+                                          arguments);
+        if (same) [[likely]] {
+            frame.kind = TraceStack::Kind::Parts;
             return;
         }
+        storeFrameParts(frame, TraceStack::Kind::Parts, module, procedure, arguments);
+        return;
     }
     enterEveryStep(module, procedure, arguments);
 }
@@ -344,13 +349,16 @@ void wlPUSH(const std::string& module, const std::string& procedure, const std::
 void wlPOP(const std::string& module, const std::string& procedure, const std::string& /*arguments*/) {
     RuntimeState& state = runtime();
     TraceStack& stack = traceStack();
-    if (onlyKeepingTheStack(state, stack)) [[likely]] {
-        TraceStack::Frame* frame = stack.findFrame(stack.traceDepth);
-        if (frame && stack.traceDepth > 0 && holdsExactly(*frame, TraceStack::Kind::Parts, module, procedure))
-            [[likely]] {
-            frame->kind = TraceStack::Kind::Empty;
-            frame->codePointer = 0;
-            --stack.traceDepth;
+    TraceStack::Frame* frames = stack.frames_.get();
+    const int depth = stack.traceDepth;
+    // Levels 1 to 1000 hold a frame; level 0 never matches a procedure.
+    const bool holdsAFrame = frames && static_cast<unsigned>(depth - 1) < kMaxTraceLevel;
+    if (onlyKeepingTheStack(state, stack) && holdsAFrame) [[likely]] {
+        TraceStack::Frame& frame = frames[depth];
+        if (holdsExactly(frame, TraceStack::Kind::Parts, module, procedure)) [[likely]] {
+            frame.kind = TraceStack::Kind::Empty;
+            frame.codePointer = 0;
+            stack.traceDepth = static_cast<int16_t>(depth - 1);
             return;
         }
     }
