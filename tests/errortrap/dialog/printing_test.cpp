@@ -1,6 +1,7 @@
 // The Print button: the chosen view printed as plain lines, read back from a PDF job.
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QPrinterInfo>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -111,6 +112,14 @@ TEST_F(PrintingTest, WithNoViewChosenAnEmptyJobIsPrinted) {
     form.wlPrint->click();
     EXPECT_TRUE(std::filesystem::exists(pdf(9)));
     EXPECT_TRUE(printedText(pdf(9)).empty());
+}
+
+TEST_F(PrintingTest, WithoutAPrinterNothingIsPrintedAndNothingIsSaid) {
+    if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a printer";
+    EXPECT_FALSE(printLines({"a line"}));
+    const frmWARDLINE form;
+    form.wlPrint->click();
+    EXPECT_TRUE(ui.messages.empty());
 }
 
 TEST(PrintZones, AValueStartsAtTheNextZone) {
