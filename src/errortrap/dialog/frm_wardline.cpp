@@ -235,13 +235,13 @@ bool isWindowOf(const QWindow* window, const QWindow* owner) {
 
 // Restores the pointer shape however the step that needed the hourglass ends.
 class HourglassOn {
-public:
+  public:
     explicit HourglassOn(QWidget* form) : form_(form) { form_->setCursor(Qt::WaitCursor); }
     ~HourglassOn() { form_->unsetCursor(); }
     HourglassOn(const HourglassOn&) = delete;
     HourglassOn& operator=(const HourglassOn&) = delete;
 
-private:
+  private:
     QWidget* form_;
 };
 
@@ -525,41 +525,48 @@ void frmWARDLINE::wlPrint_Click() {
 
 bool frmWARDLINE::event(QEvent* e) {
     if (e->type() == QEvent::WindowActivate) {
-        const bool newActivation = !activatedOnce_ || !focusLeftForOwnWindow_;
+        // Getting the focus back from the form's own windows or from another program is no
+        // new activation.
+        const bool newActivation = !activatedOnce_ || (focusAway_ != FocusAway::OwnWindow &&
+                                                       focusAway_ != FocusAway::OutsideProgram);
+        if (!activatedOnce_) mayHaveBeenCovered_ = false;  // the form is only now up
         activatedOnce_ = true;
-        focusLeftForOwnWindow_ = false;
         if (newActivation) Form_Activate();
     }
     return QDialog::event(e);
 }
 
+// Called after the activation events of a focus change have been sent.
 void frmWARDLINE::noteFocusWindow(QWindow* window) {
     const QWindow* mine = windowHandle();
     if (!mine) return;
     if (window == mine) {
-        // The window that just closed (a drop-down list, a message box) uncovers part of
-        // the form: that is no repaint after another window covered it.
-        exposedByOwnWindow_ = ownWindowHasFocus_;
-        ownWindowHasFocus_ = false;
+        // The own window that just closed (a drop-down list, a message box) uncovers part
+        // of the form: that is no repaint after another window covered it.
+        exposedByOwnWindow_ = focusAway_ == FocusAway::OwnWindow;
+        focusAway_ = FocusAway::Nowhere;
         return;
     }
-    // Between two windows the focus may pass through none: that changes nothing.
-    if (window) ownWindowHasFocus_ = isWindowOf(window, mine);
-    // Once the focus is elsewhere, other windows may cover and uncover the form.
-    if (!ownWindowHasFocus_) exposedByOwnWindow_ = false;
-    focusLeftForOwnWindow_ = !window || ownWindowHasFocus_;
+    if (window) {
+        focusAway_ = isWindowOf(window, mine) ? FocusAway::OwnWindow : FocusAway::ProgramWindow;
+    } else if (focusAway_ == FocusAway::Nowhere) {
+        focusAway_ = FocusAway::OutsideProgram;  // between two windows it may pass through none
+    }
+    if (focusAway_ != FocusAway::OwnWindow) {
+        mayHaveBeenCovered_ = true;
+        exposedByOwnWindow_ = false;
+    }
 }
 
 bool frmWARDLINE::eventFilter(QObject* watched, QEvent* e) {
     switch (e->type()) {
         case QEvent::Expose:
-            // A repaint that the window system asks for because the window was uncovered,
-            // as opposed to a control redrawing itself. The first one after showing is
-            // the initial paint, whose focus the activation overrides.
-            if (watched == watchedWindow_.data() && watchedWindow_->isExposed()) {
-                if (exposedSinceShow_ && !ownWindowHasFocus_ && !exposedByOwnWindow_) Form_Paint();
-                exposedSinceShow_ = true;
-            }
+            // A repaint that the window system asks for because another window uncovered
+            // the form, as opposed to a control redrawing itself or the form's first paint
+            // (whose focus the activation overrides).
+            if (watched == watchedWindow_.data() && watchedWindow_->isExposed() && mayHaveBeenCovered_ &&
+                focusAway_ != FocusAway::OwnWindow && !exposedByOwnWindow_)
+                Form_Paint();
             break;
         case QEvent::KeyPress:
         case QEvent::MouseButtonPress:
@@ -595,7 +602,7 @@ void frmWARDLINE::watchWindowExposure() {
 }
 
 void frmWARDLINE::showEvent(QShowEvent* e) {
-    exposedSinceShow_ = false;
+    mayHaveBeenCovered_ = false;
     watchWindowExposure();
     QDialog::showEvent(e);
     activateWindow();

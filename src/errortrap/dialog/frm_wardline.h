@@ -114,14 +114,15 @@ private:
     const char* hoverTextOver(QObject* watched, QPoint position) const;
 
     QPointer<QWindow> watchedWindow_;
-    bool exposedSinceShow_ = false;
+    // Where the focus went when it last left the form.
+    enum class FocusAway { Nowhere, OwnWindow, ProgramWindow, OutsideProgram };
+    FocusAway focusAway_ = FocusAway::Nowhere;
     bool activatedOnce_ = false;
-    // The focus went to one of the dialog's own windows (a message box, the help viewer,
-    // a drop-down list) or out of the program: getting it back is no new activation.
-    bool focusLeftForOwnWindow_ = false;
-    // One of the dialog's own windows has the focus, or has just closed and the user has
-    // not pressed a key or a button since: the exposes it causes are no repaint request.
-    bool ownWindowHasFocus_ = false;
+    // The focus has been with another window since the form came up, so another window
+    // may have covered the form: uncovering it is a repaint request.
+    bool mayHaveBeenCovered_ = false;
+    // One of the form's own windows (a drop-down list, a message box) has just closed and
+    // the user has not pressed a key or a button since: what it uncovers is no request.
     bool exposedByOwnWindow_ = false;
 };
 
