@@ -1,0 +1,125 @@
+// The whole program as a user meets it: a timetable and preferences in its folder, the
+// program started, and only files and started processes looked at.
+#include <gmock/gmock.h>
+
+#include <sstream>
+
+#include "circular_log_reader.h"
+#include "program_under_test.h"
+
+namespace {
+
+using namespace std::chrono;
+using ::testing::HasSubstr;
+using e2e::ProgramUnderTest;
+
+std::string settingsFile(const std::vector<std::array<std::string, 3>>& rows) {
+    std::string text;
+    for (std::size_t i = 0; i < 6; ++i) {
+        const auto row = i < rows.size() ? rows[i] : std::array<std::string, 3>{" 0 ", "", "##:##"};
+        for (const std::string& line : row) text += line + "\r\n";
+    }
+    return text;
+}
+
+std::vector<std::string> lines(const std::string& text) {
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        result.push_back(line);
+    }
+    return result;
+}
+
+int countOf(const std::string& text, const std::string& what) {
+    int count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++count;
+    return count;
+}
+
+// One run covers the clock: a row due at the next minute runs a script once, a row naming
+// a missing program leaves an error report, and the trace goes to the error log and the
+// circular log.
+class ScheduledRun : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        program_ = new ProgramUnderTest();
+        const auto folder = program_->folder().string();
+        program_->writeFile("mark.sh", "#!/bin/sh\ndate +%s.%N >> '" + folder + "/marks'\n", 0700);
+        program_->writeFile("WLCLIENT.INI",
+                            "[preferences]\r\nCircularLog=1\r\nSilent Run=1\r\n"
+                            "[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n");
+        due_ = e2e::waitUntilBeforeNextMinute(3);
+        const std::string at = e2e::clockText(due_);
+        program_->writeFile("Morrowset.ini", settingsFile({{" 1 ", folder + "/mark.sh", at},
+                                                           {" 1 ", "no-such-program-for-morrowset", at}}));
+        program_->start();
+        std::this_thread::sleep_until(due_ + seconds(4));
+        ASSERT_TRUE(program_->running()) << "the program ended on its own";
+    }
+    static void TearDownTestSuite() {
+        delete program_;
+        program_ = nullptr;
+    }
+
+    static ProgramUnderTest* program_;
+    static system_clock::time_point due_;
+};
+
+ProgramUnderTest* ScheduledRun::program_ = nullptr;
+system_clock::time_point ScheduledRun::due_;
+
+TEST_F(ScheduledRun, DueRowRunsItsScriptOnceAtItsSecond) {
+    const auto marks = lines(program_->readFile("marks"));
+    ASSERT_EQ(marks.size(), 1u) << program_->readFile("marks");
+    const double startedAt = std::stod(marks[0]);
+    const double dueAt = duration<double>(due_.time_since_epoch()).count();
+    EXPECT_GE(startedAt, dueAt);
+    EXPECT_LT(startedAt, dueAt + 0.5);
+}
+
+TEST_F(ScheduledRun, TraceLinesOfLoadTicksAndLaunchReachTheErrorLog) {
+    const std::string log = program_->readFile("error.log");
+    EXPECT_THAT(log, HasSubstr("[Morrowset] [00001] ["));
+    EXPECT_THAT(log, HasSubstr("] ->frmMain.frm : Sub Form_Load : "));
+    EXPECT_THAT(log, HasSubstr("] <-frmMain.frm : Sub Form_Load : "));
+    EXPECT_THAT(log, HasSubstr("] ->frmMain.frm : Sub tmrMain_Timer : "));
+    EXPECT_THAT(log, HasSubstr("] ->\tfrmMain.frm : Sub cmdGo_Click : "));  // nested one level
+    EXPECT_THAT(log, HasSubstr(" - start Wardline client v"));
+    // Disk capture adds a line end to lines that already have one.
+    EXPECT_THAT(log, HasSubstr(" : \r\n\r\n[Morrowset] ["));
+}
+
+TEST_F(ScheduledRun, MissingProgramLeavesOneCompleteReportAndTheClockGoesOn) {
+    const std::string log = program_->readFile("error.log");
+    EXPECT_EQ(countOf(log, "Error Information"), 1);
+    EXPECT_THAT(log, HasSubstr("Error No.     53"));
+    EXPECT_THAT(log, HasSubstr("Procedure     Sub cmdGo_Click"));
+    EXPECT_THAT(log, HasSubstr("Line Number   30"));
+    EXPECT_THAT(log, HasSubstr(" : Call\t"));
+    EXPECT_THAT(log, HasSubstr(" : Trap\t"));
+    EXPECT_THAT(log, HasSubstr("Runtime error 53, File not found on line 30"));
+    EXPECT_THAT(log, HasSubstr(" - stop Wardline client v"));
+    const std::size_t report = log.find(" - stop Wardline client v");
+    EXPECT_NE(log.find("Sub tmrMain_Timer", report), std::string::npos) << "no tick after the error";
+}
+
+TEST_F(ScheduledRun, CircularLogHasItsHeaderAndTheRunInSequenceOrder) {
+    const std::string bytes = program_->readFile("circ0001.log");
+    ASSERT_GT(bytes.size(), 512u);
+    EXPECT_EQ(bytes.substr(0, 13), std::string(4, '\0') + "1024HM100");
+    const auto log = circlog::readCircularLog(bytes);
+    ASSERT_TRUE(log.ok) << log.error;
+    int64_t previous = 0;
+    int sequenced = 0;
+    for (const auto& record : log.records) {
+        if (!record.sequence) continue;
+        EXPECT_GT(*record.sequence, previous);
+        previous = *record.sequence;
+        ++sequenced;
+    }
+    EXPECT_GT(sequenced, 10);
+}
+
+}  // namespace
