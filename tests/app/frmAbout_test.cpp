@@ -58,7 +58,7 @@ protected:
         registryClear();
         wardline::installUi(&ui);
         scratch = fs::path(::testing::TempDir()) / ("about-" + std::to_string(::getpid()));
-        fs::remove_all(scratch);
+        { std::error_code ignored; fs::remove_all(scratch, ignored); }
         fs::create_directories(scratch);
     }
     void TearDown() override {
@@ -67,7 +67,7 @@ protected:
         EXPECT_EQ(wardline::traceStack().traceDepth, 0) << "every enter has its leave";
         wardline::installUi(nullptr);
         registryClear();
-        fs::remove_all(scratch);
+        { std::error_code ignored; fs::remove_all(scratch, ignored); }
     }
 
     // A shell script at `path` that writes "started" and its arguments to `marker`.

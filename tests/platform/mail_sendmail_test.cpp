@@ -22,7 +22,7 @@ public:
         std::string pattern = (fs::temp_directory_path() / "wardline-mail-XXXXXX").string();
         path_ = ::mkdtemp(pattern.data());
     }
-    ~ScratchFolder() { fs::remove_all(path_); }
+    ~ScratchFolder() { { std::error_code ignored; fs::remove_all(path_, ignored); } }
     const fs::path& path() const { return path_; }
 
 private:

@@ -27,7 +27,7 @@ public:
         std::string pattern = ::testing::TempDir() + "/process-start-XXXXXX";
         path_ = ::mkdtemp(pattern.data());
     }
-    ~ScratchFolder() { fs::remove_all(path_); }
+    ~ScratchFolder() { { std::error_code ignored; fs::remove_all(path_, ignored); } }
     std::string file(const std::string& name) const { return (path_ / name).string(); }
 
 private:

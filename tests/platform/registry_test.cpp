@@ -66,11 +66,11 @@ TEST_F(Registry, MissingKeyMissingValueTooLittleRoomAndBadHandles) {
 class ViewerFolders {
 public:
     ViewerFolders() : root_(std::filesystem::path(::testing::TempDir()) / "viewer-folders") {
-        std::filesystem::remove_all(root_);
+        { std::error_code ignored; std::filesystem::remove_all(root_, ignored); }
         std::filesystem::create_directories(root_ / "first");
         std::filesystem::create_directories(root_ / "second");
     }
-    ~ViewerFolders() { std::filesystem::remove_all(root_); }
+    ~ViewerFolders() { { std::error_code ignored; std::filesystem::remove_all(root_, ignored); } }
     std::string add(const std::string& folder, const std::string& name, bool executable = true) {
         const auto path = root_ / folder / name;
         std::ofstream(path) << "#!/bin/sh\n";

@@ -17,7 +17,7 @@ public:
         std::filesystem::create_directories(root_ / "devices/system/cpu");
         std::ofstream(root_ / "devices/system/cpu/online") << list << "\n";
     }
-    ~CpuListRoot() { std::filesystem::remove_all(root_); }
+    ~CpuListRoot() { { std::error_code ignored; std::filesystem::remove_all(root_, ignored); } }
     std::string path() const { return root_.string(); }
 
 private:
