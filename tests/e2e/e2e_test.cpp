@@ -123,3 +123,67 @@ TEST_F(ScheduledRun, CircularLogHasItsHeaderAndTheRunInSequenceOrder) {
 }
 
 }  // namespace
+
+#ifdef WARDLINE_MONITOR_EXE
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+// The real monitor program, listening in the test's own runtime folder and printing every
+// line it receives to a file.
+class MonitorProcess {
+public:
+    explicit MonitorProcess(const std::filesystem::path& output) {
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(out, STDOUT_FILENO);
+            const int in = ::open("/dev/null", O_RDONLY);
+            ::dup2(in, STDIN_FILENO);
+            ::execl(WARDLINE_MONITOR_EXE, WARDLINE_MONITOR_EXE, "--hold", static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+    }
+    ~MonitorProcess() {
+        ::kill(pid_, SIGKILL);
+        ::waitpid(pid_, nullptr, 0);
+    }
+    void release() const { ::kill(pid_, SIGUSR2); }
+
+private:
+    pid_t pid_ = -1;
+};
+
+TEST(MonitorRun, AMonitorHoldsTheProgramUntilItLetsGo) {
+    ProgramUnderTest program;
+    const auto runtimeFolder = program.folder() / "runtime";
+    std::filesystem::create_directory(runtimeFolder);
+    std::filesystem::permissions(runtimeFolder, std::filesystem::perms::owner_all);
+    ::setenv("XDG_RUNTIME_DIR", runtimeFolder.c_str(), 1);
+    program.writeFile("Morrowset.ini", settingsFile({}));
+
+    const auto output = program.folder() / "monitor.txt";
+    MonitorProcess monitor(output);
+    ASSERT_TRUE(e2e::eventually([&] { return std::filesystem::exists(runtimeFolder / "wardline"); }, 5s));
+    std::this_thread::sleep_for(300ms);
+    program.start();
+
+    auto received = [&] { return countOf(program.readFile("monitor.txt"), "[Morrowset] "); };
+    ASSERT_TRUE(e2e::eventually([&] { return received() >= 1; }, 5s)) << "the monitor got no line";
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(received(), 1) << "lines went on while held:\n" << program.readFile("monitor.txt");
+    EXPECT_TRUE(program.running());
+
+    monitor.release();
+    EXPECT_TRUE(e2e::eventually([&] { return program.readFile("monitor.txt").find("Sub tmrMain_Timer") !=
+                                             std::string::npos; },
+                                5s))
+        << program.readFile("monitor.txt");
+    ::unsetenv("XDG_RUNTIME_DIR");
+}
+
+}  // namespace
+#endif
