@@ -6,6 +6,8 @@
 //    its second begins to the marker's modification time, written by the started program.
 //    Counters give the mean and the worst case in milliseconds.
 #include <benchmark/benchmark.h>
+
+#include "qt_benchmark_main.h"
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -101,11 +103,4 @@ BENCHMARK(BM_DueSecondToRunning)->UseManualTime()->Iterations(12)->Unit(benchmar
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runQtBenchmarks(argc, argv); }

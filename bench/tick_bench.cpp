@@ -3,6 +3,8 @@
 // the error-trap protocol with tracing off. Beside it, the schedule alone.
 #include <benchmark/benchmark.h>
 
+#include "qt_benchmark_main.h"
+
 #include <QApplication>
 #include <QLabel>
 #include <cstdlib>
@@ -81,11 +83,4 @@ BENCHMARK(BM_ScheduleExamine);
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication application(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return runQtBenchmarks(argc, argv); }
