@@ -2,18 +2,21 @@
 #include <QApplication>
 
 #include "app/app_icon.h"
+#include "app/command_line.h"
 #include "app/frmMain.h"
 #include "app/qt_ui_services.h"
 #include "errortrap/ui_services.h"
 #include "platform/app_object.h"
 
 int main(int argc, char** argv) {
-    QApplication application(argc, argv);
     QApplication::setApplicationName(QString::fromStdString(platform::app().title()));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(platform::app().major())
                                             .arg(platform::app().minor())
                                             .arg(platform::app().revision()));
+    if (const auto exitCode = answerCommandLine(argc, argv)) return *exitCode;
+    QApplication application(argc, argv);
+    if (const auto exitCode = answerCommandLine(QApplication::arguments(), true)) return *exitCode;
     QApplication::setWindowIcon(morrowsetIcon());
     QtUiServices ui;
     wardline::installUi(&ui);

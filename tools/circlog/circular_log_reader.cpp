@@ -1,124 +1,280 @@
 #include "circular_log_reader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
-#include <cctype>
-#include <fstream>
-#include <map>
-#include <sstream>
+#include <cerrno>
+#include <charconv>
+#include <cstring>
 
 namespace circlog {
 namespace {
 
-constexpr std::size_t kHeaderSize = 512;
 constexpr std::string_view kMarker = "HM100";
-constexpr int32_t kMaxRecordSize = 1 << 20;
+constexpr std::size_t kMaxDigits = 10;
 
 bool allDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](unsigned char c) { return std::isdigit(c); });
+    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-bool fitsFile(int64_t size, std::size_t fileLength) {
-    return size > 0 && size <= kMaxRecordSize && fileLength >= kHeaderSize &&
-           (fileLength - kHeaderSize) % static_cast<std::size_t>(size) == 0;
+// The value of up to 18 decimal digits.
+int64_t numberOf(std::string_view digits) {
+    int64_t value = 0;
+    std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    return value;
 }
 
-// The record size from the header, or 0 when the header is not one of ours.
-int32_t headerRecordSize(const std::string& bytes) {
-    if (bytes.size() < kHeaderSize) return 0;
-    const std::size_t marker = bytes.find(kMarker, 5);
-    if (marker == std::string::npos || marker > 5 + 10) return 0;
-    const std::string_view digits(bytes.data() + 4, marker - 4);
-    const bool reopened = bytes.compare(0, kMarker.size(), kMarker) == 0;
-    if (!reopened) return allDigits(digits) ? static_cast<int32_t>(std::stoll(std::string(digits))) : 0;
+Header refused(std::string error) { return Header{0, std::move(error)}; }
 
-    // Byte 5 holds the last "0" of the marker: the first digit is lost. Take the leading
-    // digit that makes the slots fill the file exactly (the smallest such size).
-    const std::string_view rest = digits.substr(1);
-    if (!rest.empty() && !allDigits(rest)) return 0;
-    for (int lead = 1; lead <= 9; ++lead) {
-        const int64_t candidate = std::stoll(std::to_string(lead) + std::string(rest));
-        if (fitsFile(candidate, bytes.size())) return static_cast<int32_t>(candidate);
+Header checkedSize(int64_t size) {
+    if (size <= 0) return refused("the header's record size is 0");
+    if (size > kMaxRecordSize)
+        return refused("the header's record size " + std::to_string(size) + " is larger than a log's (at most " +
+                       std::to_string(kMaxRecordSize) + " bytes)");
+    return Header{static_cast<int32_t>(size), {}};
+}
+
+// Older programs wrote "HM100" over bytes 1 to 5 on a reopen, over the record size's first
+// digit. Take the leading digit that makes the slots fill the file exactly (the smallest).
+Header recoveredSize(std::string_view rest, uint64_t fileSize) {
+    int64_t scale = 1;
+    for (std::size_t i = 0; i < rest.size(); ++i) scale *= 10;
+    const int64_t tail = rest.empty() ? 0 : numberOf(rest);
+    for (int64_t lead = 1; lead <= 9; ++lead) {
+        const int64_t candidate = lead * scale + tail;
+        if (candidate > kMaxRecordSize) break;
+        if ((fileSize - kHeaderSize) % static_cast<uint64_t>(candidate) == 0) return Header{static_cast<int32_t>(candidate), {}};
     }
-    return 0;
+    return refused(
+        "the log was reopened and its header lost the record size's first digit, which the file's length does "
+        "not tell; give the size with --record-size N");
 }
 
-std::string slotText(const std::string& bytes, std::size_t offset, std::size_t size) {
-    std::string text = bytes.substr(offset, size);
+bool endsLine(char c) { return c == '\n' || c == '\r'; }
+
+// A slot's line: up to the first zero byte, without its line end.
+void trimSlot(std::string& text) {
     text.erase(std::find(text.begin(), text.end(), '\0'), text.end());
-    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
-    return text;
+    while (!text.empty() && endsLine(text.back())) text.pop_back();
 }
 
-// Lines with a sequence number go in number order. A line without one (the start banner,
-// an error line) was written right after the line in the slot before it, so it follows
-// that line; one with nothing before it (slot 1, or an empty slot) comes first.
-std::vector<Record> inWriteOrder(std::vector<Record> slots) {
-    std::vector<Record> leading;
-    std::multimap<int64_t, std::vector<Record>> bySequence;
-    std::vector<Record>* group = nullptr;  // where the line of the slot before went
-    int previousSlot = -1;
-    for (Record& record : slots) {
-        if (record.slot != previousSlot + 1) group = nullptr;  // an empty slot breaks the chain
-        previousSlot = record.slot;
-        if (record.sequence)
-            group = &bySequence.emplace(*record.sequence, std::vector<Record>{})->second;
-        else if (!group)
-            group = &leading;
-        group->push_back(std::move(record));
+// Reads slots in runs of up to kReadAhead bytes, so that streaming a large log takes few
+// system calls while memory stays at that much plus one record.
+class SlotReader {
+public:
+    static constexpr uint64_t kReadAhead = 64 * 1024;
+
+    SlotReader(Source& source, int32_t recordSize) : source_(source), recordSize_(static_cast<uint64_t>(recordSize)) {}
+
+    uint64_t count() const { return (source_.size() - kHeaderSize + recordSize_ - 1) / recordSize_; }
+
+    // Slot `slot` (1-based) into `text`; false on a read error.
+    bool read(uint64_t slot, std::string& text) {
+        const uint64_t offset = kHeaderSize + (slot - 1) * recordSize_;
+        const uint64_t length = std::min(recordSize_, source_.size() - offset);
+        if (offset < chunkStart_ || offset + length > chunkStart_ + chunk_.size()) {
+            const uint64_t wanted = std::max(length, kReadAhead / recordSize_ * recordSize_);
+            if (!source_.read(offset, static_cast<std::size_t>(std::min(wanted, source_.size() - offset)), chunk_))
+                return false;
+            chunkStart_ = offset;
+        }
+        const uint64_t at = offset - chunkStart_;
+        text.assign(chunk_, static_cast<std::size_t>(std::min<uint64_t>(at, chunk_.size())),
+                    static_cast<std::size_t>(length));
+        trimSlot(text);
+        return true;
     }
-    std::vector<Record> ordered = std::move(leading);
-    for (auto& [sequence, lines] : bySequence)
-        for (Record& record : lines) ordered.push_back(std::move(record));
-    return ordered;
+
+private:
+    Source& source_;
+    uint64_t recordSize_;
+    std::string chunk_;
+    uint64_t chunkStart_ = 0;
+};
+
+std::string readFailure(uint64_t slot) { return "the file could not be read at record slot " + std::to_string(slot); }
+
+// The slot of the newest record: the end of the climb of sequence numbers from slot 1
+// (see the header). 0 when slot 1 is empty.
+std::optional<uint64_t> newestSlot(SlotReader& slots, std::string& text, Outcome& outcome) {
+    uint64_t newest = 0;
+    std::optional<int64_t> previous;
+    for (uint64_t slot = 1; slot <= slots.count(); ++slot) {
+        if (!slots.read(slot, text)) {
+            outcome.error = readFailure(slot);
+            return std::nullopt;
+        }
+        if (text.empty()) break;
+        if (const auto sequence = sequenceOf(text)) {
+            if (previous && *sequence != *previous + 1) break;
+            previous = sequence;
+        }
+        newest = slot;
+    }
+    return newest;
 }
 
 }  // namespace
 
-std::optional<int64_t> sequenceOf(const std::string& line) {
-    const std::size_t first = line.find("] [");
-    if (first == std::string::npos) return std::nullopt;
-    const std::size_t start = first + 3;
-    const std::size_t end = line.find(']', start);
-    if (end == std::string::npos || end - start > 18) return std::nullopt;
-    const std::string digits = line.substr(start, end - start);
-    if (!allDigits(digits)) return std::nullopt;
-    return std::stoll(digits);
+bool BytesSource::read(uint64_t offset, std::size_t length, std::string& into) {
+    into.assign(offset < bytes_.size() ? bytes_.substr(static_cast<std::size_t>(offset), length) : std::string_view{});
+    return true;
 }
 
-ReadResult readCircularLog(const std::string& bytes, int32_t recordSizeHint) {
+FileSource::~FileSource() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+bool FileSource::open(const std::string& path, std::string& error) {
+    // Non-blocking, so that a FIFO in the log's place is refused instead of waited on.
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd_ < 0) {
+        error = std::string("cannot open: ") + std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+        error = "not a regular file (a circular log is one)";
+        return false;
+    }
+    size_ = static_cast<uint64_t>(info.st_size);
+    return true;
+}
+
+bool FileSource::read(uint64_t offset, std::size_t length, std::string& into) {
+    into.resize(length);
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::pread(fd_, into.data() + done, length - done, static_cast<off_t>(offset + done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;  // the file became shorter
+        done += static_cast<std::size_t>(got);
+    }
+    into.resize(done);
+    return true;
+}
+
+Header readHeader(std::string_view header, uint64_t fileSize) {
+    if (fileSize < kHeaderSize || header.size() < kHeaderSize)
+        return refused("the file is shorter than a circular log's 512-byte header");
+    const bool fresh = header.substr(0, 4) == std::string_view("\0\0\0\0", 4);
+    const bool reopened = header.substr(0, kMarker.size()) == kMarker;
+    if (!fresh && !reopened) return refused("damaged header: bytes 1 to 4 are neither zero nor \"HM10\"");
+
+    const std::size_t digitsAt = fresh ? 4 : kMarker.size();
+    const std::size_t marker = header.find(kMarker, digitsAt);
+    if (marker == std::string_view::npos || marker - digitsAt > kMaxDigits) {
+        if (reopened)
+            return refused(
+                "the header holds no record size (the log was reopened after it was deleted or replaced); give "
+                "the size with --record-size N");
+        return refused("damaged header: no record size followed by \"HM100\" from byte 5");
+    }
+    const std::string_view digits = header.substr(digitsAt, marker - digitsAt);
+    if (fresh) {
+        if (!allDigits(digits)) return refused("damaged header: the record size from byte 5 is not a number");
+        return checkedSize(numberOf(digits));
+    }
+    if (!digits.empty() && !allDigits(digits))
+        return refused("damaged header: the record size from byte 6 is not a number");
+    return recoveredSize(digits, fileSize);
+}
+
+Outcome readCircularLog(Source& source, int32_t recordSizeHint, const std::function<void(const Record&)>& emit) {
+    Outcome outcome;
+    if (source.size() < kHeaderSize) {
+        outcome.error = "the file is shorter than a circular log's 512-byte header";
+        return outcome;
+    }
+    std::string text;
+    if (recordSizeHint > 0) {
+        const Header given = checkedSize(recordSizeHint);
+        outcome.recordSize = given.recordSize;
+        outcome.error = given.error;
+    } else if (!source.read(0, kHeaderSize, text)) {
+        outcome.error = "the header could not be read";
+    } else {
+        const Header header = readHeader(text, source.size());
+        outcome.recordSize = header.recordSize;
+        outcome.error = header.error;
+    }
+    if (outcome.recordSize <= 0) return outcome;
+
+    SlotReader slots(source, outcome.recordSize);
+    const auto newest = newestSlot(slots, text, outcome);
+    if (!newest) return outcome;
+    const uint64_t count = slots.count();
+    Record record;
+    for (uint64_t i = 0; i < count; ++i) {
+        const uint64_t slot = (*newest + i) % count + 1;
+        if (!slots.read(slot, record.text)) {
+            outcome.error = readFailure(slot);
+            return outcome;
+        }
+        if (record.text.empty()) continue;
+        record.slot = static_cast<int64_t>(slot);
+        record.sequence = sequenceOf(record.text);
+        emit(record);
+    }
+    outcome.ok = true;
+    return outcome;
+}
+
+namespace {
+
+ReadResult collect(Source& source, int32_t recordSizeHint) {
     ReadResult result;
-    if (bytes.size() < kHeaderSize) {
-        result.error = "the file is shorter than a circular log's 512-byte header";
-        return result;
-    }
-    result.recordSize = recordSizeHint > 0 ? recordSizeHint : headerRecordSize(bytes);
-    if (result.recordSize <= 0 || result.recordSize > kMaxRecordSize) {
-        result.error = "no circular log header (record size and \"HM100\") was found";
-        return result;
-    }
-    const auto size = static_cast<std::size_t>(result.recordSize);
-    std::vector<Record> slots;
-    for (std::size_t offset = kHeaderSize, slot = 1; offset < bytes.size(); offset += size, ++slot) {
-        std::string text = slotText(bytes, offset, std::min(size, bytes.size() - offset));
-        if (text.empty()) continue;
-        Record record{static_cast<int>(slot), sequenceOf(text), std::move(text)};
-        slots.push_back(std::move(record));
-    }
-    result.records = inWriteOrder(std::move(slots));
-    result.ok = true;
+    const Outcome outcome =
+        readCircularLog(source, recordSizeHint, [&](const Record& record) { result.records.push_back(record); });
+    result.ok = outcome.ok;
+    result.error = outcome.error;
+    result.recordSize = outcome.recordSize;
     return result;
 }
 
+}  // namespace
+
+ReadResult readCircularLog(std::string_view bytes, int32_t recordSizeHint) {
+    BytesSource source(bytes);
+    return collect(source, recordSizeHint);
+}
+
 ReadResult readCircularLogFile(const std::string& path, int32_t recordSizeHint) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        ReadResult result;
-        result.error = "cannot open " + path;
-        return result;
+    FileSource source;
+    ReadResult result;
+    if (!source.open(path, result.error)) return result;
+    return collect(source, recordSizeHint);
+}
+
+std::optional<int64_t> sequenceOf(std::string_view line) {
+    const std::size_t first = line.find("] [");
+    if (first == std::string_view::npos) return std::nullopt;
+    const std::size_t start = first + 3;
+    const std::size_t end = line.find(']', start);
+    if (end == std::string_view::npos || end - start > 18) return std::nullopt;
+    const std::string_view digits = line.substr(start, end - start);
+    if (!allDigits(digits)) return std::nullopt;
+    return numberOf(digits);
+}
+
+std::string printable(std::string_view text) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string shown;
+    shown.reserve(text.size());
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xF];
+        } else {
+            shown += c;
+        }
     }
-    std::ostringstream bytes;
-    bytes << file.rdbuf();
-    return readCircularLog(bytes.str(), recordSizeHint);
+    return shown;
 }
 
 }  // namespace circlog

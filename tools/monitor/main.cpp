@@ -2,22 +2,30 @@
 // and holds them on request. See usage() and src/platform/monitor_link.h.
 #include <poll.h>
 #include <sys/signalfd.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <map>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/tool_options.h"
 #include "platform/monitor_link.h"
 
 namespace {
 
-void usage(std::FILE* to) {
+constexpr const char* kTool = "wardline-monitor";
+
+void usage() {
     std::fputs(
         "usage: wardline-monitor [--title TITLE] [--hold] [--step]\n"
         "Prints every trace line that programs running under the Wardline runtime send.\n"
@@ -25,13 +33,17 @@ void usage(std::FILE* to) {
         "                 titled \"Korvex Wardline\" or \"Korvex Wardline - <anything>\"\n"
         "  --hold         hold the program at the first line it sends\n"
         "  --step         hold at every line (each release lets one line through)\n"
+        "  -h, --help     show this help and exit\n"
+        "  -v, --version  show the version and exit\n"
         "Commands on standard input, one per line:\n"
         "  h, hold        hold the program at the next line\n"
         "  r, release     let a held program go on\n"
         "  q, quit        stop the monitor\n"
         "Signals: SIGUSR1 holds, SIGUSR2 releases, SIGINT and SIGTERM stop.\n"
-        "A program looks for its monitor once, when it starts: start the monitor first.\n",
-        to);
+        "A program looks for its monitor once, when it starts: start the monitor first.\n"
+        "A program that does not take its answers within 2 seconds is dropped, so that one\n"
+        "stuck program never keeps the others waiting.\n",
+        stdout);
 }
 
 struct Options {
@@ -40,19 +52,30 @@ struct Options {
     bool step = false;
 };
 
-bool parse(int argc, char** argv, Options& options) {
+// The exit code when the command line says to stop here.
+std::optional<int> parse(int argc, char** argv, Options& options) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        if (arg == "--title" && i + 1 < argc)
-            options.title = argv[++i];
-        else if (arg == "--hold")
+        const char* value = nullptr;
+        if (tooloptions::isHelp(arg)) {
+            usage();
+            return 0;
+        } else if (tooloptions::isVersion(arg)) {
+            return tooloptions::printVersion(kTool);
+        } else if (tooloptions::optionWithValue("--title", argc, argv, i, value)) {
+            if (!value) return tooloptions::badCommandLine(kTool, "--title needs a title");
+            options.title = value;
+        } else if (arg == "--hold") {
             options.holdFirst = true;
-        else if (arg == "--step")
+        } else if (arg == "--step") {
             options.step = true;
-        else
-            return false;
+        } else if (!arg.empty() && arg.front() == '-') {
+            return tooloptions::badCommandLine(kTool, "unknown option '" + std::string(arg) + "'");
+        } else {
+            return tooloptions::badCommandLine(kTool, "unexpected argument '" + std::string(arg) + "'");
+        }
     }
-    return true;
+    return std::nullopt;
 }
 
 void status(const std::string& text) {
@@ -100,22 +123,58 @@ private:
     bool holding_ = false;
 };
 
+using Clock = std::chrono::steady_clock;
+
+// A client must take each answer within this time, as the program itself waits no longer
+// for one; one that does not is dropped.
+constexpr auto kAnswerDeadline = std::chrono::milliseconds(platform::kMonitorTimeoutMilliseconds);
+// Answers held for a client that does not take them; with this many, nothing more is read
+// from it until it does.
+constexpr std::size_t kMaxUnsent = 64 * 1024;
+
+// One connected program. Every write to it is non-blocking: answers it does not take at
+// once wait in `unsent`, and the monitor goes on serving the others.
 struct Client {
     platform::MonitorRequestReader reader;
+    std::string unsent;
+    Clock::time_point unsentSince;  // when `unsent` last stopped being empty
+
+    bool wantsInput() const { return unsent.size() < kMaxUnsent; }
+    bool late(Clock::time_point now) const { return !unsent.empty() && now - unsentSince >= kAnswerDeadline; }
 };
+
+// Sends what the client will take now. False when the connection failed.
+bool flush(int fd, Client& client) {
+    while (!client.unsent.empty()) {
+        const ssize_t sent = ::send(fd, client.unsent.data(), client.unsent.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        if (sent < 0 && errno == EINTR) continue;
+        if (sent < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
+        client.unsent.erase(0, static_cast<std::size_t>(sent));
+    }
+    return true;
+}
 
 // Reads what one client sent and answers each complete request. False when the
 // connection is over.
 bool serve(int fd, Client& client, Monitor& monitor) {
     char buffer[65536];
-    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    const ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) return true;
     if (got <= 0) return false;
     client.reader.feed(buffer, static_cast<std::size_t>(got));
-    while (auto request = client.reader.next()) {
-        const std::string answer = platform::encodeMonitorAnswer(monitor.answer(*request));
-        if (::write(fd, answer.data(), answer.size()) != static_cast<ssize_t>(answer.size())) return false;
-    }
-    return !client.reader.broken();
+    if (client.unsent.empty()) client.unsentSince = Clock::now();
+    while (auto request = client.reader.next()) client.unsent += platform::encodeMonitorAnswer(monitor.answer(*request));
+    return !client.reader.broken() && flush(fd, client);
+}
+
+// How long poll may wait: until the earliest answer deadline, or for ever.
+int pollTimeout(const std::map<int, Client>& clients, Clock::time_point now) {
+    std::optional<Clock::time_point> earliest;
+    for (const auto& [fd, client] : clients)
+        if (!client.unsent.empty()) earliest = std::min(earliest.value_or(Clock::time_point::max()), client.unsentSince + kAnswerDeadline);
+    if (!earliest) return -1;
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(*earliest - now).count();
+    return static_cast<int>(std::max<decltype(left)>(left, 0));
 }
 
 // A command typed on standard input. False for "quit".
@@ -153,8 +212,11 @@ int run(const Options& options) {
     for (;;) {
         std::vector<pollfd> waiting = {{listener.fd(), POLLIN, 0}, {signals, POLLIN, 0},
                                        {stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
-        for (const auto& [fd, client] : clients) waiting.push_back({fd, POLLIN, 0});
-        if (::poll(waiting.data(), waiting.size(), -1) < 0) continue;
+        for (const auto& [fd, client] : clients) {
+            const short events = static_cast<short>((client.wantsInput() ? POLLIN : 0) | (client.unsent.empty() ? 0 : POLLOUT));
+            waiting.push_back({fd, events, 0});
+        }
+        if (::poll(waiting.data(), waiting.size(), pollTimeout(clients, Clock::now())) < 0) continue;
 
         if (waiting[1].revents & POLLIN) {
             signalfd_siginfo info{};
@@ -178,10 +240,18 @@ int run(const Options& options) {
                 if (!goOn) return 0;
             }
         }
+        const auto now = Clock::now();
         for (std::size_t i = 3; i < waiting.size(); ++i) {
-            if (!(waiting[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
             const int fd = waiting[i].fd;
-            if (!serve(fd, clients[fd], monitor)) {
+            Client& client = clients[fd];
+            bool open = true;
+            if (waiting[i].revents & POLLOUT) open = flush(fd, client);
+            if (open && (waiting[i].revents & (POLLIN | POLLHUP | POLLERR))) open = serve(fd, client, monitor);
+            if (open && client.late(now)) {
+                status("dropped a program that did not take its answers");
+                open = false;
+            }
+            if (!open) {
                 ::close(fd);
                 clients.erase(fd);
             }
@@ -197,10 +267,7 @@ int run(const Options& options) {
 
 int main(int argc, char** argv) {
     Options options;
-    if (!parse(argc, argv, options)) {
-        usage(stderr);
-        return 2;
-    }
+    if (const auto exitCode = parse(argc, argv, options)) return *exitCode;
     try {
         return run(options);
     } catch (const std::exception& error) {

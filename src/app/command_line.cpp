@@ -1,0 +1,53 @@
+#include "app/command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <cstdio>
+
+namespace {
+
+constexpr int kBadCommandLine = 2;
+
+void print(std::FILE* to, const QString& text) {
+    std::fputs(text.toLocal8Bit().constData(), to);
+    std::fflush(to);
+}
+
+int badCommandLine(const QString& name, const QString& what) {
+    print(stderr, QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n").arg(name, what));
+    return kBadCommandLine;
+}
+
+}  // namespace
+
+std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitStarted) {
+    // Named as it was called, like other programs of the command line.
+    const QString name = arguments.isEmpty() ? QStringLiteral("Morrowset") : QFileInfo(arguments.first()).fileName();
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Starts up to six programs, each at a set time of day, from a six-row timetable."));
+    const QCommandLineOption help = parser.addHelpOption();
+    const QCommandLineOption version = parser.addVersionOption();
+    const bool parsed = parser.parse(arguments);
+    if (!parsed || !parser.positionalArguments().isEmpty()) {
+        if (!toolkitStarted) return std::nullopt;
+        if (!parsed) return badCommandLine(name, parser.errorText());
+        return badCommandLine(name, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+    }
+    if (parser.isSet(help)) {
+        print(stdout, parser.helpText());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        print(stdout, name + QLatin1Char(' ') + QCoreApplication::applicationVersion() + QLatin1Char('\n'));
+        return 0;
+    }
+    return std::nullopt;
+}
+
+std::optional<int> answerCommandLine(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
+    return answerCommandLine(arguments, false);
+}
