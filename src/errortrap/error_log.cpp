@@ -3,22 +3,21 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <initializer_list>
 #include <string_view>
+#include <vector>
 
+#include "errortrap/call_tree.h"
 #include "errortrap/error_record.h"
 #include "errortrap/runtime_state.h"
 #include "errortrap/wardline.h"
-#include "platform/conversions.h"
 
 namespace wardline {
 namespace {
 
 constexpr std::size_t kPrintZone = 14;
 constexpr std::string_view kLineEnd = "\r\n";
-constexpr std::string_view kPathJoin = " << ";
 constexpr const char* kFallbackLogName = "wlerror.log";
 constexpr mode_t kNewLogMode = 0600;
 
@@ -56,35 +55,10 @@ void statement(Statement&& run) {
     }
 }
 
-std::string cutAtPathJoin(const std::string& names) {
-    return names.substr(0, names.find(kPathJoin));
-}
-
 std::string trimmedBlanks(std::string_view text) {
     while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
     while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
     return std::string(text);
-}
-
-// A call tree snapshot slot without its level prefix: "2 : \tfrmMain.frm : Sub X : "
-// reads "frmMain.frm : Sub X :".
-std::string callTreeEntry(std::string entry) {
-    std::replace(entry.begin(), entry.end(), '\t', ' ');
-    const std::size_t mark = entry.find(" :");
-    const std::size_t start = mark == std::string::npos ? 1 : mark + 2;
-    return trimmedBlanks(std::string_view(entry).substr(std::min(start, entry.size())));
-}
-
-std::string runtimeErrorText(int32_t number, const std::string& description) {
-    return "Runtime error " + std::to_string(number) + ", " + description;
-}
-
-std::string onLine(int32_t line) {
-    return line >= 1 ? " on line " + std::to_string(line) : std::string();
-}
-
-std::string tabs(int count) {
-    return std::string(static_cast<std::size_t>(std::max(count, 0)), '\t');
 }
 
 void writeHeader(ReportText& out) {
@@ -115,61 +89,12 @@ void writeLevels(ReportText& out) {
     }
 }
 
-// The call tree at the moment of the error: one Call line per procedure on the stack, a
-// Trap line after the procedure whose trap handled the error, an Error line when the
-// error was raised further in, then a Call and an Error line per forwarded level.
 void writeCallTree(ReportText& out) {
-    const ErrorRecord& record = errorRecord();
-    const ErrorLevel& top = record.levels[0];
     statement([&] { out.line({""}); });
     statement([&] { out.line({pfText(28)}); });
-
-    int indent = -1;
-    int written = 0;
-    int trapMark = 0;
-    const std::string trapping = cutAtPathJoin(top.module) + " : " + cutAtPathJoin(top.procedure);
-    const int depth = static_cast<int>(
-        std::clamp<int64_t>(platform::leadingNumber(record.callTreeSnapshot[0]), 0, kCallTreeSlots - 1));
-
-    for (int k = 1; k <= depth; ++k) {
-        const std::string entry = callTreeEntry(record.callTreeSnapshot[static_cast<std::size_t>(k)]);
-        ++indent;
-        statement([&] { out.line({"", std::to_string(written + 1) + " : Call\t" + tabs(indent) + entry}); });
-        ++written;
-        if (entry.find(trapping) != std::string::npos) {
-            ++indent;
-            trapMark = written;
-            statement([&] {
-                out.line({"", std::to_string(written + 1) + " : Trap\t" + tabs(written) +
-                                  runtimeErrorText(top.number, top.description) + onLine(top.line)});
-            });
-            ++written;
-        }
-    }
-    if (trapMark < written - 1) {
-        statement([&] {
-            out.line({"", std::to_string(written + 1) + " : Error\t" + tabs(indent) +
-                              runtimeErrorText(top.number, top.description)});
-        });
-    }
-
-    for (int n = 1; n <= record.levelCount; ++n) {
-        const auto at = [&record, n]() -> const ErrorLevel& {
-            return record.levels.at(static_cast<std::size_t>(n));
-        };
-        ++indent;
-        statement([&] {
-            const std::string where = cutAtPathJoin(at().source) + " : " + cutAtPathJoin(at().module) +
-                                      " : " + cutAtPathJoin(at().procedure);
-            out.line({"", std::to_string(written + 1) + " : Call\t" + tabs(indent) + where});
-        });
-        ++written;
-        statement([&] {
-            out.line({"", std::to_string(written + 1) + " : Error\t" + tabs(indent) +
-                              runtimeErrorText(at().number, at().description) + onLine(at().line)});
-        });
-        ++written;
-    }
+    std::vector<std::string> lines;
+    statement([&] { lines = callTreeLines(errorRecord(), CallTreeLayout::ErrorLog); });
+    for (const std::string& line : lines) statement([&] { out.line({"", line}); });
 }
 
 void writeTrailer(ReportText& out) {

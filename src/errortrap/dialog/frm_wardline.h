@@ -3,28 +3,26 @@
 // overlapping views chosen with Combo1 (the user's comment, the error details, the call
 // tree, the system state report), two closing buttons (Continue and Break to), Help,
 // the knowledge-base lookup and Print. The form holds no error data of its own: the
-// driver (error_dialog.h) fills it from the error record and reads it back.
+// driver (error_dialog.h) fills it through the methods below and reads it back.
 //
 // The form's procedures are not instrumented, so an error inside the dialog never comes
 // back to the error handler. Handlers that "skip failing steps" run each step on its own:
 // a step that fails is left out and the next one runs.
 #include <QDialog>
 #include <QPointer>
-#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
 
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QPlainTextEdit;
-class QPushButton;
+#include "errortrap/dialog/dialog_focus_rules.h"
+#include "errortrap/dialog/frm_wardline_controls.h"
+#include "errortrap/dialog/twips.h"
+
 class QWindow;
 
 namespace wardline {
 
-class CallTreeList;
+struct ErrorLevel;
 
 class frmWARDLINE : public QDialog {
     Q_OBJECT
@@ -37,11 +35,36 @@ public:
     // The Windows directory, where the knowledge-base index lives.
     static std::string pfSys();
 
-    // Twips (1/1440 inch) to pixels at the form's logical resolution.
-    int twipsToPixelsX(int twips) const;
-    int twipsToPixelsY(int twips) const;
+    // Twips (1/1440 inch) to pixels at the form's scale.
+    int twipsToPixelsX(int twips) const { return scale_.x(twips); }
+    int twipsToPixelsY(int twips) const { return scale_.y(twips); }
     // Centres the form on its screen.
     void centreOnScreen();
+
+    // ---- What the driver does to the form ----
+    // The headline above the views.
+    void showHeadline(const std::string& text);
+    // The user's comment in view 0.
+    void setComment(const std::string& text);
+    // View 1's fields for `level`; `codePointer` stands in for a missing line number.
+    void showLevelDetails(const ErrorLevel& level, int32_t codePointer);
+    // The entries of the level list, the first one selected.
+    void listLevels(const std::vector<std::string>& entries);
+    int levelCount() const;
+    // Selects entry `index` of the level list and shows its level, even when it was
+    // selected already.
+    void selectLevel(int index);
+    // The call tree, one entry per line, with the first runtime error selected.
+    void showCallTree(const std::vector<std::string>& lines);
+    // Inside the development environment: Help, the knowledge-base lookup and Break to.
+    void offerDevelopmentTools();
+    // Outside it: Continue, beside Print, is the only way out; the views beyond the
+    // comment stay only when `withSystemViews`.
+    void offerOnlyContinue(bool withSystemViews);
+    // Brings view `view` (0 to 3) to the front, as choosing it in Combo1 does.
+    void showView(int view);
+    // The system state report as the error log writes it, with CR LF line ends.
+    std::string systemStateText() const;
 
     // Event procedures; code runs them too, as the form's own logic does.
     void Combo1_Click();
@@ -58,37 +81,13 @@ public:
     // The lines that Print sends to the printer for `view` (none for an unknown view).
     std::vector<std::string> printedLines(int view) const;
 
+    // The controls, for whoever acts on the form as its user does.
+    const DialogControls& controls() const { return c_; }
+
     // True while the driver's modal show of this form runs.
     bool inModalShow = false;
     // True once the system state report has been built into kxCtrlArgs.
     bool reportBuilt = false;
-
-    // Controls, named as in the layout table of frm_wardline.cpp.
-    QLabel* lblErrCnt = nullptr;
-    QComboBox* Combo1 = nullptr;
-    std::array<QWidget*, 4> Picture1{};
-    QLineEdit* Text1 = nullptr;
-    QLabel* kxCtrlLabel7 = nullptr;
-    QLineEdit* ErrType = nullptr;
-    QLabel* kxCtrlProjLab = nullptr;
-    QLineEdit* errProject = nullptr;
-    QLabel* kxCtrlLabel1 = nullptr;
-    QLabel* ErrModule = nullptr;
-    QLabel* kxCtrlLabel2 = nullptr;
-    QLabel* ErrProcedure = nullptr;
-    QLabel* kxCtrlLabel4 = nullptr;
-    QLabel* ErrLine = nullptr;
-    QLabel* kxCtrlLabel5 = nullptr;
-    QLabel* ErrNo = nullptr;
-    QLabel* kxCtrlLabel6 = nullptr;
-    QComboBox* errText = nullptr;
-    CallTreeList* kxCtrlCalls = nullptr;
-    QPlainTextEdit* kxCtrlArgs = nullptr;
-    QPushButton* kxCtrlContinue = nullptr;
-    QPushButton* cmdWWW = nullptr;
-    QPushButton* kxCtrlMore = nullptr;
-    QPushButton* kxHelp = nullptr;
-    QPushButton* wlPrint = nullptr;
 
 signals:
     // The sink of the hover-help texts; nothing in the program listens to it.
@@ -102,7 +101,6 @@ protected:
     void reject() override;
 
 private:
-    void createControls();
     void setTabOrderFromLayout();
     void connectEvents();
     void Form_Load();
@@ -113,17 +111,10 @@ private:
     void watchWindowExposure();
     const char* hoverTextOver(QObject* watched, QPoint position) const;
 
+    TwipScale scale_;
+    DialogControls c_;
+    DialogFocusRules focusRules_;
     QPointer<QWindow> watchedWindow_;
-    // Where the focus went when it last left the form.
-    enum class FocusAway { Nowhere, OwnWindow, ProgramWindow, OutsideProgram };
-    FocusAway focusAway_ = FocusAway::Nowhere;
-    bool activatedOnce_ = false;
-    // The focus has been with another window since the form came up, so another window
-    // may have covered the form: uncovering it is a repaint request.
-    bool mayHaveBeenCovered_ = false;
-    // One of the form's own windows (a drop-down list, a message box) has just closed and
-    // the user has not pressed a key or a button since: what it uncovers is no request.
-    bool exposedByOwnWindow_ = false;
 };
 
 }  // namespace wardline

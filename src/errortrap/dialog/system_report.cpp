@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "errortrap/dialog/hourglass.h"
 #include "errortrap/runtime_state.h"
 #include "errortrap/ui_services.h"
 #include "errortrap/wardline.h"
@@ -304,7 +305,7 @@ void AddReportLine(QPlainTextEdit* kxCtrlArgs, const std::string& line) {
 }
 
 void BuildSystemReport(QPlainTextEdit* kxCtrlArgs, bool& reportBuilt) {
-    ui().setMousePointer(kPointerHourglass);
+    const Hourglass hourglass;
     reportBuilt = true;
     SystemSources sources = realSystemSources();
     ui().processEvents();
@@ -314,7 +315,6 @@ void BuildSystemReport(QPlainTextEdit* kxCtrlArgs, bool& reportBuilt) {
     for (const std::string& line : lines) AddReportLine(kxCtrlArgs, line);
     QTextCursor start(kxCtrlArgs->document());
     kxCtrlArgs->setTextCursor(start);
-    ui().setMousePointer(kPointerDefault);
 }
 
 }  // namespace wardline

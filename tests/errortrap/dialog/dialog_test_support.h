@@ -67,7 +67,7 @@ inline void whenDialogShown(std::function<void(frmWARDLINE&)> action, bool keepO
         poll->deleteLater();
         QPointer<frmWARDLINE> alive(form);
         action(*form);
-        if (!keepOpen && alive && alive->isVisible() && alive->inModalShow) alive->kxCtrlContinue->click();
+        if (!keepOpen && alive && alive->isVisible() && alive->inModalShow) alive->controls().kxCtrlContinue->click();
     });
     poll->start();
 }

@@ -30,10 +30,10 @@ std::vector<std::string> entriesOf(const CallTreeList* list) {
 
 // The view whose picture box lies on top, at the middle of the view area.
 int viewOnTop(frmWARDLINE& form) {
-    const QPoint middle = form.Picture1[0]->geometry().center();
+    const QPoint middle = form.controls().Picture1[0]->geometry().center();
     for (QWidget* w = form.childAt(middle); w; w = w->parentWidget())
         for (int i = 0; i < 4; ++i)
-            if (w == form.Picture1[static_cast<std::size_t>(i)]) return i;
+            if (w == form.controls().Picture1[static_cast<std::size_t>(i)]) return i;
     return -1;
 }
 
@@ -49,34 +49,34 @@ TEST_F(ErrorDialogTest, LocalErrorOutsideTheDevelopmentEnvironmentOffersOnlyTheC
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
         EXPECT_EQ(form.windowTitle(), "Program Error Intercepted");
-        EXPECT_EQ(form.lblErrCnt->text(), "An unexpected 'type mismatch' error occured in " +
+        EXPECT_EQ(form.controls().lblErrCnt->text(), "An unexpected 'type mismatch' error occured in " +
                                               QString::fromStdString(platform::app().exeName()) +
                                               ".\n1 error(s) are logged.");
-        EXPECT_EQ(form.Combo1->count(), 1);
-        EXPECT_EQ(form.Combo1->currentIndex(), 0);
+        EXPECT_EQ(form.controls().Combo1->count(), 1);
+        EXPECT_EQ(form.controls().Combo1->currentIndex(), 0);
         EXPECT_EQ(viewOnTop(form), 0);
-        EXPECT_TRUE(form.kxCtrlMore->isHidden());
-        EXPECT_TRUE(form.kxHelp->isHidden());
-        EXPECT_TRUE(form.cmdWWW->isHidden());
-        EXPECT_EQ(form.kxCtrlContinue->geometry().right() + 1, form.wlPrint->x() - form.twipsToPixelsX(10));
+        EXPECT_TRUE(form.controls().kxCtrlMore->isHidden());
+        EXPECT_TRUE(form.controls().kxHelp->isHidden());
+        EXPECT_TRUE(form.controls().cmdWWW->isHidden());
+        EXPECT_EQ(form.controls().kxCtrlContinue->geometry().right() + 1, form.controls().wlPrint->x() - form.twipsToPixelsX(10));
         EXPECT_TRUE(centred(form));
-        EXPECT_EQ(entriesOf(form.errText), std::vector<std::string>{"Error 1 - Type mismatch"});
-        EXPECT_EQ(form.ErrType->text(), "Type conversion error");
-        EXPECT_EQ(form.errProject->text(), "Morrowset (local)");
-        EXPECT_EQ(form.ErrModule->text(), " frmMain.frm");
-        EXPECT_EQ(form.ErrProcedure->text(), " Sub cmdGo_Click");
-        EXPECT_EQ(form.ErrLine->text(), " 20");
-        EXPECT_EQ(form.ErrNo->text(), " 13");
-        EXPECT_EQ(entriesOf(form.kxCtrlCalls), (std::vector<std::string>{
+        EXPECT_EQ(entriesOf(form.controls().errText), std::vector<std::string>{"Error 1 - Type mismatch"});
+        EXPECT_EQ(form.controls().ErrType->text(), "Type conversion error");
+        EXPECT_EQ(form.controls().errProject->text(), "Morrowset (local)");
+        EXPECT_EQ(form.controls().ErrModule->text(), " frmMain.frm");
+        EXPECT_EQ(form.controls().ErrProcedure->text(), " Sub cmdGo_Click");
+        EXPECT_EQ(form.controls().ErrLine->text(), " 20");
+        EXPECT_EQ(form.controls().ErrNo->text(), " 13");
+        EXPECT_EQ(entriesOf(form.controls().kxCtrlCalls), (std::vector<std::string>{
                                                    "1 : Call\tfrmMain.frm : Sub tmrMain_Timer :",
                                                    "2 : Call\t\tfrmMain.frm : Sub cmdGo_Click : 3",
                                                    "3 : Trap\t\tRuntime error 13, Type mismatch on line 20",
                                                }));
-        EXPECT_EQ(form.kxCtrlCalls->currentRow(), 2);
-        EXPECT_EQ(form.focusWidget(), form.Text1);
-        EXPECT_EQ(form.Text1->selectedText(), "Type in what you where doing here.");
-        QTest::keyClicks(form.Text1, "pressed NOW on row 3");
-        form.kxCtrlContinue->click();
+        EXPECT_EQ(form.controls().kxCtrlCalls->currentRow(), 2);
+        EXPECT_EQ(form.focusWidget(), form.controls().Text1);
+        EXPECT_EQ(form.controls().Text1->selectedText(), "Type in what you where doing here.");
+        QTest::keyClicks(form.controls().Text1, "pressed NOW on row 3");
+        form.controls().kxCtrlContinue->click();
     });
 
     EXPECT_EQ(ShowErrorDialog(), 0);
@@ -92,33 +92,33 @@ TEST_F(ErrorDialogTest, ForwardedErrorInsideTheDevelopmentEnvironmentShowsEveryL
     errorRecord().userComment = "earlier comment";
     platform::app().setHelpFile("morrowset.hlp");
     whenDialogShown([](frmWARDLINE& form) {
-        EXPECT_EQ(form.lblErrCnt->text(),
+        EXPECT_EQ(form.controls().lblErrCnt->text(),
                   "An unexpected 'object variable or with block variable not set' error occured "
                   "in a component used by " +
                       QString::fromStdString(platform::app().exeName()) + ".\n3 error(s) are logged.");
-        EXPECT_EQ(form.Combo1->count(), 4);
-        EXPECT_EQ(form.Combo1->currentIndex(), 1);
+        EXPECT_EQ(form.controls().Combo1->count(), 4);
+        EXPECT_EQ(form.controls().Combo1->currentIndex(), 1);
         EXPECT_EQ(viewOnTop(form), 1);
-        EXPECT_TRUE(form.kxCtrlMore->isVisible());
-        EXPECT_TRUE(form.kxHelp->isVisible());
-        EXPECT_EQ(form.kxHelp->text(), "Help");
-        EXPECT_TRUE(form.cmdWWW->isVisible());
-        EXPECT_EQ(form.kxCtrlContinue->x(), form.twipsToPixelsX(105));
+        EXPECT_TRUE(form.controls().kxCtrlMore->isVisible());
+        EXPECT_TRUE(form.controls().kxHelp->isVisible());
+        EXPECT_EQ(form.controls().kxHelp->text(), "Help");
+        EXPECT_TRUE(form.controls().cmdWWW->isVisible());
+        EXPECT_EQ(form.controls().kxCtrlContinue->x(), form.twipsToPixelsX(105));
         EXPECT_TRUE(centred(form));
         EXPECT_EQ(platform::app().helpFile(), "wardline.hlp");
-        EXPECT_EQ(entriesOf(form.errText), (std::vector<std::string>{
+        EXPECT_EQ(entriesOf(form.controls().errText), (std::vector<std::string>{
                                                "Error 3 - Remote Automation error",
                                                "Error 2 - ActiveX component can't create object",
                                                "Error 1 - Object variable or With block variable not set",
                                            }));
         // The last entry is chosen, and the fields show its level.
-        EXPECT_EQ(form.errText->currentIndex(), 2);
-        EXPECT_EQ(form.ErrNo->text(), " 91");
-        EXPECT_EQ(form.ErrModule->text(), " modB");
-        EXPECT_EQ(form.ErrProcedure->text(), " procC");
-        EXPECT_EQ(form.errProject->text(), "lib (remote)");
-        EXPECT_EQ(form.ErrLine->text(), " line numbers not used - Code Pointer = 0");
-        EXPECT_EQ(entriesOf(form.kxCtrlCalls),
+        EXPECT_EQ(form.controls().errText->currentIndex(), 2);
+        EXPECT_EQ(form.controls().ErrNo->text(), " 91");
+        EXPECT_EQ(form.controls().ErrModule->text(), " modB");
+        EXPECT_EQ(form.controls().ErrProcedure->text(), " procC");
+        EXPECT_EQ(form.controls().errProject->text(), "lib (remote)");
+        EXPECT_EQ(form.controls().ErrLine->text(), " line numbers not used - Code Pointer = 0");
+        EXPECT_EQ(entriesOf(form.controls().kxCtrlCalls),
                   (std::vector<std::string>{
                       "1 : Call\tfrmMain.frm : Sub cmdGo_Click :",
                       "2 : Trap\tRuntime error 440, Remote Automation error",
@@ -127,13 +127,13 @@ TEST_F(ErrorDialogTest, ForwardedErrorInsideTheDevelopmentEnvironmentShowsEveryL
                       "5 : Call\t\t\tlib (remote) : modB : procC",
                       "6 : Error\t\t\tRuntime error 91, Object variable or With block variable not set",
                   }));
-        EXPECT_EQ(form.kxCtrlCalls->currentRow(), 1);
-        form.errText->setCurrentIndex(1);
-        EXPECT_EQ(form.ErrNo->text(), " 429");
-        EXPECT_EQ(form.ErrLine->text(), " 12");
+        EXPECT_EQ(form.controls().kxCtrlCalls->currentRow(), 1);
+        form.controls().errText->setCurrentIndex(1);
+        EXPECT_EQ(form.controls().ErrNo->text(), " 429");
+        EXPECT_EQ(form.controls().ErrLine->text(), " 12");
         EXPECT_EQ(platform::currentError().helpContext, 429);
-        QTest::keyClicks(form.Text1, "not taken");
-        form.kxCtrlMore->click();
+        QTest::keyClicks(form.controls().Text1, "not taken");
+        form.controls().kxCtrlMore->click();
     });
 
     EXPECT_EQ(ShowErrorDialog(), 5);
@@ -147,8 +147,8 @@ TEST_F(ErrorDialogTest, HeadlineNamesTheProgramUntilTwoRemoteLevels) {
     errorRecord().levelCount = 1;
     whenDialogShown([](frmWARDLINE& form) {
         EXPECT_TRUE(
-            form.lblErrCnt->text().startsWith("An unexpected 'remote automation error' error occured in "));
-        EXPECT_TRUE(form.lblErrCnt->text().endsWith(".\n2 error(s) are logged."));
+            form.controls().lblErrCnt->text().startsWith("An unexpected 'remote automation error' error occured in "));
+        EXPECT_TRUE(form.controls().lblErrCnt->text().endsWith(".\n2 error(s) are logged."));
     });
     ShowErrorDialog();
 }
@@ -160,13 +160,13 @@ TEST_F(ErrorDialogTest, AnErrorRaisedInACalleeEndsTheCallTreeWithAnErrorLine) {
     record.levels[0].procedure = "Sub tmrMain_Timer << Sub cmdGo_Click";
     record.levels[0].line = 0;
     whenDialogShown([](frmWARDLINE& form) {
-        EXPECT_EQ(entriesOf(form.kxCtrlCalls), (std::vector<std::string>{
+        EXPECT_EQ(entriesOf(form.controls().kxCtrlCalls), (std::vector<std::string>{
                                                    "1 : Call\tfrmMain.frm : Sub tmrMain_Timer :",
                                                    "2 : Trap\tRuntime error 13, Type mismatch",
                                                    "3 : Call\t\tfrmMain.frm : Sub cmdGo_Click : 3",
                                                    "4 : Error\t\tRuntime error 13, Type mismatch",
                                                }));
-        EXPECT_EQ(form.ErrLine->text(), " line numbers not used - Code Pointer = 0");
+        EXPECT_EQ(form.controls().ErrLine->text(), " line numbers not used - Code Pointer = 0");
     });
     ShowErrorDialog();
 }
@@ -174,7 +174,7 @@ TEST_F(ErrorDialogTest, AnErrorRaisedInACalleeEndsTheCallTreeWithAnErrorLine) {
 TEST_F(ErrorDialogTest, ALevelCountBeyondTheRecordListsOnlyTheRecordedLevels) {
     recordForwardedError();
     errorRecord().levelCount = 15;
-    whenDialogShown([](frmWARDLINE& form) { EXPECT_EQ(form.errText->count(), kMaxErrorLevel + 1); });
+    whenDialogShown([](frmWARDLINE& form) { EXPECT_EQ(form.controls().errText->count(), kMaxErrorLevel + 1); });
     ShowErrorDialog();
 }
 
@@ -182,15 +182,15 @@ TEST_F(ErrorDialogTest, ForceSystemInfoKeepsEveryViewOutsideTheDevelopmentEnviro
     runtime().prefs.forceSystemInfo = -1;
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
-        EXPECT_EQ(form.Combo1->count(), 4);
-        EXPECT_EQ(form.Combo1->currentIndex(), 0);
-        EXPECT_TRUE(form.kxCtrlMore->isHidden());
-        form.Combo1->setCurrentIndex(2);
+        EXPECT_EQ(form.controls().Combo1->count(), 4);
+        EXPECT_EQ(form.controls().Combo1->currentIndex(), 0);
+        EXPECT_TRUE(form.controls().kxCtrlMore->isHidden());
+        form.controls().Combo1->setCurrentIndex(2);
         EXPECT_EQ(viewOnTop(form), 2);
-        form.Combo1->setCurrentIndex(0);
+        form.controls().Combo1->setCurrentIndex(0);
         EXPECT_EQ(viewOnTop(form), 0);
-        EXPECT_EQ(form.focusWidget(), form.Text1);
-        EXPECT_EQ(form.Text1->selectedText(), form.Text1->text());
+        EXPECT_EQ(form.focusWidget(), form.controls().Text1);
+        EXPECT_EQ(form.controls().Text1->selectedText(), form.controls().Text1->text());
     });
     ShowErrorDialog();
 }
@@ -199,7 +199,7 @@ TEST_F(ErrorDialogTest, TheFrameAndEscapeDoNotCloseTheDialog) {
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
         EXPECT_FALSE(form.close());
-        QTest::keyClick(form.Text1, Qt::Key_Escape);
+        QTest::keyClick(form.controls().Text1, Qt::Key_Escape);
         QTest::keyClick(&form, Qt::Key_F4, Qt::AltModifier);
         QCoreApplication::processEvents();
         EXPECT_TRUE(form.isVisible());
@@ -213,13 +213,13 @@ TEST_F(ErrorDialogTest, TheReportIsBuiltOnceAndKeepsTheUsersEdits) {
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
         EXPECT_FALSE(form.reportBuilt);
-        form.Combo1->setCurrentIndex(3);
+        form.controls().Combo1->setCurrentIndex(3);
         EXPECT_TRUE(form.reportBuilt);
         EXPECT_EQ(viewOnTop(form), 3);
-        form.kxCtrlArgs->setPlainText("first line\nadded by the user");
-        form.Combo1->setCurrentIndex(1);
-        form.Combo1->setCurrentIndex(3);
-        EXPECT_EQ(form.kxCtrlArgs->toPlainText(), "first line\nadded by the user");
+        form.controls().kxCtrlArgs->setPlainText("first line\nadded by the user");
+        form.controls().Combo1->setCurrentIndex(1);
+        form.controls().Combo1->setCurrentIndex(3);
+        EXPECT_EQ(form.controls().kxCtrlArgs->toPlainText(), "first line\nadded by the user");
     });
     ShowErrorDialog();
     EXPECT_EQ(errorRecord().systemStateText, "first line\r\nadded by the user");
@@ -230,10 +230,10 @@ TEST_F(ErrorDialogTest, DisplayModeBuildsTheReportOnEveryActivation) {
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
         EXPECT_TRUE(form.reportBuilt);
-        form.kxCtrlArgs->setPlainText("replaced on the next activation");
+        form.controls().kxCtrlArgs->setPlainText("replaced on the next activation");
         QEvent activate(QEvent::WindowActivate);
         QCoreApplication::sendEvent(&form, &activate);
-        EXPECT_NE(form.kxCtrlArgs->toPlainText(), "replaced on the next activation");
+        EXPECT_NE(form.controls().kxCtrlArgs->toPlainText(), "replaced on the next activation");
     });
     ShowErrorDialog();
 }
@@ -241,15 +241,15 @@ TEST_F(ErrorDialogTest, DisplayModeBuildsTheReportOnEveryActivation) {
 TEST_F(ErrorDialogTest, UncoveringTheWindowMovesTheFocusToContinueButTypingDoesNot) {
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
-        ASSERT_EQ(form.focusWidget(), form.Text1);
-        QTest::keyClicks(form.Text1, "typing repaints the box");
-        form.Text1->repaint();
+        ASSERT_EQ(form.focusWidget(), form.controls().Text1);
+        QTest::keyClicks(form.controls().Text1, "typing repaints the box");
+        form.controls().Text1->repaint();
         QCoreApplication::processEvents();
-        EXPECT_EQ(form.focusWidget(), form.Text1);
+        EXPECT_EQ(form.focusWidget(), form.controls().Text1);
 
         QExposeEvent uncovered(QRegion(form.rect()));
         QCoreApplication::sendEvent(form.windowHandle(), &uncovered);
-        EXPECT_EQ(form.focusWidget(), form.Text1) << "nothing has covered the form yet";
+        EXPECT_EQ(form.focusWidget(), form.controls().Text1) << "nothing has covered the form yet";
 
         // Another program's window takes the focus, covers the form and goes away.
         QWindow other;
@@ -258,7 +258,7 @@ TEST_F(ErrorDialogTest, UncoveringTheWindowMovesTheFocusToContinueButTypingDoesN
         QCoreApplication::processEvents();
         other.close();
         QCoreApplication::sendEvent(form.windowHandle(), &uncovered);
-        EXPECT_EQ(form.focusWidget(), form.kxCtrlContinue);
+        EXPECT_EQ(form.focusWidget(), form.controls().kxCtrlContinue);
     });
     ShowErrorDialog();
 }
@@ -280,13 +280,13 @@ TEST_F(ErrorDialogTest, ClosingADropDownListOfTheFormIsNoRepaintRequest) {
         form.activateWindow();
         QCoreApplication::processEvents();
 
-        form.Combo1->showPopup();
+        form.controls().Combo1->showPopup();
         QCoreApplication::processEvents();
-        form.Combo1->setCurrentIndex(0);
-        form.Combo1->hidePopup();
+        form.controls().Combo1->setCurrentIndex(0);
+        form.controls().Combo1->hidePopup();
         QCoreApplication::processEvents();
         uncover();  // what the list leaves behind when it closes
-        EXPECT_EQ(form.focusWidget(), form.Text1);
+        EXPECT_EQ(form.focusWidget(), form.controls().Text1);
     });
     ShowErrorDialog();
 }
@@ -297,8 +297,8 @@ TEST_F(ErrorDialogTest, HoverTextsGoToTheStatusBarHook) {
         QStringList texts;
         QObject::connect(&form, &frmWARDLINE::UpdateStatusBar,
                          [&texts](const QString& text) { texts << text; });
-        QTest::mouseMove(form.wlPrint);
-        QTest::mouseMove(form.Text1);
+        QTest::mouseMove(form.controls().wlPrint);
+        QTest::mouseMove(form.controls().Text1);
         QTest::mouseMove(&form, QPoint(2, form.height() - 2));
         EXPECT_EQ(texts, (QStringList{"Press to print this tabs data to the default printer.",
                                       "Press 'Continue' to acknowledge this error and continue."}));
@@ -316,14 +316,14 @@ TEST_F(ErrorDialogTest, TheFormIsLaidOutFromTwips) {
     const frmWARDLINE form;
     EXPECT_EQ(form.width(), form.twipsToPixelsX(7395));
     EXPECT_EQ(form.height(), form.twipsToPixelsY(3825));
-    EXPECT_EQ(form.wlPrint->geometry(), QRect(form.twipsToPixelsX(6105), form.twipsToPixelsY(3375),
+    EXPECT_EQ(form.controls().wlPrint->geometry(), QRect(form.twipsToPixelsX(6105), form.twipsToPixelsY(3375),
                                               form.twipsToPixelsX(1155), form.twipsToPixelsY(375)));
-    EXPECT_EQ(form.kxCtrlLabel1->text(), "Module ");
-    EXPECT_EQ(form.kxCtrlLabel2->text(), "Procedure ");
-    EXPECT_EQ(form.kxCtrlContinue->text(), "&Continue");
-    EXPECT_EQ(form.kxCtrlMore->text(), "&Break to");
-    EXPECT_EQ(form.Combo1->currentIndex(), -1);
-    EXPECT_GT(form.kxCtrlCalls->horizontalExtent(), form.kxCtrlCalls->width());
+    EXPECT_EQ(form.controls().kxCtrlLabel1->text(), "Module ");
+    EXPECT_EQ(form.controls().kxCtrlLabel2->text(), "Procedure ");
+    EXPECT_EQ(form.controls().kxCtrlContinue->text(), "&Continue");
+    EXPECT_EQ(form.controls().kxCtrlMore->text(), "&Break to");
+    EXPECT_EQ(form.controls().Combo1->currentIndex(), -1);
+    EXPECT_GT(form.controls().kxCtrlCalls->horizontalExtent(), form.controls().kxCtrlCalls->width());
 }
 
 }  // namespace

@@ -15,15 +15,15 @@ namespace {
 
 std::vector<std::string> callTree(const frmWARDLINE& form) {
     std::vector<std::string> entries;
-    for (int i = 0; i < form.kxCtrlCalls->count(); ++i)
-        entries.push_back(form.kxCtrlCalls->item(i)->text().toStdString());
+    for (int i = 0; i < form.controls().kxCtrlCalls->count(); ++i)
+        entries.push_back(form.controls().kxCtrlCalls->item(i)->text().toStdString());
     return entries;
 }
 
 std::vector<std::string> levels(const frmWARDLINE& form) {
     std::vector<std::string> entries;
-    for (int i = 0; i < form.errText->count(); ++i)
-        entries.push_back(form.errText->itemText(i).toStdString());
+    for (int i = 0; i < form.controls().errText->count(); ++i)
+        entries.push_back(form.controls().errText->itemText(i).toStdString());
     return entries;
 }
 
@@ -58,7 +58,7 @@ void runTickWithFailingRow(bool& afterErrorRan) {
 TEST_F(ErrorHandlerDialogTest, ALocalErrorIsShownAndContinueLeavesTheProcedure) {
     bool afterErrorRan = false;
     whenDialogShown([](frmWARDLINE& form) {
-        EXPECT_EQ(form.lblErrCnt->text().toStdString(), "An unexpected 'type mismatch' error occured in " +
+        EXPECT_EQ(form.controls().lblErrCnt->text().toStdString(), "An unexpected 'type mismatch' error occured in " +
                                                             platform::app().exeName() +
                                                             ".\n1 error(s) are logged.");
         EXPECT_EQ(levels(form), std::vector<std::string>{"Error 1 - Type mismatch"});
@@ -67,11 +67,11 @@ TEST_F(ErrorHandlerDialogTest, ALocalErrorIsShownAndContinueLeavesTheProcedure) 
                                       "2 : Call\t\tfrmMain.frm : Sub cmdGo_Click : 3",
                                       "3 : Trap\t\tRuntime error 13, Type mismatch on line 20",
                                   }));
-        EXPECT_EQ(form.ErrLine->text(), " 20");
-        EXPECT_EQ(form.errProject->text(), "Morrowset (local)");
-        EXPECT_TRUE(form.kxCtrlMore->isHidden());
-        form.Text1->setText("started row 3 by hand");
-        form.kxCtrlContinue->click();
+        EXPECT_EQ(form.controls().ErrLine->text(), " 20");
+        EXPECT_EQ(form.controls().errProject->text(), "Morrowset (local)");
+        EXPECT_TRUE(form.controls().kxCtrlMore->isHidden());
+        form.controls().Text1->setText("started row 3 by hand");
+        form.controls().kxCtrlContinue->click();
     });
     runTickWithFailingRow(afterErrorRan);
 
@@ -88,14 +88,14 @@ TEST_F(ErrorHandlerDialogTest, AForwardedErrorInsideTheDevelopmentEnvironmentLis
     errorRecord().userComment = "kept from before";
     bool afterErrorRan = false;
     whenDialogShown([](frmWARDLINE& form) {
-        EXPECT_TRUE(form.lblErrCnt->text().contains("' error occured in a component used by "));
-        EXPECT_TRUE(form.lblErrCnt->text().endsWith("\n3 error(s) are logged."));
+        EXPECT_TRUE(form.controls().lblErrCnt->text().contains("' error occured in a component used by "));
+        EXPECT_TRUE(form.controls().lblErrCnt->text().endsWith("\n3 error(s) are logged."));
         const auto entries = levels(form);
         ASSERT_EQ(entries.size(), 3u);
         EXPECT_EQ(entries[0], "Error 3 - Remote Automation error");
         EXPECT_EQ(entries[1].rfind("Error 2 - ", 0), 0u);
         EXPECT_EQ(entries[2].rfind("Error 1 - ", 0), 0u);
-        EXPECT_EQ(form.errText->currentIndex(), 2);
+        EXPECT_EQ(form.controls().errText->currentIndex(), 2);
         const auto tree = callTree(form);
         ASSERT_EQ(tree.size(), 6u);
         EXPECT_EQ(tree[0], "1 : Call\tfrmMain.frm : Sub cmdGo_Click :");
@@ -104,9 +104,9 @@ TEST_F(ErrorHandlerDialogTest, AForwardedErrorInsideTheDevelopmentEnvironmentLis
         EXPECT_EQ(tree[3].rfind("4 : Error\t\tRuntime error ", 0), 0u);
         EXPECT_EQ(tree[4].rfind("5 : Call\t\t\t", 0), 0u);
         EXPECT_EQ(tree[5].rfind("6 : Error\t\t\tRuntime error ", 0), 0u);
-        EXPECT_EQ(form.kxCtrlCalls->currentRow(), 1);
-        EXPECT_TRUE(form.kxCtrlMore->isVisible());
-        form.kxCtrlMore->click();
+        EXPECT_EQ(form.controls().kxCtrlCalls->currentRow(), 1);
+        EXPECT_TRUE(form.controls().kxCtrlMore->isVisible());
+        form.controls().kxCtrlMore->click();
     });
     platform::ErrorInfo forwarded;
     forwarded.number = 440;
@@ -139,7 +139,7 @@ TEST_F(ErrorHandlerDialogTest, AClockTickDuringTheDialogWaitsAndRunsAfterContinu
                 if (!tickStarted || ui.eventRounds < 20) return;
                 waiter.stop();
                 ranBeforeContinue = tickRan;
-                dialog->kxCtrlContinue->click();
+                dialog->controls().kxCtrlContinue->click();
             });
             waiter.start();
         },

@@ -75,16 +75,16 @@ TEST_F(HelpTest, F1AsksForTheTopicOfTheFocusedControl) {
     enterDevelopmentEnvironment();
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
-        form.wlPrint->setFocus();
-        QTest::keyClick(form.wlPrint, Qt::Key_F1);
+        form.controls().wlPrint->setFocus();
+        QTest::keyClick(form.controls().wlPrint, Qt::Key_F1);
         ASSERT_NE(platform::helpViewer(), nullptr);
         EXPECT_EQ(platform::helpViewer()->helpFile(), "wardline.hlp");
         EXPECT_EQ(platform::helpViewer()->context(), 300);
         EXPECT_EQ(platform::helpViewer()->titleText(), "Print");
 
-        form.Combo1->setCurrentIndex(3);
-        form.kxCtrlArgs->setFocus();
-        QTest::keyClick(form.kxCtrlArgs, Qt::Key_F1);
+        form.controls().Combo1->setCurrentIndex(3);
+        form.controls().kxCtrlArgs->setFocus();
+        QTest::keyClick(form.controls().kxCtrlArgs, Qt::Key_F1);
         EXPECT_EQ(platform::helpViewer()->context(), 330);
     });
     ShowErrorDialog();
@@ -94,15 +94,15 @@ TEST_F(HelpTest, HelpOpensTheChosenLevelsTopicEvenAfterTheCurrentErrorWasCleared
     enterDevelopmentEnvironment();
     recordForwardedError();
     whenDialogShown([](frmWARDLINE& form) {
-        form.errText->setCurrentIndex(0);
+        form.controls().errText->setCurrentIndex(0);
         platform::clearError();  // as every handler that skips failing steps does
-        form.kxHelp->click();
+        form.controls().kxHelp->click();
         ASSERT_NE(platform::helpViewer(), nullptr);
         EXPECT_EQ(platform::helpViewer()->context(), 440);
         EXPECT_EQ(platform::helpViewer()->titleText(), "Automation error");
 
-        form.errText->setCurrentIndex(2);
-        form.kxHelp->click();
+        form.controls().errText->setCurrentIndex(2);
+        form.controls().kxHelp->click();
         EXPECT_EQ(platform::helpViewer()->helpFile(), "/nowhere/lib.hlp");
         EXPECT_EQ(platform::helpViewer()->context(), 91);
         EXPECT_EQ(platform::helpViewer()->titleText(), "No help available");
@@ -114,7 +114,7 @@ TEST_F(HelpTest, TheViewerCanBeUsedWhileTheDialogIsOpenAndOutlivesIt) {
     enterDevelopmentEnvironment();
     recordLocalError();
     whenDialogShown([](frmWARDLINE& form) {
-        form.kxHelp->click();
+        form.controls().kxHelp->click();
         platform::HelpViewer* viewer = platform::helpViewer();
         ASSERT_NE(viewer, nullptr);
         // Kept in front of the modal dialog, so the dialog does not block it.
@@ -123,7 +123,7 @@ TEST_F(HelpTest, TheViewerCanBeUsedWhileTheDialogIsOpenAndOutlivesIt) {
         const QPointer<platform::HelpViewer> closed(viewer);
         QTest::mouseClick(close, Qt::LeftButton);
         EXPECT_TRUE(!closed || !closed->isVisible());
-        form.kxHelp->click();
+        form.controls().kxHelp->click();
     });
     ShowErrorDialog();
     ASSERT_NE(platform::helpViewer(), nullptr);

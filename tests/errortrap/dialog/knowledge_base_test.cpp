@@ -51,8 +51,8 @@ TEST_P(KnowledgeBaseTest, ChecksTheIndexForTheErrorShown) {
     if (c.index) scratch.write("allmskb.txt", *c.index);
     enterDevelopmentEnvironment();
     frmWARDLINE form;
-    form.ErrNo->setText(c.errNo);
-    form.cmdWWW->click();
+    form.controls().ErrNo->setText(c.errNo);
+    form.controls().cmdWWW->click();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, c.expected);
     if (c.index) {
@@ -78,8 +78,8 @@ TEST_F(KnowledgeBaseFileTest, TheIndexIsFoundWithoutRegardToTheCaseOfItsName) {
     scratch.write("AllMsKb.TXT", "Q5 Error 13 again\r\n");
     enterDevelopmentEnvironment();
     frmWARDLINE form;
-    form.ErrNo->setText(" 13");
-    form.cmdWWW->click();
+    form.controls().ErrNo->setText(" 13");
+    form.controls().cmdWWW->click();
     ASSERT_EQ(ui.messages.size(), 1u);
     EXPECT_EQ(ui.messages[0].text, std::string(kHeading) + "\r\n - Q5 Error 13 again");
 }
@@ -87,8 +87,8 @@ TEST_F(KnowledgeBaseFileTest, TheIndexIsFoundWithoutRegardToTheCaseOfItsName) {
 TEST_F(KnowledgeBaseFileTest, OutsideTheDevelopmentEnvironmentTheButtonDoesNothing) {
     scratch.write("allmskb.txt", "Q5 Error 13 again\r\n");
     frmWARDLINE form;
-    form.ErrNo->setText(" 13");
-    form.cmdWWW->click();
+    form.controls().ErrNo->setText(" 13");
+    form.controls().cmdWWW->click();
     EXPECT_TRUE(ui.messages.empty());
 }
 

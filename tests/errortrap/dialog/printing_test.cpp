@@ -63,16 +63,16 @@ TEST_F(PrintingTest, EachViewPrintsWhatItShows) {
     recordLocalError();
     whenDialogShown([this](frmWARDLINE& form) {
         for (int view = 0; view < 4; ++view) {
-            form.Combo1->setCurrentIndex(view);
+            form.controls().Combo1->setCurrentIndex(view);
             if (view == 3) {
                 QString report;
                 for (int i = 1; i <= 150; ++i)
                     report += QStringLiteral("report line %1\n").arg(i, 3, 10, QChar('0'));
                 report += QString(200, 'x');
-                form.kxCtrlArgs->setPlainText(report);
+                form.controls().kxCtrlArgs->setPlainText(report);
             }
             setPrintToPdfFile(pdf(view));
-            form.wlPrint->click();
+            form.controls().wlPrint->click();
         }
     });
     ShowErrorDialog();
@@ -109,7 +109,7 @@ TEST_F(PrintingTest, EachViewPrintsWhatItShows) {
 TEST_F(PrintingTest, WithNoViewChosenAnEmptyJobIsPrinted) {
     const frmWARDLINE form;
     setPrintToPdfFile(pdf(9));
-    form.wlPrint->click();
+    form.controls().wlPrint->click();
     EXPECT_TRUE(std::filesystem::exists(pdf(9)));
     EXPECT_TRUE(printedText(pdf(9)).empty());
 }
@@ -118,7 +118,7 @@ TEST_F(PrintingTest, WithoutAPrinterNothingIsPrintedAndNothingIsSaid) {
     if (!QPrinterInfo::defaultPrinter().isNull()) GTEST_SKIP() << "this machine has a printer";
     EXPECT_FALSE(printLines({"a line"}));
     const frmWARDLINE form;
-    form.wlPrint->click();
+    form.controls().wlPrint->click();
     EXPECT_TRUE(ui.messages.empty());
 }
 

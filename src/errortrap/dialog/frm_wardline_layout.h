@@ -1,0 +1,32 @@
+#pragma once
+// The error dialog's design: its client area and every control's place in twips, design
+// caption, tab index and help number, and the texts the form shows of its own.
+#include <QSize>
+#include <vector>
+
+#include "errortrap/dialog/frm_wardline_controls.h"
+#include "errortrap/dialog/twips.h"
+
+namespace wardline {
+
+// The form's client area, in twips.
+inline constexpr int kDialogWidthTwips = 7395;
+inline constexpr int kDialogHeightTwips = 3825;
+
+// Combo1's entries, one per view.
+extern const char* const kDialogViewTitles[kDialogViewCount];
+
+// Makes the controls of `form`, placed by `scale`.
+DialogControls createDialogControls(QWidget* form, const TwipScale& scale);
+
+// The controls that take the focus, in the design's tab order.
+std::vector<QWidget*> dialogTabOrder(const DialogControls& controls);
+
+// The help number of `control` (0 for none or for a control not of the form).
+int dialogHelpContext(const DialogControls& controls, const QWidget* control);
+
+// The hover text of `control`, or of the form itself when `control` is null; nullptr
+// when it has none.
+const char* dialogHoverText(const DialogControls& controls, const QWidget* control);
+
+}  // namespace wardline
