@@ -7,10 +7,10 @@
 #include <QPushButton>
 
 #include <algorithm>
-#include <cmath>
 #include <filesystem>
 
 #include "app/app_icon.h"
+#include "errortrap/dialog/twips.h"
 #include "errortrap/procedure.h"
 #include "errortrap/ui_services.h"
 #include "platform/app_object.h"
@@ -32,37 +32,22 @@ constexpr char kDisclaimer[] =
     "It took me far too many evenings to get this right, and I never found a free one that did the job. "
     "So here it is. Enjoy!";
 
-// The form is designed in twips, for a font whose letters average 6 pixels wide on lines
-// 13 pixels apart, at 15 twips a pixel. A larger font scales the whole layout up so that
-// every text still fits its control.
-constexpr double kTwipsPerPixel = 15.0;
-constexpr double kDesignLetterWidth = 6.0;
-constexpr double kDesignLineHeight = 13.0;
+using wardline::ControlDesign;
+using wardline::TwipScale;
 
-double layoutScale(const QFont& font) {
-    const QFontMetricsF metrics(font);
-    const QString alphabet = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ";
-    const double letterWidth = metrics.horizontalAdvance(alphabet) / alphabet.size();
-    return std::max({1.0, letterWidth / kDesignLetterWidth, metrics.height() / kDesignLineHeight});
-}
-
-int px(int twips, double scale) { return static_cast<int>(std::lround(twips * scale / kTwipsPerPixel)); }
-
-struct Place {
-    int left, top, width, height;
-    QRect rect(double scale) const {
-        return {px(left, scale), px(top, scale), px(width, scale), px(height, scale)};
-    }
-};
 constexpr int kClientWidth = 5730;
 constexpr int kClientHeight = 3555;
-constexpr Place kIcon{240, 240, 540, 540};
-constexpr Place kTitle{1050, 240, 3885, 480};
-constexpr Place kVersion{1050, 780, 3885, 225};
-constexpr Place kDescriptionPlace{1050, 1125, 3885, 1170};
-constexpr Place kDisclaimerPlace{240, 2625, 3870, 825};
-constexpr Place kOK{4245, 2625, 1260, 345};
-constexpr Place kSysInfo{4260, 3075, 1245, 345};
+constexpr ControlDesign<frmAbout, QLabel> kLabels[] = {
+    {&frmAbout::picIcon, {240, 240, 540, 540}, ""},
+    {&frmAbout::lblTitle, {1050, 240, 3885, 480}, "Application Title"},
+    {&frmAbout::lblVersion, {1050, 780, 3885, 225}, "Version"},
+    {&frmAbout::lblDescription, {1050, 1125, 3885, 1170}, kDescription},
+    {&frmAbout::lblDisclaimer, {240, 2625, 3870, 825}, kDisclaimer},
+};
+constexpr ControlDesign<frmAbout, QPushButton> kButtons[] = {
+    {&frmAbout::cmdOK, {4245, 2625, 1260, 345}, "OK"},
+    {&frmAbout::cmdSysInfo, {4260, 3075, 1245, 345}, "&System Info..."},
+};
 
 // The etched separator: a gray line with a white one of width 2 just below it.
 struct SeparatorLine {
@@ -79,21 +64,14 @@ QPointer<frmAbout>& openDialog() {
     return dialog;
 }
 
-QLabel* makeLabel(QWidget* parent, const char* name, const Place& place, const QString& text) {
+QLabel* label(QWidget* parent, const QString& text) {
     auto* label = new QLabel(text, parent);
-    label->setObjectName(name);
-    label->setGeometry(place.rect(layoutScale(parent->font())));
     label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     label->setWordWrap(true);
     return label;
 }
 
-QPushButton* makeButton(QWidget* parent, const char* name, const Place& place, const QString& caption) {
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    button->setGeometry(place.rect(layoutScale(parent->font())));
-    return button;
-}
+QPushButton* button(QWidget* parent, const QString& caption) { return new QPushButton(caption, parent); }
 
 // The character at 1-based `position`; a position outside the text is run-time error 5,
 // as taking a character there always has been.
@@ -154,33 +132,27 @@ void showAboutDialog() {
 frmAbout* frmAbout::current() { return openDialog(); }
 
 frmAbout::frmAbout() {
-    setObjectName("frmAbout");
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("About MyApp");
     setWindowIcon(morrowsetIcon());
-    const double scale = layoutScale(font());
-    setFixedSize(px(kClientWidth, scale), px(kClientHeight, scale));
+    setFixedSize(TwipScale::fromFont(font()).size(kClientWidth, kClientHeight));
     createControls();
     Form_Load();
 }
 
 void frmAbout::createControls() {
-    picIcon_ = makeLabel(this, "picIcon", kIcon, {});
-    picIcon_->setPixmap(QPixmap::fromImage(morrowsetIconImage(32)));
-    picIcon_->setAlignment(Qt::AlignCenter);
-    lblTitle_ = makeLabel(this, "lblTitle", kTitle, "Application Title");
-    QFont titleFont = lblTitle_->font();
+    const TwipScale scale = TwipScale::fromFont(font());
+    wardline::createControls(*this, kLabels, this, scale, label);
+    wardline::createControls(*this, kButtons, this, scale, button);
+    picIcon->setPixmap(QPixmap::fromImage(morrowsetIconImage(32)));
+    picIcon->setAlignment(Qt::AlignCenter);
+    QFont titleFont = lblTitle->font();
     titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
     titleFont.setBold(true);
-    lblTitle_->setFont(titleFont);
-    lblVersion_ = makeLabel(this, "lblVersion", kVersion, "Version");
-    lblDescription_ = makeLabel(this, "lblDescription", kDescriptionPlace, kDescription);
-    lblDisclaimer_ = makeLabel(this, "lblDisclaimer", kDisclaimerPlace, kDisclaimer);
-    cmdOK_ = makeButton(this, "cmdOK", kOK, "OK");
-    cmdOK_->setDefault(true);
-    cmdSysInfo_ = makeButton(this, "cmdSysInfo", kSysInfo, "&System Info...");
-    connect(cmdOK_, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
-    connect(cmdSysInfo_, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
+    lblTitle->setFont(titleFont);
+    cmdOK->setDefault(true);
+    connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
+    connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 }
 
 void frmAbout::Form_Load() {
@@ -188,9 +160,9 @@ void frmAbout::Form_Load() {
     wardline::Procedure(kModule, "Sub Form_Load").run({
         {30, [&] { setWindowTitle(QString::fromStdString("About " + app.title())); }},
         {40, [&] {
-             lblVersion_->setText(QString("Version %1.%2.%3").arg(app.major()).arg(app.minor()).arg(app.revision()));
+             lblVersion->setText(QString("Version %1.%2.%3").arg(app.major()).arg(app.minor()).arg(app.revision()));
          }},
-        {50, [&] { lblTitle_->setText(QString::fromStdString(app.title())); }},
+        {50, [&] { lblTitle->setText(QString::fromStdString(app.title())); }},
     });
 }
 
@@ -217,10 +189,10 @@ void frmAbout::closeEvent(QCloseEvent* event) {
 void frmAbout::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter painter(this);
-    const double scale = layoutScale(font());
+    const TwipScale scale = TwipScale::fromFont(font());
     for (const SeparatorLine& line : kSeparator) {
         painter.setPen(QPen(line.colour, line.width));
-        painter.drawLine(px(line.x1, scale), px(line.y1, scale), px(line.x2, scale), px(line.y2, scale));
+        painter.drawLine(scale.x(line.x1), scale.y(line.y1), scale.x(line.x2), scale.y(line.y2));
     }
 }
 

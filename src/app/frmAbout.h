@@ -32,6 +32,15 @@ public:
     void cmdOK_Click();
     void cmdSysInfo_Click();
 
+    // Controls, named as the box's design names them.
+    QLabel* picIcon = nullptr;
+    QLabel* lblTitle = nullptr;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblDescription = nullptr;
+    QLabel* lblDisclaimer = nullptr;
+    QPushButton* cmdOK = nullptr;
+    QPushButton* cmdSysInfo = nullptr;
+
 protected:
     void reject() override;  // Esc acts as OK
     void closeEvent(QCloseEvent* event) override;
@@ -42,12 +51,4 @@ private:
     frmAbout();
     void createControls();
     void Form_Load();
-
-    QLabel* picIcon_ = nullptr;
-    QLabel* lblTitle_ = nullptr;
-    QLabel* lblVersion_ = nullptr;
-    QLabel* lblDescription_ = nullptr;
-    QLabel* lblDisclaimer_ = nullptr;
-    QPushButton* cmdOK_ = nullptr;
-    QPushButton* cmdSysInfo_ = nullptr;
 };

@@ -16,6 +16,7 @@
 #include "app/settings_file.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
+#include "errortrap/dialog/twips.h"
 #include "errortrap/procedure.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
@@ -32,23 +33,18 @@ using wardline::Procedure;
 
 const std::string kModule = "frmMain.frm";
 
-// ---- Window design, in twips (1440 to the inch) ----
+// ---- Window design, in twips ----
 
-struct Twips {
-    int left, top, width, height;
-};
+using wardline::ControlDesign;
+using wardline::Twips;
+using wardline::TwipScale;
 
 constexpr int kClientWidth = 4740;
 constexpr int kClientHeight = 2850;
 constexpr int kFirstRowTop = 420;
 constexpr int kRowPitch = 360;
 
-struct LabelDesign {
-    QLabel* frmMain::*control;
-    Twips place;
-    const char* caption;
-};
-constexpr LabelDesign kLabels[] = {
+constexpr ControlDesign<frmMain, QLabel> kLabels[] = {
     {&frmMain::Label1, {0, 60, 315, 255}, "En?"},
     {&frmMain::Label2, {360, 60, 3075, 195}, "Application Path:"},
     {&frmMain::Label3, {3480, 60, 495, 255}, "Time:"},
@@ -56,12 +52,7 @@ constexpr LabelDesign kLabels[] = {
     {&frmMain::lblStatus, {4320, 2640, 195, 135}, ""},
 };
 
-struct ButtonDesign {
-    QPushButton* frmMain::*control;
-    Twips place;
-    const char* caption;
-};
-constexpr ButtonDesign kButtons[] = {
+constexpr ControlDesign<frmMain, QPushButton> kButtons[] = {
     {&frmMain::cmdSave, {0, 2520, 1335, 315}, "Save Settings"},
     {&frmMain::cmdPause, {1380, 2520, 1335, 315}, "Pause Program"},
     {&frmMain::cmdExit, {2760, 2520, 1335, 315}, "Shutdown"},
@@ -81,20 +72,17 @@ const char* const kStartCaption = "Start Program";
 constexpr int16_t kChecked = 1;
 constexpr int16_t kGrayed = 2;
 
-// Twips to pixels at the screen's logical resolution.
-int pixels(int twips, int dpi) { return static_cast<int>(std::lround(twips * dpi / 1440.0)); }
-
 // VB's Mid: up to `length` characters from the 0-based `start`, empty past the end.
 std::string mid(const std::string& text, std::size_t start, std::size_t length) {
     return start < text.size() ? text.substr(start, length) : std::string();
 }
 
 // A small, narrow face, so that the design's tight boxes hold their texts.
-QFont windowFont(int dpi) {
+QFont windowFont(const TwipScale& scale) {
     QFont font;
     font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
                       QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("Sans Serif")});
-    font.setPixelSize(pixels(165, dpi));  // 11 pixels at 96 dpi
+    font.setPixelSize(scale.y(165));  // 11 pixels at 96 dpi
     return font;
 }
 
@@ -148,32 +136,24 @@ void frmMain::createControls() {
     auto* client = new QWidget(this);
     setCentralWidget(client);
     const int dpi = client->logicalDpiX();
-    client->setFont(windowFont(dpi));
-    auto place = [dpi](QWidget* control, Twips at) {
-        control->setGeometry(pixels(at.left, dpi), pixels(at.top, dpi), pixels(at.width, dpi), pixels(at.height, dpi));
-    };
-    client->setFixedSize(pixels(kClientWidth, dpi), pixels(kClientHeight, dpi));
+    const TwipScale scale = TwipScale::fromDpi(dpi, dpi);
+    client->setFont(windowFont(scale));
+    client->setFixedSize(scale.size(kClientWidth, kClientHeight));
 
-    for (const auto& design : kLabels) {
-        auto* label = new QLabel(QString::fromLatin1(design.caption), client);
-        place(label, design.place);
-        this->*design.control = label;
-    }
+    const auto label = [](QWidget* parent, const QString& caption) { return new QLabel(caption, parent); };
+    const auto button = [](QWidget* parent, const QString& caption) { return new QPushButton(caption, parent); };
+    wardline::createControls(*this, kLabels, client, scale, label);
+    wardline::createControls(*this, kButtons, client, scale, button);
     lblStatus->setAutoFillBackground(true);
-    for (const auto& design : kButtons) {
-        auto* button = new QPushButton(QString::fromLatin1(design.caption), client);
-        place(button, design.place);
-        this->*design.control = button;
-    }
     for (int row = 0; row < kRows; ++row) {
         chkEnabled[row] = new StateCheckBox(client);
         txtPath[row] = new QLineEdit(client);
         mskTime[row] = new TimeBox(client);
         cmdGo[row] = new QPushButton(QStringLiteral("NOW"), client);
-        place(chkEnabled[row], inRow(kCheckColumn, row));
-        place(txtPath[row], inRow(kPathColumn, row));
-        place(mskTime[row], inRow(kTimeColumn, row));
-        place(cmdGo[row], inRow(kGoColumn, row));
+        chkEnabled[row]->setGeometry(scale.rect(inRow(kCheckColumn, row)));
+        txtPath[row]->setGeometry(scale.rect(inRow(kPathColumn, row)));
+        mskTime[row]->setGeometry(scale.rect(inRow(kTimeColumn, row)));
+        cmdGo[row]->setGeometry(scale.rect(inRow(kGoColumn, row)));
         const QString index = QStringLiteral("(%1)").arg(row);
         chkEnabled[row]->setObjectName(QStringLiteral("chkEnabled") + index);
         txtPath[row]->setObjectName(QStringLiteral("txtPath") + index);

@@ -92,7 +92,7 @@ protected:
 
     static void clickSystemInfo() {
         showAboutDialog();
-        frmAbout::current()->findChild<QPushButton*>("cmdSysInfo")->click();
+        frmAbout::current()->cmdSysInfo->click();
     }
 
     RecordingUi ui;
@@ -110,11 +110,11 @@ TEST_F(AboutBox, CaptionVersionAndTitleEveryTimeItIsLoaded) {
         QPointer<frmAbout> box = frmAbout::current();
         ASSERT_TRUE(box) << "opening " << opening;
         EXPECT_EQ(box->windowTitle(), "About System Morrowset");
-        EXPECT_EQ(box->findChild<QLabel*>("lblVersion")->text(), "Version 1.0.0");
-        EXPECT_EQ(box->findChild<QLabel*>("lblTitle")->text(), "System Morrowset");
+        EXPECT_EQ(box->lblVersion->text(), "Version 1.0.0");
+        EXPECT_EQ(box->lblTitle->text(), "System Morrowset");
         EXPECT_TRUE(box->isVisible());
         EXPECT_FALSE(box->isModal());
-        box->findChild<QPushButton*>("cmdOK")->click();
+        box->cmdOK->click();
         EXPECT_EQ(frmAbout::current(), nullptr);
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_TRUE(box.isNull()) << "OK unloads the box";
