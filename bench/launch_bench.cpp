@@ -21,13 +21,15 @@
 #include <fstream>
 #include <string>
 
-#include "app/frmMain.h"
+#include "app/frm_main.h"
 #include "app/time_box.h"
 #include "errortrap/runtime_state.h"
 #include "platform/app_object.h"
 #include "platform/process_start.h"
 
 namespace {
+
+using morrowset::frmMain;
 
 namespace fs = std::filesystem;
 

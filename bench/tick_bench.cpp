@@ -13,7 +13,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "app/frmMain.h"
+#include "app/frm_main.h"
 #include "app/second_timer.h"
 #include "app/tick_schedule.h"
 #include "errortrap/runtime_state.h"
@@ -21,6 +21,9 @@
 #include "platform/clock.h"
 
 namespace {
+
+using morrowset::frmMain;
+using morrowset::TickSchedule;
 
 // A clock that moves one second further at each reading of the seconds of the day, so
 // every tick examines a new second.

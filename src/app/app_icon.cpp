@@ -4,6 +4,8 @@
 #include <QPainterPath>
 #include <QPixmap>
 
+namespace morrowset {
+
 namespace {
 
 // Everything is drawn on a 32 x 32 grid and scaled.
@@ -66,3 +68,5 @@ QIcon morrowsetIcon() {
     for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(morrowsetIconImage(size)));
     return icon;
 }
+
+}  // namespace morrowset

@@ -4,7 +4,11 @@
 #include <QIcon>
 #include <QImage>
 
+namespace morrowset {
+
 // The icon as a square image of `size` pixels (transparent around the tile).
 QImage morrowsetIconImage(int size);
 // The icon at the usual window and desktop sizes.
 QIcon morrowsetIcon();
+
+}  // namespace morrowset

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <cstdio>
 
+namespace morrowset {
+
 namespace {
 
 constexpr int kBadCommandLine = 2;
@@ -51,3 +53,5 @@ std::optional<int> answerCommandLine(int argc, char** argv) {
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     return answerCommandLine(arguments, false);
 }
+
+}  // namespace morrowset

@@ -5,6 +5,8 @@
 #include <QStringList>
 #include <optional>
 
+namespace morrowset {
+
 // The exit code when the command line says to end here, nullopt to start the program.
 // Before the toolkit is started (`toolkitStarted` false) it only answers a command line
 // that holds nothing but its own options, so that help and version need no display; one it
@@ -13,3 +15,5 @@
 std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitStarted);
 // The same for the command line as main() receives it, before the toolkit is started.
 std::optional<int> answerCommandLine(int argc, char** argv);
+
+}  // namespace morrowset

@@ -3,7 +3,7 @@
 
 #include "app/app_icon.h"
 #include "app/command_line.h"
-#include "app/frmMain.h"
+#include "app/frm_main.h"
 #include "app/qt_ui_services.h"
 #include "errortrap/ui_services.h"
 #include "platform/app_object.h"
@@ -14,15 +14,15 @@ int main(int argc, char** argv) {
                                             .arg(platform::app().major())
                                             .arg(platform::app().minor())
                                             .arg(platform::app().revision()));
-    if (const auto exitCode = answerCommandLine(argc, argv)) return *exitCode;
+    if (const auto exitCode = morrowset::answerCommandLine(argc, argv)) return *exitCode;
     QApplication application(argc, argv);
-    if (const auto exitCode = answerCommandLine(QApplication::arguments(), true)) return *exitCode;
-    QApplication::setWindowIcon(morrowsetIcon());
-    QtUiServices ui;
+    if (const auto exitCode = morrowset::answerCommandLine(QApplication::arguments(), true)) return *exitCode;
+    QApplication::setWindowIcon(morrowset::morrowsetIcon());
+    morrowset::QtUiServices ui;
     wardline::installUi(&ui);
 
     // Loading the window runs its Form_Load; the window unloads itself when closed.
-    auto* window = new frmMain;
+    auto* window = new morrowset::frmMain;
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     const int result = QApplication::exec();

@@ -11,6 +11,8 @@
 #include "errortrap/dialog/error_dialog.h"
 #include "platform/app_object.h"
 
+namespace morrowset {
+
 namespace {
 
 struct Choice {
@@ -93,3 +95,5 @@ void QtUiServices::setVisibleWindowsEnabled(bool enabled) {
 int16_t QtUiServices::showErrorDialog() { return wardline::ShowErrorDialog(); }
 void QtUiServices::unloadErrorDialog() { wardline::UnloadErrorDialog(); }
 bool QtUiServices::loadAndUnloadErrorDialog() { return wardline::ProbeErrorDialog(); }
+
+}  // namespace morrowset

@@ -2,6 +2,8 @@
 // The runtime's user-interface services, done with the program's widgets.
 #include "errortrap/ui_services.h"
 
+namespace morrowset {
+
 class QtUiServices : public wardline::UiServices {
 public:
     // Style bits: buttons (0 OK, 1 OK Cancel, 2 Abort Retry Ignore, 3 Yes No Cancel, 4 Yes No,
@@ -24,3 +26,5 @@ public:
 private:
     int pointer_ = wardline::kPointerDefault;
 };
+
+}  // namespace morrowset

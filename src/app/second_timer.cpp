@@ -3,6 +3,8 @@
 #include "app/tick_schedule.h"
 #include "platform/clock.h"
 
+namespace morrowset {
+
 SecondTimer::SecondTimer(std::function<void()> onTick, QObject* parent)
     : QObject(parent), onTick_(std::move(onTick)) {
     timer_.setSingleShot(true);
@@ -32,3 +34,5 @@ void SecondTimer::deliverTick() {
     onTick_();
     if (enabled_) arm();
 }
+
+}  // namespace morrowset

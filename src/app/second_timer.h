@@ -6,6 +6,8 @@
 #include <QTimer>
 #include <functional>
 
+namespace morrowset {
+
 class SecondTimer : public QObject {
 public:
     explicit SecondTimer(std::function<void()> onTick, QObject* parent = nullptr);
@@ -29,3 +31,5 @@ private:
     bool enabled_ = false;
     bool manual_ = false;
 };
+
+}  // namespace morrowset

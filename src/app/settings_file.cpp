@@ -11,7 +11,7 @@
 #include "platform/file_errors.h"
 #include "platform/runtime_error.h"
 
-namespace settings {
+namespace morrowset::settings {
 namespace {
 
 constexpr int32_t kBadFileNumber = 52;
@@ -115,4 +115,4 @@ void Writer::discard() {
     temporaryPath_.clear();
 }
 
-}  // namespace settings
+}  // namespace morrowset::settings

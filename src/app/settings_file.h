@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-namespace settings {
+namespace morrowset::settings {
 
 // The settings file's full name.
 std::string filePath();
@@ -60,4 +60,4 @@ private:
     std::string temporaryPath_;
 };
 
-}  // namespace settings
+}  // namespace morrowset::settings

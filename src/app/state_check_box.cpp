@@ -2,6 +2,8 @@
 
 #include "platform/runtime_error.h"
 
+namespace morrowset {
+
 namespace {
 
 constexpr int32_t kInvalidPropertyValue = 380;
@@ -24,3 +26,5 @@ void StateCheckBox::setValue(int32_t value) {
 }
 
 void StateCheckBox::nextCheckState() { setCheckState(checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked); }
+
+}  // namespace morrowset

@@ -4,6 +4,8 @@
 #include <QCheckBox>
 #include <cstdint>
 
+namespace morrowset {
+
 class StateCheckBox : public QCheckBox {
 public:
     explicit StateCheckBox(QWidget* parent = nullptr);
@@ -15,3 +17,5 @@ public:
 protected:
     void nextCheckState() override;
 };
+
+}  // namespace morrowset

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace morrowset {
+
 namespace {
 
 // The second of the day that has begun at `secondsSinceMidnight`, 0 to 86399.
@@ -47,3 +49,5 @@ int TickSchedule::millisecondsToNextTick(double secondsSinceMidnight) {
     const int untilWholeSecond = static_cast<int>(std::ceil((1.0 - fraction) * 1000.0 - 1e-6));
     return std::clamp(untilWholeSecond, 0, 1000) + kTickOffsetMs;
 }
+
+}  // namespace morrowset

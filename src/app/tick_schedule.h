@@ -15,6 +15,8 @@
 #include <array>
 #include <cstdint>
 
+namespace morrowset {
+
 class TickSchedule {
 public:
     static constexpr int32_t kSecondsPerDay = 86400;
@@ -50,3 +52,5 @@ private:
     bool hasLast_ = false;
     int32_t last_ = 0;
 };
+
+}  // namespace morrowset

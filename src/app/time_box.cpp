@@ -2,6 +2,8 @@
 
 #include "platform/runtime_error.h"
 
+namespace morrowset {
+
 namespace {
 
 constexpr int32_t kInvalidPropertyValue = 380;
@@ -32,3 +34,5 @@ void TimeBox::setTimeText(std::string_view text) {
     }
     setCursorPosition(0);
 }
+
+}  // namespace morrowset

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace morrowset {
+
 class TimeBox : public QLineEdit {
 public:
     // The text of a box without a time.
@@ -19,3 +21,5 @@ public:
     // True for five characters: two digits or prompts, a colon, two digits or prompts.
     static bool fitsMask(std::string_view text);
 };
+
+}  // namespace morrowset

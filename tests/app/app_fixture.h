@@ -17,7 +17,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/frmMain.h"
+#include "app/frm_main.h"
 #include "app/second_timer.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
@@ -30,7 +30,7 @@
 // Readable failure messages for the toolkit's strings.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
 
-namespace apptest {
+namespace morrowset::apptest {
 
 namespace fs = std::filesystem;
 
@@ -170,4 +170,4 @@ protected:
     std::unique_ptr<frmMain> window;
 };
 
-}  // namespace apptest
+}  // namespace morrowset::apptest

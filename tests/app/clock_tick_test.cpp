@@ -3,6 +3,7 @@
 #include "app/app_fixture.h"
 #include "platform/process_start.h"
 
+namespace morrowset {
 namespace {
 
 using namespace apptest;
@@ -162,3 +163,4 @@ TEST_F(ClockTick, AMissingProgramIsErrorFiftyThreeAndTheTickGoesOn) {
 }
 
 }  // namespace
+}  // namespace morrowset

@@ -10,6 +10,7 @@
 
 #include "platform/app_object.h"
 
+namespace morrowset {
 namespace {
 
 struct SeenBox {
@@ -103,3 +104,4 @@ TEST(QtUiServices, MousePointerAndWindowsEnabled) {
 }
 
 }  // namespace
+}  // namespace morrowset

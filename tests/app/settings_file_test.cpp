@@ -6,6 +6,7 @@
 
 #include "app/app_fixture.h"
 
+namespace morrowset {
 namespace {
 
 using namespace apptest;
@@ -238,3 +239,4 @@ TEST_F(SettingsFile, AnUnwritableFolderFailsTheSaveAtItsFirstStatement) {
 }
 
 }  // namespace
+}  // namespace morrowset

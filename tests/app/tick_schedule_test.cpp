@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+namespace morrowset {
 namespace {
 
 using ::testing::ElementsAre;
@@ -105,3 +106,4 @@ TEST(TickSchedule, SimulatedDaysWithJitteredTicksStartEveryRowOnceADayNeverEarly
 }
 
 }  // namespace
+}  // namespace morrowset

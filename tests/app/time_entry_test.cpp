@@ -2,6 +2,7 @@
 // or the focus stays in the box.
 #include "app/app_fixture.h"
 
+namespace morrowset {
 namespace {
 
 using namespace apptest;
@@ -97,3 +98,4 @@ TEST_F(TimeEntry, TheBoxTakesOnlyDigitsAroundAFixedColon) {
 }
 
 }  // namespace
+}  // namespace morrowset

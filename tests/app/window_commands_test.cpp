@@ -2,8 +2,9 @@
 #include <QMenuBar>
 
 #include "app/app_fixture.h"
-#include "app/frmAbout.h"
+#include "app/frm_about.h"
 
+namespace morrowset {
 namespace {
 
 using namespace apptest;
@@ -114,3 +115,4 @@ TEST_F(WindowCommands, LaidOutFromTheDesignWithItsTabOrder) {
 }
 
 }  // namespace
+}  // namespace morrowset

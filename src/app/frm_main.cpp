@@ -1,4 +1,4 @@
-#include "app/frmMain.h"
+#include "app/frm_main.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -9,9 +9,8 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QStyle>
-#include <cmath>
 
-#include "app/frmAbout.h"
+#include "app/frm_about.h"
 #include "app/second_timer.h"
 #include "app/settings_file.h"
 #include "app/state_check_box.h"
@@ -23,6 +22,8 @@
 #include "platform/formatting.h"
 #include "platform/process_start.h"
 #include "platform/program_end.h"
+
+namespace morrowset {
 
 namespace {
 
@@ -406,3 +407,5 @@ void frmMain::txtPath_Change(int16_t index) {
         {620, [&] { chkEnabled.at(index)->setValue(kChecked); }},
     });
 }
+
+}  // namespace morrowset

@@ -20,6 +20,9 @@ class QAction;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+
+namespace morrowset {
+
 class SecondTimer;
 class StateCheckBox;
 class TimeBox;
@@ -97,3 +100,5 @@ private:
     // A control whose click is swallowed because the time box refused to let the focus go.
     QWidget* swallowClickOn_ = nullptr;
 };
+
+}  // namespace morrowset

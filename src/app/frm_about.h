@@ -10,6 +10,8 @@
 class QLabel;
 class QPushButton;
 
+namespace morrowset {
+
 // Shows the About box, loading it first when it is not open ("&About" of the main window).
 void showAboutDialog();
 
@@ -52,3 +54,5 @@ private:
     void createControls();
     void Form_Load();
 };
+
+}  // namespace morrowset

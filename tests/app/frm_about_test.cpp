@@ -1,4 +1,4 @@
-#include "app/frmAbout.h"
+#include "app/frm_about.h"
 
 #include <sys/stat.h>
 
@@ -22,6 +22,7 @@
 #include "platform/registry.h"
 #include "platform/runtime_error.h"
 
+namespace morrowset {
 namespace {
 
 namespace fs = std::filesystem;
@@ -229,3 +230,4 @@ TEST_F(AboutBox, GetKeyValueOfAValueWithoutDataGoesToTheErrorHandler) {
 }
 
 }  // namespace
+}  // namespace morrowset

@@ -1,4 +1,4 @@
-#include "app/frmAbout.h"
+#include "app/frm_about.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -17,6 +17,8 @@
 #include "platform/process_start.h"
 #include "platform/registry.h"
 #include "platform/runtime_error.h"
+
+namespace morrowset {
 
 namespace {
 
@@ -272,3 +274,5 @@ bool GetKeyValue(int32_t KeyRoot, const std::string& KeyName, const std::string&
     if (keyOpen) closeKey();  // the error handler sent the procedure out before it closed the key
     return result;
 }
+
+}  // namespace morrowset
