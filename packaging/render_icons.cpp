@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
         }
         const QString folder = QStringLiteral("%1/%2x%2/apps").arg(root).arg(size);
         const QString file = folder + QStringLiteral("/morrowset.png");
-        if (!QDir().mkpath(folder) || !morrowsetIconImage(size).save(file, "PNG")) {
+        if (!QDir().mkpath(folder) || !morrowset::morrowsetIconImage(size).save(file, "PNG")) {
             std::fprintf(stderr, "cannot write %s\n", qPrintable(file));
             return 1;
         }
