@@ -1,0 +1,60 @@
+#include "platform/app_folder.h"
+
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+
+namespace platform {
+namespace {
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+std::string homeFolder() {
+    std::string home = environment("HOME");
+    if (!home.empty()) return home;
+    if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_dir) return entry->pw_dir;
+    return {};
+}
+
+// Creates `folder` and its missing parents with mode 0700; true when it exists as a folder.
+bool makeFolders(const std::string& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+    const std::size_t slash = folder.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeFolders(folder.substr(0, slash))) return false;
+    return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
+}
+
+// Access is checked with the effective user, the one who would create the files.
+bool mayCreateFilesIn(const std::string& folder) {
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+}  // namespace
+
+std::string userApplicationFolder() {
+    std::string config = environment("XDG_CONFIG_HOME");
+    if (config.empty() || config.front() != '/') {
+        const std::string home = homeFolder();
+        if (home.empty()) return {};
+        config = home + "/.config";
+    }
+    while (!config.empty() && config.back() == '/') config.pop_back();
+    return config + "/Morrowset";
+}
+
+std::string chooseApplicationFolder(const std::string& exeFolder) {
+    if (mayCreateFilesIn(exeFolder)) return exeFolder;
+    const std::string user = userApplicationFolder();
+    if (user.empty() || !makeFolders(user)) return exeFolder;
+    return user;
+}
+
+}  // namespace platform

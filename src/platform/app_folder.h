@@ -1,0 +1,24 @@
+#pragma once
+// Where the program keeps the files it writes: its timetable, its trace preferences and its
+// logs. A copy of the program in a folder its user can write keeps them beside itself (a
+// portable copy); an installed program, whose folder only root may change, keeps them in
+// the user's configuration folder. Files that ship with the program (its help file) are
+// always read from beside the executable.
+#include <string>
+
+namespace platform {
+
+// The user's folder for the program's files, not created: an absolute XDG_CONFIG_HOME (a
+// relative one is ignored, as the XDG base directory rules ask), else $HOME/.config, else
+// the home folder of the password database plus "/.config"; then "/Morrowset". Empty when
+// no home folder is known.
+std::string userApplicationFolder();
+
+// The application folder of a program whose executable lies in `exeFolder`: `exeFolder`
+// itself when this process may create files in it, otherwise userApplicationFolder(),
+// created with mode 0700 (missing parents too) when it does not exist yet. Falls back to
+// `exeFolder` when there is no user folder or it cannot be made, so the program still runs
+// and reads what it can.
+std::string chooseApplicationFolder(const std::string& exeFolder);
+
+}  // namespace platform
