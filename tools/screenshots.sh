@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Makes the README's pictures from the real program on a private Xvfb server: the timetable
+# window, the error report dialog (a row naming a missing program, started with NOW) and the
+# About box. Needs a built tree (bash tools/run.sh or cmake --build build).
+#
+#   bash tools/screenshots.sh [build-dir] [output-dir]     (defaults: build, docs)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+out=${2:-docs}
+
+if [[ -z ${MORROWSET_SCREENSHOTS_DISPLAY:-} ]]; then
+  [[ -x $build/bin/Morrowset ]] || { echo "no $build/bin/Morrowset: build first" >&2; exit 1; }
+  exec env -u QT_QPA_PLATFORM MORROWSET_SCREENSHOTS_DISPLAY=1 \
+    xvfb-run -a -s "-screen 0 1024x768x24" bash "$0" "$build" "$out"
+fi
+
+folder=$(mktemp -d /tmp/morrowset-screenshots.XXXXXX)
+pid=
+finish() {
+  if [[ -n $pid ]]; then
+    kill "$pid" 2>/dev/null || true
+    wait "$pid" 2>/dev/null || true
+  fi
+  rm -rf "$folder"
+}
+trap finish EXIT
+
+cp "$build/bin/Morrowset" "$build/bin/wardline.hlp" "$folder/"
+row() { printf '%s\r\n%s\r\n%s\r\n' "$1" "$2" "$3"; }
+{
+  row " 1 " "no-such-program --nightly" "23:30"
+  row " 1 " "/usr/local/bin/backup-home --quiet" "02:15"
+  row " 1 " "sh -c 'sort ~/todo.txt | uniq > ~/todo.sorted'" "07:45"
+  row " 0 " "xterm -e top" "12:00"
+  row " 0 " "" "##:##"
+  row " 0 " "" "##:##"
+} >"$folder/Morrowset.ini"
+chmod 600 "$folder/Morrowset.ini"
+# All four views of the error dialog, so that the picture can show the error's details.
+printf '[preferences]\r\nForce System Info=1\r\n' >"$folder/WLCLIENT.INI"
+
+main_title='System Morrowset - By Ansgrove V1\.0'
+window_titled() { timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1; }
+focus() {
+  xdotool windowfocus --sync "$1"
+  sleep 0.3
+}
+shoot() {
+  sleep 0.5  # let the window paint
+  import -window "$1" "$out/$2"
+  echo "$out/$2"
+}
+
+mkdir -p "$out"
+(cd "$folder" && exec ./Morrowset) >"$folder/program.log" 2>&1 &
+pid=$!
+main=$(window_titled "$main_title") || { cat "$folder/program.log" >&2; exit 1; }
+sleep 1.5  # the first tick fills the clock and grays the incomplete rows
+shoot "$main" main-window.png
+
+# Focus starts on row 1's check box; 21 steps along the tab order reach row 1's NOW.
+focus "$main"
+xdotool key --delay 40 $(printf 'Tab %.0s' $(seq 21)) space
+dialog=$(window_titled 'Program Error Intercepted')
+# The dialog opens on the comment box. One wheel step down on the view list, at the middle
+# of its design place (top 780, height 315 of the form's 3825 twips), shows the details.
+focus "$dialog"
+eval "$(xdotool getwindowgeometry --shell "$dialog")"
+xdotool mousemove --window "$dialog" $((WIDTH / 2)) $((HEIGHT * 937 / 3825)) click 5
+shoot "$dialog" error-dialog.png
+xdotool key alt+c
+sleep 0.5
+
+focus "$main"
+xdotool key alt+a
+about=$(window_titled "About System Morrowset") || { for w in $(xdotool search --name .); do echo "$w $(xdotool getwindowname $w) $(xwininfo -id $w | grep "Map State")"; done; exit 1; }
+shoot "$about" about-box.png
