@@ -5,6 +5,10 @@ same compiler and flags), both on one private Xvfb server whose map events this 
 watches as an X client.
 
     /usr/bin/python3 bench/startup/startup_bench.py [--build build] [--runs 40]
+                                                    [--variant NAME=PATH ...]
+
+--variant adds another build of Morrowset to the same run (for example the executable from
+before a change), to see what a change is worth under the same load.
 
 The two programs take turns, after one unmeasured warm-up start each. Morrowset runs from
 a copy in a fresh folder holding a saved timetable of six empty rows, as a user's copy after
@@ -78,6 +82,21 @@ def time_to_map(connection, command, environment, folder, title, timeout=15.0):
         process.wait()
 
 
+def portable_copy(executable, build, folder):
+    """A copy of `executable` as Morrowset in its own `folder`, with the help file and a
+    saved timetable of six empty rows beside it; returns the copy's path."""
+    os.mkdir(folder)
+    copy = os.path.join(folder, "Morrowset")
+    shutil.copy2(executable, copy)
+    help_file = os.path.join(build, "bin", "wardline.hlp")
+    if os.path.exists(help_file):
+        shutil.copy2(help_file, folder)
+    timetable = os.path.join(folder, "Morrowset.ini")
+    with open(os.open(timetable, os.O_WRONLY | os.O_CREAT, 0o600), "w", newline="") as out:
+        out.write(EMPTY_TIMETABLE)
+    return copy
+
+
 def summary(name, samples):
     ms = sorted(s * 1000 for s in samples)
     return (f"{name:<16} median {statistics.median(ms):6.1f} ms   min {ms[0]:6.1f}   "
@@ -88,7 +107,12 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build", default="build", help="the build folder (default: build)")
     parser.add_argument("--runs", type=int, default=40, help="measured starts of each program")
+    parser.add_argument("--variant", action="append", default=[], metavar="NAME=PATH",
+                        help="another Morrowset executable to measure alongside")
     options = parser.parse_args()
+    variants = [v.split("=", 1) for v in options.variant]
+    if any(len(v) != 2 for v in variants):
+        sys.exit("--variant takes NAME=PATH")
 
     morrowset = os.path.join(options.build, "bin", "Morrowset")
     bare = os.path.join(options.build, "bench", "bare_qt_window")
@@ -97,14 +121,9 @@ def main():
             sys.exit(f"{program} is missing: build the targets Morrowset and bare_qt_window")
 
     with tempfile.TemporaryDirectory(prefix="morrowset-startup-") as folder:
-        copy = os.path.join(folder, "Morrowset")
-        shutil.copy2(morrowset, copy)
-        help_file = os.path.join(options.build, "bin", "wardline.hlp")
-        if os.path.exists(help_file):
-            shutil.copy2(help_file, folder)
-        timetable = os.path.join(folder, "Morrowset.ini")
-        with open(os.open(timetable, os.O_WRONLY | os.O_CREAT, 0o600), "w", newline="") as out:
-            out.write(EMPTY_TIMETABLE)
+        copies = {"Morrowset": portable_copy(morrowset, options.build, os.path.join(folder, "Morrowset"))}
+        for name, path in variants:
+            copies[name] = portable_copy(path, options.build, os.path.join(folder, f"variant-{len(copies)}"))
 
         server, display_name = start_xvfb()
         try:
@@ -114,10 +133,8 @@ def main():
             root.change_attributes(event_mask=X.SubstructureNotifyMask)
             connection.sync()
 
-            candidates = {
-                "Morrowset": ([copy], MORROWSET_TITLE),
-                "bare Qt window": ([os.path.abspath(bare)], BARE_TITLE),
-            }
+            candidates = {name: ([copy], MORROWSET_TITLE) for name, copy in copies.items()}
+            candidates["bare Qt window"] = ([os.path.abspath(bare)], BARE_TITLE)
             samples = {name: [] for name in candidates}
             for name, (command, title) in candidates.items():  # warm-up, not counted
                 time_to_map(connection, command, environment, folder, title)
@@ -134,8 +151,10 @@ def main():
 
     for name, values in samples.items():
         print(summary(name, values))
-    ratio = statistics.median(samples["Morrowset"]) / statistics.median(samples["bare Qt window"])
-    print(f"ratio of medians: {ratio:.2f} x")
+    bare_median = statistics.median(samples["bare Qt window"])
+    for name in copies:
+        print(f"ratio of medians, {name} to bare Qt window: "
+              f"{statistics.median(samples[name]) / bare_median:.2f} x")
 
 
 if __name__ == "__main__":

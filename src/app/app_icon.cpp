@@ -63,9 +63,12 @@ QImage morrowsetIconImage(int size) {
     return image;
 }
 
+// A window's icon goes to the X server at every size it holds each time the window is shown,
+// so it holds the sizes window managers draw (up to 64 pixels); menus and launchers take the
+// larger ones from the installed icon theme.
 QIcon morrowsetIcon() {
     QIcon icon;
-    for (int size : {16, 24, 32, 48, 64, 128, 256}) icon.addPixmap(QPixmap::fromImage(morrowsetIconImage(size)));
+    for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(morrowsetIconImage(size)));
     return icon;
 }
 

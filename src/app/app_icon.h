@@ -8,7 +8,7 @@ namespace morrowset {
 
 // The icon as a square image of `size` pixels (transparent around the tile).
 QImage morrowsetIconImage(int size);
-// The icon at the usual window and desktop sizes.
+// The window icon, at the sizes window managers draw (16 to 64 pixels).
 QIcon morrowsetIcon();
 
 }  // namespace morrowset
