@@ -19,4 +19,4 @@ cmake --build --preset debug
 ctest --preset debug
 
 echo "== Fuzz targets (bounded) =="
-bash tools/fuzz.sh 30
+bash tools/fuzz.sh 20
