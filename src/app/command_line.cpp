@@ -28,9 +28,12 @@ std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitS
     const QString name = arguments.isEmpty() ? QStringLiteral("Morrowset") : QFileInfo(arguments.first()).fileName();
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        QStringLiteral("Starts up to six programs, each at a set time of day, from a six-row timetable."));
-    const QCommandLineOption help = parser.addHelpOption();
-    const QCommandLineOption version = parser.addVersionOption();
+        QStringLiteral("Starts up to six programs, each at a set time of day, from a six-row timetable.\n"
+                       "Qt's own options (such as -platform offscreen) are taken too."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Show the version and exit."));
+    parser.addOptions({help, version});
     const bool parsed = parser.parse(arguments);
     if (!parsed || !parser.positionalArguments().isEmpty()) {
         if (!toolkitStarted) return std::nullopt;
@@ -38,7 +41,8 @@ std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitS
         return badCommandLine(name, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     }
     if (parser.isSet(help)) {
-        print(stdout, parser.helpText());
+        // Before the toolkit starts the parser does not know the program's name.
+        print(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), name));
         return 0;
     }
     if (parser.isSet(version)) {

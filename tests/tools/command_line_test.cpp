@@ -59,7 +59,7 @@ TEST(ProgramCommandLine, HelpAndVersionPrintAndSucceedWrongOptionsEndWith2) {
     const std::string exe = MORROWSET_EXE;
     const std::string version = "Morrowset " + kVersion + "\n";
     const Case cases[] = {
-        {{exe, "--help"}, 0, "Usage: ", ""},
+        {{exe, "--help"}, 0, "Usage: Morrowset [options]", ""},
         {{exe, "-h"}, 0, "--version", ""},
         {{exe, "--version"}, 0, version.c_str(), ""},
         // Help and version need no display.
