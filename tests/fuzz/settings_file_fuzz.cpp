@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     file.hold(data, size);
     std::string_view rest(reinterpret_cast<const char*>(data), size);
 
-    settings::Reader reader;
+    morrowset::settings::Reader reader;
     reader.open(file.path());
     for (int field = 0;; ++field) {
         std::string line;
