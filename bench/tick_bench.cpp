@@ -25,24 +25,25 @@ namespace {
 using morrowset::frmMain;
 using morrowset::TickSchedule;
 
-// A clock that moves one second further at each reading of the seconds of the day, so
-// every tick examines a new second.
+// A clock that moves one second further at each reading of the wall clock, so every tick
+// looks at a new second.
 class SteppingClock : public platform::TimeSource {
 public:
     std::tm localNow() const override {
         std::tm now{};
-        const int whole = static_cast<int>(seconds_) % 86400;
+        const int whole = now_.millisecond / 1000;
         now.tm_hour = whole / 3600;
         now.tm_min = whole / 60 % 60;
         return now;
     }
-    float secondsSinceMidnight() const override {
-        seconds_ = seconds_ + 1 >= 86400 ? 0.01 : seconds_ + 1;
-        return static_cast<float>(seconds_);
+    platform::WallTime wallNow() const override {
+        now_ = platform::WallTime::atPosition(now_.position() + 1000);
+        if (now_.millisecond / 1000 >= 23 * 3600) now_ = {now_.day, 10};  // set back before 23:00
+        return now_;
     }
 
 private:
-    mutable double seconds_ = 0.01;
+    mutable platform::WallTime now_{19723, 10};
 };
 
 // Six checked rows due at 23:00 to 23:05, which the stepping clock never reaches here.
@@ -74,15 +75,14 @@ void BM_ClockTickSixRows(benchmark::State& state) {
 }
 BENCHMARK(BM_ClockTickSixRows);
 
-void BM_ScheduleExamine(benchmark::State& state) {
+void BM_ScheduleTick(benchmark::State& state) {
     TickSchedule schedule;
-    double seconds = 0.01;
-    for (auto _ : state) {
-        seconds = seconds + 1 >= 86400 ? 0.01 : seconds + 1;
-        benchmark::DoNotOptimize(schedule.examine(seconds));
-    }
+    TickSchedule::Rows rows;
+    for (int row = 0; row < TickSchedule::kRows; ++row) rows[static_cast<std::size_t>(row)] = {true, 23 * 3600 + row * 60};
+    SteppingClock clock;
+    for (auto _ : state) benchmark::DoNotOptimize(schedule.tick(clock.wallNow(), rows));
 }
-BENCHMARK(BM_ScheduleExamine);
+BENCHMARK(BM_ScheduleTick);
 
 }  // namespace
 

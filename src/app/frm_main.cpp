@@ -17,6 +17,8 @@
 #include "app/time_box.h"
 #include "errortrap/dialog/twips.h"
 #include "errortrap/procedure.h"
+#include "errortrap/runtime_state.h"
+#include "errortrap/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
 #include "platform/formatting.h"
@@ -300,18 +302,21 @@ void frmMain::cmdSave_Click() {
 }
 
 void frmMain::tmrMain_Timer() {
-    TickSchedule::Due due;
+    TickSchedule::Starts starts;
     int row = 0;
     Procedure(kModule, "Sub tmrMain_Timer").run({
         {570, [&] {
-             due = schedule_.examine(platform::secondsSinceMidnight());
+             starts = schedule_.tick(platform::wallNow(), scheduledRows());
              row = 0;
          }},
         {580, [&] {
-             if (due.contains(RowSeconds[row])) cmdGo_Click(static_cast<int16_t>(row));
+             if (const auto start = starts.of(row)) {
+                 if (start->late()) traceLateStart(*start);
+                 cmdGo_Click(static_cast<int16_t>(row));
+             }
          }},
         {590, [&] {
-             if (mskTime[row]->timeText() == TimeBox::kEmpty || txtPath[row]->text().isEmpty())
+             if (!TimeBox::isTimeOfDay(mskTime[row]->timeText()) || txtPath[row]->text().isEmpty())
                  chkEnabled[row]->setValue(kGrayed);
          }},
         {600, [&] { return ++row < kRows ? jumpTo(580) : next(); }},
@@ -320,6 +325,20 @@ void frmMain::tmrMain_Timer() {
              txtTime->setText(toQString(platform::formatClock12(now.tm_hour, now.tm_min)));
          }},
     });
+}
+
+// A row takes part in the schedule when it is checked and its time can come.
+TickSchedule::Rows frmMain::scheduledRows() const {
+    TickSchedule::Rows rows;
+    for (int row = 0; row < kRows; ++row)
+        rows[static_cast<std::size_t>(row)] = {
+            chkEnabled[row]->value() == kChecked && TimeBox::isTimeOfDay(mskTime[row]->timeText()), RowSeconds[row]};
+    return rows;
+}
+
+void frmMain::traceLateStart(const TickSchedule::Start& start) const {
+    wardline::pfLogLine(wardline::runtime().exePrefix +
+                        TickSchedule::lateStartText(start.row, RowSeconds[start.row], start.lateMs) + "\r\n");
 }
 
 void frmMain::cmdGo_Click(int16_t index) {

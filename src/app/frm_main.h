@@ -87,6 +87,8 @@ private:
     void connectEvents();
     void setStatusColor(uint32_t bgr);
     void startClock();
+    TickSchedule::Rows scheduledRows() const;
+    void traceLateStart(const TickSchedule::Start& start) const;
 
     // Validation when the focus leaves a time box.
     void onFocusChanged(QWidget* old, QWidget* now);

@@ -26,7 +26,7 @@ void SecondTimer::setManual(bool manual) {
 
 void SecondTimer::arm() {
     if (manual_) return;
-    timer_.start(TickSchedule::millisecondsToNextTick(platform::secondsSinceMidnight()));
+    timer_.start(TickSchedule::millisecondsToNextTick(platform::wallNow().millisecond));
 }
 
 void SecondTimer::deliverTick() {

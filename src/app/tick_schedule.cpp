@@ -1,53 +1,64 @@
 #include "app/tick_schedule.h"
 
-#include <algorithm>
-#include <cmath>
+#include <cstdio>
 
 namespace morrowset {
 
 namespace {
 
-// The second of the day that has begun at `secondsSinceMidnight`, 0 to 86399.
-int32_t secondBegun(double secondsSinceMidnight) {
-    if (!(secondsSinceMidnight > 0)) return 0;  // also NaN
-    return static_cast<int32_t>(std::fmod(std::floor(secondsSinceMidnight), TickSchedule::kSecondsPerDay));
-}
-
-int32_t secondsAfter(int32_t from, int32_t to) {
-    return (to - from + TickSchedule::kSecondsPerDay) % TickSchedule::kSecondsPerDay;
+// Division that rounds towards minus infinity, for readings before 1970 as well.
+int64_t floorDivide(int64_t value, int64_t divisor) {
+    const int64_t quotient = value / divisor;
+    return quotient * divisor > value ? quotient - 1 : quotient;
 }
 
 }  // namespace
 
-bool TickSchedule::Due::contains(int32_t rowSeconds) const {
-    for (int i = 0; i < count_; ++i) {
-        const int32_t second = seconds_[static_cast<std::size_t>(i)];
-        if (second == rowSeconds || (second == 0 && rowSeconds == kSecondsPerDay)) return true;
-    }
-    return false;
+std::optional<TickSchedule::Start> TickSchedule::Starts::of(int row) const {
+    for (int i = 0; i < count_; ++i)
+        if (starts_[static_cast<std::size_t>(i)].row == row) return starts_[static_cast<std::size_t>(i)];
+    return std::nullopt;
 }
 
-TickSchedule::Due TickSchedule::examine(double secondsSinceMidnight) {
-    const int32_t now = secondBegun(secondsSinceMidnight);
-    Due due;
-    const int32_t gap = hasLast_ ? secondsAfter(last_, now) : kSecondsPerDay;
-    if (gap == 0 || (hasLast_ && gap >= kSecondsPerDay - kMaxCatchUp)) return due;  // same second, or stepped back
-    if (gap <= kMaxCatchUp) {
-        for (int32_t step = 1; step <= gap; ++step) due.add((last_ + step) % kSecondsPerDay);
-    } else {
-        due.add(now);
+TickSchedule::Starts TickSchedule::tick(platform::WallTime now, const Rows& rows) {
+    const int64_t nowMs = now.position();
+    const int64_t nowSecond = floorDivide(nowMs, 1000);
+    // The first second this tick looks at: the one after the last tick's, unless the wall
+    // clock stood still, went back or leapt too far ahead.
+    int64_t firstSecond = nowSecond;
+    if (lastSecond_ && nowSecond > *lastSecond_ && nowSecond - *lastSecond_ <= kMaxCatchUpSeconds)
+        firstSecond = *lastSecond_ + 1;
+    lastSecond_ = nowSecond;
+
+    Starts starts;
+    for (int row = 0; row < kRows; ++row) {
+        const Row& job = rows[static_cast<std::size_t>(row)];
+        if (!job.enabled || job.seconds < 0 || job.seconds > kSecondsPerDay) continue;
+        // The row's latest time at or before now, and the date that time belongs to (for a
+        // row at 24:00, the date that midnight closes).
+        const int64_t date = floorDivide(nowSecond - job.seconds, kSecondsPerDay);
+        const int64_t dueSecond = date * kSecondsPerDay + job.seconds;
+        if (dueSecond < firstSecond) continue;
+        const Started started{static_cast<int32_t>(date), job.seconds};
+        auto& last = started_[static_cast<std::size_t>(row)];
+        if (last == started) continue;
+        last = started;
+        starts.add({row, nowMs - dueSecond * 1000});
     }
-    last_ = now;
-    hasLast_ = true;
-    return due;
+    return starts;
 }
 
-int TickSchedule::millisecondsToNextTick(double secondsSinceMidnight) {
-    if (!std::isfinite(secondsSinceMidnight)) return 1000 + kTickOffsetMs;
-    const double fraction = secondsSinceMidnight - std::floor(secondsSinceMidnight);
-    // Rounded up, less a hair, so that 0.999 s gives 1 ms and not 2 after rounding noise.
-    const int untilWholeSecond = static_cast<int>(std::ceil((1.0 - fraction) * 1000.0 - 1e-6));
-    return std::clamp(untilWholeSecond, 0, 1000) + kTickOffsetMs;
+int TickSchedule::millisecondsToNextTick(int32_t millisecondOfDay) {
+    const int32_t intoSecond = ((millisecondOfDay % 1000) + 1000) % 1000;
+    return 1000 - intoSecond + kTickOffsetMs;
+}
+
+std::string TickSchedule::lateStartText(int row, int32_t rowSeconds, int64_t lateMs) {
+    char text[96];
+    std::snprintf(text, sizeof text, "LATE START row %d (%02d:%02d) %lld.%03lld s after its time", row + 1,
+                  rowSeconds / 3600, rowSeconds / 60 % 60, static_cast<long long>(lateMs / 1000),
+                  static_cast<long long>(lateMs % 1000));
+    return text;
 }
 
 }  // namespace morrowset

@@ -1,56 +1,93 @@
 #pragma once
-// Which seconds of the day one clock tick examines.
+// Which rows one clock tick starts: the rule a cron daemon follows across clock changes.
 //
-// A row is due when an examined second equals its seconds after midnight. The clock ticks
-// just after each whole second, but a tick may come late, twice in one second or not at
-// all for a while, so the tick does not simply look at the second it falls in:
-//  - it examines every second that has begun since the last second it examined, up to
-//    kMaxCatchUp of them, so a late tick never skips a row;
-//  - a tick in the second already examined examines nothing, so no row starts twice;
-//  - a second is examined only once it has begun, so no row starts early;
-//  - after a pause, or a gap longer than kMaxCatchUp seconds, it examines only the
-//    second it falls in: rows whose time passed meanwhile wait for the next day;
-//  - when the clock steps back a few seconds it examines nothing until it catches up.
-// Midnight is both second 0 and second 86400: a row at 24:00 starts at midnight, once.
+//  - Each tick looks at the seconds of the local wall clock that passed since the previous
+//    tick, after that tick's second up to and including its own, whatever the gap: a late
+//    tick, a suspend or the hour the clocks skip in spring loses no row. Only when the wall
+//    clock moved forward by more than kMaxCatchUpSeconds (a long suspend, a clock set far
+//    ahead) does a tick look at its own second alone.
+//  - A row starts at most once per local date for its time. When the wall clock goes back
+//    (the clocks go back in autumn, a clock set back), the seconds that come again start no
+//    row that already started on that date; a row that did not start then (it was off, or
+//    its time was typed in since) does. A new time is a new job: it starts that date too.
+//  - A second is looked at only once it has begun; times are whole milliseconds, so no row
+//    starts early.
+//  - After a pause the first tick looks at its own second alone.
+//  - A row at 24:00 belongs to the date that ends: it starts at the midnight closing it,
+//    the same moment as a row at 00:00 of the next date.
+// The starts of the "NOW" buttons are none of the schedule's business.
 #include <array>
 #include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/clock.h"
 
 namespace morrowset {
 
 class TickSchedule {
 public:
+    static constexpr int kRows = 6;
     static constexpr int32_t kSecondsPerDay = 86400;
-    static constexpr int kMaxCatchUp = 5;
+    static constexpr int64_t kMaxCatchUpSeconds = 3 * 3600;
+    // A start more than this after its second began is a late start.
+    static constexpr int64_t kLateAfterMs = 1000;
     // How long after a whole second the clock ticks: long enough that a tick never lands
     // in the second before, short enough that a due row starts at once.
     static constexpr int kTickOffsetMs = 10;
 
-    // The seconds one tick examines, oldest first.
-    class Due {
+    // What the schedule needs of a row: whether it may start (checked, with a time that
+    // can come) and its time as seconds after midnight, 0 to 86400.
+    struct Row {
+        bool enabled = false;
+        int32_t seconds = 0;
+    };
+    using Rows = std::array<Row, kRows>;
+
+    // One start a tick asks for: the row, and how long after its second began.
+    struct Start {
+        int row = 0;
+        int64_t lateMs = 0;
+        bool late() const { return lateMs > kLateAfterMs; }
+    };
+    // The starts of one tick, in row order.
+    class Starts {
     public:
-        bool contains(int32_t rowSeconds) const;
         int count() const { return count_; }
-        int32_t operator[](int i) const { return seconds_[static_cast<std::size_t>(i)]; }
+        const Start& operator[](int i) const { return starts_[static_cast<std::size_t>(i)]; }
+        std::optional<Start> of(int row) const;
 
     private:
         friend class TickSchedule;
-        void add(int32_t second) { seconds_[static_cast<std::size_t>(count_++)] = second; }
-        std::array<int32_t, kMaxCatchUp> seconds_{};
+        void add(Start start) { starts_[static_cast<std::size_t>(count_++)] = start; }
+        std::array<Start, kRows> starts_{};
         int count_ = 0;
     };
 
-    // The seconds a tick at `secondsSinceMidnight` examines; remembers them as examined.
-    Due examine(double secondsSinceMidnight);
-    // Forgets the last examined second (the clock was paused): the next tick examines only
-    // its own second.
-    void forget() { hasLast_ = false; }
+    // The rows a tick at wall-clock reading `now` starts; remembers them as started.
+    Starts tick(platform::WallTime now, const Rows& rows);
+    // Forgets the last tick (the clock was paused): the next tick looks at its own second
+    // alone. What started on which date is kept.
+    void forget() { lastSecond_.reset(); }
 
-    // Milliseconds from `secondsSinceMidnight` to the next tick: just after the next whole second.
-    static int millisecondsToNextTick(double secondsSinceMidnight);
+    // Milliseconds from `millisecondOfDay` to the next tick: just after the next whole second.
+    static int millisecondsToNextTick(int32_t millisecondOfDay);
+
+    // The trace line's text for a late start, without the program prefix and line end:
+    // "LATE START row 2 (02:30) 1800.250 s after its time".
+    static std::string lateStartText(int row, int32_t rowSeconds, int64_t lateMs);
 
 private:
-    bool hasLast_ = false;
-    int32_t last_ = 0;
+    // A row's last start by the clock: the date it belonged to and the time it was for.
+    struct Started {
+        int32_t date = INT32_MIN;
+        int32_t seconds = -1;
+        bool operator==(const Started&) const = default;
+    };
+
+    // The wall-clock second (WallTime::position() / 1000) of the last tick.
+    std::optional<int64_t> lastSecond_;
+    std::array<Started, kRows> started_{};
 };
 
 }  // namespace morrowset

@@ -22,6 +22,13 @@ bool TimeBox::fitsMask(std::string_view text) {
            digitOrPrompt(text[3]) && digitOrPrompt(text[4]);
 }
 
+bool TimeBox::isTimeOfDay(std::string_view text) {
+    if (!fitsMask(text) || text.find(kPrompt) != std::string_view::npos) return false;
+    const int hour = (text[0] - '0') * 10 + (text[1] - '0');
+    const int minute = (text[3] - '0') * 10 + (text[4] - '0');
+    return minute <= 59 && (hour <= 23 || (hour == 24 && minute == 0));
+}
+
 // Places the digits one by one: handing the whole text to the line edit would let a
 // prompt character shift the digits after it.
 void TimeBox::setTimeText(std::string_view text) {

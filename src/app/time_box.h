@@ -20,6 +20,9 @@ public:
 
     // True for five characters: two digits or prompts, a colon, two digits or prompts.
     static bool fitsMask(std::string_view text);
+    // True for a time that comes once a day: "00:00" to "23:59", and "24:00", the midnight
+    // at the end of the day.
+    static bool isTimeOfDay(std::string_view text);
 };
 
 }  // namespace morrowset

@@ -1,7 +1,6 @@
 #include "platform/clock.h"
 
-#include <sys/time.h>
-
+#include <algorithm>
 #include <chrono>
 
 namespace platform {
@@ -23,13 +22,27 @@ std::tm TimeSource::localNow() const {
     return local;
 }
 
-float TimeSource::secondsSinceMidnight() const {
-    timeval now{};
-    gettimeofday(&now, nullptr);
+WallTime TimeSource::wallNow() const {
+    using namespace std::chrono;
+    return wallTimeAt(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+}
+
+WallTime WallTime::atPosition(int64_t position) {
+    const int64_t day = position >= 0 ? position / kMillisecondsPerDay : (position + 1) / kMillisecondsPerDay - 1;
+    return {static_cast<int32_t>(day), static_cast<int32_t>(position - day * kMillisecondsPerDay)};
+}
+
+WallTime wallTimeAt(int64_t unixMilliseconds) {
+    using namespace std::chrono;
+    const int64_t wholeSeconds = unixMilliseconds >= 0 ? unixMilliseconds / 1000 : (unixMilliseconds - 999) / 1000;
+    const auto seconds = static_cast<std::time_t>(wholeSeconds);
     std::tm local{};
-    localtime_r(&now.tv_sec, &local);
-    const double seconds = local.tm_hour * 3600.0 + local.tm_min * 60.0 + local.tm_sec + now.tv_usec / 1e6;
-    return static_cast<float>(seconds);
+    if (!localtime_r(&seconds, &local)) return WallTime::atPosition(unixMilliseconds);
+    const sys_days date{year{local.tm_year + 1900} / (local.tm_mon + 1) / local.tm_mday};
+    // A leap second (tm_sec 60) reads as the last millisecond of its minute.
+    const int32_t second = local.tm_hour * 3600 + local.tm_min * 60 + std::min(local.tm_sec, 59);
+    const auto fraction = static_cast<int32_t>(local.tm_sec > 59 ? 999 : unixMilliseconds - wholeSeconds * 1000);
+    return {static_cast<int32_t>(date.time_since_epoch().count()), second * 1000 + fraction};
 }
 
 const TimeSource& timeSource() { return activeSource ? *activeSource : systemClock(); }

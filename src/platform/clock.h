@@ -1,18 +1,37 @@
 #pragma once
-// Time sources: the local wall clock (replaceable, so tests can drive any second of the
-// day) and a monotonic millisecond counter.
+// Time sources: the local wall clock (replaceable, so tests can drive any moment) and a
+// monotonic millisecond counter.
 #include <cstdint>
 #include <ctime>
 
 namespace platform {
+
+// A reading of the local wall clock: the calendar date and the time of day as the clocks
+// on the wall show them, in whole milliseconds. When the clocks go back an hour the same
+// readings come again; when they go forward an hour of readings never comes.
+struct WallTime {
+    static constexpr int32_t kMillisecondsPerDay = 86'400'000;
+
+    int32_t day = 0;          // the local date, as days since 1970-01-01
+    int32_t millisecond = 0;  // of that date, 0 to 86 399 999
+
+    // Milliseconds on a line that runs through every local date without regard to the
+    // zone's offset, so two readings can be compared and subtracted.
+    int64_t position() const { return int64_t{day} * kMillisecondsPerDay + millisecond; }
+    static WallTime atPosition(int64_t position);
+};
+
+// The local wall clock at `unixMilliseconds` (milliseconds since 1970-01-01 00:00 UTC), in
+// the process's time zone (TZ).
+WallTime wallTimeAt(int64_t unixMilliseconds);
 
 class TimeSource {
 public:
     virtual ~TimeSource() = default;
     // Current local date and time.
     virtual std::tm localNow() const;
-    // Seconds since local midnight, single precision with its fraction, 0 to just under 86400.
-    virtual float secondsSinceMidnight() const;
+    // Current local wall clock, to the millisecond.
+    virtual WallTime wallNow() const;
 };
 
 // The time source in use; setTimeSource(nullptr) restores the system clock.
@@ -21,7 +40,7 @@ void setTimeSource(const TimeSource* source);
 
 // Convenience forms of the current time source.
 inline std::tm localNow() { return timeSource().localNow(); }
-inline float secondsSinceMidnight() { return timeSource().secondsSinceMidnight(); }
+inline WallTime wallNow() { return timeSource().wallNow(); }
 
 // Milliseconds since an arbitrary fixed point, never going backwards. 64 bits, so it never
 // wraps (a 32-bit millisecond counter wraps after 49.7 days of uptime).

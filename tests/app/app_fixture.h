@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 #include <chrono>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <gmock/gmock.h>
@@ -68,28 +69,38 @@ inline std::string awaitFile(const std::string& path) {
     return readFile(path);
 }
 
-// A wall clock that stands where the test puts it.
+// A wall clock that stands where the test puts it. Setting a time of day moves it forward
+// to the next moment that shows that time, the next day when need be, as a clock does.
 class FakeClock : public platform::TimeSource {
 public:
     FakeClock() { platform::setTimeSource(this); }
     ~FakeClock() override { platform::setTimeSource(nullptr); }
-    void set(double secondsSinceMidnight) { seconds_ = secondsSinceMidnight; }
-    void set(int hour, int minute, double second = 0.01) { seconds_ = hour * 3600 + minute * 60 + second; }
+    void set(double secondsSinceMidnight) {
+        const auto target = static_cast<int32_t>(std::llround(secondsSinceMidnight * 1000));
+        if (target < now_.millisecond) ++now_.day;
+        now_.millisecond = target;
+    }
+    void set(int hour, int minute, double second = 0.01) { set(hour * 3600 + minute * 60 + second); }
+    // Puts the clock anywhere, also back.
+    void setTo(platform::WallTime when) { now_ = when; }
 
+    platform::WallTime wallNow() const override { return now_; }
     std::tm localNow() const override {
+        using namespace std::chrono;
+        const year_month_day date{sys_days{days{now_.day}}};
+        const int whole = now_.millisecond / 1000;
         std::tm now{};
-        const int whole = static_cast<int>(seconds_) % 86400;
         now.tm_hour = whole / 3600;
         now.tm_min = whole / 60 % 60;
         now.tm_sec = whole % 60;
-        now.tm_year = 124;
-        now.tm_mday = 1;
+        now.tm_year = static_cast<int>(date.year()) - 1900;
+        now.tm_mon = static_cast<int>(static_cast<unsigned>(date.month())) - 1;
+        now.tm_mday = static_cast<int>(static_cast<unsigned>(date.day()));
         return now;
     }
-    float secondsSinceMidnight() const override { return static_cast<float>(seconds_); }
 
 private:
-    double seconds_ = 12 * 3600;
+    platform::WallTime now_{19723, 12 * 3600 * 1000};  // 2024-01-01 12:00
 };
 
 // One error a procedure trapped.

@@ -8,7 +8,9 @@ namespace {
 
 using namespace apptest;
 using ::testing::ElementsAre;
+using ::testing::HasSubstr;
 using ::testing::IsEmpty;
+using ::testing::Not;
 
 class ClockTick : public WindowTest {
 protected:
@@ -16,7 +18,10 @@ protected:
         WindowTest::SetUp();
         writeFile(settingsPath(), sixEmptyRowsFile());
         load();
-        // Every start really runs; the test also notes which command lines were started.
+        recordStarts();
+    }
+    // Every start really runs; the test also notes which command lines were started.
+    void recordStarts() {
         window->setProcessStarter([this](std::string_view commandLine) {
             started.emplace_back(commandLine);
             return platform::startProcess(commandLine);
@@ -61,15 +66,34 @@ TEST_F(ClockTick, RowsDueTogetherStartInRowOrder) {
     EXPECT_EQ(awaitFile(folder.file("four")), "ran\n");
 }
 
-// A late tick examines the seconds it missed; a gap of more than five seconds does not.
-TEST_F(ClockTick, ALateTickStillStartsTheRowsItPassed) {
-    setRow(0, marker("a"), "10:00", 1);
+// A tick held two minutes by an error dialog is a late tick like any other: the row whose
+// time passed meanwhile starts once when the next tick runs, and one trace line says which
+// row and how late. The row that failed does not start again.
+TEST_F(ClockTick, ARowDueWhileAnErrorDialogHeldTheProgramStartsOnceLateAndSaysSo) {
+    window.reset();
+    wardline::resetRuntimeForTesting();
+    writeFile(folder.file("WLCLIENT.INI"),
+              "[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\nLog File=trace.log\r\n");
+    load();
+    recordStarts();
+    setRow(0, "no-such-program-on-this-machine", "10:00", 1);
     setRow(1, marker("b"), "10:01", 1);
-    tickAt(10 * 3600 - 2 + 0.01);
-    tickAt(10 * 3600 + 1.30);  // three seconds late
-    EXPECT_THAT(started, ElementsAre(marker("a")));
-    tickAt(10 * 3600 + 60 + 7.01);  // after a long hold
-    EXPECT_THAT(started, ElementsAre(marker("a")));
+    tickAt(10 * 3600 - 1 + 0.01);
+    {
+        const wardline::ScopedTrapHandler dialogOpenTwoMinutes([this](const std::string&, const std::string&) {
+            clock.set(10 * 3600 + 120 + 0.5);
+            return int16_t{0};
+        });
+        tickAt(10 * 3600 + 0.01);
+    }
+    EXPECT_THAT(started, ElementsAre("no-such-program-on-this-machine"));
+    window->tmrMain->deliverTick();
+    window->tmrMain->deliverTick();
+    EXPECT_THAT(started, ElementsAre("no-such-program-on-this-machine", marker("b")));
+    EXPECT_EQ(awaitFile(folder.file("b")), "ran\n");
+    const std::string trace = readFile(folder.file("trace.log"));
+    EXPECT_THAT(trace, HasSubstr("[app_tests] LATE START row 2 (10:01) 60.500 s after its time\r\n"));
+    EXPECT_THAT(trace, Not(HasSubstr("LATE START row 1")));
 }
 
 TEST_F(ClockTick, MidnightStartsTheRowsAtZeroAndTwentyFourOnce) {

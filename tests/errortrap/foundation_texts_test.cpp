@@ -57,9 +57,6 @@ class SetClock : public platform::TimeSource {
 public:
     std::tm now{};
     std::tm localNow() const override { return now; }
-    float secondsSinceMidnight() const override {
-        return now.tm_hour * 3600.0f + now.tm_min * 60.0f + now.tm_sec;
-    }
 };
 
 class BuiltTexts : public ::testing::Test {
