@@ -25,12 +25,14 @@ int badCommandLine(const QString& name, const QString& what) {
 
 std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitStarted) {
     // Named as it was called, like other programs of the command line.
-    const QString name = arguments.isEmpty() ? QStringLiteral("Morrowset") : QFileInfo(arguments.first()).fileName();
+    const QString name =
+        arguments.isEmpty() ? QStringLiteral("Morrowset") : QFileInfo(arguments.first()).fileName();
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Starts up to six programs, each at a set time of day, from a six-row timetable.\n"
                        "Qt's own options (such as -platform offscreen) are taken too."));
-    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QStringLiteral("Show this help and exit."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
     parser.addOptions({help, version});
@@ -38,7 +40,8 @@ std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitS
     if (!parsed || !parser.positionalArguments().isEmpty()) {
         if (!toolkitStarted) return std::nullopt;
         if (!parsed) return badCommandLine(name, parser.errorText());
-        return badCommandLine(name, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
+        return badCommandLine(
+            name, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));
     }
     if (parser.isSet(help)) {
         // Before the toolkit starts the parser does not know the program's name.

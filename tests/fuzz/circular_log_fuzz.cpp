@@ -15,12 +15,13 @@ using fuzzsupport::require;
 void readChecked(std::string_view bytes, int32_t recordSizeHint) {
     circlog::BytesSource source(bytes);
     std::set<int64_t> slots;
-    const circlog::Outcome outcome = circlog::readCircularLog(source, recordSizeHint, [&](const circlog::Record& record) {
-        require(slots.insert(record.slot).second);
-        require(!record.text.empty() && record.text.find('\0') == std::string::npos);
-        require(record.text.back() != '\n' && record.text.back() != '\r');
-        require(record.sequence == circlog::sequenceOf(record.text));
-    });
+    const circlog::Outcome outcome =
+        circlog::readCircularLog(source, recordSizeHint, [&](const circlog::Record& record) {
+            require(slots.insert(record.slot).second);
+            require(!record.text.empty() && record.text.find('\0') == std::string::npos);
+            require(record.text.back() != '\n' && record.text.back() != '\r');
+            require(record.sequence == circlog::sequenceOf(record.text));
+        });
     if (!outcome.ok) {
         require(!outcome.error.empty());
         return;

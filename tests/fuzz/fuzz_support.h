@@ -17,7 +17,7 @@ inline void require(bool promise) {
 }
 
 class InputFile {
-public:
+  public:
     InputFile() : fd_(::memfd_create("fuzz-input", MFD_CLOEXEC)) {
         require(fd_ >= 0);
         ::fchmod(fd_, 0600);  // readers refuse files that others may write
@@ -35,7 +35,7 @@ public:
     }
     const std::string& path() const { return path_; }
 
-private:
+  private:
     int fd_;
     std::string path_;
 };

@@ -12,10 +12,16 @@ namespace {
 
 using fuzzsupport::require;
 
-bool blank(const std::string& line) { return line.find_first_not_of(" \t") == std::string::npos; }
+bool blank(const std::string& line) {
+    return line.find_first_not_of(" \t") == std::string::npos;
+}
 
-std::string firstLine(const std::string& text) { return text.substr(0, text.find('\n')); }
-std::string lastLine(const std::string& text) { return text.substr(text.rfind('\n') + 1); }
+std::string firstLine(const std::string& text) {
+    return text.substr(0, text.find('\n'));
+}
+std::string lastLine(const std::string& text) {
+    return text.substr(text.rfind('\n') + 1);
+}
 
 }  // namespace
 

@@ -22,15 +22,24 @@ struct Key {
 
 // The runtime's preferences, then keys of the system profile.
 constexpr Key kKeys[] = {
-    {"preferences", "CircularLog", "0", 5},  {"CicularLog", "FileName", "circ0001.log", 128},
-    {"CicularLog", "RecordSize", "1024", 128}, {"CicularLog", "MaxRecords", "20", 128},
-    {"preferences", "Force System Info", "", 8}, {"email", "Address", "", 255},
-    {"log file", "Write To Disk", "", 8},    {"log file", "Capture To Disk", "", 8},
-    {"log file", "Log File", "", 128},       {"preferences", "Silent Run", "0", 2},
-    {"preferences", "Display Mode", "0", 2}, {"include", "Resources", "1", 2},
-    {"include", "Memory", "1", 2},           {"include", "Arguments", "1", 2},
-    {"include", "User", "1", 2},             {"intl", "sDecimal", ".", 2},
-    {"windows", "device", "", 255},          {"boot", "display.drv", "<unknown>", 128},
+    {"preferences", "CircularLog", "0", 5},
+    {"CicularLog", "FileName", "circ0001.log", 128},
+    {"CicularLog", "RecordSize", "1024", 128},
+    {"CicularLog", "MaxRecords", "20", 128},
+    {"preferences", "Force System Info", "", 8},
+    {"email", "Address", "", 255},
+    {"log file", "Write To Disk", "", 8},
+    {"log file", "Capture To Disk", "", 8},
+    {"log file", "Log File", "", 128},
+    {"preferences", "Silent Run", "0", 2},
+    {"preferences", "Display Mode", "0", 2},
+    {"include", "Resources", "1", 2},
+    {"include", "Memory", "1", 2},
+    {"include", "Arguments", "1", 2},
+    {"include", "User", "1", 2},
+    {"intl", "sDecimal", ".", 2},
+    {"windows", "device", "", 255},
+    {"boot", "display.drv", "<unknown>", 128},
 };
 
 void checkValue(std::size_t copied, const std::string& value, std::size_t buffer) {
@@ -39,7 +48,8 @@ void checkValue(std::size_t copied, const std::string& value, std::size_t buffer
 
 // A Windows directory whose "win.INI" is the input file.
 std::string systemProfileFolder(const std::string& input) {
-    const std::string folder = std::filesystem::temp_directory_path() / ("profile-fuzz-" + std::to_string(::getpid()));
+    const std::string folder =
+        std::filesystem::temp_directory_path() / ("profile-fuzz-" + std::to_string(::getpid()));
     std::filesystem::create_directories(folder);
     std::filesystem::remove(folder + "/win.INI");
     std::filesystem::create_symlink(input, folder + "/win.INI");
@@ -55,11 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     file.hold(data, size);
     std::string value;
     for (const Key& key : kKeys) {
-        checkValue(platform::getPrivateProfileString(key.section, key.key, key.defaultValue, value, key.buffer,
-                                                     file.path()),
+        checkValue(platform::getPrivateProfileString(key.section, key.key, key.defaultValue, value,
+                                                     key.buffer, file.path()),
                    value, key.buffer);
-        checkValue(platform::getProfileString(key.section, key.key, key.defaultValue, value, key.buffer), value,
-                   key.buffer);
+        checkValue(platform::getProfileString(key.section, key.key, key.defaultValue, value, key.buffer),
+                   value, key.buffer);
     }
     return 0;
 }

@@ -1,9 +1,8 @@
-#include "circular_log_reader.h"
-
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "circular_log_reader.h"
 #include "run_program.h"
 #include "support/temp_folder.h"
 
@@ -16,7 +15,7 @@ using toolstest::runProgram;
 
 // Builds a log file the way the program lays it out.
 class LogImage {
-public:
+  public:
     LogImage(int32_t recordSize, int slots) : size_(recordSize), bytes_(512 + recordSize * slots, '\0') {
         const std::string header = std::to_string(recordSize) + "HM100";
         bytes_.replace(4, header.size(), header);
@@ -33,7 +32,7 @@ public:
     }
     const std::string& bytes() const { return bytes_; }
 
-private:
+  private:
     int32_t size_;
     std::string bytes_;
 };
@@ -52,7 +51,9 @@ std::vector<std::string> texts(const circlog::ReadResult& result) {
     return lines;
 }
 
-std::string circlogProgram() { return std::string(MORROWSET_BINARY_DIR) + "/bin/wardline-circlog"; }
+std::string circlogProgram() {
+    return std::string(MORROWSET_BINARY_DIR) + "/bin/wardline-circlog";
+}
 
 TEST(CircularLogReader, OneRunReadsFromItsOldestRecord) {
     struct Case {
@@ -65,7 +66,11 @@ TEST(CircularLogReader, OneRunReadsFromItsOldestRecord) {
          LogImage(1024, 6).put(1, kBanner).put(2, trace(1, "a")).put(3, trace(2, "b")),
          {kBanner, trace(1, "a"), trace(2, "b")}},
         {"wrapped: the oldest record follows the newest; an error line stays after its line",
-         LogImage(64, 4).put(1, trace(5, "e")).put(2, trace(6, "f")).put(3, "[Morrowset] ERROR 53").put(4, trace(4, "d")),
+         LogImage(64, 4)
+             .put(1, trace(5, "e"))
+             .put(2, trace(6, "f"))
+             .put(3, "[Morrowset] ERROR 53")
+             .put(4, trace(4, "d")),
          {trace(4, "d"), trace(5, "e"), trace(6, "f"), "[Morrowset] ERROR 53"}},
         {"wrapped exactly at the end of the file",
          LogImage(64, 3).put(1, trace(7, "g")).put(2, trace(8, "h")).put(3, trace(9, "i")),
@@ -82,7 +87,11 @@ TEST(CircularLogReader, AnEarlierRunLeftByOlderProgramsComesBeforeTheNewestRun) 
     // Older programs started each run at slot 1 of the same file: the newest run's banner
     // and first line, then what is left of a longer earlier run.
     LogImage log(128, 6);
-    log.put(1, kBanner).put(2, trace(1, "new")).put(3, trace(7, "old")).put(4, trace(8, "old")).put(5, trace(9, "old"));
+    log.put(1, kBanner)
+        .put(2, trace(1, "new"))
+        .put(3, trace(7, "old"))
+        .put(4, trace(8, "old"))
+        .put(5, trace(9, "old"));
     const auto result = circlog::readCircularLog(log.bytes());
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_THAT(texts(result),
@@ -103,8 +112,8 @@ TEST(CircularLogReader, HeaderFormsAndDamage) {
     struct Case {
         const char* what;
         std::string bytes;
-        int32_t recordSize;      // 0: refused
-        const char* errorPart;   // part of the reason when refused
+        int32_t recordSize;     // 0: refused
+        const char* errorPart;  // part of the reason when refused
     };
     const Case cases[] = {
         {"new or reopened in full", fresh, 1024, ""},
@@ -144,7 +153,8 @@ TEST(CircularLogReader, ControlCharactersAreShownNotSent) {
 TEST(CircularLogProgram, ReadsTheLogOrItsPreviousRun) {
     TempFolder folder;
     folder.write("circ0001.log", LogImage(256, 4).put(1, kBanner).put(2, trace(1, "this run")).bytes());
-    folder.write("circ0001.log.prev", LogImage(256, 4).put(1, trace(3, "crashed run")).put(2, "ERROR 51").bytes());
+    folder.write("circ0001.log.prev",
+                 LogImage(256, 4).put(1, trace(3, "crashed run")).put(2, "ERROR 51").bytes());
 
     const auto now = runProgram({circlogProgram(), folder / "circ0001.log"});
     EXPECT_EQ(now.exitCode, 0) << now.err;
@@ -163,12 +173,9 @@ TEST(CircularLogProgram, RefusesWhatIsNoLogWithTheReason) {
     folder.write("text.log", std::string(1000, 'x'));
     ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
     const std::pair<std::string, const char*> cases[] = {
-        {"/dev/zero", "not a regular file"},
-        {folder / "fifo", "not a regular file"},
-        {folder.path(), "not a regular file"},
-        {folder / "missing.log", "cannot open"},
-        {folder / "text.log", "damaged header"},
-        {folder / "reopened.log", "--record-size"},
+        {"/dev/zero", "not a regular file"},     {folder / "fifo", "not a regular file"},
+        {folder.path(), "not a regular file"},   {folder / "missing.log", "cannot open"},
+        {folder / "text.log", "damaged header"}, {folder / "reopened.log", "--record-size"},
     };
     for (const auto& [path, reason] : cases) {
         const auto ran = runProgram({circlogProgram(), path});
@@ -187,8 +194,8 @@ TEST(CircularLogProgram, StreamsALogFarLargerThanItsMemory) {
 #else
     // 512 MB, mostly holes: a reader that holds the file cannot run in 64 MB.
     TempFolder folder;
-    const std::string path =
-        folder.write("big.log", LogImage(1024, 3).put(1, kBanner).put(2, trace(1, "a")).put(3, trace(2, "b")).bytes());
+    const std::string path = folder.write(
+        "big.log", LogImage(1024, 3).put(1, kBanner).put(2, trace(1, "a")).put(3, trace(2, "b")).bytes());
     ASSERT_EQ(::truncate(path.c_str(), 512L * 1024 * 1024), 0);
     const auto ran = runProgram({circlogProgram(), path}, 64UL * 1024 * 1024);
     EXPECT_EQ(ran.exitCode, 0) << ran.err;

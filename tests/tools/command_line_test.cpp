@@ -8,7 +8,9 @@ namespace {
 using ::testing::HasSubstr;
 using toolstest::runProgram;
 
-std::string program(const char* name) { return std::string(MORROWSET_BINARY_DIR) + "/bin/" + name; }
+std::string program(const char* name) {
+    return std::string(MORROWSET_BINARY_DIR) + "/bin/" + name;
+}
 
 struct Case {
     std::vector<std::string> command;
@@ -22,11 +24,15 @@ void check(const Case& c) {
     for (const auto& word : c.command) shown += word + " ";
     const auto ran = runProgram(c.command);
     EXPECT_EQ(ran.exitCode, c.exitCode) << shown << ran.err;
-    if (*c.out) EXPECT_THAT(ran.out, HasSubstr(c.out)) << shown;
-    else EXPECT_EQ(ran.out, "") << shown;
+    if (*c.out)
+        EXPECT_THAT(ran.out, HasSubstr(c.out)) << shown;
+    else
+        EXPECT_EQ(ran.out, "") << shown;
     if (!c.err) return;
-    if (*c.err) EXPECT_THAT(ran.err, HasSubstr(c.err)) << shown;
-    else EXPECT_EQ(ran.err, "") << shown;
+    if (*c.err)
+        EXPECT_THAT(ran.err, HasSubstr(c.err)) << shown;
+    else
+        EXPECT_EQ(ran.err, "") << shown;
 }
 
 const std::string kVersion = MORROWSET_VERSION;
@@ -40,14 +46,20 @@ TEST(ToolCommandLine, HelpAndVersionPrintAndSucceedWrongOptionsEndWith2) {
         {{circlog, "--help"}, 0, "usage: wardline-circlog [--prev] [--record-size N] LOG", ""},
         {{circlog, "-h"}, 0, "--record-size N", ""},
         {{circlog, "--version"}, 0, circlogVersion.c_str(), ""},
-        {{circlog, "--bogus", "x.log"}, 2, "", "wardline-circlog: unknown option '--bogus'\nTry 'wardline-circlog --help'"},
+        {{circlog, "--bogus", "x.log"},
+         2,
+         "",
+         "wardline-circlog: unknown option '--bogus'\nTry 'wardline-circlog --help'"},
         {{circlog}, 2, "", "no log file given"},
         {{circlog, "a.log", "b.log"}, 2, "", "only one log"},
         {{circlog, "--record-size", "0", "x.log"}, 2, "", "--record-size needs a whole number"},
         {{circlog, "x.log", "--record-size"}, 2, "", "--record-size needs a whole number"},
         {{monitor, "--help"}, 0, "usage: wardline-monitor [--title TITLE] [--hold] [--step]", ""},
         {{monitor, "-v"}, 0, monitorVersion.c_str(), ""},
-        {{monitor, "--hold", "--bogus"}, 2, "", "wardline-monitor: unknown option '--bogus'\nTry 'wardline-monitor --help'"},
+        {{monitor, "--hold", "--bogus"},
+         2,
+         "",
+         "wardline-monitor: unknown option '--bogus'\nTry 'wardline-monitor --help'"},
         {{monitor, "--title"}, 2, "", "--title needs a title"},
         {{monitor, "extra"}, 2, "", "unexpected argument 'extra'"},
     };
@@ -63,8 +75,11 @@ TEST(ProgramCommandLine, HelpAndVersionPrintAndSucceedWrongOptionsEndWith2) {
         {{exe, "-h"}, 0, "--version", ""},
         {{exe, "--version"}, 0, version.c_str(), ""},
         // Help and version need no display.
-        {{"/usr/bin/env", "-u", "QT_QPA_PLATFORM", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", exe, "--version"},
-         0, version.c_str(), ""},
+        {{"/usr/bin/env", "-u", "QT_QPA_PLATFORM", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", exe,
+          "--version"},
+         0,
+         version.c_str(),
+         ""},
         // The toolkit's own options are still taken (the toolkit may warn about its set-up).
         {{exe, "-platform", "offscreen", "--version"}, 0, version.c_str(), nullptr},
         {{exe, "--bogus"}, 2, "", "Morrowset: Unknown option 'bogus'.\nTry 'Morrowset --help'"},

@@ -70,7 +70,8 @@ TEST(MonitorProgram, AProgramThatNeverReadsIsDroppedWhileTheOthersGetTheirAnswer
     ScopedEnv xdg("XDG_RUNTIME_DIR", runtimeDir.path());
     MonitorProcess monitor({});
     ASSERT_TRUE(monitor.waitUntilListening());
-    const int greedy = connectTo(platform::monitorFolderPath() + "/" + platform::encodeMonitorTitle("Korvex Wardline"));
+    const int greedy =
+        connectTo(platform::monitorFolderPath() + "/" + platform::encodeMonitorTitle("Korvex Wardline"));
     ASSERT_GE(greedy, 0);
 
     sendWithoutReading(greedy);
@@ -85,7 +86,8 @@ TEST(MonitorProgram, AProgramThatNeverReadsIsDroppedWhileTheOthersGetTheirAnswer
     ASSERT_TRUE(status) << "the monitor never dropped the program that did not read";
     EXPECT_THAT(*status, HasSubstr("did not take its answers"));
     EXPECT_TRUE(endsAfterBufferedAnswers(greedy));
-    EXPECT_EQ(program.send(platform::kMonitorQuery, platform::kMonitorQueryHoldOver), 1) << "the other one stays";
+    EXPECT_EQ(program.send(platform::kMonitorQuery, platform::kMonitorQueryHoldOver), 1)
+        << "the other one stays";
     ::close(greedy);
 }
 

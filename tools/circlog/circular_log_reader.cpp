@@ -16,7 +16,8 @@ constexpr std::string_view kMarker = "HM100";
 constexpr std::size_t kMaxDigits = 10;
 
 bool allDigits(std::string_view text) {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 // The value of up to 18 decimal digits.
@@ -26,13 +27,15 @@ int64_t numberOf(std::string_view digits) {
     return value;
 }
 
-Header refused(std::string error) { return Header{0, std::move(error)}; }
+Header refused(std::string error) {
+    return Header{0, std::move(error)};
+}
 
 Header checkedSize(int64_t size) {
     if (size <= 0) return refused("the header's record size is 0");
     if (size > kMaxRecordSize)
-        return refused("the header's record size " + std::to_string(size) + " is larger than a log's (at most " +
-                       std::to_string(kMaxRecordSize) + " bytes)");
+        return refused("the header's record size " + std::to_string(size) +
+                       " is larger than a log's (at most " + std::to_string(kMaxRecordSize) + " bytes)");
     return Header{static_cast<int32_t>(size), {}};
 }
 
@@ -45,14 +48,18 @@ Header recoveredSize(std::string_view rest, uint64_t fileSize) {
     for (int64_t lead = 1; lead <= 9; ++lead) {
         const int64_t candidate = lead * scale + tail;
         if (candidate > kMaxRecordSize) break;
-        if ((fileSize - kHeaderSize) % static_cast<uint64_t>(candidate) == 0) return Header{static_cast<int32_t>(candidate), {}};
+        if ((fileSize - kHeaderSize) % static_cast<uint64_t>(candidate) == 0)
+            return Header{static_cast<int32_t>(candidate), {}};
     }
     return refused(
-        "the log was reopened and its header lost the record size's first digit, which the file's length does "
+        "the log was reopened and its header lost the record size's first digit, which the file's length "
+        "does "
         "not tell; give the size with --record-size N");
 }
 
-bool endsLine(char c) { return c == '\n' || c == '\r'; }
+bool endsLine(char c) {
+    return c == '\n' || c == '\r';
+}
 
 // A slot's line: up to the first zero byte, without its line end.
 void trimSlot(std::string& text) {
@@ -63,10 +70,11 @@ void trimSlot(std::string& text) {
 // Reads slots in runs of up to kReadAhead bytes, so that streaming a large log takes few
 // system calls while memory stays at that much plus one record.
 class SlotReader {
-public:
+  public:
     static constexpr uint64_t kReadAhead = 64 * 1024;
 
-    SlotReader(Source& source, int32_t recordSize) : source_(source), recordSize_(static_cast<uint64_t>(recordSize)) {}
+    SlotReader(Source& source, int32_t recordSize)
+        : source_(source), recordSize_(static_cast<uint64_t>(recordSize)) {}
 
     uint64_t count() const { return (source_.size() - kHeaderSize + recordSize_ - 1) / recordSize_; }
 
@@ -76,7 +84,8 @@ public:
         const uint64_t length = std::min(recordSize_, source_.size() - offset);
         if (offset < chunkStart_ || offset + length > chunkStart_ + chunk_.size()) {
             const uint64_t wanted = std::max(length, kReadAhead / recordSize_ * recordSize_);
-            if (!source_.read(offset, static_cast<std::size_t>(std::min(wanted, source_.size() - offset)), chunk_))
+            if (!source_.read(offset, static_cast<std::size_t>(std::min(wanted, source_.size() - offset)),
+                              chunk_))
                 return false;
             chunkStart_ = offset;
         }
@@ -87,14 +96,16 @@ public:
         return true;
     }
 
-private:
+  private:
     Source& source_;
     uint64_t recordSize_;
     std::string chunk_;
     uint64_t chunkStart_ = 0;
 };
 
-std::string readFailure(uint64_t slot) { return "the file could not be read at record slot " + std::to_string(slot); }
+std::string readFailure(uint64_t slot) {
+    return "the file could not be read at record slot " + std::to_string(slot);
+}
 
 // The slot of the newest record: the end of the climb of sequence numbers from slot 1
 // (see the header). 0 when slot 1 is empty.
@@ -119,7 +130,8 @@ std::optional<uint64_t> newestSlot(SlotReader& slots, std::string& text, Outcome
 }  // namespace
 
 bool BytesSource::read(uint64_t offset, std::size_t length, std::string& into) {
-    into.assign(offset < bytes_.size() ? bytes_.substr(static_cast<std::size_t>(offset), length) : std::string_view{});
+    into.assign(offset < bytes_.size() ? bytes_.substr(static_cast<std::size_t>(offset), length)
+                                       : std::string_view{});
     return true;
 }
 
@@ -147,7 +159,8 @@ bool FileSource::read(uint64_t offset, std::size_t length, std::string& into) {
     into.resize(length);
     std::size_t done = 0;
     while (done < length) {
-        const ssize_t got = ::pread(fd_, into.data() + done, length - done, static_cast<off_t>(offset + done));
+        const ssize_t got =
+            ::pread(fd_, into.data() + done, length - done, static_cast<off_t>(offset + done));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) return false;
         if (got == 0) break;  // the file became shorter
@@ -169,7 +182,8 @@ Header readHeader(std::string_view header, uint64_t fileSize) {
     if (marker == std::string_view::npos || marker - digitsAt > kMaxDigits) {
         if (reopened)
             return refused(
-                "the header holds no record size (the log was reopened after it was deleted or replaced); give "
+                "the header holds no record size (the log was reopened after it was deleted or replaced); "
+                "give "
                 "the size with --record-size N");
         return refused("damaged header: no record size followed by \"HM100\" from byte 5");
     }
@@ -183,7 +197,8 @@ Header readHeader(std::string_view header, uint64_t fileSize) {
     return recoveredSize(digits, fileSize);
 }
 
-Outcome readCircularLog(Source& source, int32_t recordSizeHint, const std::function<void(const Record&)>& emit) {
+Outcome readCircularLog(Source& source, int32_t recordSizeHint,
+                        const std::function<void(const Record&)>& emit) {
     Outcome outcome;
     if (source.size() < kHeaderSize) {
         outcome.error = "the file is shorter than a circular log's 512-byte header";
@@ -227,8 +242,8 @@ namespace {
 
 ReadResult collect(Source& source, int32_t recordSizeHint) {
     ReadResult result;
-    const Outcome outcome =
-        readCircularLog(source, recordSizeHint, [&](const Record& record) { result.records.push_back(record); });
+    const Outcome outcome = readCircularLog(source, recordSizeHint,
+                                            [&](const Record& record) { result.records.push_back(record); });
     result.ok = outcome.ok;
     result.error = outcome.error;
     result.recordSize = outcome.recordSize;

@@ -40,7 +40,7 @@ struct Record {
 
 // Where a log's bytes come from.
 class Source {
-public:
+  public:
     virtual ~Source() = default;
     virtual uint64_t size() const = 0;
     // Reads up to `length` bytes at `offset`; fewer only at the end. False on a read error.
@@ -49,19 +49,19 @@ public:
 
 // A log held in memory.
 class BytesSource final : public Source {
-public:
+  public:
     explicit BytesSource(std::string_view bytes) : bytes_(bytes) {}
     uint64_t size() const override { return bytes_.size(); }
     bool read(uint64_t offset, std::size_t length, std::string& into) override;
 
-private:
+  private:
     std::string_view bytes_;
 };
 
 // A log file on disk. Only a regular file is read: a pipe, a device or a folder is
 // refused when it is opened (without blocking on it).
 class FileSource final : public Source {
-public:
+  public:
     FileSource() = default;
     ~FileSource();
     FileSource(const FileSource&) = delete;
@@ -72,7 +72,7 @@ public:
     uint64_t size() const override { return size_; }
     bool read(uint64_t offset, std::size_t length, std::string& into) override;
 
-private:
+  private:
     int fd_ = -1;
     uint64_t size_ = 0;
 };
@@ -94,7 +94,8 @@ struct Outcome {
 // Hands each non-empty record of the log to `emit`, in write order. `recordSizeHint` (> 0)
 // is used instead of the header's size. On a read error midway, the records handed over
 // so far stand and the outcome says what went wrong.
-Outcome readCircularLog(Source& source, int32_t recordSizeHint, const std::function<void(const Record&)>& emit);
+Outcome readCircularLog(Source& source, int32_t recordSizeHint,
+                        const std::function<void(const Record&)>& emit);
 
 // All records at once, for logs small enough to hold.
 struct ReadResult {

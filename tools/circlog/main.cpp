@@ -37,7 +37,8 @@ struct Options {
 std::optional<int32_t> recordSizeOf(std::string_view text) {
     int32_t size = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), size);
-    if (error != std::errc() || end != text.data() + text.size() || size <= 0 || size > circlog::kMaxRecordSize)
+    if (error != std::errc() || end != text.data() + text.size() || size <= 0 ||
+        size > circlog::kMaxRecordSize)
         return std::nullopt;
     return size;
 }
@@ -49,7 +50,8 @@ std::optional<int> parse(int argc, char** argv, Options& options) {
         const std::string_view arg = argv[i];
         const char* value = nullptr;
         if (optionsEnd || arg.empty() || arg.front() != '-' || arg == "-") {
-            if (!options.path.empty()) return tooloptions::badCommandLine(kTool, "only one log can be read at a time");
+            if (!options.path.empty())
+                return tooloptions::badCommandLine(kTool, "only one log can be read at a time");
             options.path = arg;
         } else if (arg == "--") {
             optionsEnd = true;

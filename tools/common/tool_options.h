@@ -10,8 +10,12 @@ namespace tooloptions {
 
 inline constexpr int kBadCommandLine = 2;
 
-inline bool isHelp(std::string_view arg) { return arg == "-h" || arg == "--help"; }
-inline bool isVersion(std::string_view arg) { return arg == "-v" || arg == "--version"; }
+inline bool isHelp(std::string_view arg) {
+    return arg == "-h" || arg == "--help";
+}
+inline bool isVersion(std::string_view arg) {
+    return arg == "-v" || arg == "--version";
+}
 
 inline int printVersion(const char* tool) {
     std::printf("%s (Morrowset) %s\n", tool, MORROWSET_VERSION);

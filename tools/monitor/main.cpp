@@ -84,8 +84,9 @@ void status(const std::string& text) {
 }
 
 class Monitor {
-public:
-    explicit Monitor(const Options& options) : step_(options.step), armed_(options.holdFirst || options.step) {}
+  public:
+    explicit Monitor(const Options& options)
+        : step_(options.step), armed_(options.holdFirst || options.step) {}
 
     void hold() {
         armed_ = true;
@@ -100,12 +101,14 @@ public:
     int32_t answer(const platform::MonitorRequestReader::Request& request) {
         using namespace platform;
         if (request.message == kMonitorSetText) return show(request.text);
-        if (request.message == kMonitorQuery && request.wParam == kMonitorQueryStillHolding) return holding_ ? 1 : 0;
-        if (request.message == kMonitorQuery && request.wParam == kMonitorQueryHoldOver) return holding_ ? 0 : 1;
+        if (request.message == kMonitorQuery && request.wParam == kMonitorQueryStillHolding)
+            return holding_ ? 1 : 0;
+        if (request.message == kMonitorQuery && request.wParam == kMonitorQueryHoldOver)
+            return holding_ ? 0 : 1;
         return 0;
     }
 
-private:
+  private:
     int32_t show(std::string_view line) {
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
         std::fwrite(line.data(), 1, line.size(), stdout);
@@ -146,7 +149,8 @@ struct Client {
 // Sends what the client will take now. False when the connection failed.
 bool flush(int fd, Client& client) {
     while (!client.unsent.empty()) {
-        const ssize_t sent = ::send(fd, client.unsent.data(), client.unsent.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+        const ssize_t sent =
+            ::send(fd, client.unsent.data(), client.unsent.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
         if (sent < 0 && errno == EINTR) continue;
         if (sent < 0) return errno == EAGAIN || errno == EWOULDBLOCK;
         client.unsent.erase(0, static_cast<std::size_t>(sent));
@@ -163,7 +167,8 @@ bool serve(int fd, Client& client, Monitor& monitor) {
     if (got <= 0) return false;
     client.reader.feed(buffer, static_cast<std::size_t>(got));
     if (client.unsent.empty()) client.unsentSince = Clock::now();
-    while (auto request = client.reader.next()) client.unsent += platform::encodeMonitorAnswer(monitor.answer(*request));
+    while (auto request = client.reader.next())
+        client.unsent += platform::encodeMonitorAnswer(monitor.answer(*request));
     return !client.reader.broken() && flush(fd, client);
 }
 
@@ -171,7 +176,9 @@ bool serve(int fd, Client& client, Monitor& monitor) {
 int pollTimeout(const std::map<int, Client>& clients, Clock::time_point now) {
     std::optional<Clock::time_point> earliest;
     for (const auto& [fd, client] : clients)
-        if (!client.unsent.empty()) earliest = std::min(earliest.value_or(Clock::time_point::max()), client.unsentSince + kAnswerDeadline);
+        if (!client.unsent.empty())
+            earliest =
+                std::min(earliest.value_or(Clock::time_point::max()), client.unsentSince + kAnswerDeadline);
     if (!earliest) return -1;
     const auto left = std::chrono::ceil<std::chrono::milliseconds>(*earliest - now).count();
     return static_cast<int>(std::max<decltype(left)>(left, 0));
@@ -179,7 +186,8 @@ int pollTimeout(const std::map<int, Client>& clients, Clock::time_point now) {
 
 // A command typed on standard input. False for "quit".
 bool command(std::string_view line, Monitor& monitor) {
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' ')) line.remove_suffix(1);
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r' || line.back() == ' '))
+        line.remove_suffix(1);
     if (line == "h" || line == "hold")
         monitor.hold();
     else if (line == "r" || line == "release")
@@ -210,10 +218,11 @@ int run(const Options& options) {
     bool stdinOpen = true;
 
     for (;;) {
-        std::vector<pollfd> waiting = {{listener.fd(), POLLIN, 0}, {signals, POLLIN, 0},
-                                       {stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
+        std::vector<pollfd> waiting = {
+            {listener.fd(), POLLIN, 0}, {signals, POLLIN, 0}, {stdinOpen ? STDIN_FILENO : -1, POLLIN, 0}};
         for (const auto& [fd, client] : clients) {
-            const short events = static_cast<short>((client.wantsInput() ? POLLIN : 0) | (client.unsent.empty() ? 0 : POLLOUT));
+            const short events = static_cast<short>((client.wantsInput() ? POLLIN : 0) |
+                                                    (client.unsent.empty() ? 0 : POLLOUT));
             waiting.push_back({fd, events, 0});
         }
         if (::poll(waiting.data(), waiting.size(), pollTimeout(clients, Clock::now())) < 0) continue;
@@ -246,7 +255,8 @@ int run(const Options& options) {
             Client& client = clients[fd];
             bool open = true;
             if (waiting[i].revents & POLLOUT) open = flush(fd, client);
-            if (open && (waiting[i].revents & (POLLIN | POLLHUP | POLLERR))) open = serve(fd, client, monitor);
+            if (open && (waiting[i].revents & (POLLIN | POLLHUP | POLLERR)))
+                open = serve(fd, client, monitor);
             if (open && client.late(now)) {
                 status("dropped a program that did not take its answers");
                 open = false;
