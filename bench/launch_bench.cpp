@@ -21,6 +21,7 @@
 #include <fstream>
 #include <string>
 
+#include "app/command_box.h"
 #include "app/frm_main.h"
 #include "app/time_box.h"
 #include "errortrap/runtime_state.h"

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStyle>
 
+#include "app/command_box.h"
 #include "app/frm_about.h"
 #include "app/second_timer.h"
 #include "app/settings_file.h"
@@ -150,7 +151,7 @@ void frmMain::createControls() {
     lblStatus->setAutoFillBackground(true);
     for (int row = 0; row < kRows; ++row) {
         chkEnabled[row] = new StateCheckBox(client);
-        txtPath[row] = new QLineEdit(client);
+        txtPath[row] = new CommandBox(client);
         mskTime[row] = new TimeBox(client);
         cmdGo[row] = new QPushButton(QStringLiteral("NOW"), client);
         chkEnabled[row]->setGeometry(scale.rect(inRow(kCheckColumn, row)));
@@ -273,12 +274,13 @@ void frmMain::Form_Load() {
         {260, [&] { chkEnabled[row]->setValue(platform::toInteger16(field)); }},
         {270, [&] { field = file.readLine(); }},
         {280, [&] {
-             txtPath[row]->setText(toQString(field));
+             txtPath[row]->setCommandLine(field);
              txtPath[row]->setCursorPosition(0);  // show a long command line from its start
          }},
         {290, [&] { field = file.readLine(); }},
-        {300, [&] { mskTime[row]->setTimeText(field); }},
-        {310, [&] { return field != TimeBox::kEmpty ? next() : jumpTo(350); }},
+        // A time that can never come ("25:00", "ab:cd") counts as none: the row is grayed.
+        {300, [&] { mskTime[row]->setTimeText(TimeBox::fitsMask(field) ? field : TimeBox::kEmpty); }},
+        {310, [&] { return TimeBox::isTimeOfDay(field) ? next() : jumpTo(350); }},
         {320, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 0, 2)) * 3600); }},
         {330, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 3, 2)) * 60 + RowSeconds[row]); }},
         {350, [&] { return ++row < kRows ? jumpTo(250) : next(); }},
@@ -294,7 +296,7 @@ void frmMain::cmdSave_Click() {
         {140, [&] { file.open(settings::filePath()); }},
         {150, [&] { row = 0; }},
         {160, [&] { file.writeLine(settings::stateText(chkEnabled[row]->value())); }},
-        {170, [&] { file.writeLine(txtPath[row]->text().toStdString()); }},
+        {170, [&] { file.writeLine(txtPath[row]->commandLine()); }},
         {180, [&] { file.writeLine(mskTime[row]->timeText()); }},
         {190, [&] { return ++row < kRows ? jumpTo(160) : next(); }},
         {200, [&] { file.commit(); }},
@@ -344,7 +346,7 @@ void frmMain::traceLateStart(const TickSchedule::Start& start) const {
 void frmMain::cmdGo_Click(int16_t index) {
     Procedure(kModule, "Sub cmdGo_Click").run({
         {20, [&] { return chkEnabled.at(index)->value() == kChecked ? next() : jumpTo(40); }},
-        {30, [&] { startProcess_(txtPath.at(index)->text().toStdString()); }},
+        {30, [&] { startProcess_(txtPath.at(index)->commandLine()); }},
         {40, [] {}},
     });
 }

@@ -23,6 +23,7 @@ class QPushButton;
 
 namespace morrowset {
 
+class CommandBox;
 class SecondTimer;
 class StateCheckBox;
 class TimeBox;
@@ -51,7 +52,7 @@ public:
 
     // Controls, named as the window's design names them; rows are indexed 0 to 5.
     std::array<StateCheckBox*, kRows> chkEnabled{};
-    std::array<QLineEdit*, kRows> txtPath{};
+    std::array<CommandBox*, kRows> txtPath{};
     std::array<TimeBox*, kRows> mskTime{};
     std::array<QPushButton*, kRows> cmdGo{};
     QLabel* Label1 = nullptr;

@@ -1,11 +1,15 @@
 #include "app/settings_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <random>
 
 #include "platform/app_object.h"
 #include "platform/file_errors.h"
@@ -18,6 +22,75 @@ constexpr int32_t kBadFileNumber = 52;
 constexpr int32_t kInputPastEnd = 62;
 constexpr int32_t kPermissionDenied = 70;
 constexpr int32_t kPathFileAccessError = 75;
+
+constexpr int32_t kPathNotFound = 76;
+constexpr int kMaxLinkHops = 40;
+constexpr int kTemporarySuffixLength = 6;  // as mkostemp's XXXXXX
+
+std::string folderOf(const std::string& path) {
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
+
+// The file a save replaces: `path`, or for a symbolic link the file it finally leads to
+// (which need not exist yet). Raises 76 for a loop of links.
+std::string finalTarget(std::string path) {
+    for (int hop = 0; hop < kMaxLinkHops; ++hop) {
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+        std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+        const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+        if (length < 0) platform::raiseErrno(errno);
+        target.resize(static_cast<std::size_t>(length));
+        path = target.starts_with('/') ? target : folderOf(path) + "/" + target;
+    }
+    platform::raiseErrno(ELOOP);
+}
+
+// Raises 76 when the folder is gone, 75 when the file is read-only or is no plain file.
+void refuseUnwritable(const std::string& target, const std::string& folder) {
+    struct stat info {};
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) platform::raiseError(kPathNotFound);
+    if (::stat(target.c_str(), &info) != 0) return;  // a new file
+    // The mode bits, not access(): they say read-only for every user, root included.
+    if (!S_ISREG(info.st_mode) || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
+        ::access(target.c_str(), W_OK) != 0)
+        platform::raiseError(kPathFileAccessError);
+}
+
+bool isTemporarySuffix(std::string_view suffix) {
+    return suffix.size() == kTemporarySuffixLength &&
+           std::all_of(suffix.begin(), suffix.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
+}
+
+// "<target>.XXXXXX" with six random letters and digits.
+std::string temporaryName(const std::string& target) {
+    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+    std::string name = target + ".";
+    for (int i = 0; i < kTemporarySuffixLength; ++i) name += kLetters[pick(random)];
+    return name;
+}
+
+// Removes "<name>.XXXXXX" files of ours that a save killed half-way left in `folder`.
+void removeStaleTemporaries(const std::string& folder, const std::string& name) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir) return;
+    const std::string prefix = name + ".";
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::string_view entryName = entry->d_name;
+        if (!entryName.starts_with(prefix) || !isTemporarySuffix(entryName.substr(prefix.size()))) continue;
+        struct stat info {};
+        if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
+            info.st_uid == ::geteuid())
+            ::unlinkat(::dirfd(dir), entry->d_name, 0);
+    }
+    ::closedir(dir);
+}
 
 // Only the user's own file, and one nobody else may change, may name programs for us to run.
 bool trustworthy(const struct stat& info) {
@@ -70,17 +143,29 @@ Writer::~Writer() { discard(); }
 
 void Writer::open(const std::string& path) {
     discard();
-    std::string temporary = path + ".XXXXXX";
-    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // readable and writable by the user only
-    if (fd < 0) platform::raiseErrno(errno);
+    std::string target = finalTarget(path);
+    const std::string folder = folderOf(target);
+    refuseUnwritable(target, folder);
+    removeStaleTemporaries(folder, baseName(target));
+    int fd = ::open(folder.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
+    if (fd >= 0) {
+        unnamed_ = true;
+    } else {
+        // A file system without unnamed files: a named one, removed if the save fails.
+        std::string temporary = target + ".XXXXXX";
+        fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // readable and writable by the user only
+        if (fd < 0) platform::raiseErrno(errno);
+        temporaryPath_ = std::move(temporary);
+    }
     fd_ = fd;
-    path_ = path;
-    temporaryPath_ = std::move(temporary);
+    path_ = std::move(target);
 }
 
 void Writer::writeLine(std::string_view text) {
     if (fd_ < 0) platform::raiseError(kBadFileNumber);
     std::string line(text);
+    for (char& c : line)
+        if (c == '\r' || c == '\n') c = ' ';
     line += "\r\n";
     std::string_view rest = line;
     while (!rest.empty()) {
@@ -91,17 +176,33 @@ void Writer::writeLine(std::string_view text) {
     }
 }
 
+// Gives the complete unnamed file a temporary name in the target's folder.
+void Writer::nameTemporary() {
+    const std::string procPath = "/proc/self/fd/" + std::to_string(fd_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temporaryName(path_);
+        int linked = ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
+        if (linked != 0 && errno == ENOENT) linked = ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
+        if (linked == 0) {
+            temporaryPath_ = std::move(name);
+            return;
+        }
+        if (errno != EEXIST) platform::raiseErrno(errno);
+    }
+    platform::raiseErrno(EEXIST);
+}
+
 void Writer::commit() {
     if (fd_ < 0) platform::raiseError(kBadFileNumber);
     if (::fsync(fd_) != 0) platform::raiseErrno(errno);
+    if (unnamed_) nameTemporary();
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0) platform::raiseErrno(errno);
     if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) platform::raiseErrno(errno);
     temporaryPath_.clear();
     // Make the rename itself durable; a failure here leaves the new file in place anyway.
-    const std::string folder = path_.substr(0, path_.find_last_of('/') + 1);
-    const int folderFd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    const int folderFd = ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
         ::fsync(folderFd);
         ::close(folderFd);
@@ -111,6 +212,7 @@ void Writer::commit() {
 void Writer::discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    unnamed_ = false;
     if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
     temporaryPath_.clear();
 }

@@ -38,7 +38,11 @@ private:
 };
 
 // Writes a new file beside the old one and puts it in the old one's place only once it is
-// complete and on disk: a failed or interrupted save leaves the old file as it was.
+// complete and on disk: a failed or interrupted save leaves the old file as it was, and no
+// half-written file behind (the new file has no name until it is complete; a name left by
+// a save killed between naming it and putting it in place goes at the next save).
+// Save keeps what the old file was: a read-only file is refused and left alone, and a
+// symbolic link stays a link, its target replaced in the target's own folder.
 class Writer {
 public:
     Writer() = default;
@@ -46,17 +50,22 @@ public:
     Writer(const Writer&) = delete;
     Writer& operator=(const Writer&) = delete;
 
-    // Starts the new file for `path`. Raises the file error when the folder is not writable.
+    // Starts the new file for `path`. Raises 76 Path not found when its folder does not
+    // exist, 75 Path/File access error when the file is read-only or no plain file, else
+    // the file error (70 when the folder is not writable).
     void open(const std::string& path);
-    // Writes `text` and CR LF. Raises 52 when not open, else the file error.
+    // Writes `text` and CR LF; a CR or LF inside `text` is written as a blank, so that each
+    // line stays one line. Raises 52 when not open, else the file error.
     void writeLine(std::string_view text);
-    // Flushes the new file to disk and renames it over the old one.
+    // Flushes the new file to disk and puts it in the old one's place.
     void commit();
 
 private:
     void discard();
+    void nameTemporary();
     int fd_ = -1;
-    std::string path_;
+    bool unnamed_ = false;  // opened with O_TMPFILE: no name until commit
+    std::string path_;      // the file replaced: the link's target for a link
     std::string temporaryPath_;
 };
 

@@ -18,6 +18,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/command_box.h"
 #include "app/frm_main.h"
 #include "app/second_timer.h"
 #include "app/state_check_box.h"

@@ -2,9 +2,14 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <QClipboard>
+#include <algorithm>
+
 #include "app/app_fixture.h"
+#include "app/settings_file.h"
 
 namespace morrowset {
 namespace {
@@ -124,9 +129,6 @@ TEST_F(SettingsFile, EachLoadFaultIsReportedAtItsStatement) {
         {"empty file", "", {62, 250, "Sub Form_Load"}},
         {"state not a number", firstRow + rows({"one", "second", "07:00"}), {13, 260, "Sub Form_Load"}},
         {"state out of range", firstRow + rows({" 3 ", "second", "07:00"}), {380, 260, "Sub Form_Load"}},
-        {"time not fitting the mask", firstRow + rows({" 1 ", "second", "7:00"}), {380, 300, "Sub Form_Load"}},
-        {"hour not a number", firstRow + rows({" 1 ", "second", "0#:00"}), {13, 320, "Sub Form_Load"}},
-        {"minute not a number", firstRow + rows({" 1 ", "second", "07:#0"}), {13, 330, "Sub Form_Load"}},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.what);
@@ -216,13 +218,14 @@ TEST_F(SettingsFile, AFailedSaveLeavesTheOldFileIntact) {
     EXPECT_THAT(readFile(settingsPath()), ::testing::HasSubstr(std::string(200, 'x')));
 }
 
+// A folder that is gone is "Path not found", not "File not found".
 TEST_F(SettingsFile, AnUnwritableFolderFailsTheSaveAtItsFirstStatement) {
     load();
     struct Case {
         std::string folder;
         int32_t number;
     };
-    std::vector<Case> cases = {{folder.file("missing"), 53}};
+    std::vector<Case> cases = {{folder.file("missing"), 76}};
     writeFile(folder.file("plain-file"), "");
     cases.push_back({folder.file("plain-file"), 76});
     if (::geteuid() != 0) {  // the superuser writes anywhere
@@ -236,6 +239,141 @@ TEST_F(SettingsFile, AnUnwritableFolderFailsTheSaveAtItsFirstStatement) {
         window->cmdSave->click();
         EXPECT_THAT(errors.trapped, ElementsAre(Trapped{number, 140, "Sub cmdSave_Click"})) << path;
     }
+}
+
+// A time that can never come loads as a row without a time: no error, every later row
+// loads, the row is grayed at the next tick and never starts. What fits the time box is
+// kept for the next save; what does not fit it is saved as "##:##".
+TEST_F(SettingsFile, TimesThatCanNeverComeLoadAsNoTimeAndGrayTheirRow) {
+    writeFile(settingsPath(), rows({" 1 ", "a", "25:00", " 1 ", "b", "24:30", " 1 ", "c", "99:99", " 1 ", "d",
+                                    "ab:cd", " 1 ", "e", "0#:00", " 1 ", "f", "24:00"}));
+    TrapRecorder errors;
+    load();
+    EXPECT_THAT(errors.trapped, IsEmpty());
+    EXPECT_THAT(commandLines(), ElementsAre("a", "b", "c", "d", "e", "f"));
+    EXPECT_THAT(times(), ElementsAre("25:00", "24:30", "99:99", "##:##", "0#:00", "24:00"));
+    EXPECT_THAT(window->RowSeconds, ElementsAre(0, 0, 0, 0, 0, 86400));
+    std::vector<std::string> started;
+    window->setProcessStarter([&](std::string_view line) {
+        started.emplace_back(line);
+        return 0;
+    });
+    tickAt(23 * 3600 + 59 * 60 + 59.01);
+    tickAt(0.01);
+    EXPECT_THAT(states(), ElementsAre(2, 2, 2, 2, 2, 1));
+    EXPECT_THAT(started, ElementsAre("f"));
+}
+
+// A command line is one line: line breaks typed, pasted or set become blanks, so the file
+// keeps its eighteen lines and every row comes back.
+TEST_F(SettingsFile, LineBreaksInACommandLineBecomeBlanksAndTheFileKeepsItsLines) {
+    writeFile(settingsPath(), sixEmptyRows());
+    load();
+    QApplication::clipboard()->setText("echo one\necho two");
+    window->txtPath[0]->setFocus();
+    window->txtPath[0]->paste();
+    window->txtPath[1]->setText("first\r\nsecond");
+    window->mskTime[5]->setTimeText("05:00");
+    EXPECT_EQ(window->txtPath[0]->text(), "echo one echo two");
+    EXPECT_EQ(window->txtPath[1]->text(), "first  second");
+
+    TrapRecorder errors;
+    window->cmdSave->click();
+    load();
+    EXPECT_THAT(errors.trapped, IsEmpty());
+    const std::string saved = readFile(settingsPath());
+    EXPECT_EQ(std::count(saved.begin(), saved.end(), '\n'), 18);
+    EXPECT_THAT(commandLines(), ElementsAre("echo one echo two", "first  second", "", "", "", ""));
+    EXPECT_EQ(times()[5], "05:00");
+}
+
+// Command lines are kept whole up to 64 KiB, and byte for byte: a line that is not UTF-8
+// (a file name in another encoding) is shown with replacement characters but saved and
+// started unchanged.
+TEST_F(SettingsFile, LongAndNonUtf8CommandLinesAreKeptByteForByte) {
+    const std::string latin1 = "cat /srv/caf\xE9/r\xE9sum\xE9.txt";
+    const std::string longLine = "echo " + std::string(CommandBox::kMaxLength - 5, 'x');
+    std::string file = rows({" 1 ", latin1.c_str(), "08:00", " 1 ", longLine.c_str(), "08:00"});
+    for (int row = 2; row < 6; ++row) file += kEmptyRow;
+    writeFile(settingsPath(), file);
+    TrapRecorder errors;
+    load();
+    EXPECT_THAT(errors.trapped, IsEmpty());
+    EXPECT_TRUE(window->txtPath[0]->text().contains(QChar::ReplacementCharacter));
+    EXPECT_EQ(window->txtPath[1]->text().size(), CommandBox::kMaxLength);
+
+    std::vector<std::string> started;
+    window->setProcessStarter([&](std::string_view line) {
+        started.emplace_back(line);
+        return 0;
+    });
+    window->cmdGo[0]->click();
+    window->cmdGo[1]->click();
+    EXPECT_EQ(started, (std::vector<std::string>{latin1, longLine}));
+
+    window->cmdSave->click();
+    EXPECT_THAT(errors.trapped, IsEmpty());
+    EXPECT_EQ(readFile(settingsPath()), file);
+
+    // A line typed in the box is as long as the user makes it, up to 64 KiB.
+    window->txtPath[2]->setText(QString(CommandBox::kMaxLength, QChar('y')));
+    EXPECT_EQ(window->txtPath[2]->commandLine().size(), static_cast<std::size_t>(CommandBox::kMaxLength));
+    // Once edited, the box's own text is the command line.
+    window->txtPath[0]->setText("cat /srv/cafe");
+    EXPECT_EQ(window->txtPath[0]->commandLine(), "cat /srv/cafe");
+}
+
+// Saving keeps what the old file was: a read-only file is refused and left alone; a
+// symbolic link stays a link and its target is replaced in the target's own folder.
+TEST_F(SettingsFile, SaveRefusesAReadOnlyFileAndKeepsALinkALink) {
+    writeFile(settingsPath(), kTimetable);
+    load();
+    fs::permissions(settingsPath(), fs::perms::owner_read);
+    {
+        TrapRecorder errors;
+        window->cmdSave->click();
+        EXPECT_THAT(errors.trapped, ElementsAre(Trapped{75, 140, "Sub cmdSave_Click"}));
+        EXPECT_EQ(readFile(settingsPath()), kTimetable);
+        EXPECT_EQ(fs::status(settingsPath()).permissions(), fs::perms::owner_read);
+    }
+
+    fs::create_directory(folder.file("real"));
+    fs::rename(settingsPath(), folder.file("real/timetable.ini"));
+    fs::permissions(folder.file("real/timetable.ini"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("real/timetable.ini", settingsPath());
+    window->txtPath[2]->setText("new row");
+    TrapRecorder errors;
+    window->cmdSave->click();
+    EXPECT_THAT(errors.trapped, IsEmpty());
+    EXPECT_TRUE(fs::is_symlink(settingsPath()));
+    EXPECT_EQ(fs::read_symlink(settingsPath()), "real/timetable.ini");
+    EXPECT_THAT(readFile(folder.file("real/timetable.ini")), ::testing::HasSubstr("\r\nnew row\r\n"));
+    EXPECT_THAT(filesInFolder(), ::testing::UnorderedElementsAre("Morrowset.ini", "real"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder.file("real")), fs::directory_iterator()), 1);
+}
+
+// A save killed half-way leaves no stray file: the new file has no name until it is
+// complete, and a temporary one left by an earlier killed save goes at the next save.
+TEST_F(SettingsFile, ASaveKilledHalfWayLeavesNoStrayFile) {
+    writeFile(settingsPath(), kTimetable);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        settings::Writer writer;
+        writer.open(settingsPath());
+        writer.writeLine(" 1 ");
+        ::raise(SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_THAT(filesInFolder(), ElementsAre("Morrowset.ini"));
+    EXPECT_EQ(readFile(settingsPath()), kTimetable);
+
+    writeFile(folder.file("Morrowset.ini.Ab3xYz"), "left by a killed save");
+    writeFile(folder.file("Morrowset.ini.bak"), "the user's own");
+    load();
+    window->cmdSave->click();
+    EXPECT_THAT(filesInFolder(), ::testing::UnorderedElementsAre("Morrowset.ini", "Morrowset.ini.bak"));
 }
 
 }  // namespace
