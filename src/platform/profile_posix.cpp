@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/formatting.h"
+#include "platform/profile_text.h"
 
 namespace platform {
 namespace {
@@ -46,8 +47,10 @@ std::size_t copyCut(std::string_view text, std::string& value, std::size_t buffe
     return value.size();
 }
 
-// The raw value of section/key in the profile's text, or nullopt when it has none.
-std::optional<std::string_view> findValue(std::string_view text, std::string_view section, std::string_view key) {
+}  // namespace
+
+std::optional<std::string_view> findProfileValue(std::string_view text, std::string_view section,
+                                                 std::string_view key) {
     bool inSection = false;
     while (!text.empty()) {
         const auto end = text.find('\n');
@@ -70,6 +73,8 @@ std::optional<std::string_view> findValue(std::string_view text, std::string_vie
     }
     return std::nullopt;
 }
+
+namespace {
 
 std::optional<std::string> readWholeFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -107,7 +112,7 @@ std::optional<std::string> lookUp(const std::string& file, std::string_view sect
     if (!path) return std::nullopt;
     const auto text = readWholeFile(*path);
     if (!text) return std::nullopt;
-    const auto found = findValue(*text, section, key);
+    const auto found = findProfileValue(*text, section, key);
     if (!found) return std::nullopt;
     return std::string(*found);
 }

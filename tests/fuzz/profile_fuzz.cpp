@@ -1,13 +1,17 @@
-// Feeds arbitrary bytes to the profile reader as the runtime's "WLCLIENT.INI" and as the
-// system's "win.INI", asking for every key the runtime and the system report read.
-// A crash, an out-of-bounds read or a value longer than its buffer allows is a finding.
+// Feeds arbitrary bytes to the profile reader, asking for every key the runtime and the
+// system report read: in memory, then through the file as the runtime's "WLCLIENT.INI" and
+// as the system's "win.INI". A crash, an out-of-bounds read, a value that is not the one in
+// the text cut to its buffer, or a value longer than its buffer is a finding.
 #include <cstdlib>
 #include <filesystem>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "fuzz_support.h"
 #include "platform/profile.h"
+#include "platform/profile_text.h"
 
 namespace {
 
@@ -42,8 +46,11 @@ constexpr Key kKeys[] = {
     {"boot", "display.drv", "<unknown>", 128},
 };
 
-void checkValue(std::size_t copied, const std::string& value, std::size_t buffer) {
-    require(copied == value.size() && copied < buffer);
+// The value found in memory lies in the text and stays on one line.
+void checkFound(std::string_view text, const std::optional<std::string_view>& found) {
+    if (!found || found->empty()) return;
+    require(found->data() >= text.data() && found->data() + found->size() <= text.data() + text.size());
+    require(found->find('\n') == std::string_view::npos);
 }
 
 // A Windows directory whose "win.INI" is the input file.
@@ -62,14 +69,21 @@ std::string systemProfileFolder(const std::string& input) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static fuzzsupport::InputFile file;
     static const std::string folder = systemProfileFolder(file.path());
+    std::string_view text(reinterpret_cast<const char*>(data), size);
+    for (const Key& key : kKeys) checkFound(text, platform::findProfileValue(text, key.section, key.key));
+
+    // Through the files, as the runtime and the system report read them: the same value as
+    // in memory (after a byte-order mark), cut to the buffer, or the default.
     file.hold(data, size);
+    if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+    const Key& key = kKeys[size % std::size(kKeys)];
+    const auto found = platform::findProfileValue(text, key.section, key.key);
+    const std::string_view expected = found.value_or(key.defaultValue).substr(0, key.buffer - 1);
     std::string value;
-    for (const Key& key : kKeys) {
-        checkValue(platform::getPrivateProfileString(key.section, key.key, key.defaultValue, value,
-                                                     key.buffer, file.path()),
-                   value, key.buffer);
-        checkValue(platform::getProfileString(key.section, key.key, key.defaultValue, value, key.buffer),
-                   value, key.buffer);
-    }
+    const std::size_t copied = platform::getPrivateProfileString(key.section, key.key, key.defaultValue,
+                                                                 value, key.buffer, file.path());
+    require(copied == value.size() && value == expected);
+    platform::getProfileString("intl", "sDecimal", ".", value, 2);
+    require(value.size() <= 1);
     return 0;
 }
