@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "errortrap/trace_stack.h"
 #include "errortrap/wardline.h"
 #include "platform/runtime_error.h"
 
@@ -10,6 +11,9 @@ namespace {
 
 constexpr int16_t kRetry = 1;
 constexpr int16_t kResumeNext = 2;
+
+// The procedures running now, innermost first, linked through their outer_ fields.
+constinit Procedure* innermostProcedure = nullptr;
 
 TrapHandler& activeTrapHandler() {
     static TrapHandler handler;
@@ -30,14 +34,34 @@ int16_t callTrapHandler(const std::string& module, const std::string& procedure)
 
 }  // namespace
 
-Procedure::Procedure(std::string module, std::string name, std::string arguments)
-    : module_(std::move(module)), name_(std::move(name)), arguments_(std::move(arguments)) {}
+// Links a procedure into the running ones for as long as its statements run, however
+// they end (an untrapped error unwinds through here).
+class RunningProcedure {
+public:
+    explicit RunningProcedure(Procedure& procedure) : procedure_(procedure) {
+        procedure.outer_ = innermostProcedure;
+        procedure.level_ = traceStack().traceDepth;
+        innermostProcedure = &procedure;
+    }
+    ~RunningProcedure() { innermostProcedure = procedure_.outer_; }
+    RunningProcedure(const RunningProcedure&) = delete;
+    RunningProcedure& operator=(const RunningProcedure&) = delete;
+
+private:
+    Procedure& procedure_;
+};
+
+int runningStatementLine(int level) noexcept {
+    for (const Procedure* p = innermostProcedure; p; p = p->outer_)
+        if (p->level_ == level) return p->line_;
+    return 0;
+}
 
 int16_t Procedure::trap(int line) {
     platform::ErrorInfo error = platform::errorInfoFor(std::current_exception());
     error.line = line;
     platform::currentError() = std::move(error);
-    const int16_t action = callTrapHandler(module_, name_);
+    const int16_t action = callTrapHandler(std::string(module_), std::string(name_));
     platform::clearError();
     return action;
 }
@@ -88,20 +112,25 @@ void Procedure::run(std::initializer_list<Statement> list) {
     assert(inNumberOrder(statements));
     const int exitLine = statements.empty() ? 0 : statements.back().line;
     std::size_t pc = enter() ? 0 : statements.size();
-    while (pc < statements.size()) {
-        Flow flow;
-        try {
-            flow = statements[pc].run();
-        } catch (...) {
-            const int16_t action = trap(statements[pc].line);
-            if (action == kRetry) continue;
-            if (action == kResumeNext) {
-                ++pc;
-                continue;
+    {
+        const RunningProcedure running(*this);
+        while (pc < statements.size()) {
+            Flow flow;
+            line_ = statements[pc].line;
+            try {
+                flow = statements[pc].run();
+            } catch (...) {
+                const int16_t action = trap(statements[pc].line);
+                if (action == kRetry) continue;
+                if (action == kResumeNext) {
+                    ++pc;
+                    continue;
+                }
+                break;
             }
-            break;
+            pc = following(statements, pc, flow);
         }
-        pc = following(statements, pc, flow);
+        line_ = exitLine;
     }
     exit(exitLine);
 }
@@ -110,9 +139,13 @@ void Procedure::runUntrapped(std::initializer_list<Statement> list) {
     const std::span<const Statement> statements(list.begin(), list.size());
     assert(inNumberOrder(statements));
     wlPUSH(module_, name_, arguments_);
-    std::size_t pc = 0;
-    while (pc < statements.size()) {
-        pc = following(statements, pc, statements[pc].run());
+    {
+        const RunningProcedure running(*this);
+        std::size_t pc = 0;
+        while (pc < statements.size()) {
+            line_ = statements[pc].line;
+            pc = following(statements, pc, statements[pc].run());
+        }
     }
     wlPOP(module_, name_, arguments_);
 }

@@ -14,11 +14,17 @@
 // number as its line and goes to wlERROR, whose ErrorAction decides: 1 runs the statement
 // again, 2 continues with the next statement in number order, anything else leaves through
 // the exit path. The exit path carries the number of the last statement.
+//
+// Nothing here allocates: a statement refers to its body (the lambda lives until the end
+// of the whole `Procedure(...).run({...});` statement), and the procedure refers to its
+// names. So a Procedure and its statements are used in that one statement, never kept.
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <type_traits>
 
 namespace wardline {
@@ -33,21 +39,43 @@ inline constexpr Flow next() { return {}; }
 inline constexpr Flow jumpTo(int line) { return {Flow::Kind::Jump, line}; }
 inline constexpr Flow leave() { return {Flow::Kind::Leave, 0}; }
 
-struct Statement {
+class Statement {
+public:
+    // A body returns nothing (go on with the next statement) or a Flow.
     template <typename Body>
-    Statement(int lineNumber, Body&& body) : line(lineNumber) {
-        if constexpr (std::is_void_v<std::invoke_result_t<Body&>>)
-            run = [b = std::forward<Body>(body)]() mutable -> Flow { return b(), next(); };
-        else
-            run = std::forward<Body>(body);
+        requires std::is_invocable_v<Body&>
+    Statement(int lineNumber, Body&& body)
+        : line(lineNumber),
+          body_(const_cast<void*>(static_cast<const void*>(std::addressof(body)))),
+          call_(&call<Body>) {}
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    Flow run() const { return call_(body_); }
+
+    const int line;
+
+private:
+    template <typename Body>
+    static Flow call(void* body) {
+        auto& b = *static_cast<std::remove_reference_t<Body>*>(body);
+        if constexpr (std::is_void_v<std::invoke_result_t<decltype(b)>>) {
+            b();
+            return next();
+        } else {
+            return b();
+        }
     }
-    int line;
-    std::function<Flow()> run;
+    void* body_;
+    Flow (*call_)(void*);
 };
 
 class Procedure {
 public:
-    Procedure(std::string module, std::string name, std::string arguments = {});
+    Procedure(std::string_view module, std::string_view name, std::string_view arguments = {})
+        : module_(module), name_(name), arguments_(arguments) {}
+    Procedure(const Procedure&) = delete;
+    Procedure& operator=(const Procedure&) = delete;
 
     // Runs the statements with the runtime's error trap.
     void run(std::initializer_list<Statement> statements);
@@ -55,19 +83,31 @@ public:
     // and travels on to the caller's trap.
     void runUntrapped(std::initializer_list<Statement> statements);
 
-    const std::string& module() const { return module_; }
-    const std::string& name() const { return name_; }
+    std::string_view module() const { return module_; }
+    std::string_view name() const { return name_; }
 
 private:
+    friend class RunningProcedure;
+    friend int runningStatementLine(int level) noexcept;
     int16_t trap(int line);
     bool enter();
     void exit(int line);
     static std::size_t following(std::span<const Statement> statements, std::size_t pc, Flow flow);
 
-    std::string module_;
-    std::string name_;
-    std::string arguments_;
+    std::string_view module_;
+    std::string_view name_;
+    std::string_view arguments_;
+    // While it runs: the procedure it was called from, its trace level and the number of
+    // the statement in progress.
+    Procedure* outer_ = nullptr;
+    int level_ = 0;
+    int line_ = 0;
 };
+
+// The number of the statement in progress in the procedure that runs at trace level
+// `level`, 0 when no Procedure runs there. It only reads memory (no allocation, no lock),
+// so a signal handler may call it.
+int runningStatementLine(int level) noexcept;
 
 // What a trap calls with a trapped error: wlERROR unless a test installs its own.
 using TrapHandler = std::function<int16_t(const std::string& module, const std::string& procedure)>;

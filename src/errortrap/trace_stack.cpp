@@ -50,28 +50,28 @@ template <typename Word>
     return difference | wordDifference<uint64_t>(p, q, size - 8);
 }
 
-[[gnu::always_inline]] inline bool sameText(const std::string& a, const std::string& b) {
+[[gnu::always_inline]] inline bool sameText(std::string_view a, std::string_view b) {
     return a.size() == b.size() && textDifference(a.data(), b.data(), a.size()) == 0;
 }
 
 // The same test for two pairs (or three) of texts at once, with one branch on the result.
-[[gnu::always_inline]] inline bool sameTexts(const std::string& a1, const std::string& b1,
-                                             const std::string& a2, const std::string& b2) {
+[[gnu::always_inline]] inline bool sameTexts(std::string_view a1, std::string_view b1,
+                                             std::string_view a2, std::string_view b2) {
     return a1.size() == b1.size() && a2.size() == b2.size() &&
            (textDifference(a1.data(), b1.data(), a1.size()) |
             textDifference(a2.data(), b2.data(), a2.size())) == 0;
 }
 
-[[gnu::always_inline]] inline bool sameTexts(const std::string& a1, const std::string& b1,
-                                             const std::string& a2, const std::string& b2,
-                                             const std::string& a3, const std::string& b3) {
+[[gnu::always_inline]] inline bool sameTexts(std::string_view a1, std::string_view b1,
+                                             std::string_view a2, std::string_view b2,
+                                             std::string_view a3, std::string_view b3) {
     return a1.size() == b1.size() && a2.size() == b2.size() && a3.size() == b3.size() &&
            (textDifference(a1.data(), b1.data(), a1.size()) |
             textDifference(a2.data(), b2.data(), a2.size()) |
             textDifference(a3.data(), b3.data(), a3.size())) == 0;
 }
 
-[[gnu::always_inline]] inline void keepText(std::string& kept, const std::string& text) {
+[[gnu::always_inline]] inline void keepText(std::string& kept, std::string_view text) {
     if (!sameText(kept, text)) [[unlikely]]
         kept = text;
 }
@@ -79,8 +79,8 @@ template <typename Word>
 // Copying only what differs keeps the common case (the same procedure entering again at
 // the same level) to three short compares, with no copy and no allocation.
 template <typename Frame, typename Kind>
-[[gnu::always_inline]] inline void keepParts(Frame& f, Kind parts, const std::string& module,
-                                             const std::string& procedure, const std::string& arguments) {
+[[gnu::always_inline]] inline void keepParts(Frame& f, Kind parts, std::string_view module,
+                                             std::string_view procedure, std::string_view arguments) {
     keepText(f.module, module);
     keepText(f.procedure, procedure);
     keepText(f.arguments, arguments);
@@ -89,8 +89,8 @@ template <typename Frame, typename Kind>
 
 // The copying half of keepParts, kept out of the enter fast path.
 template <typename Frame, typename Kind>
-[[gnu::noinline]] void storeFrameParts(Frame& f, Kind parts, const std::string& module,
-                                       const std::string& procedure, const std::string& arguments) {
+[[gnu::noinline]] void storeFrameParts(Frame& f, Kind parts, std::string_view module,
+                                       std::string_view procedure, std::string_view arguments) {
     try {
         keepParts(f, parts, module, procedure, arguments);
     } catch (...) {  // out of memory for a longer name: the frame keeps what it had
@@ -99,8 +99,8 @@ template <typename Frame, typename Kind>
 
 // The usual balanced leave: the frame holds exactly these names.
 template <typename Frame, typename Kind>
-[[gnu::always_inline]] inline bool holdsExactly(const Frame& f, Kind parts, const std::string& module,
-                                                const std::string& procedure) {
+[[gnu::always_inline]] inline bool holdsExactly(const Frame& f, Kind parts, std::string_view module,
+                                                std::string_view procedure) {
     return f.kind == parts && sameTexts(f.procedure, procedure, f.module, module);
 }
 
@@ -139,8 +139,8 @@ void TraceStack::setFrameText(int level, std::string text) {
     f.literal = std::move(text);
 }
 
-void TraceStack::storeFrame(int level, const std::string& module, const std::string& procedure,
-                            const std::string& arguments) {
+void TraceStack::storeFrame(int level, std::string_view module, std::string_view procedure,
+                            std::string_view arguments) {
     keepParts(frameAt(level), Kind::Parts, module, procedure, arguments);
 }
 
@@ -150,11 +150,20 @@ void TraceStack::clearFrame(int level) {
     f.codePointer = 0;
 }
 
-bool TraceStack::frameContains(int level, const std::string& module, const std::string& procedure) const {
+bool TraceStack::frameContains(int level, std::string_view module, std::string_view procedure) const {
     const Frame& f = frameAt(level);
     if (holdsExactly(f, Kind::Parts, module, procedure)) return true;
     if (f.kind == Kind::Empty) return false;
-    return frameText(level).find(module + " : " + procedure) != std::string::npos;
+    std::string wanted;
+    wanted.append(module).append(" : ").append(procedure);
+    return frameText(level).find(wanted) != std::string::npos;
+}
+
+bool TraceStack::frameNames(int level, FrameNames& names) const noexcept {
+    const Frame* f = const_cast<TraceStack*>(this)->findFrame(level);
+    if (!f || f->kind != Kind::Parts) return false;
+    names = {f->module, f->procedure, f->arguments};
+    return true;
 }
 
 void TraceStack::reset() {
@@ -204,10 +213,10 @@ void waitWhileBusyIgnoringFailures() {
     }
 }
 
-std::string unbalancedLeaveMessage(const std::string& module, const std::string& procedure) {
+std::string unbalancedLeaveMessage(std::string_view module, std::string_view procedure) {
     const std::string crlf = "\r\n";
-    return pfText(19) + "\t" + module + crlf + pfText(30) + "\t" + procedure + crlf + crlf + pfText(48) +
-           crlf + crlf + pfText(49) + crlf + crlf + pfText(50) + crlf + pfText(51);
+    return pfText(19) + "\t" + std::string(module) + crlf + pfText(30) + "\t" + std::string(procedure) + crlf +
+           crlf + pfText(48) + crlf + crlf + pfText(49) + crlf + crlf + pfText(50) + crlf + pfText(51);
 }
 
 bool errorPassedUp(const ErrorLevel& level0) {
@@ -218,7 +227,7 @@ bool errorPassedUp(const ErrorLevel& level0) {
 // A leave that does not match the top frame abandons the whole stack. In the development
 // environment the developer is told, unless the error handler has just passed an error up
 // from one procedure to another (which legitimately skips leaves).
-void unbalancedLeave(const std::string& module, const std::string& procedure) {
+void unbalancedLeave(std::string_view module, std::string_view procedure) {
     traceStack().traceDepth = 0;
     if (!runtime().inDevEnvironment) return;
     ErrorLevel& level0 = errorRecord().levels[0];
@@ -235,8 +244,8 @@ void unbalancedLeave(const std::string& module, const std::string& procedure) {
 }
 
 // The enter algorithm, step by step, for every case the fast path below does not cover.
-[[gnu::noinline]] void enterEveryStep(const std::string& module, const std::string& procedure,
-                                      const std::string& arguments) {
+[[gnu::noinline]] void enterEveryStep(std::string_view module, std::string_view procedure,
+                                      std::string_view arguments) {
     RuntimeState& state = runtime();
     if (!state.runtimeStarted) [[unlikely]]
         wlSTART();
@@ -272,7 +281,7 @@ void unbalancedLeave(const std::string& module, const std::string& procedure) {
 }
 
 // The leave algorithm, step by step, for every case the fast path below does not cover.
-[[gnu::noinline]] void leaveEveryStep(const std::string& module, const std::string& procedure) {
+[[gnu::noinline]] void leaveEveryStep(std::string_view module, std::string_view procedure) {
     RuntimeState& state = runtime();
     TraceStack& stack = traceStack();
     if (stack.lineCounter == 1 && state.monitorPresent) [[unlikely]]
@@ -321,7 +330,7 @@ void waitWhileBusy() {
     while (runtime().busy) ui().processEvents();
 }
 
-void wlPUSH(const std::string& module, const std::string& procedure, const std::string& arguments) {
+void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments) {
     RuntimeState& state = runtime();
     TraceStack& stack = traceStack();
     TraceStack::Frame* frames = stack.frames_.get();
@@ -346,7 +355,7 @@ void wlPUSH(const std::string& module, const std::string& procedure, const std::
     enterEveryStep(module, procedure, arguments);
 }
 
-void wlPOP(const std::string& module, const std::string& procedure, const std::string& /*arguments*/) {
+void wlPOP(std::string_view module, std::string_view procedure, std::string_view /*arguments*/) {
     RuntimeState& state = runtime();
     TraceStack& stack = traceStack();
     TraceStack::Frame* frames = stack.frames_.get();

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace wardline {
 
@@ -25,12 +26,18 @@ public:
     std::string frameBody(int level) const;
     // Sets a frame's text literally (the program-start line of level 0).
     void setFrameText(int level, std::string text);
-    void storeFrame(int level, const std::string& module, const std::string& procedure,
-                    const std::string& arguments);
+    void storeFrame(int level, std::string_view module, std::string_view procedure, std::string_view arguments);
     // Empties the frame's text and sets its code pointer to 0.
     void clearFrame(int level);
     // True when frameText(level) contains module + " : " + procedure (case-sensitive).
-    bool frameContains(int level, const std::string& module, const std::string& procedure) const;
+    bool frameContains(int level, std::string_view module, std::string_view procedure) const;
+
+    // The names a frame was entered with, read without building its text or allocating
+    // (the crash handler reads them). False for a level that holds no entered frame.
+    struct FrameNames {
+        std::string_view module, procedure, arguments;
+    };
+    bool frameNames(int level, FrameNames& names) const noexcept;
 
     int64_t& frameTime(int level) { return frameAt(level).time; }
     int16_t& frameCodePointer(int level) { return frameAt(level).codePointer; }
@@ -48,8 +55,8 @@ public:
 
 private:
     // Enter and leave work on the frames directly: they run around every procedure call.
-    friend void wlPUSH(const std::string& module, const std::string& procedure, const std::string& arguments);
-    friend void wlPOP(const std::string& module, const std::string& procedure, const std::string& arguments);
+    friend void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments);
+    friend void wlPOP(std::string_view module, std::string_view procedure, std::string_view arguments);
 
     enum class Kind : uint8_t { Empty, Parts, Literal };
     struct Frame {

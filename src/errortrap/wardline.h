@@ -6,11 +6,12 @@
 // Procedures normally do all of this through wardline::Procedure (procedure.h).
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace wardline {
 
-void wlPUSH(const std::string& module, const std::string& procedure, const std::string& arguments);
-void wlPOP(const std::string& module, const std::string& procedure, const std::string& arguments);
+void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments);
+void wlPOP(std::string_view module, std::string_view procedure, std::string_view arguments);
 int16_t wlERROR(const std::string& module, const std::string& procedure);
 
 // The runtime's numbered texts; numbers without an entry give "".
