@@ -48,12 +48,21 @@ void CircularLog::write(const std::string& line) {
             return;
         }
     }
+    writeRecord(line);
+}
+
+void CircularLog::writeLastLine(std::string_view line) noexcept {
+    if (file_.isOpen()) writeRecord(line);
+}
+
+void CircularLog::writeRecord(std::string_view line) noexcept {
+    const Preferences& prefs = runtime().prefs;
     ++recordIndex_;
     if (recordIndex_ > prefs.circRecordLimit || recordIndex_ <= 0) recordIndex_ = 1;
 
     const int64_t recordSize = prefs.circRecordSize;
     if (recordSize <= 0) return;  // no slot can hold anything
-    const auto text = std::string_view(line).substr(0, static_cast<std::size_t>(recordSize));
+    const auto text = line.substr(0, static_cast<std::size_t>(recordSize));
     const auto padding = std::min<int64_t>(recordSize - static_cast<int64_t>(text.size()), kPaddingSize);
     file_.writeAt(kHeaderSize + (recordIndex_ - 1) * recordSize, text,
                   std::string_view(kPadding.data(), static_cast<std::size_t>(padding)));

@@ -27,12 +27,15 @@ public:
     // Writes the line into the next slot with one positioned write. A file deleted or
     // replaced since the last line is opened afresh (then "HM100" at its start).
     void write(const std::string& line) override;
+    // Into the next slot of the file already open; nothing when none is.
+    void writeLastLine(std::string_view line) noexcept override;
     void reset();
 
     int16_t recordIndex() const { return recordIndex_; }
 
 private:
     bool reopen(const std::string& path);
+    void writeRecord(std::string_view line) noexcept;
 
     platform::KeptFile file_;
     int16_t recordIndex_ = 0;  // slot of the latest record; 0 before the first of a run

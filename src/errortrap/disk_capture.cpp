@@ -27,6 +27,15 @@ void DiskCapture::write(const std::string& line) {
     file_.append(line, "\r\n");
 }
 
+void DiskCapture::writeLastLine(std::string_view line) noexcept {
+    const Preferences& prefs = runtime().prefs;
+    if (prefs.writeToDisk == 0 || prefs.errorLogPath.empty()) return;
+    if (file_.isOpen() && file_.path() == prefs.errorLogPath)
+        file_.append(line, "\r\n");
+    else
+        platform::KeptFile::appendOnce(prefs.errorLogPath.c_str(), line, "\r\n");
+}
+
 void pfDiskLine(const std::string& line) { diskCapture().write(line); }
 
 }  // namespace wardline

@@ -15,6 +15,7 @@ class DiskCapture final : public TraceSink {
 public:
     bool on() const override;
     void write(const std::string& line) override;
+    void writeLastLine(std::string_view line) noexcept override;
     void reset() { file_.close(); }
 
 private:

@@ -16,6 +16,8 @@ public:
     // Sends the line; when the monitor answers "hold", disables the program's windows and
     // lets events run until the monitor lets go (or stops answering).
     void write(const std::string& line) override;
+    // Sends the line without waiting for an answer: a dying program cannot be held.
+    void writeLastLine(std::string_view line) noexcept override { link_.sendLastLine(line); }
     void reset();
 
     const platform::MonitorLink& link() const { return link_; }

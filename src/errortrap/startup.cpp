@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "errortrap/circular_log.h"
+#include "errortrap/crash_handler.h"
 #include "errortrap/internal_error.h"
 #include "errortrap/monitor_sink.h"
 #include "errortrap/runtime_state.h"
@@ -171,6 +172,7 @@ void wlSTART() {
     }
 
     skippingFailure([&] { learnLocalSourceName(state); });
+    skippingFailure(installCrashHandlers);
 }
 
 }  // namespace wardline

@@ -3,6 +3,7 @@
 // order: disk capture, circular log, outside monitor. A sink that fails loses the line for
 // itself only.
 #include <string>
+#include <string_view>
 
 namespace wardline {
 
@@ -12,6 +13,9 @@ public:
     // Whether the preferences (or the monitor found at start-up) switched this sink on.
     virtual bool on() const = 0;
     virtual void write(const std::string& line) = 0;
+    // The same from a dying program's signal or terminate handler: only system calls and
+    // memory the sink already has, no allocation, no lock, no waiting on anyone.
+    virtual void writeLastLine(std::string_view line) noexcept = 0;
 };
 
 }  // namespace wardline

@@ -8,15 +8,25 @@
 
 namespace wardline {
 
+namespace {
+
+std::array<TraceSink*, 3> sinks() { return {&diskCapture(), &circularLog(), &monitorSink()}; }
+
+}  // namespace
+
 void pfLogLine(const std::string& line) {
-    const std::array<TraceSink*, 3> sinks = {&diskCapture(), &circularLog(), &monitorSink()};
-    for (TraceSink* sink : sinks) {
+    for (TraceSink* sink : sinks()) {
         try {
             if (sink->on()) sink->write(line);
         } catch (...) {
             // The line is lost for this sink only.
         }
     }
+}
+
+void logLastLine(std::string_view line) noexcept {
+    for (TraceSink* sink : sinks())
+        if (sink->on()) sink->writeLastLine(line);
 }
 
 }  // namespace wardline

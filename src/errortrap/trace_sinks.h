@@ -2,6 +2,7 @@
 // Trace lines and the sinks they go to (disk capture, circular log, outside monitor).
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace wardline {
 
@@ -10,5 +11,7 @@ namespace wardline {
 std::string pfTraceLine(int64_t overhead, int16_t exitFlag);
 // Hands one finished line to every sink that is switched on.
 void pfLogLine(const std::string& line);
+// Hands a dying program's last line to every sink that is on, without allocating.
+void logLastLine(std::string_view line) noexcept;
 
 }  // namespace wardline

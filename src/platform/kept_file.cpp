@@ -66,6 +66,17 @@ bool KeptFile::writeAt(int64_t offset, std::string_view head, std::string_view t
     return fd_ >= 0 && offset >= 0 && writeBoth(fd_, offset, head, tail);
 }
 
+bool KeptFile::appendOnce(const char* path, std::string_view head, std::string_view tail) noexcept {
+    int fd;
+    do {
+        fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) return false;
+    const bool written = writeBoth(fd, -1, head, tail);
+    ::close(fd);
+    return written;
+}
+
 bool KeptFile::append(std::string_view head, std::string_view tail) {
     return fd_ >= 0 && writeBoth(fd_, -1, head, tail);
 }

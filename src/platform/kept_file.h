@@ -33,6 +33,10 @@ public:
     bool writeAt(int64_t offset, std::string_view head, std::string_view tail = {});
     bool append(std::string_view head, std::string_view tail = {});
 
+    // Opens `path` to append (creating it, mode 0600), writes `head` then `tail` and closes
+    // it again. Only system calls: a signal handler may use it.
+    static bool appendOnce(const char* path, std::string_view head, std::string_view tail = {}) noexcept;
+
 private:
     int fd_ = -1;
     std::string path_;

@@ -5,6 +5,7 @@
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -256,6 +257,21 @@ bool MonitorLink::readAll(char* into, std::size_t size, int64_t deadline) {
         }
     }
     return true;
+}
+
+void MonitorLink::sendLastLine(std::string_view line) const noexcept {
+    if (fd_ < 0) return;
+    line = line.substr(0, kMonitorMaxText);
+    char header[8];
+    const uint32_t fields[2] = {kMonitorSetText, static_cast<uint32_t>(line.size())};
+    for (int i = 0; i < 8; ++i) header[i] = static_cast<char>((fields[i / 4] >> (8 * (i % 4))) & 0xFF);
+    char zero = '\0';
+    iovec pieces[3] = {{header, sizeof header}, {const_cast<char*>(line.data()), line.size()}, {&zero, 1}};
+    msghdr message{};
+    message.msg_iov = pieces;
+    message.msg_iovlen = 3;
+    while (::sendmsg(fd_, &message, MSG_NOSIGNAL | MSG_DONTWAIT) < 0 && errno == EINTR) {
+    }
 }
 
 int32_t MonitorLink::send(uint32_t message, uint32_t wParam, std::string_view text) {

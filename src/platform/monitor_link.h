@@ -82,6 +82,10 @@ public:
     const std::string& title() const { return title_; }
     // Sends one request and waits for its answer; 0 when there is none (see Time-out).
     int32_t send(uint32_t message, uint32_t wParam, std::string_view text = {});
+    // Sends one line (message 12) and does not wait for the answer: for a program that is
+    // about to die. Uses no memory beyond its stack and never blocks, so a signal handler
+    // may call it; a line the socket cannot take at once is lost.
+    void sendLastLine(std::string_view line) const noexcept;
     void close();
 
 private:
