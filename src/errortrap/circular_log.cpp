@@ -1,21 +1,32 @@
 #include "errortrap/circular_log.h"
 
+#include <cstdio>
+
 #include <algorithm>
 #include <array>
-#include <string_view>
 
 #include "errortrap/runtime_state.h"
 #include "errortrap/ui_services.h"
+#include "platform/clock.h"
 
 namespace wardline {
 namespace {
 
 constexpr int64_t kHeaderSize = 512;
 constexpr std::string_view kMark = "HM100";
-constexpr std::size_t kPaddingSize = 1024;
-constexpr std::array<char, kPaddingSize> kPadding{};
+constexpr std::size_t kMaxPadding = 1024;
+constexpr std::string_view kPreviousRun = ".prev";
 
 const RuntimeResetHook resetHook{[] { circularLog().reset(); }};
+
+// Every slot index the writer can reach: limits below 1 put every record in slot 1.
+int64_t slotCount(int16_t recordLimit) { return std::max<int64_t>(recordLimit, 1); }
+
+// The previous run's log, if any, becomes ".prev"; a log that is not there is no failure.
+void keepPreviousRun(const std::string& path) {
+    const std::string previous = path + std::string(kPreviousRun);
+    std::rename(path.c_str(), previous.c_str());
+}
 
 }  // namespace
 
@@ -24,52 +35,66 @@ CircularLog& circularLog() {
     return log;
 }
 
-bool CircularLog::open(const std::string& path, int32_t recordSize) {
-    if (!file_.open(path, platform::KeptFile::Mode::ReadWrite)) return false;
-    file_.writeAt(4, std::to_string(recordSize), kMark);
-    return true;
+bool CircularLog::open(const std::string& path, int32_t recordSize, int16_t recordLimit) {
+    recordSize_ = recordSize;
+    recordLimit_ = recordLimit;
+    recordIndex_ = 0;
+    keepPreviousRun(path);
+    return openAndMap(path);
 }
 
 bool CircularLog::on() const { return runtime().prefs.circularLogOn; }
 
-bool CircularLog::reopen(const std::string& path) {
-    if (!file_.open(path, platform::KeptFile::Mode::ReadWrite)) return false;
-    file_.writeAt(0, kMark);
+// Opens the file (creating it), gives it its full size, maps it and writes the header.
+bool CircularLog::openAndMap(const std::string& path) {
+    if (recordSize_ <= 0) return file_.open(path, platform::KeptFile::Mode::ReadWrite);  // no slot holds anything
+    const int64_t size = kHeaderSize + slotCount(recordLimit_) * int64_t{recordSize_};
+    if (!file_.open(path, platform::KeptFile::Mode::ReadWrite) || !file_.mapWhole(size)) {
+        file_.close();
+        return false;
+    }
+    std::array<char, 32> header{};
+    const int digits = std::snprintf(header.data() + 4, header.size() - 4, "%d", recordSize_);
+    std::copy(kMark.begin(), kMark.end(), header.begin() + 4 + digits);
+    file_.copyToMapping(0, std::string_view(header.data(), 4 + digits + kMark.size()), 0);
     return true;
 }
 
 void CircularLog::write(const std::string& line) {
-    Preferences& prefs = runtime().prefs;
-    if (!file_.isOpen() || file_.replaced()) {
-        if (!reopen(prefs.circFileName)) {
+    const Preferences& prefs = runtime().prefs;
+    bool usable = file_.isOpen() && !file_.replacedLately(platform::monotonicMilliseconds());
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!usable && !openAndMap(prefs.circFileName)) {
             if (runtime().inDevEnvironment)
                 ui().messageBox("Could not open circular log file " + prefs.circFileName, kCritical, "");
-            prefs.circularLogOn = false;
+            runtime().prefs.circularLogOn = false;
             return;
         }
+        if (writeRecord(line)) return;
+        usable = false;  // made shorter under the mapping: map it afresh and write again
+        --recordIndex_;
     }
-    writeRecord(line);
 }
 
 void CircularLog::writeLastLine(std::string_view line) noexcept {
-    if (file_.isOpen()) writeRecord(line);
+    if (file_.isMapped()) writeRecord(line);
 }
 
-void CircularLog::writeRecord(std::string_view line) noexcept {
-    const Preferences& prefs = runtime().prefs;
+// True unless the copy found the file shorter than its mapping.
+bool CircularLog::writeRecord(std::string_view line) noexcept {
     ++recordIndex_;
-    if (recordIndex_ > prefs.circRecordLimit || recordIndex_ <= 0) recordIndex_ = 1;
+    if (recordIndex_ > recordLimit_ || recordIndex_ <= 0) recordIndex_ = 1;
+    if (recordSize_ <= 0) return true;  // no slot can hold anything
 
-    const int64_t recordSize = prefs.circRecordSize;
-    if (recordSize <= 0) return;  // no slot can hold anything
-    const auto text = line.substr(0, static_cast<std::size_t>(recordSize));
-    const auto padding = std::min<int64_t>(recordSize - static_cast<int64_t>(text.size()), kPaddingSize);
-    file_.writeAt(kHeaderSize + (recordIndex_ - 1) * recordSize, text,
-                  std::string_view(kPadding.data(), static_cast<std::size_t>(padding)));
+    const auto text = line.substr(0, static_cast<std::size_t>(recordSize_));
+    const auto padding = std::min<std::size_t>(static_cast<std::size_t>(recordSize_) - text.size(), kMaxPadding);
+    return file_.copyToMapping(kHeaderSize + (recordIndex_ - 1) * int64_t{recordSize_}, text, padding);
 }
 
 void CircularLog::reset() {
     file_.close();
+    recordSize_ = 0;
+    recordLimit_ = 0;
     recordIndex_ = 0;
 }
 

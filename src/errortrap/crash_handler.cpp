@@ -24,6 +24,7 @@
 #include "errortrap/trace_sinks.h"
 #include "errortrap/trace_stack.h"
 #include "errortrap/wardline.h"
+#include "platform/kept_file.h"
 
 namespace wardline {
 namespace {
@@ -360,7 +361,9 @@ const FatalSignal* fatalSignal(int number) {
     return nullptr;
 }
 
-void onFatalSignal(int number, siginfo_t*, void*) {
+void onFatalSignal(int number, siginfo_t* info, void*) {
+    // A mapped log made shorter under a copy into it is not fatal: the copy is abandoned.
+    if (number == SIGBUS && info) platform::KeptFile::escapeFaultedCopy(info->si_addr);
     const int savedErrno = errno;
     restoreDefaultActions();
     const FatalSignal* fatal = fatalSignal(number);

@@ -1,6 +1,7 @@
 #include "errortrap/disk_capture.h"
 
 #include "errortrap/runtime_state.h"
+#include "platform/clock.h"
 
 namespace wardline {
 namespace {
@@ -19,9 +20,11 @@ bool DiskCapture::on() const { return runtime().prefs.captureToDisk != 0; }
 void DiskCapture::write(const std::string& line) {
     const Preferences& prefs = runtime().prefs;
     if (prefs.writeToDisk == 0 || prefs.errorLogPath.empty()) return;
-    // The descriptor stays open between lines; a log that was rotated, deleted or
-    // swapped for another (errorLogPath changes while a report is mailed) is opened afresh.
-    if (!file_.isOpen() || file_.path() != prefs.errorLogPath || file_.replaced()) {
+    // The descriptor stays open between lines; a log swapped for another (errorLogPath
+    // changes while a report is mailed) is opened afresh at once, one rotated, deleted or
+    // replaced on the disk within the replaced-check interval (100 ms).
+    if (!file_.isOpen() || file_.path() != prefs.errorLogPath ||
+        file_.replacedLately(platform::monotonicMilliseconds())) {
         if (!file_.open(prefs.errorLogPath, platform::KeptFile::Mode::Append)) return;
     }
     file_.append(line, "\r\n");

@@ -111,7 +111,7 @@ void skippingFailure(Step&& step) {
 
 void openCircularLog(Preferences& prefs) {
     if (!prefs.circularLogOn) return;
-    prefs.circularLogOn = circularLog().open(prefs.circFileName, prefs.circRecordSize);
+    prefs.circularLogOn = circularLog().open(prefs.circFileName, prefs.circRecordSize, prefs.circRecordLimit);
 }
 
 void writeProgramStartFrame() {

@@ -12,10 +12,16 @@ namespace wardline {
 namespace {
 
 constexpr double kFixedPerSecond = 10000.0 * 1000.0;  // fixed-point milliseconds in a second
+constexpr int64_t kFixedPerMillisecond = 10000;
+// Lines take the memory figures of a reading at most this old (in milliseconds): the kernel
+// builds its meminfo table afresh for every read, which costs more than the rest of a line.
+constexpr int64_t kMemoryReadingMaxAge = 10;
 
 struct TraceLineState {
     std::string keptSeparator;  // of the system profile; read again only while empty
     platform::MemoryStatus memory;  // the latest memory figures read
+    bool memoryRead = false;
+    int64_t memoryReadAt = 0;  // monotonic fixed-point milliseconds
     std::string procRoot = "/proc";
 };
 
@@ -46,9 +52,13 @@ void cutArguments(std::string& line) {
     line.resize(last == std::string::npos ? 0 : last + 1);
 }
 
-void appendMemory(std::string& line, const Preferences& prefs) {
+void appendMemory(std::string& line, const Preferences& prefs, int64_t now) {
     TraceLineState& state = lineState();
-    if (const auto status = platform::readMemoryStatus(state.procRoot)) state.memory = *status;
+    if (!state.memoryRead || now - state.memoryReadAt >= kMemoryReadingMaxAge * kFixedPerMillisecond) {
+        if (const auto status = platform::readMemoryStatus(state.procRoot)) state.memory = *status;
+        state.memoryRead = true;
+        state.memoryReadAt = now;
+    }
     if (prefs.includeResources) line.append(" : [res =").append(std::to_string(state.memory.memoryLoad)).append("%");
     if (prefs.includeMemory) {
         line.append(prefs.includeResources ? ", mem = " : " : [mem = ");
@@ -67,7 +77,8 @@ std::string pfTraceLine(int64_t overhead, int16_t exitFlag) {
     const int level = stack.traceDepth;
 
     int64_t& stamp = stack.frameTime(level);
-    stamp = platform::monotonicFixedMilliseconds() - stack.frameTime(0) - overhead;
+    const int64_t now = platform::monotonicFixedMilliseconds();
+    stamp = now - stack.frameTime(0) - overhead;
     const double seconds = static_cast<double>(stamp) / kFixedPerSecond;
 
     std::string line;
@@ -80,7 +91,7 @@ std::string pfTraceLine(int64_t overhead, int16_t exitFlag) {
         line.append(stack.frameBody(level));
 
     if (prefs.includeArguments != -1) cutArguments(line);
-    if (prefs.includeMemory || prefs.includeResources) appendMemory(line, prefs);
+    if (prefs.includeMemory || prefs.includeResources) appendMemory(line, prefs, now);
     if (prefs.includeUser) line.append(" : ").append(pfUserText());
     line.append("\r\n");
     return line;
@@ -101,6 +112,9 @@ std::string pfDecimal(double seconds) {
 
 std::string pfUserText() { return {}; }
 
-void setMemoryStatusRoot(std::string procRoot) { lineState().procRoot = std::move(procRoot); }
+void setMemoryStatusRoot(std::string procRoot) {
+    lineState().procRoot = std::move(procRoot);
+    lineState().memoryRead = false;
+}
 
 }  // namespace wardline

@@ -11,7 +11,9 @@ std::string pfDecimal(double seconds);
 std::string pfUserText();
 
 // Where the memory figures of trace lines are read from: "/proc" unless a test points
-// at a fixture folder holding a meminfo file.
+// at a fixture folder holding a meminfo file. Lines share one reading for up to 10 ms
+// (the kept /proc/meminfo is read again with pread when its reading is older); setting
+// the folder drops the reading.
 void setMemoryStatusRoot(std::string procRoot);
 
 }  // namespace wardline

@@ -1,12 +1,17 @@
 #include "platform/kept_file.h"
 
 #include <fcntl.h>
+#include <setjmp.h>
+#include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <cstring>
 
 namespace platform {
 namespace {
@@ -29,6 +34,12 @@ bool writeBoth(int fd, int64_t offset, std::string_view head, std::string_view t
     return true;
 }
 
+// The copy into a mapping in progress, for the SIGBUS handler: the range it writes to and
+// where to return when that range faults. One copy at a time (the trace runs on one thread).
+sigjmp_buf faultedCopyReturn;
+std::atomic<const char*> copyBegin{nullptr};
+std::atomic<const char*> copyEnd{nullptr};
+
 }  // namespace
 
 bool KeptFile::open(const std::string& path, Mode mode) {
@@ -48,18 +59,83 @@ bool KeptFile::open(const std::string& path, Mode mode) {
     path_ = path;
     device_ = info.st_dev;
     inode_ = info.st_ino;
+    nextReplacedCheck_ = 0;
     return true;
 }
 
 void KeptFile::close() {
+    unmap();
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+}
+
+void KeptFile::unmap() {
+    if (mapped_) ::munmap(mapped_, static_cast<std::size_t>(mappedSize_));
+    mapped_ = nullptr;
+    mappedSize_ = 0;
+}
+
+bool KeptFile::mapWhole(int64_t size) {
+    unmap();
+    if (fd_ < 0 || size <= 0) return false;
+    // Reserved, not only a hole: a full disk then fails here, not at some later copy.
+    if (::posix_fallocate(fd_, 0, size) != 0) return false;
+    void* memory = ::mmap(nullptr, static_cast<std::size_t>(size), PROT_READ | PROT_WRITE, MAP_SHARED, fd_, 0);
+    if (memory == MAP_FAILED) return false;
+    mapped_ = static_cast<char*>(memory);
+    mappedSize_ = size;
+    return true;
+}
+
+bool KeptFile::copyToMapping(int64_t offset, std::string_view text, std::size_t zeros) noexcept {
+    if (!mapped_ || offset < 0 || offset > mappedSize_ ||
+        text.size() + zeros > static_cast<uint64_t>(mappedSize_ - offset))
+        return false;
+    char* to = mapped_ + offset;
+    copyBegin.store(to, std::memory_order_relaxed);
+    copyEnd.store(to + text.size() + zeros, std::memory_order_relaxed);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    // The mask is not saved here (that would cost a system call per copy); the handler
+    // unblocks what it blocked before it returns here.
+    if (sigsetjmp(faultedCopyReturn, 0) != 0) {
+        copyBegin.store(nullptr, std::memory_order_relaxed);
+        return false;
+    }
+    std::memcpy(to, text.data(), text.size());
+    std::memset(to + text.size(), 0, zeros);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    copyBegin.store(nullptr, std::memory_order_relaxed);
+    return true;
+}
+
+void KeptFile::escapeFaultedCopy(const void* address) noexcept {
+    const char* begin = copyBegin.load(std::memory_order_relaxed);
+    const char* end = copyEnd.load(std::memory_order_relaxed);
+    const auto* at = static_cast<const char*>(address);
+    if (!begin || at < begin || at >= end) return;
+    sigset_t fatal;
+    sigemptyset(&fatal);
+    for (const int number : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) sigaddset(&fatal, number);
+    ::pthread_sigmask(SIG_UNBLOCK, &fatal, nullptr);
+    siglongjmp(faultedCopyReturn, 1);
 }
 
 bool KeptFile::replaced() const {
     struct stat info {};
     if (::stat(path_.c_str(), &info) != 0) return true;
     return info.st_dev != device_ || info.st_ino != inode_;
+}
+
+bool KeptFile::replacedLately(int64_t nowMilliseconds) {
+    if (nowMilliseconds < nextReplacedCheck_) return false;
+    nextReplacedCheck_ = nowMilliseconds + kReplacedCheckInterval;
+    return replaced() || shorterThanMapping();
+}
+
+// Copies past the end of the file would be lost (in its last page) or fault (beyond it).
+bool KeptFile::shorterThanMapping() const {
+    struct stat info {};
+    return mapped_ && (::fstat(fd_, &info) != 0 || info.st_size < mappedSize_);
 }
 
 bool KeptFile::writeAt(int64_t offset, std::string_view head, std::string_view tail) {

@@ -1,6 +1,10 @@
 #include <gmock/gmock.h>
 
+#include <unistd.h>
+
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "errortrap/circular_log.h"
 #include "errortrap/trace_sinks.h"
@@ -24,6 +28,13 @@ std::string lineOf(int number, std::size_t length = 100) {
 
 std::string zeros(std::size_t count) { return std::string(count, '\0'); }
 
+std::string header(const std::string& recordSize = "1024") {
+    return zeros(4) + recordSize + "HM100" + zeros(512 - 9 - recordSize.size());
+}
+
+// Long enough for the log to ask again whether its file was deleted or replaced.
+void waitOutTheReplacedCheck() { std::this_thread::sleep_for(std::chrono::milliseconds(120)); }
+
 class CircularLogTest : public testsupport::TracingTest {
 protected:
     std::string log() { return readFile(prefs().circFileName); }
@@ -32,16 +43,17 @@ protected:
     }
 };
 
-TEST_F(CircularLogTest, ANewFileHoldsTheHeaderAndTheBannerInSlotOne) {
+TEST_F(CircularLogTest, ANewFileHasItsFullSizeTheHeaderAndTheBannerInSlotOne) {
     start(kLogOn);
     const std::string file = log();
-    ASSERT_EQ(file.size(), 512u + 1024u);
-    EXPECT_EQ(file.substr(0, 512), zeros(4) + "1024HM100" + zeros(512 - 13));
+    ASSERT_EQ(file.size(), 512u + 40u * 1024u) << "the header and 2 x MaxRecords slots from the start";
+    EXPECT_EQ(file.substr(0, 512), header());
     const std::string banner = slot(file, 1);
     EXPECT_THAT(banner, StartsWith("[Morrowset] "));
     const auto end = banner.find(" data capture\r\n");
     ASSERT_NE(end, std::string::npos);
     EXPECT_EQ(banner.substr(end + 15), zeros(1024 - end - 15));
+    EXPECT_EQ(file.substr(512 + 1024), zeros(39 * 1024));
 }
 
 TEST_F(CircularLogTest, RecordsGoRoundTwiceMaxRecordsSlotsZeroFilled) {
@@ -64,43 +76,74 @@ TEST_F(CircularLogTest, ASmallRecordSizeCutsTheLineAndItsLineEnd) {
     EXPECT_EQ(file.substr(4, 7), "64HM100");
     EXPECT_EQ(slot(file, 2, 64), lineOf(2).substr(0, 64));
     EXPECT_EQ(slot(file, 3, 64), lineOf(3, 10) + zeros(54));
-    EXPECT_EQ(file.size(), 512u + 3u * 64u);
+    EXPECT_EQ(file.size(), 512u + 4u * 64u);
 }
 
 TEST_F(CircularLogTest, ALargeRecordSizeGetsAtMost1024ZeroBytesAfterTheLine) {
-    start("[preferences]\nCircularLog=1\n[CicularLog]\nRecordSize=4000\n");
-    pfLogLine(lineOf(2));
-    EXPECT_EQ(log().size(), 512u + 4000u + 100u + 1024u);
+    start("[preferences]\nCircularLog=1\n[CicularLog]\nRecordSize=4000\nMaxRecords=1\n");
+    const std::string longLine = lineOf(2, 3000);
+    pfLogLine(longLine);     // slot 2
+    pfLogLine(lineOf(3));    // slot 1
+    pfLogLine(lineOf(4));    // slot 2 again
+    const std::string file = log();
+    ASSERT_EQ(file.size(), 512u + 2u * 4000u);
+    EXPECT_EQ(slot(file, 2, 4000), lineOf(4) + zeros(1024) + longLine.substr(1124) + zeros(1000))
+        << "beyond the line and 1024 zero bytes the slot keeps what it held";
 }
 
-TEST_F(CircularLogTest, EachRunStartsAtSlotOneAndKeepsOlderRecords) {
-    std::string earlier = std::string("OLD!") + zeros(508);
+TEST_F(CircularLogTest, AnEarlierRunIsKeptAsPrevAndTheNewRunWritesAFreshFile) {
+    std::string earlier = header();
     for (int k = 1; k <= 3; ++k) earlier += lineOf(900 + k) + zeros(924);
     app.write("circ0001.log", earlier);
+    app.write("circ0001.log.prev", "a run before that");
     start(kLogOn);
     pfLogLine(lineOf(2));
+    EXPECT_EQ(readFile(app / "circ0001.log.prev"), earlier) << "the earlier run, whole, replacing the older one";
     const std::string file = log();
-    EXPECT_EQ(file.substr(0, 13), "OLD!1024HM100") << "bytes 1 to 4 are not written at start-up";
+    ASSERT_EQ(file.size(), 512u + 40u * 1024u);
+    EXPECT_EQ(file.substr(0, 512), header());
     EXPECT_EQ(slot(file, 2), lineOf(2) + zeros(924));
-    EXPECT_EQ(slot(file, 3), lineOf(903) + zeros(924)) << "a slot this run has not reached";
+    EXPECT_EQ(slot(file, 3), zeros(1024)) << "nothing of the earlier run";
 }
 
-TEST_F(CircularLogTest, ADeletedOrReplacedLogIsOpenedAfreshWithTheMarkAtByteOne) {
+TEST_F(CircularLogTest, ADeletedOrReplacedLogIsOpenedAfreshWithTheFullHeader) {
     start(kLogOn);
     std::filesystem::remove(prefs().circFileName);
+    waitOutTheReplacedCheck();
     pfLogLine(lineOf(2));
     std::string file = log();
-    ASSERT_EQ(file.size(), 512u + 2u * 1024u);
-    EXPECT_EQ(file.substr(0, 512), "HM100" + zeros(507));
+    ASSERT_EQ(file.size(), 512u + 40u * 1024u);
+    EXPECT_EQ(file.substr(0, 512), header());
     EXPECT_EQ(slot(file, 1), zeros(1024));
     EXPECT_EQ(slot(file, 2), lineOf(2) + zeros(924));
 
-    app.write("other.log", "");
+    app.write("other.log", std::string(600, 'x'));
     std::filesystem::rename(app / "other.log", prefs().circFileName);
+    waitOutTheReplacedCheck();
     pfLogLine(lineOf(3));
     file = log();
-    EXPECT_EQ(file.substr(0, 5), "HM100");
+    ASSERT_EQ(file.size(), 512u + 40u * 1024u);
+    EXPECT_EQ(file.substr(0, 13), header().substr(0, 13));
     EXPECT_EQ(slot(file, 3), lineOf(3) + zeros(924));
+}
+
+TEST_F(CircularLogTest, ALogMadeShorterUnderTheProgramIsSizedAgainAndKeepsGoing) {
+    start(kLogOn);
+    ASSERT_EQ(::truncate(prefs().circFileName.c_str(), 0), 0);
+    pfLogLine(lineOf(2));  // its slot's page is gone: the copy faults and is made again
+    std::string file = log();
+    ASSERT_EQ(file.size(), 512u + 40u * 1024u);
+    EXPECT_EQ(file.substr(0, 512), header());
+    EXPECT_EQ(slot(file, 2), lineOf(2) + zeros(924));
+
+    ASSERT_EQ(::truncate(prefs().circFileName.c_str(), 600), 0);
+    waitOutTheReplacedCheck();
+    pfLogLine(lineOf(3));  // its slot's page is still there, but past the end of the file
+    file = log();
+    ASSERT_EQ(file.size(), 512u + 40u * 1024u);
+    EXPECT_EQ(file.substr(0, 512), header());
+    EXPECT_EQ(slot(file, 3), lineOf(3) + zeros(924));
+    EXPECT_TRUE(prefs().circularLogOn);
 }
 
 TEST_F(CircularLogTest, ALogThatCannotBeReopenedIsOffAndOtherSinksGoOn) {
@@ -109,6 +152,7 @@ TEST_F(CircularLogTest, ALogThatCannotBeReopenedIsOffAndOtherSinksGoOn) {
     start("[preferences]\nCircularLog=1\n[CicularLog]\nFileName=logs/circ.log\n"
           "[log file]\nWrite To Disk=1\nCapture To Disk=1\n");
     std::filesystem::remove_all(app / "logs");
+    waitOutTheReplacedCheck();
     pfLogLine(lineOf(2));
     EXPECT_FALSE(prefs().circularLogOn);
     ASSERT_EQ(ui.boxes.size(), 1u);
@@ -125,6 +169,7 @@ TEST_F(CircularLogTest, OutsideTheDevelopmentEnvironmentTheFailureIsSilent) {
     std::filesystem::create_directory(app / "logs");
     start("[preferences]\nCircularLog=1\n[CicularLog]\nFileName=logs/circ.log\n");
     std::filesystem::remove_all(app / "logs");
+    waitOutTheReplacedCheck();
     pfLogLine(lineOf(2));
     EXPECT_FALSE(prefs().circularLogOn);
     EXPECT_TRUE(ui.boxes.empty());

@@ -1,7 +1,9 @@
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "errortrap/disk_capture.h"
 #include "errortrap/trace_sinks.h"
@@ -61,12 +63,17 @@ TEST_F(DiskCaptureTest, BothSwitchesAreNeeded) {
     }
 }
 
+// Whether the log was rotated, deleted or replaced is asked at most every 100 ms.
+void waitOutTheReplacedCheck() { std::this_thread::sleep_for(std::chrono::milliseconds(120)); }
+
 TEST_F(DiskCaptureTest, ARotatedOrDeletedLogIsOpenedAfresh) {
     start(kCapture);
     pfLogLine("one\r\n");
     std::filesystem::rename(app / "error.log", app / "error.log.1");
+    waitOutTheReplacedCheck();
     pfLogLine("two\r\n");
     std::filesystem::remove(app / "error.log");
+    waitOutTheReplacedCheck();
     pfLogLine("three\r\n");
     EXPECT_THAT(readFile(app / "error.log.1"), ::testing::EndsWith("one\r\n\r\n"));
     EXPECT_EQ(readFile(app / "error.log"), "three\r\n\r\n");
