@@ -1,7 +1,6 @@
 #include <fcntl.h>
-#include <poll.h>
+#include <pthread.h>
 #include <spawn.h>
-#include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -9,11 +8,14 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
 #include <cstdlib>
+#include <deque>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <mutex>
 #include <random>
 #include <sstream>
 #include <string_view>
@@ -120,27 +122,6 @@ std::optional<std::string> readWholeFile(const std::string& path) {
 
 using Clock = std::chrono::steady_clock;
 
-int millisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<long long>(left, 0, std::numeric_limits<int>::max()));
-}
-
-// Feeds the message to the child's standard input. The input is a socket rather than a
-// pipe so that a sendmail which stops reading early cannot kill this program with SIGPIPE.
-bool feed(int socket, std::string_view text, Clock::time_point deadline) {
-    while (!text.empty()) {
-        pollfd ready{socket, POLLOUT, 0};
-        if (::poll(&ready, 1, millisecondsLeft(deadline)) <= 0) return false;
-        const ssize_t sent = ::send(socket, text.data(), text.size(), MSG_NOSIGNAL);
-        if (sent < 0) {
-            if (errno == EINTR || errno == EAGAIN) continue;
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(sent));
-    }
-    return true;
-}
-
 // Waits for the child until the deadline, then stops it. True when it exited with 0.
 bool exitedCleanly(pid_t child, Clock::time_point deadline) {
     for (;;) {
@@ -185,25 +166,101 @@ bool spawnSendmail(const std::string& program, int input, pid_t& child) {
     return failed == 0;
 }
 
-MailResult runSendmail(const std::string& program, const std::string& text,
-                       std::chrono::milliseconds timeLimit) {
+// Hands the message in the file `input` to sendmail and waits for it, at most `timeLimit`.
+MailResult runSendmail(const std::string& program, int input, std::chrono::milliseconds timeLimit) {
     const Clock::time_point deadline = Clock::now() + timeLimit;
-    int ends[2];
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return MailResult::Failed;
-    const int ours = ends[0];
-    const int theirs = ends[1];
     pid_t child = 0;
-    const bool started = spawnSendmail(program, theirs, child);
-    ::close(theirs);
-    if (!started) {
-        ::close(ours);
-        return MailResult::Failed;
+    const bool started = ::lseek(input, 0, SEEK_SET) == 0 && spawnSendmail(program, input, child);
+    ::close(input);
+    return started && exitedCleanly(child, deadline) ? MailResult::Sent : MailResult::Failed;
+}
+
+// The whole message in a file without a name (in $TMPDIR, else /tmp), for sendmail to
+// read as its standard input; -1 when it cannot be made.
+int messageFile(std::string_view text) {
+    const char* chosen = std::getenv("TMPDIR");
+    const std::string folder = chosen && *chosen ? chosen : "/tmp";
+    int fd = ::open(folder.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600);
+    if (fd < 0) {
+        std::string name = folder + "/wardline-mail-XXXXXX";
+        fd = ::mkostemp(name.data(), O_CLOEXEC);
+        if (fd >= 0) ::unlink(name.c_str());
     }
-    ::fcntl(ours, F_SETFL, ::fcntl(ours, F_GETFL) | O_NONBLOCK);
-    const bool fed = feed(ours, text, deadline);
-    ::close(ours);  // end of input
-    const bool exited = exitedCleanly(child, fed ? deadline : Clock::now());
-    return fed && exited ? MailResult::Sent : MailResult::Failed;
+    if (fd < 0) return -1;
+    while (!text.empty()) {
+        const ssize_t written = ::write(fd, text.data(), text.size());
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) {
+            ::close(fd);
+            return -1;
+        }
+        text.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return fd;
+}
+
+// The messages waiting for sendmail, and the one thread that hands them over in order.
+// It lives until the process ends (never destroyed, so ending the program never waits for
+// a hung sendmail).
+class MailQueue {
+public:
+    struct Job {
+        int input;
+        std::string program;
+        std::chrono::milliseconds timeLimit;
+    };
+
+    void push(Job job) {
+        const std::lock_guard lock(mutex_);
+        jobs_.push_back(std::move(job));
+        if (!started_) {
+            std::thread(&MailQueue::run, this).detach();
+            started_ = true;
+        }
+        changed_.notify_all();
+    }
+
+    bool waitUntilIdle(std::chrono::milliseconds limit) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, limit, [this] { return jobs_.empty() && !busy_; });
+    }
+
+    MailResult lastOutcome() {
+        const std::lock_guard lock(mutex_);
+        return last_;
+    }
+
+private:
+    void run() {
+        sigset_t all;
+        sigfillset(&all);
+        ::pthread_sigmask(SIG_BLOCK, &all, nullptr);  // signals are the user-interface thread's
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            changed_.wait(lock, [this] { return !jobs_.empty(); });
+            Job job = std::move(jobs_.front());
+            jobs_.pop_front();
+            busy_ = true;
+            lock.unlock();
+            const MailResult outcome = runSendmail(job.program, job.input, job.timeLimit);
+            lock.lock();
+            last_ = outcome;
+            busy_ = false;
+            changed_.notify_all();
+        }
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Job> jobs_;
+    bool busy_ = false;
+    bool started_ = false;
+    MailResult last_ = MailResult::Sent;
+};
+
+MailQueue& mailQueue() {
+    static MailQueue* const queue = new MailQueue;
+    return *queue;
 }
 
 }  // namespace
@@ -236,8 +293,16 @@ MailResult SendmailTransport::send(const MailMessage& message) {
     const std::optional<std::string> attachment = readWholeFile(message.attachmentPath);
     if (!attachment) return MailResult::Failed;
     const std::optional<std::string> text = composeMimeMessage(message, *attachment);
-    return text ? runSendmail(programPath(), *text, timeLimit_) : MailResult::Refused;
+    if (!text) return MailResult::Refused;
+    const int input = messageFile(*text);
+    if (input < 0) return MailResult::Failed;
+    mailQueue().push({input, programPath(), timeLimit_});
+    return MailResult::Sent;
 }
+
+bool SendmailTransport::waitUntilIdle(std::chrono::milliseconds limit) { return mailQueue().waitUntilIdle(limit); }
+
+MailResult SendmailTransport::lastOutcome() { return mailQueue().lastOutcome(); }
 
 MailTransport& mailTransport() {
     static SendmailTransport sendmail;

@@ -33,15 +33,26 @@ public:
     virtual MailResult send(const MailMessage& message) = 0;
 };
 
+// Never waits for sendmail: send() writes the whole message to a file of its own and
+// queues it; one background thread hands the queued messages to sendmail in the order they
+// were sent, each with its file as standard input, and stops a sendmail that has not
+// finished within the time limit. A hung mail system delays only later mail.
 class SendmailTransport : public MailTransport {
 public:
-    // A sendmail that has not finished within `timeLimit` is stopped and the send fails,
-    // so a hung mail system cannot hang the program.
     explicit SendmailTransport(std::chrono::milliseconds timeLimit = std::chrono::seconds(30));
+    // Sent: queued for sendmail. Refused or Failed (the attachment or the message file
+    // could not be made): nothing queued.
     MailResult send(const MailMessage& message) override;
 
-    // $SENDMAIL when set and not empty, else /usr/sbin/sendmail.
+    // $SENDMAIL when set and not empty, else /usr/sbin/sendmail (read when a message is sent).
     static std::string programPath();
+
+    // Waits until every queued message has been through sendmail; false when `limit`
+    // passed first. For tests and for a program that wants its mail out before it ends.
+    static bool waitUntilIdle(std::chrono::milliseconds limit);
+    // How the last message through sendmail fared: Sent when sendmail took it and exited
+    // with 0, Failed when it was missing, failed or was stopped.
+    static MailResult lastOutcome();
 
 private:
     std::chrono::milliseconds timeLimit_;

@@ -1,7 +1,10 @@
 // The clock tick: starting due rows with real processes, graying rows that cannot run, the
 // clock label; and the "NOW" buttons.
 #include "app/app_fixture.h"
+#include "platform/mail_transport.h"
 #include "platform/process_start.h"
+
+#include <csignal>
 
 namespace morrowset {
 namespace {
@@ -11,6 +14,21 @@ using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::IsEmpty;
 using ::testing::Not;
+
+int countOf(const std::string& text, const std::string& piece) {
+    int count = 0;
+    for (auto at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) ++count;
+    return count;
+}
+
+// The number on line `index` of `text`, 0 when there is none yet.
+int nthNumber(const std::string& text, int index) {
+    std::istringstream lines(text);
+    int number = 0;
+    for (int i = 0; i <= index; ++i)
+        if (!(lines >> number)) return 0;
+    return number;
+}
 
 class ClockTick : public WindowTest {
 protected:
@@ -94,6 +112,46 @@ TEST_F(ClockTick, ARowDueWhileAnErrorDialogHeldTheProgramStartsOnceLateAndSaysSo
     const std::string trace = readFile(folder.file("trace.log"));
     EXPECT_THAT(trace, HasSubstr("[app_tests] LATE START row 2 (10:01) 60.500 s after its time\r\n"));
     EXPECT_THAT(trace, Not(HasSubstr("LATE START row 1")));
+}
+
+// Mail never holds the clock: with a sendmail that never returns, three failing rows are
+// reported and mailed, and the good row after them starts in the same tick, while the
+// first sendmail still hangs.
+TEST_F(ClockTick, AHungSendmailDoesNotHoldTheRowsAfterAFailingOne) {
+    window.reset();
+    wardline::resetRuntimeForTesting();
+    writeFile(folder.file("WLCLIENT.INI"),
+              "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=ops@example.org\r\n"
+              "[log file]\r\nWrite To Disk=1\r\nLog File=error.log\r\n");
+    const std::string pids = folder.file("sendmail-pids");
+    const std::string script = folder.file("sendmail");
+    writeFile(script, "#!/bin/sh\necho $$ >> '" + pids + "'\ncat > /dev/null\nexec sleep 1000\n");
+    fs::permissions(script, fs::perms::owner_all);
+    ::setenv("SENDMAIL", script.c_str(), 1);
+    load();
+    recordStarts();
+    for (int row = 0; row < 3; ++row) setRow(row, "no-such-program-on-this-machine", "10:00", 1);
+    setRow(3, marker("good"), "10:00", 1);
+    tickAt(10 * 3600 - 1 + 0.01);
+    tickAt(10 * 3600 + 0.01);
+    EXPECT_EQ(awaitFile(folder.file("good")), "ran\n");
+
+    // The first sendmail still hangs; the good row did not wait for it. End the three
+    // hung sendmails one by one, as each gets its turn.
+    for (int i = 0; i < 3; ++i) {
+        pid_t pid = 0;
+        for (int wait = 0; wait < 1000 && (pid = nthNumber(readFile(pids), i)) == 0; ++wait)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        ASSERT_GT(pid, 0);
+        if (i == 0) {
+            EXPECT_EQ(::kill(pid, 0), 0) << "the first sendmail is still running";
+        }
+        ::kill(pid, SIGKILL);
+    }
+    EXPECT_TRUE(platform::SendmailTransport::waitUntilIdle(std::chrono::seconds(60)));
+    ::unsetenv("SENDMAIL");
+    const std::string log = readFile(folder.file("error.log"));
+    EXPECT_EQ(countOf(log, "Error No.     53"), 3) << "three complete reports";
 }
 
 TEST_F(ClockTick, MidnightStartsTheRowsAtZeroAndTwentyFourOnce) {

@@ -4,6 +4,8 @@
 #include <stdlib.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "platform/mail_transport.h"
 #include "support/fake_sendmail.h"
@@ -28,6 +30,11 @@ public:
 private:
     fs::path path_;
 };
+
+std::string readText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
 MailMessage report(const fs::path& attachment) {
     return {"ops@example.org", "Remote Error Report From Morrowset", "Error 53 occured.", attachment.string(),
@@ -121,38 +128,53 @@ TEST(SendmailTransportTest, ReportsWhatKeptTheMessageFromGoingOut) {
         std::string afterReading;
         std::string program;
         MailMessage message;
-        MailResult result;
+        MailResult result;   // what send() says
+        MailResult outcome;  // how sendmail fared, when it was tried
         bool sendmailRuns;
     };
     const Case cases[] = {
-        {"exit 75", "", report(attachment), MailResult::Failed, true},
-        {"", "/nonexistent/sendmail", report(attachment), MailResult::Failed, false},
-        {"", "", report(scratch.path() / "missing.log"), MailResult::Failed, false},
-        {"", "", injecting, MailResult::Refused, false},
+        {"", "", report(attachment), MailResult::Sent, MailResult::Sent, true},
+        {"exit 75", "", report(attachment), MailResult::Sent, MailResult::Failed, true},
+        {"", "/nonexistent/sendmail", report(attachment), MailResult::Sent, MailResult::Failed, false},
+        {"", "", report(scratch.path() / "missing.log"), MailResult::Failed, MailResult::Failed, false},
+        {"", "", injecting, MailResult::Refused, MailResult::Refused, false},
     };
     for (const Case& c : cases) {
         const FakeSendmail sendmail(scratch.path(), c.afterReading, c.program);
         EXPECT_EQ(SendmailTransport().send(c.message), c.result) << c.afterReading << c.program;
         EXPECT_EQ(sendmail.ran(), c.sendmailRuns) << c.afterReading << c.program;
+        if (c.result == MailResult::Sent) {
+            EXPECT_EQ(SendmailTransport::lastOutcome(), c.outcome) << c.afterReading << c.program;
+        }
         sendmail.clear();
     }
 }
 
-// A sendmail that hangs is stopped; one that quits without reading cannot take the
-// program down with it (no SIGPIPE).
-TEST(SendmailTransportTest, SurvivesASendmailThatHangsOrStopsReading) {
+// Sending never waits for sendmail. A sendmail that never returns is stopped by the time
+// limit, and the messages sent meanwhile go to sendmail after it, in the order sent.
+TEST(SendmailTransportTest, AHungSendmailHoldsNeitherTheSenderNorTheMessagesAfterIt) {
     ScratchFolder scratch;
     const fs::path attachment = scratch.path() / "big.log";
-    std::ofstream(attachment) << std::string(2 << 20, 'r');  // far more than a socket buffer holds
+    std::ofstream(attachment) << std::string(2 << 20, 'r');  // far more than a pipe holds
     const fs::path script = scratch.path() / "odd-sendmail";
-    for (const std::string body : {"exec sleep 30", "exit 0"}) {
-        std::ofstream(script) << "#!/bin/sh\n" << body << "\n";
-        fs::permissions(script, fs::perms::owner_all);
-        ::setenv("SENDMAIL", script.c_str(), 1);
-
-        EXPECT_EQ(SendmailTransport(std::chrono::milliseconds(500)).send(report(attachment)), MailResult::Failed)
-            << body;
+    const fs::path log = scratch.path() / "log";
+    // The first message hangs sendmail after it has read it; the later ones go through.
+    std::ofstream(script) << "#!/bin/sh\n"
+                          << "subject=$(grep '^Subject:' | head -n 1)\n"
+                          << "echo \"$subject\" >> '" << log.string() << "'\n"
+                          << "case \"$subject\" in *first*) exec sleep 1000;; esac\n";
+    fs::permissions(script, fs::perms::owner_all);
+    ::setenv("SENDMAIL", script.c_str(), 1);
+    SendmailTransport transport(std::chrono::seconds(3));
+    for (const char* subject : {"first", "second", "third"}) {
+        MailMessage message = report(attachment);
+        message.subject = subject;
+        EXPECT_EQ(transport.send(message), MailResult::Sent) << subject;
     }
+    EXPECT_FALSE(fs::exists(log) && readText(log).find("second") != std::string::npos)
+        << "the senders did not wait: the second message is still queued behind the hung first";
+    ASSERT_TRUE(SendmailTransport::waitUntilIdle(std::chrono::seconds(60)));
+    EXPECT_EQ(readText(log), "Subject: first\nSubject: second\nSubject: third\n");
     ::unsetenv("SENDMAIL");
 }
 

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/mail_transport.h"
+
 namespace morrowset::testing {
 
 class FakeSendmail {
@@ -47,19 +49,27 @@ public:
     FakeSendmail(const FakeSendmail&) = delete;
     FakeSendmail& operator=(const FakeSendmail&) = delete;
 
-    bool ran() const { return std::filesystem::exists(folder_ / "args"); }
+    // These wait first until every queued message has been through sendmail.
+    bool ran() const {
+        awaitDelivery();
+        return std::filesystem::exists(folder_ / "args");
+    }
     std::vector<std::string> arguments() const {
+        awaitDelivery();
         std::ifstream in(folder_ / "args");
         std::vector<std::string> lines;
         for (std::string line; std::getline(in, line);) lines.push_back(line);
         return lines;
     }
     std::string message() const {
+        awaitDelivery();
         std::ifstream in(folder_ / "message", std::ios::binary);
         return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
     }
     // Forgets what was captured, for the next send.
+    static void awaitDelivery() { platform::SendmailTransport::waitUntilIdle(std::chrono::seconds(60)); }
     void clear() const {
+        awaitDelivery();
         std::filesystem::remove(folder_ / "args");
         std::filesystem::remove(folder_ / "message");
     }
