@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(morrowset::morrowsetIcon());
     morrowset::QtUiServices ui;
     wardline::installUi(&ui);
+    morrowset::runSilentlyWithoutDisplay();
 
     // Loading the window runs its Form_Load; the window unloads itself when closed.
     auto* window = new morrowset::frmMain;

@@ -6,9 +6,11 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
+#include <cstdio>
 #include <vector>
 
 #include "errortrap/dialog/error_dialog.h"
+#include "errortrap/runtime_state.h"
 #include "platform/app_object.h"
 
 namespace morrowset {
@@ -95,5 +97,14 @@ void QtUiServices::setVisibleWindowsEnabled(bool enabled) {
 int16_t QtUiServices::showErrorDialog() { return wardline::ShowErrorDialog(); }
 void QtUiServices::unloadErrorDialog() { wardline::UnloadErrorDialog(); }
 bool QtUiServices::loadAndUnloadErrorDialog() { return wardline::ProbeErrorDialog(); }
+
+bool runSilentlyWithoutDisplay() {
+    const QString qtPlatform = QGuiApplication::platformName();
+    if (qtPlatform != QLatin1String("offscreen") && qtPlatform != QLatin1String("minimal")) return false;
+    wardline::runtime().withoutDisplay = true;
+    std::fprintf(stderr, "%s: no display (Qt platform \"%s\"): running as with Silent Run, no error dialog\n",
+                 platform::app().exeName().c_str(), qtPlatform.toLocal8Bit().constData());
+    return true;
+}
 
 }  // namespace morrowset

@@ -27,4 +27,9 @@ private:
     int pointer_ = wardline::kPointerDefault;
 };
 
+// Without a display (Qt's offscreen or minimal platform) nobody can see or close the error
+// dialog: the runtime then runs as with "Silent Run", which this says once on standard
+// error. True when there is no display.
+bool runSilentlyWithoutDisplay();
+
 }  // namespace morrowset

@@ -36,6 +36,9 @@ struct RuntimeState {
     bool busy = false;
     // The error dialog's closing buttons leave the user's choice here.
     int16_t dialogChoice = 0;
+    // Set by the program before start-up when it has no display: nobody could see or
+    // close the error dialog, so start-up sets "Silent Run".
+    bool withoutDisplay = false;
     Preferences prefs;
 };
 

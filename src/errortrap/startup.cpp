@@ -124,6 +124,7 @@ void writeProgramStartFrame() {
 void secondHalf(RuntimeState& state, const std::string& iniPath) {
     if (platform::locateProfileFile(iniPath))
         for (const PreferenceKey& key : kRemainingKeys) readKey(key, iniPath, state.prefs);
+    if (state.withoutDisplay) state.prefs.silentRun = -1;
 
     // The development environment is a debugger here. Loading the error dialog form for a
     // moment is kept: its load procedure runs once at start-up, as users of it expect.

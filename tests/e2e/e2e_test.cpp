@@ -157,6 +157,24 @@ private:
     pid_t pid_ = -1;
 };
 
+// Without a display nobody could close an error dialog: the program runs as with "Silent
+// Run", says so once on standard error, and a load error is written to the error log at
+// once instead of waiting behind an invisible dialog.
+TEST(HeadlessRun, ALoadErrorIsReportedWithoutADialogThatNobodyCouldClose) {
+    ProgramUnderTest program;
+    program.writeFile("WLCLIENT.INI", "[log file]\r\nWrite To Disk=1\r\n");
+    std::string oneLineShort = settingsFile({});
+    oneLineShort.resize(oneLineShort.size() - std::string("##:##\r\n").size());
+    program.writeFile("Morrowset.ini", oneLineShort);
+    program.start();
+    EXPECT_TRUE(e2e::eventually([&] { return program.readFile("error.log").find(" - stop Wardline") != std::string::npos; },
+                                seconds(20)));
+    const std::string log = program.readFile("error.log");
+    EXPECT_THAT(log, HasSubstr("Error No.     62"));
+    EXPECT_EQ(countOf(program.readFile("stderr"), "running as with Silent Run"), 1) << program.readFile("stderr");
+    EXPECT_TRUE(program.running());
+}
+
 TEST(MonitorRun, AMonitorHoldsTheProgramUntilItLetsGo) {
     ProgramUnderTest program;
     const auto runtimeFolder = program.folder() / "runtime";

@@ -1,5 +1,7 @@
 #include "program_under_test.h"
 
+#include <fcntl.h>
+
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -49,6 +51,9 @@ void ProgramUnderTest::start() {
         ::setpgid(0, 0);  // its own process group, so stop() also ends what it started
         ::chdir(folder_.c_str());
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        // What the program says on standard error is kept in "stderr" in its folder.
+        const int errors = ::open("stderr", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        if (errors >= 0) ::dup2(errors, STDERR_FILENO);
         const std::string exe = (folder_ / "Morrowset").string();
         ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);
