@@ -1,5 +1,8 @@
 #include "errortrap/trace_line.h"
 
+#include <charconv>
+#include <cmath>
+
 #include "errortrap/runtime_state.h"
 #include "errortrap/trace_sinks.h"
 #include "errortrap/trace_stack.h"
@@ -38,6 +41,74 @@ void appendExitFrame(std::string& line, const std::string& frameText) {
     line.append(frameText, separator == std::string::npos ? 0 : separator + 3);
 }
 
+// The frame part of a line. A frame entered by a procedure reads the same in an entry and
+// an exit line ((level - 1) tabs, module, procedure, arguments) and is appended from its
+// parts; any other frame takes the way of its text.
+void appendFrame(std::string& line, const TraceStack& stack, int level, bool exit) {
+    TraceStack::FrameNames names;
+    if (!stack.frameNames(level, names)) {
+        if (exit)
+            appendExitFrame(line, stack.frameText(level));
+        else
+            line.append(stack.frameBody(level));
+        return;
+    }
+    line.append(static_cast<std::size_t>(level - 1), '\t');
+    line.append(names.module).append(" : ").append(names.procedure).append(" : ").append(names.arguments);
+}
+
+template <typename Number>
+void appendNumber(std::string& line, Number value) {
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    line.append(digits, result.ptr);
+}
+
+// The pattern "00000": at least five digits, zero-filled, a minus sign before negatives.
+void appendZeroFilled5(std::string& line, int64_t value) {
+    if (value < 0) {
+        line.append(platform::formatZeroFilled5(value));
+        return;
+    }
+    char digits[24];
+    const auto result = std::to_chars(digits, digits + sizeof digits, value);
+    const auto length = static_cast<std::size_t>(result.ptr - digits);
+    if (length < 5) line.append(5 - length, '0');
+    line.append(digits, length);
+}
+
+// The time format "00000.000" with `separator`, rounded once from whole thousandths, as
+// platform::formatSeconds does; figures beyond what whole thousandths hold take its way.
+void appendSeconds(std::string& line, double seconds, char separator) {
+    if (!(std::fabs(seconds) < 9e15)) {
+        line.append(platform::formatSeconds(seconds, separator));
+        return;
+    }
+    const long long thousandths = std::llround(std::fabs(seconds) * 1000.0);
+    if (seconds < 0 && thousandths != 0) line.push_back('-');
+    appendZeroFilled5(line, thousandths / 1000);
+    line.push_back(separator);
+    const auto fraction = static_cast<int>(thousandths % 1000);
+    line.push_back(static_cast<char>('0' + fraction / 100));
+    line.push_back(static_cast<char>('0' + fraction / 10 % 10));
+    line.push_back(static_cast<char>('0' + fraction % 10));
+}
+
+// pfDecimal's figure, appended: the locale's separator becomes "." where the system
+// profile names it.
+void appendDecimal(std::string& line, double seconds) {
+    std::string& kept = lineState().keptSeparator;
+    if (kept.empty()) platform::getProfileString("intl", "sDecimal", "", kept, 2);
+    const std::size_t start = line.size();
+    appendSeconds(line, seconds, platform::localeDecimalSeparator());
+    // A separator that the figure does not hold (the profile and the locale disagree)
+    // leaves the figure as formatted rather than losing the line.
+    if (!kept.empty()) {
+        const auto at = line.find(kept, start);
+        if (at != std::string::npos) line[at] = '.';
+    }
+}
+
 // With "Arguments" not exactly -1 the line stops before its second colon, so the
 // argument text and its separators are gone.
 void cutArguments(std::string& line) {
@@ -59,10 +130,15 @@ void appendMemory(std::string& line, const Preferences& prefs, int64_t now) {
         state.memoryRead = true;
         state.memoryReadAt = now;
     }
-    if (prefs.includeResources) line.append(" : [res =").append(std::to_string(state.memory.memoryLoad)).append("%");
+    if (prefs.includeResources) {
+        line.append(" : [res =");
+        appendNumber(line, state.memory.memoryLoad);
+        line.append("%");
+    }
     if (prefs.includeMemory) {
         line.append(prefs.includeResources ? ", mem = " : " : [mem = ");
-        line.append(std::to_string(state.memory.availablePhysical)).append("]");
+        appendNumber(line, state.memory.availablePhysical);
+        line.append("]");
     } else {
         line.append("]");
     }
@@ -70,7 +146,7 @@ void appendMemory(std::string& line, const Preferences& prefs, int64_t now) {
 
 }  // namespace
 
-std::string pfTraceLine(int64_t overhead, int16_t exitFlag) {
+void buildTraceLine(std::string& line, int64_t overhead, int16_t exitFlag) {
     const RuntimeState& state = runtime();
     const Preferences& prefs = state.prefs;
     TraceStack& stack = traceStack();
@@ -81,32 +157,29 @@ std::string pfTraceLine(int64_t overhead, int16_t exitFlag) {
     stamp = now - stack.frameTime(0) - overhead;
     const double seconds = static_cast<double>(stamp) / kFixedPerSecond;
 
-    std::string line;
-    line.reserve(160);
-    line.append(state.exePrefix).append("[").append(platform::formatZeroFilled5(stack.lineCounter));
-    line.append("] [").append(pfDecimal(seconds)).append(exitFlag ? "] <-" : "] ->");
-    if (exitFlag)
-        appendExitFrame(line, stack.frameText(level));
-    else
-        line.append(stack.frameBody(level));
+    line.clear();
+    line.append(state.exePrefix).append("[");
+    appendZeroFilled5(line, stack.lineCounter);
+    line.append("] [");
+    appendDecimal(line, seconds);
+    line.append(exitFlag ? "] <-" : "] ->");
+    appendFrame(line, stack, level, exitFlag != 0);
 
     if (prefs.includeArguments != -1) cutArguments(line);
     if (prefs.includeMemory || prefs.includeResources) appendMemory(line, prefs, now);
     if (prefs.includeUser) line.append(" : ").append(pfUserText());
     line.append("\r\n");
+}
+
+std::string pfTraceLine(int64_t overhead, int16_t exitFlag) {
+    std::string line;
+    buildTraceLine(line, overhead, exitFlag);
     return line;
 }
 
 std::string pfDecimal(double seconds) {
-    std::string& kept = lineState().keptSeparator;
-    if (kept.empty()) platform::getProfileString("intl", "sDecimal", "", kept, 2);
-    std::string figure = platform::formatSeconds(seconds, platform::localeDecimalSeparator());
-    // A separator that the figure does not hold (the profile and the locale disagree)
-    // leaves the figure as formatted rather than losing the line.
-    if (!kept.empty()) {
-        const auto at = figure.find(kept);
-        if (at != std::string::npos) figure[at] = '.';
-    }
+    std::string figure;
+    appendDecimal(figure, seconds);
     return figure;
 }
 

@@ -200,8 +200,21 @@ void countLine(TraceStack& stack) {
 // Builds one trace line for the frame at the top and hands it to the sinks. A failure
 // loses that line only.
 void traceTopFrame(int64_t overhead, int16_t exitFlag) {
+    // Lines are built in one kept buffer; a line made while another is still being handed
+    // to the sinks (events run during a monitor hold) gets a buffer of its own.
+    static std::string kept;
+    static bool keptInUse = false;
     try {
-        pfLogLine(pfTraceLine(overhead, exitFlag));
+        if (keptInUse) {
+            pfLogLine(pfTraceLine(overhead, exitFlag));
+            return;
+        }
+        keptInUse = true;
+        struct Release {
+            ~Release() { keptInUse = false; }
+        } release;
+        buildTraceLine(kept, overhead, exitFlag);
+        pfLogLine(kept);
     } catch (...) {
     }
 }
