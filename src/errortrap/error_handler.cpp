@@ -1,6 +1,7 @@
 // The error handler: every instrumented procedure's trap hands its error to wlERROR, which
 // records it, reports it (trace line, dialog, error log, mail) and says how to resume.
 #include <algorithm>
+#include <deque>
 #include <cctype>
 #include <optional>
 #include <string_view>
@@ -121,21 +122,64 @@ void skipOnFailure(Step&& step) {
     }
 }
 
+// An error raised while another error's dialog runs the event loop (a clock tick's failing
+// row) enters the handler again, inside the first one. The inner one keeps the first
+// error's record aside and puts it back when done, and leaves its own report to the first
+// one, which writes and mails both in the order the errors happened: each report whole.
+void deliverReport();
+
+class NestedHandler {
+public:
+    NestedHandler() : nested_(handlersInProgress_++ > 0) {
+        if (nested_) outer_ = errorRecord();
+    }
+    ~NestedHandler() {
+        --handlersInProgress_;
+        if (nested_) errorRecord() = std::move(outer_);
+    }
+    NestedHandler(const NestedHandler&) = delete;
+    NestedHandler& operator=(const NestedHandler&) = delete;
+
+    // Writes and mails the record now, and then those left by inner handlers; an inner
+    // handler leaves its record for the outer one.
+    void deliver() {
+        if (nested_) {
+            deferred_.push_back(errorRecord());
+            return;
+        }
+        deliverReport();
+        while (!deferred_.empty()) {
+            errorRecord() = std::move(deferred_.front());
+            deferred_.pop_front();
+            deliverReport();
+        }
+    }
+
+private:
+    static inline int handlersInProgress_ = 0;
+    static inline std::deque<ErrorRecord> deferred_;
+    bool nested_;
+    ErrorRecord outer_;
+};
+
 // Steps 1 to 7: the error, the start-up when needed, the error's source tag, the wait for
 // an open dialog, the code pointer, the category and where on the trace stack the error
 // was raised. A failure here is the runtime's own: it goes to the internal error handler
 // and nothing is returned.
-std::optional<std::pair<TrappedError, StackEntry>> captureError() {
+std::optional<std::pair<TrappedError, StackEntry>> captureError(std::optional<NestedHandler>& nesting) {
     try {
         const TrappedError error = readCurrentError();
         RuntimeState& state = runtime();
         // Start-up learns the local source name, so it runs before the source is tagged:
         // an error handled before any enter would otherwise count as remote.
         if (!state.runtimeStarted) wlSTART();
+        const std::string source = error.source + (error.source == state.localSourceName ? " (local)" : " (remote)");
+        // Only once an open dialog is done may this error touch the record.
+        waitWhileBusy();
+        nesting.emplace();
         ErrorRecord& record = errorRecord();
         ErrorLevel& top = record.levels[0];
-        top.source = error.source + (error.source == state.localSourceName ? " (local)" : " (remote)");
-        waitWhileBusy();
+        top.source = source;
         TraceStack& stack = traceStack();
         record.codePointer = stack.frameCodePointer(stack.traceDepth);
         top.category = ErrorClassName(ErrorClassCode(error.number)) + pfText(16);
@@ -194,21 +238,24 @@ void snapshotCallTree() {
         snapshot.at(static_cast<std::size_t>(level)) = stack.frameText(level);
 }
 
-// Steps 16 to 18: the dialog, the error log and the mail. Returns the dialog's answer.
-int16_t reportError() {
-    const Preferences& prefs = runtime().prefs;
+// Step 16's dialog. Returns the dialog's answer, 0 when none is shown.
+int16_t showDialog() {
     int16_t result = 0;
-    if (!prefs.silentRun) {
-        int pointer = kPointerDefault;
-        skipOnFailure([&] { pointer = ui().mousePointer(); });
-        skipOnFailure([] { ui().setMousePointer(kPointerDefault); });
-        skipOnFailure([&] { result = ui().showErrorDialog(); });
-        if (!prefs.writeToDisk) skipOnFailure(WriteErrorLog);
-        skipOnFailure([&] { ui().setMousePointer(pointer); });
-    }
+    if (runtime().prefs.silentRun) return result;
+    int pointer = kPointerDefault;
+    skipOnFailure([&] { pointer = ui().mousePointer(); });
+    skipOnFailure([] { ui().setMousePointer(kPointerDefault); });
+    skipOnFailure([&] { result = ui().showErrorDialog(); });
+    skipOnFailure([&] { ui().setMousePointer(pointer); });
+    return result;
+}
+
+// Steps 16 to 18 after the dialog: the error log and the mail of the record.
+void deliverReport() {
+    const Preferences& prefs = runtime().prefs;
+    if (!prefs.silentRun && !prefs.writeToDisk) skipOnFailure(WriteErrorLog);
     if (!prefs.mailAddress.empty()) skipOnFailure(MailErrorReport);
     if (prefs.writeToDisk) skipOnFailure(WriteErrorLog);
-    return result;
 }
 
 void exitPart() {
@@ -221,12 +268,14 @@ void exitPart() {
 
 int16_t wlERROR(const std::string& module, const std::string& procedure) {
     int16_t result = 0;
-    if (const auto captured = captureError()) {
+    std::optional<NestedHandler> nesting;
+    if (const auto captured = captureError(nesting)) {
         const auto& [error, raisedIn] = *captured;
         fillLevelZero(error, raisedIn, module, procedure);
         skipOnFailure([] { pfLogLine(errorTraceLine()); });
         skipOnFailure(snapshotCallTree);
-        result = reportError();
+        result = showDialog();
+        skipOnFailure([&] { nesting->deliver(); });
     }
     exitPart();
     return result;

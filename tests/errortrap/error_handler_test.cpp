@@ -8,6 +8,7 @@
 #include "errortrap/wardline.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
+#include "support/fake_sendmail.h"
 
 namespace wardline::testing {
 namespace {
@@ -213,6 +214,57 @@ TEST_F(ErrorHandlerTest, AnErrorWhileADialogIsOpenWaitsUntilItIsDismissed) {
     EXPECT_EQ(ui.shown[1].number, 6);
     EXPECT_EQ(errorRecord().levels[0].number, 6) << "the later error overwrote the record";
     EXPECT_EQ(traceStack().traceDepth, 0);
+}
+
+// Two errors, two reports: a clock tick that fails while the first error's dialog is open
+// does not take over the first error's record. The error log and the mail get both
+// reports whole, the first error's first, each with what its own dialog was told.
+TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsWhole) {
+    fs::create_directory(scratch / "mail");
+    const morrowset::testing::FakeSendmail sendmail(scratch / "mail", "cat '" + (scratch / "mail/message").string() +
+                                                                          "' >> '" + (scratch / "mails").string() + "'");
+    prefs().writeToDisk = -1;
+    prefs().errorLogPath = (scratch / "error.log").string();
+    prefs().mailAddress = "ops@example.org";
+    ui.whileShown = [this] {
+        runtime().busy = true;
+        ui.onProcessEvents = [this] {  // Continue on the first dialog, with a comment
+            errorRecord().userComment = "about the first";
+            runtime().busy = false;
+            ui.onProcessEvents = nullptr;
+            ui.whileShown = [] { errorRecord().userComment = "about the second"; };
+        };
+        Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(6); }}});
+    };
+
+    cmdGoClick([] { platform::raiseError(53); });
+
+    auto reports = [](const std::string& text) {
+        std::vector<std::string> parts;
+        for (std::size_t at = text.find(" - start "); at != std::string::npos;) {
+            const std::size_t next = text.find(" - start ", at + 1);
+            parts.push_back(text.substr(at, next == std::string::npos ? std::string::npos : next - at));
+            at = next;
+        }
+        return parts;
+    };
+    const auto logged = reports(readFile(scratch / "error.log"));
+    ASSERT_EQ(logged.size(), 2u) << readFile(scratch / "error.log");
+    EXPECT_THAT(logged[0], HasSubstr("Error No.     53\r\n"));
+    EXPECT_THAT(logged[0], HasSubstr("Sub cmdGo_Click"));
+    EXPECT_THAT(logged[0], HasSubstr("User Said\r\n              about the first\r\n"));
+    EXPECT_THAT(logged[1], HasSubstr("Error No.     6\r\n"));
+    EXPECT_THAT(logged[1], HasSubstr("Sub tmrMain_Timer"));
+    EXPECT_THAT(logged[1], HasSubstr("User Said\r\n              about the second\r\n"));
+    for (const auto& report : logged) EXPECT_THAT(report, HasSubstr(" - stop Wardline")) << "whole";
+
+    ASSERT_TRUE(sendmail.ran());
+    const std::string mails = readFile(scratch / "mails");
+    const auto first = mails.find("reports error 53 ");
+    const auto second = mails.find("reports error 6 ");
+    ASSERT_NE(first, std::string::npos);
+    ASSERT_NE(second, std::string::npos);
+    EXPECT_LT(first, second) << "mailed in the order the errors happened";
 }
 
 TEST_F(ErrorHandlerTest, ErrorBeforeAnyEnterStartsTheRuntimeAndStillCountsAsLocal) {
