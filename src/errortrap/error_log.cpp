@@ -1,6 +1,7 @@
 #include "errortrap/error_log.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -133,9 +134,24 @@ void syncFolderOf(const std::string& path) {
     ::close(folder);
 }
 
-// Writes the report in one piece and waits until it is on the disk.
+// The line end that puts the report on a line of its own after a file cut mid-line
+// (by a crash, or by a writer that gave up half-way); empty when none is needed.
+std::string_view lineStartAfter(int fd, off_t size) {
+    char last = '\n';
+    if (size > 0 && ::pread(fd, &last, 1, size - 1) != 1) last = '\n';
+    return last == '\n' ? std::string_view() : std::string_view(kLineEnd);
+}
+
+// Writes the report in one piece and waits until it is on the disk. A report that cannot
+// be written whole (the disk is full) is taken back: the file is cut back to its length
+// before it, so the log holds only whole reports.
 bool writeReport(int fd, bool madeNew, const std::string& path) {
-    const bool complete = writeAll(fd, errorReportText());
+    struct stat before {};
+    const bool known = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
+    std::string text(known ? lineStartAfter(fd, before.st_size) : std::string_view());
+    text += errorReportText();
+    const bool complete = writeAll(fd, text);
+    if (!complete && known) ::ftruncate(fd, before.st_size);
     ::fdatasync(fd);
     ::close(fd);
     if (madeNew) syncFolderOf(path);
@@ -143,9 +159,11 @@ bool writeReport(int fd, bool madeNew, const std::string& path) {
 }
 
 void appendReport(const std::string& path) {
-    constexpr int kAppend = O_WRONLY | O_APPEND | O_CLOEXEC;
+    // Read as well as write, to see how the file ends (see lineStartAfter).
+    constexpr int kAppend = O_RDWR | O_APPEND | O_CLOEXEC;
     bool madeNew = false;
     int fd = ::open(path.c_str(), kAppend);
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) {
         fd = ::open(path.c_str(), kAppend | O_CREAT, kNewLogMode);
         madeNew = fd >= 0;

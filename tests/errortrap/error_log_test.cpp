@@ -201,27 +201,32 @@ TEST_F(ErrorLogTest, UnwritableFolderOrFullDiskLosesOnlyTheReports) {
     EXPECT_TRUE(fs::is_empty(locked));
 }
 
-// The disk fills up in the middle of a report: that report is cut short, the next one,
-// once there is room again, is complete.
-TEST_F(ErrorLogTest, DiskFillingUpCutsOnlyTheReportBeingWritten) {
+// A report is written whole or not at all: one that the disk cannot hold is taken back,
+// and the next one, once there is room again, starts on its own line. So does a report
+// after a log that an earlier crash left cut mid-line.
+TEST_F(ErrorLogTest, AReportTheDiskCannotHoldIsTakenBackAndEveryReportStartsOnItsOwnLine) {
     auto failOnce = [] { Procedure("frmMain.frm", "Sub Form_Load").run({{10, [] { platform::raiseError(75); }}}); };
     constexpr rlim_t kRoom = 300;
+    failOnce();
+    const std::string report = errorReportText();  // every error here is alike
 
-    std::signal(SIGXFSZ, SIG_IGN);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};
     ::getrlimit(RLIMIT_FSIZE, &saved);
     rlimit small = saved;
-    small.rlim_cur = kRoom;
+    small.rlim_cur = report.size() + kRoom;  // room for half the second report
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
     failOnce();
     ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-    failOnce();
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(readFile(logPath), report) << "the cut report was taken back";
 
-    const std::string report = errorReportText();  // both errors are alike
-    const std::string log = readFile(logPath);
-    ASSERT_EQ(log.size(), kRoom + report.size());
-    EXPECT_EQ(log.substr(0, kRoom), report.substr(0, kRoom));
-    EXPECT_EQ(log.substr(kRoom), report);
+    failOnce();
+    EXPECT_EQ(readFile(logPath), report + report);
+
+    writeFile(logPath, report + report.substr(0, kRoom));  // cut mid-line by a crash
+    failOnce();
+    EXPECT_EQ(readFile(logPath), report + report.substr(0, kRoom) + "\r\n" + report);
 }
 
 }  // namespace
