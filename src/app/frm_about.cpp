@@ -10,6 +10,7 @@
 #include <filesystem>
 
 #include "app/app_icon.h"
+#include "errortrap/dialog/button_keys.h"
 #include "errortrap/dialog/twips.h"
 #include "errortrap/procedure.h"
 #include "errortrap/ui_services.h"
@@ -51,15 +52,21 @@ constexpr ControlDesign<frmAbout, QPushButton> kButtons[] = {
     {&frmAbout::cmdSysInfo, {4260, 3075, 1245, 345}, "&System Info..."},
 };
 
-// The etched separator: a gray line with a white one of width 2 just below it.
-struct SeparatorLine {
-    int x1, y1, x2, y2, width;
-    QColor colour;
+// The etched separator, in twips: a gray line one pixel thick with a white line two pixels
+// thick just below it, which starts a little further right.
+struct Separator {
+    int grayLeft, whiteLeft, right, top;
 };
-const SeparatorLine kSeparator[] = {
-    {90, 2445, 5654, 2445, 1, QColor(0x80, 0x80, 0x80)},
-    {105, 2460, 5654, 2460, 2, QColor(0xFF, 0xFF, 0xFF)},
-};
+constexpr Separator kSeparator{90, 105, 5654, 2445};
+const QColor kEtchShadow(0x80, 0x80, 0x80);
+const QColor kEtchLight(0xFF, 0xFF, 0xFF);
+
+QFont titleFont(const QFont& font) {
+    QFont title = font;
+    title.setPointSizeF(title.pointSizeF() * 1.5);
+    title.setBold(true);
+    return title;
+}
 
 QPointer<frmAbout>& openDialog() {
     static QPointer<frmAbout> dialog;
@@ -133,26 +140,45 @@ void showAboutDialog() {
 
 frmAbout* frmAbout::current() { return openDialog(); }
 
-frmAbout::frmAbout() {
+frmAbout::frmAbout() : scale_(layoutScale(font())) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle("About MyApp");
     setWindowIcon(morrowsetIcon());
-    setFixedSize(TwipScale::fromFont(font()).size(kClientWidth, kClientHeight));
+    setFixedSize(scale_.size(kClientWidth, kClientHeight));
     createControls();
     Form_Load();
 }
 
+// The box's scale: the title, the version line and the wrapped texts in the desktop's
+// font fit their labels, the captions their buttons.
+TwipScale frmAbout::layoutScale(const QFont& font) {
+    using wardline::TextHolder;
+    std::vector<wardline::TextRoom> rooms = wardline::captionRooms(kButtons, TextHolder::Button, font);
+    const auto room = [&](QLabel* frmAbout::*label, const QString& text, TextHolder holder, const QFont& in) {
+        const wardline::Twips place = wardline::placeOf(kLabels, label);
+        rooms.push_back({text, place.width, place.height, holder, in});
+    };
+    const platform::AppObject& app = platform::app();
+    room(&frmAbout::lblTitle, QString::fromStdString(app.title()), TextHolder::WrappedLabel, titleFont(font));
+    room(&frmAbout::lblVersion, versionText(app), TextHolder::Label, font);
+    room(&frmAbout::lblDescription, QString::fromLatin1(kDescription), TextHolder::WrappedLabel, font);
+    room(&frmAbout::lblDisclaimer, QString::fromLatin1(kDisclaimer), TextHolder::WrappedLabel, font);
+    return TwipScale::forText(font, rooms);
+}
+
+QString frmAbout::versionText(const platform::AppObject& app) {
+    return QString("Version %1.%2.%3").arg(app.major()).arg(app.minor()).arg(app.revision());
+}
+
 void frmAbout::createControls() {
-    const TwipScale scale = TwipScale::fromFont(font());
-    wardline::createControls(*this, kLabels, this, scale, label);
-    wardline::createControls(*this, kButtons, this, scale, button);
+    wardline::createControls(*this, kLabels, this, scale_, label);
+    wardline::createControls(*this, kButtons, this, scale_, button);
     picIcon->setPixmap(QPixmap::fromImage(morrowsetIconImage(32)));
     picIcon->setAlignment(Qt::AlignCenter);
-    QFont titleFont = lblTitle->font();
-    titleFont.setPointSizeF(titleFont.pointSizeF() * 1.5);
-    titleFont.setBold(true);
-    lblTitle->setFont(titleFont);
+    lblTitle->setFont(titleFont(lblTitle->font()));
     cmdOK->setDefault(true);
+    wardline::clickOnEnter(cmdOK);
+    wardline::clickOnEnter(cmdSysInfo);
     connect(cmdOK, &QPushButton::clicked, this, &frmAbout::cmdOK_Click);
     connect(cmdSysInfo, &QPushButton::clicked, this, &frmAbout::cmdSysInfo_Click);
 }
@@ -162,7 +188,7 @@ void frmAbout::Form_Load() {
     wardline::Procedure(kModule, "Sub Form_Load").run({
         {30, [&] { setWindowTitle(QString::fromStdString("About " + app.title())); }},
         {40, [&] {
-             lblVersion->setText(QString("Version %1.%2.%3").arg(app.major()).arg(app.minor()).arg(app.revision()));
+             lblVersion->setText(versionText(app));
          }},
         {50, [&] { lblTitle->setText(QString::fromStdString(app.title())); }},
     });
@@ -191,11 +217,12 @@ void frmAbout::closeEvent(QCloseEvent* event) {
 void frmAbout::paintEvent(QPaintEvent* event) {
     QDialog::paintEvent(event);
     QPainter painter(this);
-    const TwipScale scale = TwipScale::fromFont(font());
-    for (const SeparatorLine& line : kSeparator) {
-        painter.setPen(QPen(line.colour, line.width));
-        painter.drawLine(scale.x(line.x1), scale.y(line.y1), scale.x(line.x2), scale.y(line.y2));
-    }
+    const int top = scale_.y(kSeparator.top);
+    const int right = scale_.x(kSeparator.right);
+    const int grayLeft = scale_.x(kSeparator.grayLeft);
+    const int whiteLeft = scale_.x(kSeparator.whiteLeft);
+    painter.fillRect(grayLeft, top, right - grayLeft, 1, kEtchShadow);
+    painter.fillRect(whiteLeft, top + 1, right - whiteLeft, 2, kEtchLight);
 }
 
 void StartSysInfo() {

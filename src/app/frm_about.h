@@ -7,6 +7,11 @@
 #include <cstdint>
 #include <string>
 
+#include "errortrap/dialog/twips.h"
+
+namespace platform {
+class AppObject;
+}
 class QLabel;
 class QPushButton;
 
@@ -43,6 +48,9 @@ public:
     QPushButton* cmdOK = nullptr;
     QPushButton* cmdSysInfo = nullptr;
 
+    // The box's twip scale when its text is `font`.
+    static wardline::TwipScale layoutScale(const QFont& font);
+
 protected:
     void reject() override;  // Esc acts as OK
     void closeEvent(QCloseEvent* event) override;
@@ -53,6 +61,9 @@ private:
     frmAbout();
     void createControls();
     void Form_Load();
+    static QString versionText(const platform::AppObject& app);
+
+    wardline::TwipScale scale_;
 };
 
 }  // namespace morrowset

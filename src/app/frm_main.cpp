@@ -8,7 +8,6 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QStyle>
 
 #include "app/command_box.h"
 #include "app/frm_about.h"
@@ -16,6 +15,7 @@
 #include "app/settings_file.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
+#include "errortrap/dialog/button_keys.h"
 #include "errortrap/dialog/twips.h"
 #include "errortrap/procedure.h"
 #include "errortrap/runtime_state.h"
@@ -70,37 +70,20 @@ constexpr Twips kGoColumn{4140, 0, 555, 315};
 
 Twips inRow(Twips column, int row) { return {column.left, kFirstRowTop + kRowPitch * row, column.width, column.height}; }
 
+// The widest texts of the controls that change their text.
+const char* const kWidestClock = "00:00AM";
+const char* const kWidestTimes[] = {"##:##", "00:00"};
+
 const char* const kCaption = "System Morrowset - By Ansgrove V1.0";
 const char* const kPauseCaption = "Pause Program";
 const char* const kStartCaption = "Start Program";
+const char* const kGoCaption = "NOW";
 constexpr int16_t kChecked = 1;
 constexpr int16_t kGrayed = 2;
 
 // VB's Mid: up to `length` characters from the 0-based `start`, empty past the end.
 std::string mid(const std::string& text, std::size_t start, std::size_t length) {
     return start < text.size() ? text.substr(start, length) : std::string();
-}
-
-// A small, narrow face, so that the design's tight boxes hold their texts.
-QFont windowFont(const TwipScale& scale) {
-    QFont font;
-    font.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
-                      QStringLiteral("Nimbus Sans Narrow"), QStringLiteral("Sans Serif")});
-    font.setPixelSize(scale.y(165));  // 11 pixels at 96 dpi
-    return font;
-}
-
-// Shrinks a control's font until `sample`, its widest text, fits inside it.
-void fitText(QWidget* control, const QString& sample) {
-    int room = control->width();
-    if (qobject_cast<QLineEdit*>(control)) {
-        const int frame = control->style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, control);
-        room -= 2 * frame + 2 * 2 + 1;  // frame, the line edit's own margins, the cursor
-    }
-    QFont font = control->font();
-    while (font.pixelSize() > 6 && QFontMetrics(font).horizontalAdvance(sample) > room)
-        font.setPixelSize(font.pixelSize() - 1);
-    control->setFont(font);
 }
 
 // Grows a control that its design cell would clip.
@@ -136,12 +119,25 @@ frmMain::~frmMain() {
 
 // ---- Set-up ----
 
+// The window's scale: its texts in the desktop's font fit their controls.
+TwipScale frmMain::layoutScale(const QFont& font) {
+    using wardline::TextHolder;
+    std::vector<wardline::TextRoom> rooms = wardline::captionRooms(kLabels, TextHolder::Label, font);
+    for (const auto& room : wardline::captionRooms(kButtons, TextHolder::Button, font)) rooms.push_back(room);
+    const Twips clock = wardline::placeOf(kLabels, &frmMain::txtTime);
+    const Twips pause = wardline::placeOf(kButtons, &frmMain::cmdPause);
+    rooms.push_back({QString::fromLatin1(kWidestClock), clock.width, clock.height, TextHolder::Label, font});
+    rooms.push_back({QString::fromLatin1(kStartCaption), pause.width, pause.height, TextHolder::Button, font});
+    rooms.push_back({QString::fromLatin1(kGoCaption), kGoColumn.width, kGoColumn.height, TextHolder::Button, font});
+    for (const char* time : kWidestTimes)
+        rooms.push_back({QString::fromLatin1(time), kTimeColumn.width, kTimeColumn.height, TextHolder::LineEdit, font});
+    return TwipScale::forText(font, rooms);
+}
+
 void frmMain::createControls() {
     auto* client = new QWidget(this);
     setCentralWidget(client);
-    const int dpi = client->logicalDpiX();
-    const TwipScale scale = TwipScale::fromDpi(dpi, dpi);
-    client->setFont(windowFont(scale));
+    const TwipScale scale = layoutScale(client->font());
     client->setFixedSize(scale.size(kClientWidth, kClientHeight));
 
     const auto label = [](QWidget* parent, const QString& caption) { return new QLabel(caption, parent); };
@@ -153,7 +149,7 @@ void frmMain::createControls() {
         chkEnabled[row] = new StateCheckBox(client);
         txtPath[row] = new CommandBox(client);
         mskTime[row] = new TimeBox(client);
-        cmdGo[row] = new QPushButton(QStringLiteral("NOW"), client);
+        cmdGo[row] = new QPushButton(QString::fromLatin1(kGoCaption), client);
         chkEnabled[row]->setGeometry(scale.rect(inRow(kCheckColumn, row)));
         txtPath[row]->setGeometry(scale.rect(inRow(kPathColumn, row)));
         mskTime[row]->setGeometry(scale.rect(inRow(kTimeColumn, row)));
@@ -164,9 +160,8 @@ void frmMain::createControls() {
         mskTime[row]->setObjectName(QStringLiteral("mskTime") + index);
         cmdGo[row]->setObjectName(QStringLiteral("cmdGo") + index);
         atLeastSizeHint(chkEnabled[row]);
-        fitText(mskTime[row], QString::fromLatin1(TimeBox::kEmpty.data(), 5));
     }
-    fitText(txtTime, QStringLiteral("00:00AM"));
+    for (QPushButton* button : findChildren<QPushButton*>()) wardline::clickOnEnter(button);
     tmrMain = new SecondTimer([this] { tmrMain_Timer(); }, this);
 }
 

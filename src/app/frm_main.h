@@ -15,6 +15,7 @@
 #include <string_view>
 
 #include "app/tick_schedule.h"
+#include "errortrap/dialog/twips.h"
 
 class QAction;
 class QLabel;
@@ -76,6 +77,9 @@ public:
     // Starts a command line; platform::startProcess unless replaced (tests record with it).
     using ProcessStarter = std::function<int(std::string_view commandLine)>;
     void setProcessStarter(ProcessStarter starter) { startProcess_ = std::move(starter); }
+
+    // The window's twip scale when its text is `font`.
+    static wardline::TwipScale layoutScale(const QFont& font);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

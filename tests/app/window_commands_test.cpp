@@ -87,7 +87,7 @@ TEST_F(WindowCommands, ShutdownAndQuitEndTheProgramAtOnce) {
 TEST_F(WindowCommands, LaidOutFromTheDesignWithItsTabOrder) {
     load();
     EXPECT_EQ(window->windowTitle(), "System Morrowset - By Ansgrove V1.0");
-    const double scale = window->logicalDpiX() / 1440.0;  // pixels per twip
+    const double scale = frmMain::layoutScale(QApplication::font()).pixelsPerTwip();
     const QRect client = window->centralWidget()->geometry();
     EXPECT_NEAR(client.width(), 4740 * scale, 1);
     EXPECT_NEAR(client.height(), 2850 * scale, 1);

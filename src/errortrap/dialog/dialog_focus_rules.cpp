@@ -16,42 +16,45 @@ bool isWindowOf(const QWindow* window, const QWindow* owner) {
 
 void DialogFocusRules::shown() { mayHaveBeenCovered_ = false; }
 
-// Getting the focus back from the dialog's own windows or from another program is no new
-// activation.
 bool DialogFocusRules::activated() {
-    const bool newActivation =
-        !activatedOnce_ || (focusAway_ != FocusAway::OwnWindow && focusAway_ != FocusAway::OutsideProgram);
+    const bool newActivation = !activatedOnce_ || focusAway_ == FocusAway::Nowhere ||
+                               focusAway_ == FocusAway::ProgramWindow;
     if (!activatedOnce_) mayHaveBeenCovered_ = false;  // the dialog is only now up
     activatedOnce_ = true;
     return newActivation;
 }
 
 // Called after the activation events of a focus change have been sent.
-void DialogFocusRules::focusWindowChanged(const QWindow* window, const QWindow* dialog) {
-    if (!dialog) return;
+bool DialogFocusRules::focusWindowChanged(const QWindow* window, const QWindow* dialog) {
+    if (!dialog) return false;
     if (window == dialog) {
-        // The own window that just closed uncovers part of the dialog: that is no repaint
-        // after another window covered it.
-        exposedByOwnWindow_ = focusAway_ == FocusAway::OwnWindow;
+        const bool backFromOwnWindow = focusAway_ == FocusAway::OwnWindow;
+        exposedByOwnPopup_ = focusAway_ == FocusAway::OwnPopup;
         focusAway_ = FocusAway::Nowhere;
-        return;
+        return backFromOwnWindow;
     }
     if (window) {
-        focusAway_ = isWindowOf(window, dialog) ? FocusAway::OwnWindow : FocusAway::ProgramWindow;
+        if (!isWindowOf(window, dialog))
+            focusAway_ = FocusAway::ProgramWindow;
+        else
+            focusAway_ = window->type() == Qt::Popup ? FocusAway::OwnPopup : FocusAway::OwnWindow;
     } else if (focusAway_ == FocusAway::Nowhere) {
         focusAway_ = FocusAway::OutsideProgram;  // between two windows it may pass through none
     }
-    if (focusAway_ != FocusAway::OwnWindow) {
+    if (focusAway_ != FocusAway::OwnPopup) {
         mayHaveBeenCovered_ = true;
-        exposedByOwnWindow_ = false;
+        exposedByOwnPopup_ = false;
     }
+    return false;
 }
 
 // A repaint that the window system asks for because another window uncovered the dialog,
 // as opposed to a control redrawing itself or the dialog's first paint (whose focus the
-// activation overrides).
+// activation overrides). While one of its own windows is in front, the dialog waits for
+// that window to close.
 bool DialogFocusRules::uncovered() const {
-    return mayHaveBeenCovered_ && focusAway_ != FocusAway::OwnWindow && !exposedByOwnWindow_;
+    return mayHaveBeenCovered_ && focusAway_ != FocusAway::OwnPopup && focusAway_ != FocusAway::OwnWindow &&
+           !exposedByOwnPopup_;
 }
 
 }  // namespace wardline

@@ -35,7 +35,6 @@
 namespace wardline {
 namespace {
 
-constexpr int kFormFontPoints = 8;
 constexpr int kContinueGapTwips = 10;
 
 // Runs one step of a handler that skips failing steps.
@@ -57,15 +56,35 @@ QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
 
+// The row captions of view 1.
+LabelCaptions rowCaptions() {
+    using C = DialogControls;
+    return {
+        {&C::kxCtrlLabel1, qs(trimmed(pfText(19)) + " ")}, {&C::kxCtrlLabel2, qs(trimmed(pfText(30)) + " ")},
+        {&C::kxCtrlLabel4, qs(pfText(35))},                {&C::kxCtrlLabel5, qs(pfText(36))},
+        {&C::kxCtrlLabel6, qs(pfText(37))},                {&C::kxCtrlLabel7, qs(pfText(38))},
+        {&C::kxCtrlProjLab, qs(pfText(61))},
+    };
+}
+
+// The buttons' captions; Help is named only inside the development environment.
+ButtonCaptions buttonCaptions() {
+    using C = DialogControls;
+    return {
+        {&C::wlPrint, QStringLiteral("Print")},
+        {&C::kxCtrlContinue, qs(pfText(42))},
+        {&C::kxCtrlMore, qs(pfText(44))},
+    };
+}
+
+const QString kHelpCaption = QStringLiteral("Help");
+
 }  // namespace
 
-frmWARDLINE::frmWARDLINE() : scale_(TwipScale::fromDpi(logicalDpiX(), logicalDpiY())) {
+frmWARDLINE::frmWARDLINE() : scale_(layoutScale(font())) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
-    QFont formFont = font();
-    formFont.setPointSize(kFormFontPoints);
-    setFont(formFont);
     setFixedSize(scale_.size(kDialogWidthTwips, kDialogHeightTwips));
     c_ = createDialogControls(this, scale_);
     setTabOrderFromLayout();
@@ -74,6 +93,12 @@ frmWARDLINE::frmWARDLINE() : scale_(TwipScale::fromDpi(logicalDpiX(), logicalDpi
 }
 
 frmWARDLINE::~frmWARDLINE() = default;
+
+TwipScale frmWARDLINE::layoutScale(const QFont& font) {
+    ButtonCaptions buttons = buttonCaptions();
+    buttons.push_back({&DialogControls::kxHelp, kHelpCaption});
+    return dialogScale(font, rowCaptions(), buttons);
+}
 
 std::string frmWARDLINE::pfSys() {
     return platform::windowsDirectory();
@@ -105,16 +130,8 @@ void frmWARDLINE::connectEvents() {
 void frmWARDLINE::Form_Load() {
     reportBuilt = false;
     setWindowTitle(qs(pfText(34)));
-    c_.wlPrint->setText(QStringLiteral("Print"));
-    c_.kxCtrlLabel1->setText(qs(trimmed(pfText(19)) + " "));
-    c_.kxCtrlLabel2->setText(qs(trimmed(pfText(30)) + " "));
-    c_.kxCtrlLabel4->setText(qs(pfText(35)));
-    c_.kxCtrlLabel5->setText(qs(pfText(36)));
-    c_.kxCtrlLabel6->setText(qs(pfText(37)));
-    c_.kxCtrlLabel7->setText(qs(pfText(38)));
-    c_.kxCtrlProjLab->setText(qs(pfText(61)));
-    c_.kxCtrlContinue->setText(qs(pfText(42)));
-    c_.kxCtrlMore->setText(qs(pfText(44)));
+    for (const auto& caption : buttonCaptions()) (c_.*caption.control)->setText(caption.text);
+    for (const auto& caption : rowCaptions()) (c_.*caption.control)->setText(caption.text);
     centreOnScreen();
     c_.kxCtrlCalls->setHorizontalExtent(QFontMetrics(font()).horizontalAdvance(QString(128, QLatin1Char('w'))));
     {
@@ -172,7 +189,7 @@ void frmWARDLINE::showCallTree(const std::vector<std::string>& lines) {
 }
 
 void frmWARDLINE::offerDevelopmentTools() {
-    c_.kxHelp->setText(QStringLiteral("Help"));
+    c_.kxHelp->setText(kHelpCaption);
     c_.kxHelp->setVisible(true);
     c_.cmdWWW->setVisible(true);
 }
@@ -340,7 +357,10 @@ bool frmWARDLINE::event(QEvent* e) {
     return QDialog::event(e);
 }
 
-void frmWARDLINE::noteFocusWindow(QWindow* window) { focusRules_.focusWindowChanged(window, windowHandle()); }
+// The help viewer or a message box of the form closing uncovers the form.
+void frmWARDLINE::noteFocusWindow(QWindow* window) {
+    if (focusRules_.focusWindowChanged(window, windowHandle())) Form_Paint();
+}
 
 bool frmWARDLINE::eventFilter(QObject* watched, QEvent* e) {
     switch (e->type()) {

@@ -32,10 +32,13 @@ public:
     frmWARDLINE();
     ~frmWARDLINE() override;
 
+    // The form's twip scale when its text is `font`.
+    static TwipScale layoutScale(const QFont& font);
+
     // The Windows directory, where the knowledge-base index lives.
     static std::string pfSys();
 
-    // Twips (1/1440 inch) to pixels at the form's scale.
+    // Twips to pixels at the form's scale.
     int twipsToPixelsX(int twips) const { return scale_.x(twips); }
     int twipsToPixelsY(int twips) const { return scale_.y(twips); }
     // Centres the form on its screen.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "errortrap/dialog/button_keys.h"
 #include "errortrap/dialog/call_tree_list.h"
 
 namespace wardline {
@@ -18,7 +19,8 @@ using Controls = DialogControls;
 template <typename Control>
 using Design = ControlDesign<Controls, Control>;
 
-constexpr int kReportFontPoints = 9;
+// The report's fixed-pitch font is never smaller than this.
+constexpr double kReportFontPoints = 9;
 
 // The form's own controls.
 constexpr Design<QLabel> kHeadline[] = {
@@ -175,8 +177,12 @@ QLineEdit* valueBox(QWidget* parent, const QString&) {
     return box;
 }
 
+// Editable, so that a description can be changed before it is printed; what is typed
+// never becomes an entry of its own.
 QComboBox* levelList(QWidget* parent, const QString& caption) {
     auto* list = new QComboBox(parent);
+    list->setEditable(true);
+    list->setInsertPolicy(QComboBox::NoInsert);
     list->setPlaceholderText(caption);
     return list;
 }
@@ -192,12 +198,27 @@ QPlainTextEdit* reportBox(QWidget* parent, const QString&) {
     box->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     font.setStyleHint(QFont::Monospace);
-    font.setPointSize(kReportFontPoints);
+    font.setPointSizeF(std::max(kReportFontPoints, parent->font().pointSizeF()));
     box->setFont(font);
     return box;
 }
 
-QPushButton* button(QWidget* parent, const QString& caption) { return new QPushButton(caption, parent); }
+// No button is the default: Enter clicks the button that has the focus, and nothing
+// elsewhere (Enter in the comment box is no Continue).
+QPushButton* button(QWidget* parent, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
+    button->setAutoDefault(false);
+    clickOnEnter(button);
+    return button;
+}
+
+// The place of a control of any of `tables`.
+template <typename Control, typename... Tables>
+Twips placeIn(Control* Controls::*control, const Tables&... tables) {
+    Twips place{0, 0, 0, 0};
+    ((place = place.width ? place : placeOf(tables, control)), ...);
+    return place;
+}
 
 }  // namespace
 
@@ -207,6 +228,24 @@ const char* const kDialogViewTitles[kDialogViewCount] = {
     "View error context and procedure trace",
     "View local system information",
 };
+
+TwipScale dialogScale(const QFont& font, const LabelCaptions& labels, const ButtonCaptions& buttons) {
+    std::vector<TextRoom> rooms = captionRooms(kButtons, TextHolder::Button, font);
+    for (const auto& caption : labels) {
+        const Twips place = placeIn(caption.control, kHeadline, kCaptions, kValueLabels);
+        rooms.push_back({caption.text, place.width, place.height, TextHolder::Label, font});
+    }
+    for (const auto& caption : buttons) {
+        const Twips place = placeOf(kButtons, caption.control);
+        rooms.push_back({caption.text, place.width, place.height, TextHolder::Button, font});
+    }
+    const Twips viewList = placeOf(kViewList, &Controls::Combo1);
+    for (const char* title : kDialogViewTitles)
+        rooms.push_back({QString::fromLatin1(title), viewList.width, viewList.height, TextHolder::ComboBox, font});
+    const Twips levelList = placeOf(kLevelList, &Controls::errText);
+    rooms.push_back({QStringLiteral("Error 1"), levelList.width, levelList.height, TextHolder::ComboBox, font});
+    return TwipScale::forText(font, rooms);
+}
 
 // Parents before children, and each view's controls in the order of its design.
 DialogControls createDialogControls(QWidget* form, const TwipScale& scale) {

@@ -1,11 +1,18 @@
 #pragma once
-// Window designs in twips (1440 to the inch of the screens they were drawn for), and the
-// one table shape every window's controls are laid out from: the member that holds the
-// control, its place in twips and its design caption.
+// Window designs in twips, and the one table shape every window's controls are laid out
+// from: the member that holds the control, its place in twips and its design caption.
+//
+// The designs were drawn for 8-point text on screens of 15 twips a pixel. A window keeps
+// its design's proportions and takes its size from the desktop's font: one twip is as
+// many pixels as make the font fill the room the design's text had, and more where a
+// text of the window would not fit its control otherwise. Text is never shrunk to fit.
 #include <QFont>
 #include <QRect>
 #include <QSize>
 #include <QString>
+#include <vector>
+
+class QWidget;
 
 namespace wardline {
 
@@ -13,25 +20,33 @@ struct Twips {
     int left, top, width, height;
 };
 
-// Pixels per twip, across and down.
+// The kinds of control a text is shown in, for the room each needs around its text.
+enum class TextHolder { Label, WrappedLabel, Button, LineEdit, ComboBox };
+
+// A text a window shows and the control's design size: the window's scale must let it fit.
+struct TextRoom {
+    QString text;  // an '&' that marks an access key takes no room
+    int widthTwips;
+    int heightTwips;
+    TextHolder holder;
+    QFont font;
+};
+
+// Pixels per twip, the same across and down.
 class TwipScale {
 public:
-    // The screen's logical resolution: `dpiX` and `dpiY` pixels to the inch.
-    static TwipScale fromDpi(double dpiX, double dpiY);
-    // Scaled so that `font` fills the room its design font had: a design drawn for
-    // letters about 6 pixels wide on lines 13 pixels apart, at 15 twips a pixel; never
-    // smaller than that.
-    static TwipScale fromFont(const QFont& font);
+    // The scale for windows whose text is `font`, widened until every text of `rooms` fits.
+    static TwipScale forText(const QFont& font, const std::vector<TextRoom>& rooms = {});
 
     int x(int twips) const;
-    int y(int twips) const;
+    int y(int twips) const { return x(twips); }
     QRect rect(const Twips& place) const { return {x(place.left), y(place.top), x(place.width), y(place.height)}; }
     QSize size(int width, int height) const { return {x(width), y(height)}; }
+    double pixelsPerTwip() const { return perTwip_; }
 
 private:
-    TwipScale(double perTwipX, double perTwipY) : perTwipX_(perTwipX), perTwipY_(perTwipY) {}
-    double perTwipX_;
-    double perTwipY_;
+    explicit TwipScale(double perTwip) : perTwip_(perTwip) {}
+    double perTwip_;
 };
 
 // One row of a window's layout table.
@@ -54,6 +69,24 @@ void createControls(Owner& owner, const ControlDesign<Owner, Control> (&table)[N
         control->setGeometry(scale.rect(design.place));
         owner.*design.control = control;
     }
+}
+
+// The place of `control` in `table`.
+template <typename Owner, typename Control, std::size_t N>
+constexpr Twips placeOf(const ControlDesign<Owner, Control> (&table)[N], Control* Owner::*control) {
+    for (const ControlDesign<Owner, Control>& design : table)
+        if (design.control == control) return design.place;
+    return {0, 0, 0, 0};
+}
+
+// The rooms of the captions of `table`, shown in `holder`s in `font`.
+template <typename Owner, typename Control, std::size_t N>
+std::vector<TextRoom> captionRooms(const ControlDesign<Owner, Control> (&table)[N], TextHolder holder,
+                                   const QFont& font) {
+    std::vector<TextRoom> rooms;
+    for (const ControlDesign<Owner, Control>& design : table)
+        rooms.push_back({QString::fromLatin1(design.caption), design.place.width, design.place.height, holder, font});
+    return rooms;
 }
 
 }  // namespace wardline
