@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QImage>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
@@ -104,6 +105,33 @@ protected:
         return int16_t{0};
     }};
 };
+
+// The separator is etched: a gray line with a white line just below it.
+TEST_F(AboutBox, TheSeparatorIsEtched) {
+    showAboutDialog();
+    frmAbout* box = frmAbout::current();
+    const QImage image = box->grab().toImage();
+    const int top = frmAbout::layoutScale(box->font()).y(2445);
+    const int middle = image.width() / 2;
+    EXPECT_EQ(image.pixelColor(middle, top), QColor(0x80, 0x80, 0x80));
+    EXPECT_EQ(image.pixelColor(middle, top + 1), QColor(Qt::white));
+    EXPECT_EQ(image.pixelColor(middle, top + 2), QColor(Qt::white));
+    EXPECT_NE(image.pixelColor(middle, top + 3), QColor(Qt::white));
+}
+
+// Enter on the focused System Info button runs it, not OK.
+TEST_F(AboutBox, EnterClicksTheFocusedButton) {
+    showAboutDialog();
+    frmAbout* box = frmAbout::current();
+    box->cmdSysInfo->setFocus();
+    QTest::keyClick(box->cmdSysInfo, Qt::Key_Return);
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_EQ(ui.boxes[0].text, "System Information Is Unavailable At This Time");
+    EXPECT_EQ(frmAbout::current(), box) << "the box stays open";
+    box->cmdOK->setFocus();
+    QTest::keyClick(box->cmdOK, Qt::Key_Enter);
+    EXPECT_EQ(frmAbout::current(), nullptr);
+}
 
 TEST_F(AboutBox, CaptionVersionAndTitleEveryTimeItIsLoaded) {
     for (int opening = 1; opening <= 2; ++opening) {

@@ -1,5 +1,6 @@
 // The window's buttons and menu entries, and how the window is laid out.
 #include <QMenuBar>
+#include <QTest>
 
 #include "app/app_fixture.h"
 #include "app/frm_about.h"
@@ -21,6 +22,28 @@ TEST_F(WindowCommands, PauseTogglesTheClockCaptionAndLight) {
     EXPECT_TRUE(window->tmrMain->isEnabled());
     EXPECT_EQ(window->cmdPause->text(), "Pause Program");
     EXPECT_EQ(window->statusColor(), frmMain::kGreen);
+}
+
+// Enter, Return and Space each click the button that has the focus.
+TEST_F(WindowCommands, KeysClickTheFocusedButton) {
+    loadShown();
+    std::vector<std::string> started;
+    window->setProcessStarter([&started](std::string_view commandLine) {
+        started.emplace_back(commandLine);
+        return 1;
+    });
+    setRow(1, "backup.sh", "07:30", 1);
+    const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space};
+    for (const Qt::Key key : keys) {
+        const bool wasRunning = window->tmrMain->isEnabled();
+        window->cmdPause->setFocus();
+        QTest::keyClick(window->cmdPause, key);
+        EXPECT_NE(window->tmrMain->isEnabled(), wasRunning) << "key " << key;
+
+        window->cmdGo[1]->setFocus();
+        QTest::keyClick(window->cmdGo[1], key);
+    }
+    EXPECT_EQ(started, std::vector<std::string>(3, "backup.sh"));
 }
 
 // The clock, once running, ticks on its own just after each whole second.
