@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
+#include "errortrap/dialog/button_keys.h"
 #include "platform/help_file.h"
 
 namespace platform {
@@ -58,6 +59,7 @@ HelpViewer::HelpViewer() : title_(new QLabel(this)), body_(new QPlainTextEdit(th
     body_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, this);
     connect(buttons, &QDialogButtonBox::rejected, this, &QWidget::close);
+    wardline::clickOnEnter(buttons->button(QDialogButtonBox::Close));
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(title_);
     layout->addWidget(body_, 1);

@@ -3,6 +3,7 @@
 // box of the dialog closes, Continue has the focus again.
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -90,7 +91,10 @@ TEST_F(DialogKeys, ClosingTheHelpViewerOrAMessageBoxGivesContinueTheFocus) {
         ASSERT_TRUE(viewer && viewer->isVisible());
         QApplication::setActiveWindow(viewer);
         QCoreApplication::processEvents();
-        viewer->close();
+        QPushButton* close = viewer->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Close);
+        close->setFocus();
+        QTest::keyClick(close, Qt::Key_Return);
+        EXPECT_FALSE(viewer->isVisible()) << "Enter closes the help viewer";
         form.activateWindow();  // as the window manager does
         QCoreApplication::processEvents();
         EXPECT_EQ(form.focusWidget(), c.kxCtrlContinue) << "after the help viewer";
