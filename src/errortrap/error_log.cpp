@@ -13,6 +13,7 @@
 #include "errortrap/error_record.h"
 #include "errortrap/runtime_state.h"
 #include "errortrap/wardline.h"
+#include "platform/log_open.h"
 
 namespace wardline {
 namespace {
@@ -109,6 +110,7 @@ void writeTrailer(ReportText& out) {
 }
 
 bool writeAll(int fd, std::string_view bytes) {
+    const platform::BrokenPipeQuiet quiet;
     while (!bytes.empty()) {
         const ssize_t written = ::write(fd, bytes.data(), bytes.size());
         if (written < 0) {
@@ -159,15 +161,12 @@ bool writeReport(int fd, bool madeNew, const std::string& path) {
 }
 
 void appendReport(const std::string& path) {
-    // Read as well as write, to see how the file ends (see lineStartAfter).
-    constexpr int kAppend = O_RDWR | O_APPEND | O_CLOEXEC;
+    // Read as well as write, to see how the file ends (see lineStartAfter); a write-only
+    // file, a FIFO or a character device is appended to without that.
     bool madeNew = false;
-    int fd = ::open(path.c_str(), kAppend);
-    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
-    if (fd < 0 && errno == ENOENT) {
-        fd = ::open(path.c_str(), kAppend | O_CREAT, kNewLogMode);
-        madeNew = fd >= 0;
-    }
+    int fd = platform::openLogFile(path, platform::LogAccess::AppendReadable, &madeNew);
+    if (fd < 0 && (errno == EACCES || errno == EPERM))
+        fd = platform::openLogFile(path, platform::LogAccess::Append, &madeNew);
     if (fd >= 0) writeReport(fd, madeNew, path);
 }
 

@@ -13,12 +13,15 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/log_open.h"
+
 namespace platform {
 namespace {
 
 // Writes both pieces, going on after a short write; `offset` < 0 writes at the current
 // position (the end, for a file opened to append).
 bool writeBoth(int fd, int64_t offset, std::string_view head, std::string_view tail) {
+    const BrokenPipeQuiet quiet;
     while (!head.empty() || !tail.empty()) {
         iovec pieces[2] = {{const_cast<char*>(head.data()), head.size()},
                            {const_cast<char*>(tail.data()), tail.size()}};
@@ -44,15 +47,10 @@ std::atomic<const char*> copyEnd{nullptr};
 
 bool KeptFile::open(const std::string& path, Mode mode) {
     close();
-    const int flags = O_CREAT | O_CLOEXEC | (mode == Mode::Append ? O_WRONLY | O_APPEND : O_RDWR);
-    int fd;
-    do {
-        fd = ::open(path.c_str(), flags, 0600);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) return false;
+    const int fd = openLogFile(path, mode == Mode::Append ? LogAccess::Append : LogAccess::ReadWrite);
     struct stat info {};
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
+    if (fd < 0 || ::fstat(fd, &info) != 0) {
+        if (fd >= 0) ::close(fd);
         return false;
     }
     fd_ = fd;

@@ -20,8 +20,8 @@ public:
     KeptFile(const KeptFile&) = delete;
     KeptFile& operator=(const KeptFile&) = delete;
 
-    // Opens `path`, creating it (mode 0600: trace lines and reports are the user's
-    // business) when missing and keeping its contents. False when it cannot be opened.
+    // Opens `path` as openLogFile() does (Append takes a FIFO or character device too),
+    // keeping its contents. False when it cannot be opened or is refused.
     bool open(const std::string& path, Mode mode);
     void close();
     bool isOpen() const { return fd_ >= 0; }
