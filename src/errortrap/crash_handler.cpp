@@ -25,6 +25,7 @@
 #include "errortrap/trace_stack.h"
 #include "errortrap/wardline.h"
 #include "platform/kept_file.h"
+#include "platform/log_open.h"
 
 namespace wardline {
 namespace {
@@ -327,13 +328,8 @@ bool writeAll(int fd, std::string_view bytes) {
 }
 
 void appendReport(const Scene& s, std::string_view text) {
-    constexpr int kAppend = O_WRONLY | O_APPEND | O_CLOEXEC;
     bool madeNew = false;
-    int fd = ::open(s.logPath.c_str(), kAppend);
-    if (fd < 0 && errno == ENOENT) {
-        fd = ::open(s.logPath.c_str(), kAppend | O_CREAT, 0600);
-        madeNew = fd >= 0;
-    }
+    const int fd = platform::openLogFile(s.logPath.c_str(), platform::LogAccess::Append, &madeNew);
     if (fd < 0) return;
     writeAll(fd, text);
     ::fdatasync(fd);

@@ -141,10 +141,7 @@ bool KeptFile::writeAt(int64_t offset, std::string_view head, std::string_view t
 }
 
 bool KeptFile::appendOnce(const char* path, std::string_view head, std::string_view tail) noexcept {
-    int fd;
-    do {
-        fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0600);
-    } while (fd < 0 && errno == EINTR);
+    const int fd = openLogFile(path, LogAccess::Append);
     if (fd < 0) return false;
     const bool written = writeBoth(fd, -1, head, tail);
     ::close(fd);

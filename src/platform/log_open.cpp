@@ -13,10 +13,10 @@ namespace {
 
 constexpr mode_t kNewLogMode = 0600;
 
-int openRetrying(const std::string& path, int flags) {
+int openRetrying(const char* path, int flags) {
     int fd;
     do {
-        fd = ::open(path.c_str(), flags, kNewLogMode);
+        fd = ::open(path, flags, kNewLogMode);
     } while (fd < 0 && errno == EINTR);
     return fd;
 }
@@ -29,9 +29,9 @@ bool acceptable(const struct stat& info, LogAccess access, bool reachedByLink) {
 }
 
 // /dev/stdout and its kind are links; they may be followed, but only to a stream.
-int openThroughLink(const std::string& path, int flags) {
+int openThroughLink(const char* path, int flags) {
     struct stat target {};
-    if (::stat(path.c_str(), &target) != 0 || !(S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode))) {
+    if (::stat(path, &target) != 0 || !(S_ISFIFO(target.st_mode) || S_ISCHR(target.st_mode))) {
         errno = EPERM;
         return -1;
     }
@@ -40,7 +40,7 @@ int openThroughLink(const std::string& path, int flags) {
 
 }  // namespace
 
-int openLogFile(const std::string& path, LogAccess access, bool* madeNew) {
+int openLogFile(const char* path, LogAccess access, bool* madeNew) noexcept {
     if (madeNew) *madeNew = false;
     const int flags = O_NOFOLLOW | O_NOCTTY | O_NONBLOCK | O_CLOEXEC |
                       (access == LogAccess::Append           ? O_WRONLY | O_APPEND

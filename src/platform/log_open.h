@@ -20,7 +20,11 @@ enum class LogAccess {
 
 // The open descriptor (blocking, close-on-exec), or -1 with errno set (ENXIO for a FIFO
 // nobody reads, EPERM for a file refused). `madeNew`, when given, says the file was created.
-int openLogFile(const std::string& path, LogAccess access, bool* madeNew = nullptr);
+// Only async-signal-safe calls: the crash handlers use it too.
+int openLogFile(const char* path, LogAccess access, bool* madeNew = nullptr) noexcept;
+inline int openLogFile(const std::string& path, LogAccess access, bool* madeNew = nullptr) {
+    return openLogFile(path.c_str(), access, madeNew);
+}
 
 // Held around writes to a log: a FIFO whose reader went away fails the write (EPIPE)
 // instead of ending the program with SIGPIPE.
