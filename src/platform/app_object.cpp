@@ -1,11 +1,8 @@
 #include "platform/app_object.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cstdlib>
 #include <filesystem>
+
+#include "platform/instance_lock.h"
 
 namespace platform {
 namespace {
@@ -14,18 +11,6 @@ std::filesystem::path executablePath() {
     std::error_code error;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::current_path() / "Morrowset" : exe;
-}
-
-// One lock file per user; whoever holds it is the first instance.
-bool anotherInstanceHoldsLock() {
-    const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");
-    const std::string folder = runtimeDir && *runtimeDir ? runtimeDir : "/tmp";
-    const std::string lockPath = folder + "/morrowset-" + std::to_string(getuid()) + ".lock";
-    const int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return false;  // kept open: the lock lasts for the run
-    ::close(fd);
-    return true;
 }
 
 }  // namespace
@@ -44,7 +29,7 @@ int AppObject::revision() const { return MORROWSET_VERSION_PATCH; }
 std::string AppObject::runtimeHelpFile() const { return path_ + "/wardline.hlp"; }
 
 bool AppObject::prevInstance() const {
-    static const bool previous = anotherInstanceHoldsLock();
+    static const bool previous = takeInstanceLock() == InstanceLock::Another;
     return previous;
 }
 
