@@ -6,6 +6,7 @@
 #include "errortrap/error_record.h"
 #include "errortrap/runtime_state.h"
 #include "platform/app_object.h"
+#include "platform/monitor_link.h"
 
 namespace wardline {
 namespace {
@@ -26,6 +27,16 @@ private:
     std::string remembered_;
 };
 
+// The report travels from a file in the user's private folder (0700, checked): the current
+// folder may be one that cannot be written, or hold another user's file or link of that name.
+// "" when there is no private folder.
+std::string temporaryLogPath() {
+    const int folder = platform::openMonitorFolder();
+    if (folder < 0) return {};
+    ::close(folder);
+    return platform::monitorFolderPath() + "/" + kTemporaryLog;
+}
+
 }  // namespace
 
 platform::MailMessage errorReportMail() {
@@ -36,7 +47,7 @@ platform::MailMessage errorReportMail() {
     message.subject = "Remote Error Report From " + exeName;
     message.body = "Korvex Wardline reports error " + std::to_string(top.number) + " (" + top.description +
                    ")" + " occured in " + exeName + ". The attached log file has complete details.";
-    message.attachmentPath = kTemporaryLog;
+    message.attachmentPath = temporaryLogPath();
     message.attachmentName = kAttachmentName;
     return message;
 }
@@ -45,7 +56,8 @@ void MailErrorReport() {
     try {
         std::string& logPath = runtime().prefs.errorLogPath;
         const RestoredLogPath restore(logPath);
-        logPath = kTemporaryLog;
+        logPath = temporaryLogPath();
+        if (logPath.empty()) return;
         // Each mail gets a file of its own: a copy left over from an earlier run (a delete
         // that failed) must not travel again with the new report.
         ::unlink(logPath.c_str());

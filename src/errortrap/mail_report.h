@@ -7,9 +7,9 @@
 
 namespace wardline {
 
-// Writes the report of the error just recorded into a fresh temporary "!error!.log" in the
-// current folder, mails it as "wlerror.log" to mailAddress with a one-line summary, and
-// deletes the temporary file. A failed or refused send is not reported; errorLogPath is
+// Writes the report of the error just recorded into a fresh temporary "!error!.log" (made
+// exclusively, 0600) in the user's private folder (see monitor_link.h), mails it as "wlerror.log" to mailAddress with a one-line summary, and
+// deletes the temporary file. Without a private folder nothing is mailed. A failed or refused send is not reported; errorLogPath is
 // the same afterwards in every case.
 void MailErrorReport();
 

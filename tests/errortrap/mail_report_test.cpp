@@ -40,8 +40,11 @@ protected:
         prefs().mailAddress = "ops@example.org";
     }
 
-    // The temporary copy is made in the current folder (the scratch folder).
-    bool temporaryCopyLeft() const { return fs::exists(scratch / "!error!.log"); }
+    // The temporary copy is made in the private folder, never in the current one.
+    bool temporaryCopyLeft() const {
+        return fs::exists(privateCopy) || fs::exists(fs::symlink_status(scratch / "!error!.log"));
+    }
+    const fs::path privateCopy = scratch / "run" / "wardline" / "!error!.log";
 
     const fs::path logPath = scratch / "error.log";
     const fs::path mailFolder = scratch / "mail";
@@ -74,7 +77,9 @@ TEST_F(MailReportTest, MailsTheReportWithASummaryAndCleansUp) {
 
 TEST_F(MailReportTest, ACopyLeftOverFromAnEarlierRunIsNotMailedAgain) {
     const FakeSendmail sendmail(mailFolder);
-    writeFile(scratch / "!error!.log", "a report from yesterday\r\n");
+    fs::create_directory(privateCopy.parent_path());
+    fs::permissions(privateCopy.parent_path(), fs::perms::owner_all);
+    writeFile(privateCopy, "a report from yesterday\r\n");
 
     failInCmdGo(53);
 
@@ -82,6 +87,23 @@ TEST_F(MailReportTest, ACopyLeftOverFromAnEarlierRunIsNotMailedAgain) {
     ASSERT_EQ(mail.parts.size(), 2u);
     EXPECT_EQ(mail.parts[1].content, errorReportText());
     EXPECT_FALSE(temporaryCopyLeft());
+}
+
+// Another user's link of that name in the current folder neither stops the mail nor
+// receives the report.
+TEST_F(MailReportTest, ALinkNamedLikeTheCopyInTheCurrentFolderIsLeftAlone) {
+    const FakeSendmail sendmail(mailFolder);
+    writeFile(scratch / "victims-file", "kept\n");
+    fs::create_symlink(scratch / "victims-file", scratch / "!error!.log");
+
+    failInCmdGo(53);
+
+    const auto mail = parseMail(sendmail.message());
+    ASSERT_EQ(mail.parts.size(), 2u);
+    EXPECT_EQ(mail.parts[1].content, errorReportText());
+    EXPECT_EQ(readFile(scratch / "victims-file"), "kept\n");
+    EXPECT_TRUE(fs::is_symlink(scratch / "!error!.log"));
+    EXPECT_FALSE(fs::exists(privateCopy));
 }
 
 TEST_F(MailReportTest, SilentRunWithoutWriteToDiskOnlyMails) {
