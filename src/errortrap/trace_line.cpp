@@ -7,6 +7,7 @@
 #include "errortrap/trace_sinks.h"
 #include "errortrap/trace_stack.h"
 #include "platform/clock.h"
+#include "platform/decimal_separator.h"
 #include "platform/formatting.h"
 #include "platform/memory_status.h"
 #include "platform/profile.h"
@@ -98,7 +99,7 @@ void appendSeconds(std::string& line, double seconds, char separator) {
 // profile names it.
 void appendDecimal(std::string& line, double seconds) {
     std::string& kept = lineState().keptSeparator;
-    if (kept.empty()) platform::getProfileString("intl", "sDecimal", "", kept, 2);
+    if (kept.empty()) kept = platform::systemDecimalSeparator();
     const std::size_t start = line.size();
     appendSeconds(line, seconds, platform::localeDecimalSeparator());
     // A separator that the figure does not hold (the profile and the locale disagree)

@@ -129,6 +129,15 @@ bool useCommaLocale(const TempFolder& folder) {
     return std::setlocale(LC_NUMERIC, "xx_COMMA.UTF-8") != nullptr;
 }
 
+// "[.0000.000]" came of a digit as the separator: its first occurrence became the point.
+TEST_F(TraceLineTest, ASeparatorThatCannotBeOneIsIgnored) {
+    for (const char* separator : {"", "0", "5", ",,", "ab"}) {
+        wardline::resetRuntimeForTesting();
+        windows.write("win.ini", std::string("[intl]\nsDecimal=") + separator + "\n");
+        EXPECT_EQ(pfDecimal(10012.3454), "10012.345") << "sDecimal=" << separator;
+    }
+}
+
 TEST_F(TraceLineTest, TheFigureHasAPointWhateverTheLocale) {
     TempFolder locales;
     if (!useCommaLocale(locales)) GTEST_SKIP() << "no way to build a comma locale here";
@@ -147,7 +156,7 @@ TEST_F(TraceLineTest, TheFigureHasAPointWhateverTheLocale) {
 
     wardline::resetRuntimeForTesting();
     windows.write("win.ini", "[intl]\nsDecimal=\n");
-    EXPECT_EQ(pfDecimal(12.3454), "00012,345") << "a profile without a separator leaves the figure as formatted";
+    EXPECT_EQ(pfDecimal(12.3454), "00012.345") << "an empty separator is ignored";
 
     wardline::resetRuntimeForTesting();
     windows.write("win.ini", "[intl]\nsDecimal=;\n");
