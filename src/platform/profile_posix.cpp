@@ -5,12 +5,11 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <vector>
 
 #include "platform/formatting.h"
 #include "platform/profile_text.h"
+#include "platform/profile_trust.h"
 
 namespace platform {
 namespace {
@@ -77,12 +76,8 @@ std::optional<std::string_view> findProfileValue(std::string_view text, std::str
 namespace {
 
 std::optional<std::string> readWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return std::nullopt;
-    std::ostringstream content;
-    content << in.rdbuf();
-    std::string text = std::move(content).str();
-    if (text.compare(0, 3, "\xEF\xBB\xBF") == 0) text.erase(0, 3);  // a byte-order mark is not a key
+    auto text = readTrustedProfile(path);
+    if (text && text->compare(0, 3, "\xEF\xBB\xBF") == 0) text->erase(0, 3);  // a byte-order mark is not a key
     return text;
 }
 
