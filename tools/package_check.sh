@@ -39,6 +39,9 @@ expected_files=(
   ./usr/share/doc/morrowset/changelog.gz
   ./usr/share/doc/morrowset/copyright
   ./usr/share/icons/hicolor/scalable/apps/morrowset.svg
+  ./usr/share/man/man1/morrowset.1.gz
+  ./usr/share/man/man1/wardline-circlog.1.gz
+  ./usr/share/man/man1/wardline-monitor.1.gz
 )
 icon_sizes=(16 22 24 32 48 64 128 256)
 for size in "${icon_sizes[@]}"; do
