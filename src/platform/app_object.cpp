@@ -1,5 +1,7 @@
 #include "platform/app_object.h"
 
+#include "platform/app_folder.h"
+
 #include <filesystem>
 
 #include "platform/instance_lock.h"
@@ -17,8 +19,8 @@ std::filesystem::path executablePath() {
 
 AppObject::AppObject() {
     const auto exe = executablePath();
-    path_ = exe.parent_path().string();
-    if (path_.size() > 1 && path_.back() == '/') path_.pop_back();
+    exeFolder_ = exe.parent_path().string();
+    if (exeFolder_.size() > 1 && exeFolder_.back() == '/') exeFolder_.pop_back();
     exeName_ = exe.stem().string();
 }
 
@@ -26,15 +28,21 @@ int AppObject::major() const { return MORROWSET_VERSION_MAJOR; }
 int AppObject::minor() const { return MORROWSET_VERSION_MINOR; }
 int AppObject::revision() const { return MORROWSET_VERSION_PATCH; }
 
-std::string AppObject::runtimeHelpFile() const { return path_ + "/wardline.hlp"; }
+const std::string& AppObject::path() const {
+    if (path_.empty()) path_ = chooseApplicationFolder(exeFolder_);
+    return path_;
+}
+
+std::string AppObject::runtimeHelpFile() const { return exeFolder_ + "/wardline.hlp"; }
 
 bool AppObject::prevInstance() const {
     static const bool previous = takeInstanceLock() == InstanceLock::Another;
     return previous;
 }
 
-void AppObject::overridePath(std::string folder, std::string name) {
-    path_ = std::move(folder);
+void AppObject::overridePath(std::string folder, std::string name, std::string applicationFolder) {
+    path_ = applicationFolder.empty() ? folder : std::move(applicationFolder);
+    exeFolder_ = std::move(folder);
     if (!name.empty()) exeName_ = std::move(name);
 }
 

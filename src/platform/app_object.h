@@ -6,8 +6,13 @@ namespace platform {
 
 class AppObject {
 public:
-    // Folder of the running executable, without a trailing separator.
-    const std::string& path() const { return path_; }
+    // The application folder, where the program keeps the files it writes, without a
+    // trailing separator: the executable's folder when the user may write there, else the
+    // user's own folder (app_folder.h), chosen and made at the first call.
+    const std::string& path() const;
+    // Folder of the running executable, without a trailing separator; files that ship with
+    // the program are read from here.
+    const std::string& exeFolder() const { return exeFolder_; }
     // Executable's file name without extension.
     const std::string& exeName() const { return exeName_; }
     const std::string& title() const { return title_; }
@@ -22,13 +27,15 @@ public:
     // True when another instance of the program was already running for this user at start.
     bool prevInstance() const;
 
-    // Test seams: run as if the executable lived at `folder` under `name`.
-    void overridePath(std::string folder, std::string name = {});
+    // Test seams: run as if the executable lived at `folder` under `name`, keeping its files
+    // in `applicationFolder` (by default `folder` itself).
+    void overridePath(std::string folder, std::string name = {}, std::string applicationFolder = {});
 
 private:
     friend AppObject& app();
     AppObject();
-    std::string path_;
+    std::string exeFolder_;
+    mutable std::string path_;  // empty until chosen
     std::string exeName_;
     std::string title_ = "System Morrowset";
     std::string helpFile_;

@@ -103,7 +103,7 @@ std::optional<HelpTopic> findHelpTopic(std::istream& in, int32_t context) {
 
 std::string resolveHelpFile(const std::string& file) {
     if (file.empty() || file.find('/') != std::string::npos) return file;
-    return app().path() + "/" + file;
+    return app().exeFolder() + "/" + file;  // help files ship beside the program
 }
 
 HelpLookupResult lookUpHelpTopic(const std::string& file, int32_t context) {

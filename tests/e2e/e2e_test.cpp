@@ -2,6 +2,10 @@
 // program started, and only files and started processes looked at.
 #include <gmock/gmock.h>
 
+#include <sys/stat.h>
+
+#include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "circular_log_reader.h"
@@ -120,6 +124,50 @@ TEST_F(ScheduledRun, CircularLogHasItsHeaderAndTheRunInSequenceOrder) {
         ++sequenced;
     }
     EXPECT_GT(sequenced, 10);
+}
+
+// A program in a folder its user cannot write, as after installing the package: it keeps its
+// files in the user's own folder. Root may write anywhere, so under root the program runs as
+// the ordinary user "nobody"; otherwise the program's folder is made read-only.
+TEST(InstalledRun, FilesGoToTheUsersConfigFolder) {
+    constexpr uid_t kNobody = 65534;
+    const bool asRoot = ::geteuid() == 0;
+    const uid_t user = asRoot ? kNobody : ::geteuid();
+    ProgramUnderTest program;
+    const auto home = program.folder() / "home";
+    std::filesystem::create_directory(home);
+    if (asRoot) ASSERT_EQ(::chown(home.c_str(), user, user), 0);
+    ::chmod(program.folder().c_str(), asRoot ? 0755 : 0555);
+    const auto userFolder = home / ".config" / "Morrowset";
+
+    // First start: the folder is made, private to the user.
+    program.startAsUser(user, home);
+    ASSERT_TRUE(e2e::eventually([&] { return std::filesystem::exists(userFolder); }, 10s))
+        << "no " << userFolder;
+    program.stop();
+    struct stat info {};
+    ASSERT_EQ(::stat(userFolder.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0700u);
+    EXPECT_EQ(info.st_uid, user);
+
+    // With preferences there, the missing timetable is reported to the error log there, and
+    // its header names that folder.
+    const auto preferences = userFolder / "WLCLIENT.INI";
+    std::ofstream(preferences) << "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n";
+    if (asRoot) ASSERT_EQ(::chown(preferences.c_str(), user, user), 0);
+    program.startAsUser(user, home);
+    const auto log = userFolder / "error.log";
+    const auto logText = [&] {
+        std::ifstream in(log, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    ASSERT_TRUE(e2e::eventually([&] { return logText().find(" - stop Wardline client") != std::string::npos; }, 10s))
+        << "no report in " << log;
+    program.stop();
+    EXPECT_THAT(logText(), HasSubstr("\r\n" + userFolder.string() + "/Morrowset ver "));
+    EXPECT_THAT(logText(), HasSubstr("Error No.     53"));
+    EXPECT_FALSE(std::filesystem::exists(program.file("error.log")));
+    ::chmod(program.folder().c_str(), 0700);  // so that the folder can be removed
 }
 
 }  // namespace

@@ -45,11 +45,18 @@ std::string ProgramUnderTest::readFile(const std::string& name) const {
     return content.str();
 }
 
-void ProgramUnderTest::start() {
+void ProgramUnderTest::start() { startAsUser(::geteuid(), {}); }
+
+void ProgramUnderTest::startAsUser(uid_t uid, const std::filesystem::path& home) {
     pid_ = ::fork();
     if (pid_ == 0) {
         ::setpgid(0, 0);  // its own process group, so stop() also ends what it started
-        ::chdir(folder_.c_str());
+        if (uid != ::geteuid() && (::setgid(uid) != 0 || ::setuid(uid) != 0)) ::_exit(126);
+        if (!home.empty()) {
+            ::setenv("HOME", home.c_str(), 1);
+            ::unsetenv("XDG_CONFIG_HOME");
+        }
+        ::chdir(home.empty() ? folder_.c_str() : home.c_str());
         ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
         // What the program says on standard error is kept in "stderr" in its folder.
         const int errors = ::open("stderr", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);

@@ -20,6 +20,9 @@ public:
     std::string readFile(const std::string& name) const;
 
     void start();
+    // Starts the program as the user `uid` (when the test runs as root; else as the test's
+    // own user) with `home` as HOME and no XDG_CONFIG_HOME.
+    void startAsUser(uid_t uid, const std::filesystem::path& home);
     bool running() const;
     void stop();
 

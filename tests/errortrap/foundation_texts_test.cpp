@@ -92,11 +92,16 @@ TEST_F(BuiltTexts, StartAndStopBannersCarryTheDateAndTimeOfTheCall) {
 TEST(RuntimeTexts, IdentityLineNamesFolderExecutableAndVersion) {
     platform::AppObject& app = platform::app();
     const std::string oldPath = app.path();
+    const std::string oldExeFolder = app.exeFolder();
     const std::string oldName = app.exeName();
     app.overridePath("/opt/tools", "Morrowset");
-    const std::string identity = pfText(62);
-    app.overridePath(oldPath, oldName);
-    EXPECT_EQ(identity, "/opt/tools/Morrowset ver 1.0.0");
+    const std::string portable = pfText(62);
+    // An installed program's files are in the user's folder, and the line names that folder.
+    app.overridePath("/usr/lib/morrowset", "Morrowset", "/home/ann/.config/Morrowset");
+    const std::string installed = pfText(62);
+    app.overridePath(oldExeFolder, oldName, oldPath);
+    EXPECT_EQ(portable, "/opt/tools/Morrowset ver 1.0.0");
+    EXPECT_EQ(installed, "/home/ann/.config/Morrowset/Morrowset ver 1.0.0");
 }
 
 // Every boundary of every range of the category rules, and the numbers around them:

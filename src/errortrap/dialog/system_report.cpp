@@ -92,7 +92,7 @@ private:
 // The executable's own lines; left out when running inside the development environment.
 void addExecutableLines(ReportLines& report) {
     const platform::AppObject& app = platform::app();
-    const std::string exe = app.path() + "/" + app.exeName();
+    const std::string exe = app.exeFolder() + "/" + app.exeName();
     const QFileInfo file(QString::fromStdString(exe));
     report.item("EXE name", exe);
     report.item("EXE time stamp",

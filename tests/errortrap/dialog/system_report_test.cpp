@@ -177,12 +177,14 @@ TEST_F(SystemReport, LanguageRuntimeIsNeverLoaded) {
 TEST_F(SystemReport, ExecutableLinesOnlyOutsideTheDevelopmentEnvironment) {
     platform::AppObject& app = platform::app();
     const std::string savedPath = app.path();
+    const std::string savedExeFolder = app.exeFolder();
     const std::string savedName = app.exeName();
-    app.overridePath(kFixture + "/program", "Morrowset");
+    // Installed: the files the program writes are in the user's folder, the executable is not.
+    app.overridePath(kFixture + "/program", "Morrowset", "/home/ann/.config/Morrowset");
     const auto application = [&] { return section("Application"); };
 
     EXPECT_EQ(application().size(), 7u) << "inside the development environment";
-    EXPECT_THAT(application()[2], item("Path", kFixture + "/program"));
+    EXPECT_THAT(application()[2], item("Path", "/home/ann/.config/Morrowset"));
     EXPECT_THAT(application()[3], item("Project version", "1.0.0"));
     EXPECT_THAT(application()[4], item("OLE Server", "NO"));
 
@@ -199,7 +201,7 @@ TEST_F(SystemReport, ExecutableLinesOnlyOutsideTheDevelopmentEnvironment) {
     ASSERT_EQ(missing.size(), 11u);
     EXPECT_EQ(missing[8], item("EXE time stamp", ""));
     EXPECT_EQ(missing[9], item("EXE size", ""));
-    app.overridePath(savedPath, savedName);
+    app.overridePath(savedExeFolder, savedName, savedPath);
 }
 
 const char* const kSectionHeaders[] = {"Application", "Visual Basic", "Operating System", "Fonts",
