@@ -53,22 +53,30 @@ void checkFound(std::string_view text, const std::optional<std::string_view>& fo
     require(found->find('\n') == std::string_view::npos);
 }
 
-// A Windows directory whose "win.INI" is the input file.
-std::string systemProfileFolder(const std::string& input) {
-    const std::string folder =
-        std::filesystem::temp_directory_path() / ("profile-fuzz-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(folder);
-    std::filesystem::remove(folder + "/win.INI");
-    std::filesystem::create_symlink(input, folder + "/win.INI");
-    ::setenv("WINDIR", folder.c_str(), 1);
-    return folder;
-}
+// A Windows directory whose "win.INI" is the input file, removed when the run ends.
+class SystemProfileFolder {
+  public:
+    explicit SystemProfileFolder(const std::string& input)
+        : folder_(std::filesystem::temp_directory_path() / ("profile-fuzz-" + std::to_string(::getpid()))) {
+        std::filesystem::create_directories(folder_);
+        std::filesystem::remove(folder_ / "win.INI");
+        std::filesystem::create_symlink(input, folder_ / "win.INI");
+        ::setenv("WINDIR", folder_.c_str(), 1);
+    }
+    ~SystemProfileFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(folder_, ignored);
+    }
+
+  private:
+    std::filesystem::path folder_;
+};
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     static fuzzsupport::InputFile file;
-    static const std::string folder = systemProfileFolder(file.path());
+    static const SystemProfileFolder folder(file.path());
     std::string_view text(reinterpret_cast<const char*>(data), size);
     for (const Key& key : kKeys) checkFound(text, platform::findProfileValue(text, key.section, key.key));
 
