@@ -9,9 +9,10 @@
 
 #include "errortrap/error_log.h"
 #include "errortrap/procedure.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/startup.h"
 #include "platform/runtime_error.h"
+#include "support/scoped_runtime.h"
 
 namespace {
 
@@ -21,16 +22,16 @@ void failInFormLoad() {
     wardline::Procedure("frmMain.frm", "Sub Form_Load").run({{10, [] { platform::raiseError(75); }}});
 }
 
-void startSilentRun(const std::string& logPath) {
-    wardline::resetRuntimeForTesting();
-    wardline::wlSTART();
-    wardline::runtime().prefs.silentRun = -1;
-    wardline::runtime().prefs.writeToDisk = logPath.empty() ? 0 : -1;
-    wardline::runtime().prefs.errorLogPath = logPath;
+void startSilentRun(wardline::Runtime& runtime, const std::string& logPath) {
+    wardline::startRuntime(runtime);
+    runtime.prefs().silentRun = -1;
+    runtime.prefs().writeToDisk = logPath.empty() ? 0 : -1;
+    runtime.prefs().errorLogPath = logPath;
 }
 
 void BM_ReportBuiltInMemory(benchmark::State& state) {
-    startSilentRun("");
+    testsupport::ScopedRuntime runtime;
+    startSilentRun(*runtime, "");
     failInFormLoad();
     for (auto _ : state) benchmark::DoNotOptimize(wardline::errorReportText());
 }
@@ -39,11 +40,11 @@ BENCHMARK(BM_ReportBuiltInMemory);
 // A whole intercepted error: trap, handler, report appended and synced.
 void BM_InterceptedErrorLogged(benchmark::State& state, const fs::path& folder) {
     const fs::path log = folder / ("wardline-bench-" + std::to_string(::getpid()) + ".log");
-    startSilentRun(log.string());
+    testsupport::ScopedRuntime runtime;
+    startSilentRun(*runtime, log.string());
     for (auto _ : state) failInFormLoad();
     state.SetItemsProcessed(state.iterations());
     fs::remove(log);
-    wardline::resetRuntimeForTesting();
 }
 BENCHMARK_CAPTURE(BM_InterceptedErrorLogged, memory_folder, fs::path("/dev/shm"));
 BENCHMARK_CAPTURE(BM_InterceptedErrorLogged, temp_folder_disk, fs::temp_directory_path());

@@ -24,9 +24,10 @@
 #include "app/command_box.h"
 #include "app/frm_main.h"
 #include "app/time_box.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "platform/app_object.h"
 #include "platform/process_start.h"
+#include "support/scoped_runtime.h"
 
 namespace {
 
@@ -69,9 +70,9 @@ double modifiedAtSeconds(const std::string& path) {
 }
 
 void BM_DueSecondToRunning(benchmark::State& state) {
-    wardline::resetRuntimeForTesting();
+    testsupport::ScopedRuntime runtime;
     const std::string folder = emptyTimetableFolder();
-    platform::app().overridePath(folder);
+    runtime->platform().app = platform::AppObject(folder, platform::AppObject().exeName());
     frmMain window;
     window.mskTime[0]->setTimeText("00:00");  // any time, so that the row is not grayed
     double total = 0, worst = 0;

@@ -16,9 +16,10 @@
 #include "app/frm_main.h"
 #include "app/second_timer.h"
 #include "app/tick_schedule.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
+#include "support/scoped_runtime.h"
 
 namespace {
 
@@ -59,18 +60,17 @@ std::string timetableFolder() {
 }
 
 void BM_ClockTickSixRows(benchmark::State& state) {
-    wardline::resetRuntimeForTesting();
+    testsupport::ScopedRuntime runtime;
     const std::string folder = timetableFolder();
-    platform::app().overridePath(folder);
+    runtime->platform().app = platform::AppObject(folder, platform::AppObject().exeName());
     SteppingClock clock;
-    platform::setTimeSource(&clock);
+    runtime->platform().clock = &clock;
     {
         frmMain window;
         window.tmrMain->setManual(true);
         for (auto _ : state) window.tmrMain_Timer();
         if (window.chkEnabled.size() != 6 || window.txtTime->text().isEmpty()) state.SkipWithError("no tick ran");
     }
-    platform::setTimeSource(nullptr);
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_ClockTickSixRows);

@@ -10,12 +10,13 @@
 #include <fstream>
 #include <string>
 
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/startup.h"
 #include "errortrap/trace_sinks.h"
 #include "errortrap/trace_stack.h"
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"
+#include "support/scoped_runtime.h"
 
 #ifdef HAVE_SPDLOG
 #include <spdlog/sinks/basic_file_sink.h>
@@ -37,17 +38,14 @@ public:
         folder_ = ::mkdtemp(pattern.data());
         ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
         std::ofstream(folder_ + "/WLCLIENT.INI") << preferences;
-        platform::app().overridePath(folder_, "Morrowset");
-        wardline::resetRuntimeForTesting();
+        runtime_->platform().app = platform::AppObject(folder_, "Morrowset");
         wardline::wlSTART();
     }
-    ~Scratch() {
-        wardline::resetRuntimeForTesting();
-        std::filesystem::remove_all(folder_);
-    }
+    ~Scratch() { std::filesystem::remove_all(folder_); }
     const std::string& folder() const { return folder_; }
 
 private:
+    testsupport::ScopedRuntime runtime_;
     std::string folder_;
 };
 

@@ -6,10 +6,9 @@
 #include <string>
 
 #include "errortrap/procedure.h"
-#include "errortrap/runtime_state.h"
 #include "errortrap/startup.h"
 #include "errortrap/trace_stack.h"
-#include "errortrap/wardline.h"
+#include "support/scoped_runtime.h"
 
 namespace {
 
@@ -40,7 +39,7 @@ BENCHMARK(BM_EmptyCallPair);
 
 // Enters depth - 1 frames of other procedures first, so the measured pair runs at `depth`.
 void BM_EnterLeavePair(benchmark::State& state) {
-    wardline::resetRuntimeForTesting();
+    testsupport::ScopedRuntime runtime;
     const int depth = static_cast<int>(state.range(0));
     const std::string outerModule = "frmAbout.frm";
     for (int level = 1; level < depth; ++level)
@@ -51,16 +50,15 @@ void BM_EnterLeavePair(benchmark::State& state) {
         wardline::wlPOP(kModule, kProcedure, kArguments);
     }
 
-    if (wardline::traceStack().traceDepth != depth - 1)
+    if (runtime->traceStack().traceDepth != depth - 1)
         state.SkipWithError("the pair left the stack unbalanced");
-    wardline::resetRuntimeForTesting();
 }
 BENCHMARK(BM_EnterLeavePair)->Arg(1)->Arg(50);
 
 // The same pair made by the instrumentation helper around three numbered statements that
 // each bump a counter the compiler cannot drop.
 void BM_ProcedureThreeStatements(benchmark::State& state) {
-    wardline::resetRuntimeForTesting();
+    testsupport::ScopedRuntime runtime;
     wardline::wlSTART();
     int counter = 0;
     for (auto _ : state) {
@@ -70,9 +68,8 @@ void BM_ProcedureThreeStatements(benchmark::State& state) {
             {30, [&] { benchmark::DoNotOptimize(++counter); }},
         });
     }
-    if (wardline::traceStack().traceDepth != 0 || counter != 3 * static_cast<int>(state.iterations()))
+    if (runtime->traceStack().traceDepth != 0 || counter != 3 * static_cast<int>(state.iterations()))
         state.SkipWithError("the procedure did not run its statements between a balanced pair");
-    wardline::resetRuntimeForTesting();
 }
 BENCHMARK(BM_ProcedureThreeStatements);
 

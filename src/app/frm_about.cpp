@@ -13,7 +13,7 @@
 #include "errortrap/dialog/button_keys.h"
 #include "errortrap/dialog/twips.h"
 #include "errortrap/procedure.h"
-#include "errortrap/ui_services.h"
+#include "errortrap/runtime.h"
 #include "platform/app_object.h"
 #include "platform/process_start.h"
 #include "platform/registry.h"

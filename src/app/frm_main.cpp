@@ -18,7 +18,7 @@
 #include "errortrap/dialog/button_keys.h"
 #include "errortrap/dialog/twips.h"
 #include "errortrap/procedure.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
@@ -99,7 +99,7 @@ bool userMove(Qt::FocusReason reason) {
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent), startProcess_(&platform::startProcess) {
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     setWindowTitle(kCaption);
     createControls();
     createMenu();
@@ -341,7 +341,7 @@ void frmMain::traceLateStart(const TickSchedule::Start& start) const {
 void frmMain::cmdGo_Click(int16_t index) {
     Procedure(kModule, "Sub cmdGo_Click").run({
         {20, [&] { return chkEnabled.at(index)->value() == kChecked ? next() : jumpTo(40); }},
-        {30, [&] { startProcess_(txtPath.at(index)->commandLine()); }},
+        {30, [&] { platform::launchProcess(txtPath.at(index)->commandLine()); }},
         {40, [] {}},
     });
 }

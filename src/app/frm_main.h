@@ -74,10 +74,6 @@ public:
     // The status light's colour, 0xBBGGRR.
     uint32_t statusColor() const { return statusColor_; }
 
-    // Starts a command line; platform::startProcess unless replaced (tests record with it).
-    using ProcessStarter = std::function<int(std::string_view commandLine)>;
-    void setProcessStarter(ProcessStarter starter) { startProcess_ = std::move(starter); }
-
     // The window's twip scale when its text is `font`.
     static wardline::TwipScale layoutScale(const QFont& font);
 
@@ -100,7 +96,6 @@ private:
     int timeBoxIndex(const QObject* widget) const;
 
     TickSchedule schedule_;
-    ProcessStarter startProcess_;
     uint32_t statusColor_ = 0;
     // A time box the focus is leaving, and why.
     std::optional<std::pair<int, Qt::FocusReason>> leaving_;

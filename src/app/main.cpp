@@ -5,10 +5,13 @@
 #include "app/command_line.h"
 #include "app/frm_main.h"
 #include "app/qt_ui_services.h"
-#include "errortrap/ui_services.h"
+#include "errortrap/runtime.h"
 #include "platform/app_object.h"
 
 int main(int argc, char** argv) {
+    // The program's one runtime, current for the whole run.
+    wardline::Runtime runtime;
+    wardline::makeCurrent(&runtime);
     QApplication::setApplicationName(QString::fromStdString(platform::app().title()));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")
                                             .arg(platform::app().major())
@@ -19,7 +22,7 @@ int main(int argc, char** argv) {
     if (const auto exitCode = morrowset::answerCommandLine(QApplication::arguments(), true)) return *exitCode;
     QApplication::setWindowIcon(morrowset::morrowsetIcon());
     morrowset::QtUiServices ui;
-    wardline::installUi(&ui);
+    runtime.setUi(&ui);
     morrowset::runSilentlyWithoutDisplay();
 
     // Loading the window runs its Form_Load; the window unloads itself when closed.
@@ -27,6 +30,6 @@ int main(int argc, char** argv) {
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     const int result = QApplication::exec();
-    wardline::installUi(nullptr);
+    runtime.setUi(nullptr);
     return result;
 }

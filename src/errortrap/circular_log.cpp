@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <array>
 
-#include "errortrap/runtime_state.h"
-#include "errortrap/ui_services.h"
 #include "platform/clock.h"
 
 namespace wardline {
@@ -16,8 +14,6 @@ constexpr int64_t kHeaderSize = 512;
 constexpr std::string_view kMark = "HM100";
 constexpr std::size_t kMaxPadding = 1024;
 constexpr std::string_view kPreviousRun = ".prev";
-
-const RuntimeResetHook resetHook{[] { circularLog().reset(); }};
 
 // Every slot index the writer can reach: limits below 1 put every record in slot 1.
 int64_t slotCount(int16_t recordLimit) { return std::max<int64_t>(recordLimit, 1); }
@@ -30,11 +26,6 @@ void keepPreviousRun(const std::string& path) {
 
 }  // namespace
 
-CircularLog& circularLog() {
-    static CircularLog log;
-    return log;
-}
-
 bool CircularLog::open(const std::string& path, int32_t recordSize, int16_t recordLimit) {
     recordSize_ = recordSize;
     recordLimit_ = recordLimit;
@@ -43,7 +34,7 @@ bool CircularLog::open(const std::string& path, int32_t recordSize, int16_t reco
     return openAndMap(path);
 }
 
-bool CircularLog::on() const { return runtime().prefs.circularLogOn; }
+bool CircularLog::on() const { return prefs_.circularLogOn; }
 
 // Opens the file (creating it), gives it its full size, maps it and writes the header.
 bool CircularLog::openAndMap(const std::string& path) {
@@ -61,13 +52,12 @@ bool CircularLog::openAndMap(const std::string& path) {
 }
 
 void CircularLog::write(const std::string& line) {
-    const Preferences& prefs = runtime().prefs;
+    Preferences& prefs = prefs_;
     bool usable = file_.isOpen() && !file_.replacedLately(platform::monotonicMilliseconds());
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!usable && !openAndMap(prefs.circFileName)) {
-            if (runtime().inDevEnvironment)
-                ui().messageBox("Could not open circular log file " + prefs.circFileName, kCritical, "");
-            runtime().prefs.circularLogOn = false;
+            if (cannotOpen_) cannotOpen_(prefs.circFileName);
+            prefs.circularLogOn = false;
             return;
         }
         if (writeRecord(line)) return;
@@ -89,13 +79,6 @@ bool CircularLog::writeRecord(std::string_view line) noexcept {
     const auto text = line.substr(0, static_cast<std::size_t>(recordSize_));
     const auto padding = std::min<std::size_t>(static_cast<std::size_t>(recordSize_) - text.size(), kMaxPadding);
     return file_.copyToMapping(kHeaderSize + (recordIndex_ - 1) * int64_t{recordSize_}, text, padding);
-}
-
-void CircularLog::reset() {
-    file_.close();
-    recordSize_ = 0;
-    recordLimit_ = 0;
-    recordIndex_ = 0;
 }
 
 }  // namespace wardline

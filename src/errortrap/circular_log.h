@@ -22,16 +22,24 @@
 // run (deleted, replaced, or made shorter under the mapping) gets the full header again and
 // the run's records go on in the next slot.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
+#include "errortrap/runtime_state.h"
 #include "errortrap/trace_sink.h"
 #include "platform/kept_file.h"
 
 namespace wardline {
 
+// On while the preferences' circularLogOn is; it sets that off itself when its file
+// cannot be opened again, and tells `cannotOpen` the file's name.
 class CircularLog final : public TraceSink {
 public:
+    using CannotOpen = std::function<void(const std::string& path)>;
+    CircularLog(Preferences& prefs, CannotOpen cannotOpen)
+        : prefs_(prefs), cannotOpen_(std::move(cannotOpen)) {}
+
     // Start-up: keeps an existing log as ".prev", makes and maps a fresh one with
     // `recordLimit` slots of `recordSize` bytes. False when that fails; the log is then off.
     bool open(const std::string& path, int32_t recordSize, int16_t recordLimit);
@@ -40,7 +48,6 @@ public:
     void write(const std::string& line) override;
     // Into the next slot of the file already mapped; nothing when none is.
     void writeLastLine(std::string_view line) noexcept override;
-    void reset();
 
     int16_t recordIndex() const { return recordIndex_; }
 
@@ -48,12 +55,12 @@ private:
     bool openAndMap(const std::string& path);
     bool writeRecord(std::string_view line) noexcept;
 
+    Preferences& prefs_;
+    CannotOpen cannotOpen_;
     platform::KeptFile file_;
     int32_t recordSize_ = 0;
     int16_t recordLimit_ = 0;
     int16_t recordIndex_ = 0;  // slot of the latest record; 0 before the first of a run
 };
-
-CircularLog& circularLog();
 
 }  // namespace wardline

@@ -20,7 +20,7 @@
 #include <string_view>
 
 #include "errortrap/procedure.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/trace_sinks.h"
 #include "errortrap/trace_stack.h"
 #include "errortrap/wardline.h"

@@ -1,24 +1,13 @@
 #include "errortrap/disk_capture.h"
 
-#include "errortrap/runtime_state.h"
 #include "platform/clock.h"
 
 namespace wardline {
-namespace {
 
-const RuntimeResetHook resetHook{[] { diskCapture().reset(); }};
-
-}  // namespace
-
-DiskCapture& diskCapture() {
-    static DiskCapture sink;
-    return sink;
-}
-
-bool DiskCapture::on() const { return runtime().prefs.captureToDisk != 0; }
+bool DiskCapture::on() const { return prefs_.captureToDisk != 0; }
 
 void DiskCapture::write(const std::string& line) {
-    const Preferences& prefs = runtime().prefs;
+    const Preferences& prefs = prefs_;
     if (prefs.writeToDisk == 0 || prefs.errorLogPath.empty()) return;
     // The descriptor stays open between lines; a log swapped for another (errorLogPath
     // changes while a report is mailed) is opened afresh at once, one rotated, deleted or
@@ -31,14 +20,12 @@ void DiskCapture::write(const std::string& line) {
 }
 
 void DiskCapture::writeLastLine(std::string_view line) noexcept {
-    const Preferences& prefs = runtime().prefs;
+    const Preferences& prefs = prefs_;
     if (prefs.writeToDisk == 0 || prefs.errorLogPath.empty()) return;
     if (file_.isOpen() && file_.path() == prefs.errorLogPath)
         file_.append(line, "\r\n");
     else
         platform::KeptFile::appendOnce(prefs.errorLogPath.c_str(), line, "\r\n");
 }
-
-void pfDiskLine(const std::string& line) { diskCapture().write(line); }
 
 }  // namespace wardline

@@ -1,7 +1,7 @@
+#include "errortrap/error_categories.h"
+
 #include <array>
 #include <string_view>
-
-#include "errortrap/wardline.h"
 
 namespace wardline {
 namespace {

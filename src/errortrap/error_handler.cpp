@@ -1,22 +1,19 @@
-// The error handler: every instrumented procedure's trap hands its error to wlERROR, which
-// records it, reports it (trace line, dialog, error log, mail) and says how to resume.
+#include "errortrap/error_handler.h"
+
 #include <algorithm>
 #include <deque>
 #include <cctype>
 #include <optional>
 #include <string_view>
 
+#include "errortrap/error_categories.h"
 #include "errortrap/error_log.h"
-#include "errortrap/error_record.h"
 #include "errortrap/internal_error.h"
 #include "errortrap/mail_report.h"
 #include "errortrap/remote_chain.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
+#include "errortrap/runtime_texts.h"
 #include "errortrap/startup.h"
-#include "errortrap/trace_sinks.h"
-#include "errortrap/trace_stack.h"
-#include "errortrap/ui_services.h"
-#include "errortrap/wardline.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
@@ -76,8 +73,7 @@ struct StackEntry {
 };
 
 // The innermost frame text that is not empty; reading past the stack's end fails.
-std::string innermostFrameText() {
-    const TraceStack& stack = traceStack();
+std::string innermostFrameText(const TraceStack& stack) {
     for (int level = stack.traceDepth; level >= 1; --level) {
         std::string text = stack.frameText(level);
         if (!text.empty()) return text;
@@ -166,34 +162,34 @@ private:
 // an open dialog, the code pointer, the category and where on the trace stack the error
 // was raised. A failure here is the runtime's own: it goes to the internal error handler
 // and nothing is returned.
-std::optional<std::pair<TrappedError, StackEntry>> captureError(std::optional<NestedHandler>& nesting) {
+std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime, std::optional<NestedHandler>& nesting) {
     try {
         const TrappedError error = readCurrentError();
-        RuntimeState& state = runtime();
+        RuntimeState& state = runtime.state();
         // Start-up learns the local source name, so it runs before the source is tagged:
         // an error handled before any enter would otherwise count as remote.
-        if (!state.runtimeStarted) wlSTART();
+        if (!state.runtimeStarted) startRuntime(runtime);
         const std::string source = error.source + (error.source == state.localSourceName ? " (local)" : " (remote)");
         // Only once an open dialog is done may this error touch the record.
         waitWhileBusy();
         nesting.emplace();
-        ErrorRecord& record = errorRecord();
+        ErrorRecord& record = runtime.errorRecord();
         ErrorLevel& top = record.levels[0];
         top.source = source;
-        TraceStack& stack = traceStack();
+        TraceStack& stack = runtime.traceStack();
         record.codePointer = stack.frameCodePointer(stack.traceDepth);
         top.category = ErrorClassName(ErrorClassCode(error.number)) + pfText(16);
-        return std::make_pair(error, parseFrameText(innermostFrameText()));
+        return std::make_pair(error, parseFrameText(innermostFrameText(stack)));
     } catch (...) {
         const platform::ErrorInfo failure = platform::errorInfoFor(std::current_exception());
-        pfErr(static_cast<int16_t>(failure.number), "wlERROR()");
+        reportInternalError(runtime.ui(), static_cast<int16_t>(failure.number), "wlERROR()");
         return std::nullopt;
     }
 }
 
-void fillLevelZero(const TrappedError& error, const StackEntry& raisedIn, const std::string& module,
-                   const std::string& procedure) {
-    ErrorRecord& record = errorRecord();
+void fillLevelZero(Runtime& runtime, const TrappedError& error, const StackEntry& raisedIn,
+                   const std::string& module, const std::string& procedure) {
+    ErrorRecord& record = runtime.errorRecord();
     ErrorLevel& top = record.levels[0];
     skipOnFailure([&] { top.module = joinedName(module, raisedIn.module); });
     skipOnFailure([&] { top.procedure = joinedName(procedure, raisedIn.procedure); });
@@ -209,7 +205,7 @@ void fillLevelZero(const TrappedError& error, const StackEntry& raisedIn, const 
             top.description = error.description;
         });
     } else {
-        skipOnFailure([&] { decodeRemoteChain(record, error.number, runtime().localSourceName); });
+        skipOnFailure([&] { decodeRemoteChain(record, error.number, runtime.state().localSourceName); });
     }
 
     if (error.number < 0) {
@@ -221,32 +217,33 @@ void fillLevelZero(const TrappedError& error, const StackEntry& raisedIn, const 
 }
 
 // The one line every intercepted error leaves in the trace sinks.
-std::string errorTraceLine() {
+std::string errorTraceLine(Runtime& runtime) {
     std::string tag(trimBlanks(pfText(16)));
     std::transform(tag.begin(), tag.end(), tag.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    const ErrorLevel& top = errorRecord().levels[0];
-    return runtime().exePrefix + tag + " " + std::to_string(top.number) + " at " + top.module + " : " +
+    const ErrorLevel& top = runtime.errorRecord().levels[0];
+    return runtime.state().exePrefix + tag + " " + std::to_string(top.number) + " at " + top.module + " : " +
            top.procedure + " " + ": Line " + std::to_string(top.line) + " : " + top.description + "\r\n";
 }
 
-void snapshotCallTree() {
-    const TraceStack& stack = traceStack();
-    auto& snapshot = errorRecord().callTreeSnapshot;
+void snapshotCallTree(Runtime& runtime) {
+    const TraceStack& stack = runtime.traceStack();
+    auto& snapshot = runtime.errorRecord().callTreeSnapshot;
     snapshot[0] = std::to_string(stack.traceDepth);
     for (int level = 1; level <= stack.traceDepth; ++level)
         snapshot.at(static_cast<std::size_t>(level)) = stack.frameText(level);
 }
 
 // Step 16's dialog. Returns the dialog's answer, 0 when none is shown.
-int16_t showDialog() {
+int16_t showDialog(Runtime& runtime) {
     int16_t result = 0;
-    if (runtime().prefs.silentRun) return result;
+    if (runtime.prefs().silentRun) return result;
+    UiServices& ui = runtime.ui();
     int pointer = kPointerDefault;
-    skipOnFailure([&] { pointer = ui().mousePointer(); });
-    skipOnFailure([] { ui().setMousePointer(kPointerDefault); });
-    skipOnFailure([&] { result = ui().showErrorDialog(); });
-    skipOnFailure([&] { ui().setMousePointer(pointer); });
+    skipOnFailure([&] { pointer = ui.mousePointer(); });
+    skipOnFailure([&] { ui.setMousePointer(kPointerDefault); });
+    skipOnFailure([&] { result = ui.showErrorDialog(); });
+    skipOnFailure([&] { ui.setMousePointer(pointer); });
     return result;
 }
 
@@ -258,27 +255,31 @@ void deliverReport() {
     if (prefs.writeToDisk) skipOnFailure(WriteErrorLog);
 }
 
-void exitPart() {
-    skipOnFailure([] { ui().unloadErrorDialog(); });
+void exitPart(Runtime& runtime) {
+    skipOnFailure([&] { runtime.ui().unloadErrorDialog(); });
     skipOnFailure([] { platform::clearError(); });
-    runtime().busy = false;
+    runtime.state().busy = false;
 }
 
 }  // namespace
 
-int16_t wlERROR(const std::string& module, const std::string& procedure) {
+int16_t handleError(Runtime& runtime, const std::string& module, const std::string& procedure) {
     int16_t result = 0;
     std::optional<NestedHandler> nesting;
-    if (const auto captured = captureError(nesting)) {
+    if (const auto captured = captureError(runtime, nesting)) {
         const auto& [error, raisedIn] = *captured;
-        fillLevelZero(error, raisedIn, module, procedure);
-        skipOnFailure([] { pfLogLine(errorTraceLine()); });
-        skipOnFailure(snapshotCallTree);
-        result = showDialog();
+        fillLevelZero(runtime, error, raisedIn, module, procedure);
+        skipOnFailure([&] { runtime.sinks().write(errorTraceLine(runtime)); });
+        skipOnFailure([&] { snapshotCallTree(runtime); });
+        result = showDialog(runtime);
         skipOnFailure([&] { nesting->deliver(); });
     }
-    exitPart();
+    exitPart(runtime);
     return result;
+}
+
+int16_t wlERROR(const std::string& module, const std::string& procedure) {
+    return handleError(currentRuntime(), module, procedure);
 }
 
 }  // namespace wardline

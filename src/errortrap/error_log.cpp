@@ -11,8 +11,8 @@
 
 #include "errortrap/call_tree.h"
 #include "errortrap/error_record.h"
-#include "errortrap/runtime_state.h"
-#include "errortrap/wardline.h"
+#include "errortrap/runtime.h"
+#include "errortrap/runtime_texts.h"
 #include "platform/log_open.h"
 
 namespace wardline {

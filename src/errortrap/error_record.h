@@ -32,6 +32,4 @@ struct ErrorRecord {
     std::string systemStateText;
 };
 
-ErrorRecord& errorRecord();
-
 }  // namespace wardline

@@ -1,26 +1,31 @@
 #include "errortrap/internal_error.h"
 
-#include "errortrap/ui_services.h"
-#include "errortrap/wardline.h"
+#include "errortrap/runtime.h"
+#include "errortrap/runtime_texts.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 
 namespace wardline {
 
-void pfErr(int16_t number, const std::string& procedureText) {
+void reportInternalError(UiServices& ui, int16_t number, const std::string& procedureText) {
     try {
         const std::string report = procedureText + " " + pfText(23) + " " + std::to_string(number) + ", '" +
                                    platform::standardErrorText(number) + "', inside WARDLINE.BAS\r\n";
-        ui().messageBox(report, kCritical | kOkOnly, "Wardline" + pfText(24));
+        ui.messageBox(report, kCritical | kOkOnly, "Wardline" + pfText(24));
     } catch (...) {
         try {
             const platform::ErrorInfo failure = platform::errorInfoFor(std::current_exception());
-            ui().messageBox(pfText(25) + std::to_string(failure.number) + pfText(26) + std::to_string(failure.line),
-                            kOkOnly, "");
+            ui.messageBox(
+                pfText(25) + std::to_string(failure.number) + pfText(26) + std::to_string(failure.line), kOkOnly,
+                "");
         } catch (...) {
             // A failing second box is not handled further.
         }
     }
+}
+
+void pfErr(int16_t number, const std::string& procedureText) {
+    reportInternalError(currentRuntime().ui(), number, procedureText);
 }
 
 }  // namespace wardline

@@ -3,10 +3,14 @@
 #include <cstdint>
 #include <string>
 
+#include "errortrap/ui_services.h"
+
 namespace wardline {
 
-// Reports that runtime procedure `procedureText` ("wlSTART()", "wlERROR()") failed with
-// run-time error `number`. Never raises and never calls wlERROR.
+// Reports on `ui` that runtime procedure `procedureText` ("wlSTART()", "wlERROR()") failed
+// with run-time error `number`. Never raises and never calls wlERROR.
+void reportInternalError(UiServices& ui, int16_t number, const std::string& procedureText);
+// The same on the current runtime's user interface.
 void pfErr(int16_t number, const std::string& procedureText);
 
 }  // namespace wardline

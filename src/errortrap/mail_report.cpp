@@ -4,7 +4,7 @@
 
 #include "errortrap/error_log.h"
 #include "errortrap/error_record.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "platform/app_object.h"
 #include "platform/monitor_link.h"
 

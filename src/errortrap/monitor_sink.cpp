@@ -3,46 +3,39 @@
 #include <chrono>
 #include <thread>
 
-#include "errortrap/runtime_state.h"
-#include "errortrap/ui_services.h"
 
 namespace wardline {
 namespace {
 
 constexpr auto kPollPause = std::chrono::milliseconds(5);
 
-const RuntimeResetHook resetHook{[] { monitorSink().reset(); }};
-
 // Disables the program's windows for the outermost hold only, and enables them again
 // however the hold ends.
 class WindowsDisabled {
 public:
-    explicit WindowsDisabled(int& depth) : depth_(depth) {
-        if (depth_++ == 0) ui().setVisibleWindowsEnabled(false);
+    WindowsDisabled(int& depth, const std::function<void(bool)>& setEnabled)
+        : depth_(depth), setEnabled_(setEnabled) {
+        if (depth_++ == 0) setEnabled_(false);
     }
     ~WindowsDisabled() {
-        if (--depth_ == 0) ui().setVisibleWindowsEnabled(true);
+        if (--depth_ == 0) setEnabled_(true);
     }
     WindowsDisabled(const WindowsDisabled&) = delete;
     WindowsDisabled& operator=(const WindowsDisabled&) = delete;
 
 private:
     int& depth_;
+    const std::function<void(bool)>& setEnabled_;
 };
 
 }  // namespace
-
-MonitorSink& monitorSink() {
-    static MonitorSink sink;
-    return sink;
-}
 
 bool MonitorSink::connect() {
     link_ = platform::MonitorLink::find();
     return link_.connected();
 }
 
-bool MonitorSink::on() const { return runtime().monitorPresent != 0; }
+bool MonitorSink::on() const { return state_.monitorPresent != 0; }
 
 void MonitorSink::write(const std::string& line) {
     const auto length = static_cast<uint32_t>(line.size());
@@ -52,18 +45,13 @@ void MonitorSink::write(const std::string& line) {
 
 void MonitorSink::hold() {
     using platform::kMonitorQuery;
-    const WindowsDisabled disabled(holdDepth_);
+    const WindowsDisabled disabled(holdDepth_, actions_.setWindowsEnabled);
     for (;;) {
         if (link_.send(kMonitorQuery, platform::kMonitorQueryStillHolding) == 0) break;
-        ui().processEvents();
+        actions_.letEventsRun();
         if (link_.send(kMonitorQuery, platform::kMonitorQueryHoldOver) != 0) break;
         std::this_thread::sleep_for(kPollPause);
     }
-}
-
-void MonitorSink::reset() {
-    link_.close();
-    holdDepth_ = 0;
 }
 
 }  // namespace wardline

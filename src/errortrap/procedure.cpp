@@ -2,8 +2,9 @@
 
 #include <cassert>
 
+#include "errortrap/error_handler.h"
+#include "errortrap/runtime.h"
 #include "errortrap/trace_stack.h"
-#include "errortrap/wardline.h"
 #include "platform/runtime_error.h"
 
 namespace wardline {
@@ -15,14 +16,10 @@ constexpr int16_t kResumeNext = 2;
 // The procedures running now, innermost first, linked through their outer_ fields.
 constinit Procedure* innermostProcedure = nullptr;
 
-TrapHandler& activeTrapHandler() {
-    static TrapHandler handler;
-    return handler;
-}
-
 int16_t callTrapHandler(const std::string& module, const std::string& procedure) {
-    const TrapHandler& handler = activeTrapHandler();
-    return handler ? handler(module, procedure) : wlERROR(module, procedure);
+    Runtime& runtime = currentRuntime();
+    const TrapHandler& handler = runtime.trapHandler();
+    return handler ? handler(module, procedure) : handleError(runtime, module, procedure);
 }
 
 // Resuming with the next statement relies on the list being in number order.
@@ -149,11 +146,5 @@ void Procedure::runUntrapped(std::initializer_list<Statement> list) {
     }
     wlPOP(module_, name_, arguments_);
 }
-
-ScopedTrapHandler::ScopedTrapHandler(TrapHandler handler) : previous_(std::move(activeTrapHandler())) {
-    activeTrapHandler() = std::move(handler);
-}
-
-ScopedTrapHandler::~ScopedTrapHandler() { activeTrapHandler() = std::move(previous_); }
 
 }  // namespace wardline

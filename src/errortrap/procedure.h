@@ -11,9 +11,9 @@
 // It enters with wlPUSH (a failure there reports line 0), runs the statements in order
 // (a statement may jump to another line or leave), and leaves through the exit path with
 // wlPOP. A run-time error in a statement becomes the current error with that statement's
-// number as its line and goes to wlERROR, whose ErrorAction decides: 1 runs the statement
-// again, 2 continues with the next statement in number order, anything else leaves through
-// the exit path. The exit path carries the number of the last statement.
+// number as its line and goes to the runtime's trap handler (wlERROR unless a test set its
+// own), whose ErrorAction decides: 1 runs the statement again, 2 continues with the next
+// statement in number order, anything else leaves through the exit path. The exit path carries the number of the last statement.
 //
 // Nothing here allocates: a statement refers to its body (the lambda lives until the end
 // of the whole `Procedure(...).run({...});` statement), and the procedure refers to its
@@ -108,19 +108,5 @@ private:
 // `level`, 0 when no Procedure runs there. It only reads memory (no allocation, no lock),
 // so a signal handler may call it.
 int runningStatementLine(int level) noexcept;
-
-// What a trap calls with a trapped error: wlERROR unless a test installs its own.
-using TrapHandler = std::function<int16_t(const std::string& module, const std::string& procedure)>;
-// Installs `handler` for the lifetime of this object.
-class ScopedTrapHandler {
-public:
-    explicit ScopedTrapHandler(TrapHandler handler);
-    ~ScopedTrapHandler();
-    ScopedTrapHandler(const ScopedTrapHandler&) = delete;
-    ScopedTrapHandler& operator=(const ScopedTrapHandler&) = delete;
-
-private:
-    TrapHandler previous_;
-};
 
 }  // namespace wardline

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string_view>
 
-#include "errortrap/wardline.h"
+#include "errortrap/error_categories.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"

@@ -1,7 +1,8 @@
+#include "errortrap/runtime_texts.h"
+
 #include <array>
 #include <string_view>
 
-#include "errortrap/wardline.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"

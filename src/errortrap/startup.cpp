@@ -5,15 +5,10 @@
 #include <exception>
 #include <string_view>
 
-#include "errortrap/circular_log.h"
 #include "errortrap/crash_handler.h"
 #include "errortrap/internal_error.h"
-#include "errortrap/monitor_sink.h"
-#include "errortrap/runtime_state.h"
-#include "errortrap/trace_sinks.h"
-#include "errortrap/trace_stack.h"
-#include "errortrap/ui_services.h"
-#include "errortrap/wardline.h"
+#include "errortrap/runtime.h"
+#include "errortrap/runtime_texts.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
@@ -109,32 +104,35 @@ void skippingFailure(Step&& step) {
     }
 }
 
-void openCircularLog(Preferences& prefs) {
+void openCircularLog(Runtime& runtime) {
+    Preferences& prefs = runtime.prefs();
     if (!prefs.circularLogOn) return;
-    prefs.circularLogOn = circularLog().open(prefs.circFileName, prefs.circRecordSize, prefs.circRecordLimit);
+    prefs.circularLogOn =
+        runtime.sinks().circularLog().open(prefs.circFileName, prefs.circRecordSize, prefs.circRecordLimit);
 }
 
-void writeProgramStartFrame() {
+void writeProgramStartFrame(TraceStack& stack) {
     const std::tm now = platform::localNow();
-    traceStack().setFrameText(
+    stack.setFrameText(
         0, pfText(32) + " <" + platform::formatDate(now) + ", " + platform::formatTime(now) + ">");
 }
 
-// The second half: the first failure ends start-up through pfErr.
-void secondHalf(RuntimeState& state, const std::string& iniPath) {
+// The second half: the first failure ends start-up through the internal error report.
+void secondHalf(Runtime& runtime, const std::string& iniPath) {
+    RuntimeState& state = runtime.state();
     if (platform::locateProfileFile(iniPath))
         for (const PreferenceKey& key : kRemainingKeys) readKey(key, iniPath, state.prefs);
     if (state.withoutDisplay) state.prefs.silentRun = -1;
 
     // The development environment is a debugger here. Loading the error dialog form for a
     // moment is kept: its load procedure runs once at start-up, as users of it expect.
-    ui().loadAndUnloadErrorDialog();
+    runtime.ui().loadAndUnloadErrorDialog();
     state.inDevEnvironment = platform::inDevelopmentDebugger() ? -1 : 0;
 
     state.exePrefix = "[" + platform::app().exeName() + "] ";
-    traceStack().frameTime(0) = platform::monotonicFixedMilliseconds();
-    state.monitorPresent = monitorSink().connect() ? -1 : 0;
-    pfLogLine(state.exePrefix + pfText(20) + "\r\n");
+    runtime.traceStack().frameTime(0) = platform::monotonicFixedMilliseconds();
+    state.monitorPresent = runtime.sinks().monitor().connect() ? -1 : 0;
+    runtime.sinks().write(state.exePrefix + pfText(20) + "\r\n");
 }
 
 // The source text of the program's own run-time errors.
@@ -150,30 +148,33 @@ void learnLocalSourceName(RuntimeState& state) {
 
 std::string pfIniName() { return "WLCLIENT.INI"; }
 
-void wlSTART() {
-    RuntimeState& state = runtime();
+void startRuntime(Runtime& runtime) {
+    RuntimeState& state = runtime.state();
     if (state.runtimeStarted) return;
 
     std::string iniPath;
     skippingFailure([&] { iniPath = inApplicationFolder(pfIniName()); });
     for (const PreferenceKey& key : kCircularLogKeys)
         skippingFailure([&] { readKey(key, iniPath, state.prefs); });
-    skippingFailure([&] { openCircularLog(state.prefs); });
+    skippingFailure([&] { openCircularLog(runtime); });
     // (No timer resolution to request: the monotonic clock has sub-millisecond steps.)
-    skippingFailure([] { traceStack().reset(); });
+    TraceStack& stack = runtime.traceStack();
+    skippingFailure([&] { stack.reset(); });
     state.runtimeStarted = true;  // before anything can end start-up early: it runs once
-    skippingFailure(writeProgramStartFrame);
+    skippingFailure([&] { writeProgramStartFrame(stack); });
     // (No process error mode to set: file errors never raise system dialogs here.)
 
     try {
-        secondHalf(state, iniPath);
+        secondHalf(runtime, iniPath);
     } catch (...) {
         const platform::ErrorInfo failure = platform::errorInfoFor(std::current_exception());
-        pfErr(static_cast<int16_t>(failure.number), "wlSTART()");
+        reportInternalError(runtime.ui(), static_cast<int16_t>(failure.number), "wlSTART()");
     }
 
     skippingFailure([&] { learnLocalSourceName(state); });
     skippingFailure(installCrashHandlers);
 }
+
+void wlSTART() { startRuntime(currentRuntime()); }
 
 }  // namespace wardline

@@ -3,9 +3,7 @@
 #include <charconv>
 #include <cmath>
 
-#include "errortrap/runtime_state.h"
-#include "errortrap/trace_sinks.h"
-#include "errortrap/trace_stack.h"
+#include "errortrap/runtime.h"
 #include "platform/clock.h"
 #include "platform/decimal_separator.h"
 #include "platform/formatting.h"
@@ -17,24 +15,8 @@ namespace {
 
 constexpr double kFixedPerSecond = 10000.0 * 1000.0;  // fixed-point milliseconds in a second
 constexpr int64_t kFixedPerMillisecond = 10000;
-// Lines take the memory figures of a reading at most this old (in milliseconds): the kernel
-// builds its meminfo table afresh for every read, which costs more than the rest of a line.
+// Lines take the memory figures of a reading at most this old (in milliseconds).
 constexpr int64_t kMemoryReadingMaxAge = 10;
-
-struct TraceLineState {
-    std::string keptSeparator;  // of the system profile; read again only while empty
-    platform::MemoryStatus memory;  // the latest memory figures read
-    bool memoryRead = false;
-    int64_t memoryReadAt = 0;  // monotonic fixed-point milliseconds
-    std::string procRoot = "/proc";
-};
-
-TraceLineState& lineState() {
-    static TraceLineState state;
-    return state;
-}
-
-const RuntimeResetHook resetHook{[] { lineState() = TraceLineState{}; }};
 
 // The frame part of an exit line: the frame's text after its first " : " (its level).
 void appendExitFrame(std::string& line, const std::string& frameText) {
@@ -97,8 +79,8 @@ void appendSeconds(std::string& line, double seconds, char separator) {
 
 // pfDecimal's figure, appended: the locale's separator becomes "." where the system
 // profile names it.
-void appendDecimal(std::string& line, double seconds) {
-    std::string& kept = lineState().keptSeparator;
+void appendDecimal(std::string& line, double seconds, TraceLineMemo& memo) {
+    std::string& kept = memo.decimalSeparator;
     if (kept.empty()) kept = platform::systemDecimalSeparator();
     const std::size_t start = line.size();
     appendSeconds(line, seconds, platform::localeDecimalSeparator());
@@ -124,10 +106,10 @@ void cutArguments(std::string& line) {
     line.resize(last == std::string::npos ? 0 : last + 1);
 }
 
-void appendMemory(std::string& line, const Preferences& prefs, int64_t now) {
-    TraceLineState& state = lineState();
+void appendMemory(std::string& line, const Preferences& prefs, int64_t now, TraceLineMemo& state,
+                  const std::string& root) {
     if (!state.memoryRead || now - state.memoryReadAt >= kMemoryReadingMaxAge * kFixedPerMillisecond) {
-        if (const auto status = platform::readMemoryStatus(state.procRoot)) state.memory = *status;
+        if (const auto status = platform::readMemoryStatus(root)) state.memory = *status;
         state.memoryRead = true;
         state.memoryReadAt = now;
     }
@@ -147,10 +129,10 @@ void appendMemory(std::string& line, const Preferences& prefs, int64_t now) {
 
 }  // namespace
 
-void buildTraceLine(std::string& line, int64_t overhead, int16_t exitFlag) {
-    const RuntimeState& state = runtime();
+void buildTraceLine(Runtime& runtime, std::string& line, int64_t overhead, int16_t exitFlag) {
+    const RuntimeState& state = runtime.state();
     const Preferences& prefs = state.prefs;
-    TraceStack& stack = traceStack();
+    TraceStack& stack = runtime.traceStack();
     const int level = stack.traceDepth;
 
     int64_t& stamp = stack.frameTime(level);
@@ -162,33 +144,49 @@ void buildTraceLine(std::string& line, int64_t overhead, int16_t exitFlag) {
     line.append(state.exePrefix).append("[");
     appendZeroFilled5(line, stack.lineCounter);
     line.append("] [");
-    appendDecimal(line, seconds);
+    appendDecimal(line, seconds, runtime.traceLineMemo());
     line.append(exitFlag ? "] <-" : "] ->");
     appendFrame(line, stack, level, exitFlag != 0);
 
     if (prefs.includeArguments != -1) cutArguments(line);
-    if (prefs.includeMemory || prefs.includeResources) appendMemory(line, prefs, now);
+    if (prefs.includeMemory || prefs.includeResources)
+        appendMemory(line, prefs, now, runtime.traceLineMemo(), runtime.platform().memoryStatusRoot);
     if (prefs.includeUser) line.append(" : ").append(pfUserText());
     line.append("\r\n");
 }
 
+void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag) {
+    TraceLineMemo& memo = runtime.traceLineMemo();
+    try {
+        if (memo.lineInUse) {
+            std::string line;
+            buildTraceLine(runtime, line, overhead, exitFlag);
+            runtime.sinks().write(line);
+            return;
+        }
+        memo.lineInUse = true;
+        struct Release {
+            bool& inUse;
+            ~Release() { inUse = false; }
+        } release{memo.lineInUse};
+        buildTraceLine(runtime, memo.line, overhead, exitFlag);
+        runtime.sinks().write(memo.line);
+    } catch (...) {
+    }
+}
+
 std::string pfTraceLine(int64_t overhead, int16_t exitFlag) {
     std::string line;
-    buildTraceLine(line, overhead, exitFlag);
+    buildTraceLine(currentRuntime(), line, overhead, exitFlag);
     return line;
 }
 
 std::string pfDecimal(double seconds) {
     std::string figure;
-    appendDecimal(figure, seconds);
+    appendDecimal(figure, seconds, currentRuntime().traceLineMemo());
     return figure;
 }
 
 std::string pfUserText() { return {}; }
-
-void setMemoryStatusRoot(std::string procRoot) {
-    lineState().procRoot = std::move(procRoot);
-    lineState().memoryRead = false;
-}
 
 }  // namespace wardline

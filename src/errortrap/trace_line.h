@@ -1,19 +1,41 @@
 #pragma once
-// The parts of a trace line (pfTraceLine itself is declared in trace_sinks.h).
+// Trace lines: one line per enter or leave of a procedure, for the trace sinks.
+#include <cstdint>
 #include <string>
+
+#include "platform/memory_status.h"
 
 namespace wardline {
 
+class Runtime;
+
+// What trace lines keep from one line to the next.
+struct TraceLineMemo {
+    std::string decimalSeparator;   // of the system profile; read again only while empty
+    platform::MemoryStatus memory;  // the latest memory figures read
+    // Lines share one reading of the memory figures for up to 10 ms: the kernel builds its
+    // meminfo table afresh for every read, which costs more than the rest of a line.
+    bool memoryRead = false;
+    int64_t memoryReadAt = 0;  // monotonic fixed-point milliseconds
+    // Lines are built in one kept buffer; a line made while another is still being handed
+    // to the sinks (events run during a monitor hold) gets a buffer of its own.
+    std::string line;
+    bool lineInUse = false;
+};
+
+// The trace line for the frame at the top of `runtime`'s trace stack, built into `line`,
+// whose buffer is reused; `overhead` is subtracted from its time stamp, `exitFlag` is 0 for
+// an entry line and -1 for an exit line.
+void buildTraceLine(Runtime& runtime, std::string& line, int64_t overhead, int16_t exitFlag);
+// Builds that line and hands it to `runtime`'s sinks. A failure loses that line only.
+void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag);
+// The line for the current runtime, as a text of its own.
+std::string pfTraceLine(int64_t overhead, int16_t exitFlag);
+
 // Seconds in the trace's time format "00000.000", always with a point: the decimal
-// separator of the system profile ([intl] sDecimal, read once) is replaced by ".".
+// separator of the system profile ([intl] sDecimal, read once per runtime) is replaced by ".".
 std::string pfDecimal(double seconds);
 // Text of the program's own appended to each line when "User" is on; empty here.
 std::string pfUserText();
-
-// Where the memory figures of trace lines are read from: "/proc" unless a test points
-// at a fixture folder holding a meminfo file. Lines share one reading for up to 10 ms
-// (the kept /proc/meminfo is read again with pread when its reading is older); setting
-// the folder drops the reading.
-void setMemoryStatusRoot(std::string procRoot);
 
 }  // namespace wardline

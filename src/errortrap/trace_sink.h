@@ -1,7 +1,7 @@
 #pragma once
-// One place trace lines go. pfLogLine hands each line to every sink that is on, in a fixed
-// order: disk capture, circular log, outside monitor. A sink that fails loses the line for
-// itself only.
+// One place trace lines go (see trace_sinks.h for the set of them). A sink is made with
+// what it reads (the preferences, the runtime state) and the actions it may ask of the
+// program; it reaches for nothing else.
 #include <string>
 #include <string_view>
 

@@ -2,20 +2,19 @@
 
 #include <array>
 
-#include "errortrap/circular_log.h"
-#include "errortrap/disk_capture.h"
-#include "errortrap/monitor_sink.h"
+#include "errortrap/runtime.h"
 
 namespace wardline {
 
-namespace {
+TraceSinks::TraceSinks(RuntimeState& state, CircularLog::CannotOpen circularLogCannotOpen,
+                       MonitorSink::HoldActions monitorHold)
+    : disk_(state.prefs),
+      circularLog_(state.prefs, std::move(circularLogCannotOpen)),
+      monitor_(state, std::move(monitorHold)) {}
 
-std::array<TraceSink*, 3> sinks() { return {&diskCapture(), &circularLog(), &monitorSink()}; }
-
-}  // namespace
-
-void pfLogLine(const std::string& line) {
-    for (TraceSink* sink : sinks()) {
+void TraceSinks::write(const std::string& line) {
+    const std::array<TraceSink*, 3> sinks = {&disk_, &circularLog_, &monitor_};
+    for (TraceSink* sink : sinks) {
         try {
             if (sink->on()) sink->write(line);
         } catch (...) {
@@ -24,9 +23,14 @@ void pfLogLine(const std::string& line) {
     }
 }
 
-void logLastLine(std::string_view line) noexcept {
-    for (TraceSink* sink : sinks())
+void TraceSinks::writeLastLine(std::string_view line) noexcept {
+    const std::array<TraceSink*, 3> sinks = {&disk_, &circularLog_, &monitor_};
+    for (TraceSink* sink : sinks)
         if (sink->on()) sink->writeLastLine(line);
 }
+
+void pfLogLine(const std::string& line) { currentRuntime().sinks().write(line); }
+
+void logLastLine(std::string_view line) noexcept { currentRuntime().sinks().writeLastLine(line); }
 
 }  // namespace wardline

@@ -1,19 +1,38 @@
 #pragma once
-// Trace lines and the sinks they go to (disk capture, circular log, outside monitor).
-#include <cstdint>
+// The trace sinks of one runtime: disk capture, circular log and outside monitor. Each line
+// goes to every sink that is on, in that order; a sink that fails loses the line for
+// itself only.
 #include <string>
 #include <string_view>
 
+#include "errortrap/circular_log.h"
+#include "errortrap/disk_capture.h"
+#include "errortrap/monitor_sink.h"
+
 namespace wardline {
 
-// The trace line for the frame at the top of the trace stack; `overhead` is subtracted
-// from its time stamp, `exitFlag` is 0 for an entry line and -1 for an exit line.
-std::string pfTraceLine(int64_t overhead, int16_t exitFlag);
-// The same line, built into `line`, whose buffer is reused.
-void buildTraceLine(std::string& line, int64_t overhead, int16_t exitFlag);
-// Hands one finished line to every sink that is switched on.
+class TraceSinks {
+public:
+    TraceSinks(RuntimeState& state, CircularLog::CannotOpen circularLogCannotOpen,
+               MonitorSink::HoldActions monitorHold);
+
+    // Hands one finished line to every sink that is switched on.
+    void write(const std::string& line);
+    // Hands a dying program's last line to every sink that is on, without allocating.
+    void writeLastLine(std::string_view line) noexcept;
+
+    DiskCapture& disk() { return disk_; }
+    CircularLog& circularLog() { return circularLog_; }
+    MonitorSink& monitor() { return monitor_; }
+
+private:
+    DiskCapture disk_;
+    CircularLog circularLog_;
+    MonitorSink monitor_;
+};
+
+// The same with the current runtime's sinks.
 void pfLogLine(const std::string& line);
-// Hands a dying program's last line to every sink that is on, without allocating.
 void logLastLine(std::string_view line) noexcept;
 
 }  // namespace wardline

@@ -4,18 +4,13 @@
 #include <limits>
 #include <stdexcept>
 
-#include "errortrap/error_record.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
+#include "errortrap/runtime_texts.h"
 #include "errortrap/startup.h"
-#include "errortrap/trace_sinks.h"
-#include "errortrap/ui_services.h"
-#include "errortrap/wardline.h"
 #include "platform/clock.h"
 #include "platform/debugger.h"
 
 namespace wardline {
-
-constinit TraceStack theTraceStack;
 
 namespace {
 
@@ -197,28 +192,6 @@ void countLine(TraceStack& stack) {
     if (stack.lineCounter < std::numeric_limits<int32_t>::max()) ++stack.lineCounter;
 }
 
-// Builds one trace line for the frame at the top and hands it to the sinks. A failure
-// loses that line only.
-void traceTopFrame(int64_t overhead, int16_t exitFlag) {
-    // Lines are built in one kept buffer; a line made while another is still being handed
-    // to the sinks (events run during a monitor hold) gets a buffer of its own.
-    static std::string kept;
-    static bool keptInUse = false;
-    try {
-        if (keptInUse) {
-            pfLogLine(pfTraceLine(overhead, exitFlag));
-            return;
-        }
-        keptInUse = true;
-        struct Release {
-            ~Release() { keptInUse = false; }
-        } release;
-        buildTraceLine(kept, overhead, exitFlag);
-        pfLogLine(kept);
-    } catch (...) {
-    }
-}
-
 void waitWhileBusyIgnoringFailures() {
     try {
         waitWhileBusy();
@@ -240,14 +213,14 @@ bool errorPassedUp(const ErrorLevel& level0) {
 // A leave that does not match the top frame abandons the whole stack. In the development
 // environment the developer is told, unless the error handler has just passed an error up
 // from one procedure to another (which legitimately skips leaves).
-void unbalancedLeave(std::string_view module, std::string_view procedure) {
-    traceStack().traceDepth = 0;
-    if (!runtime().inDevEnvironment) return;
-    ErrorLevel& level0 = errorRecord().levels[0];
+void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view procedure) {
+    runtime.traceStack().traceDepth = 0;
+    if (!runtime.state().inDevEnvironment) return;
+    ErrorLevel& level0 = runtime.errorRecord().levels[0];
     if (!errorPassedUp(level0)) {
         try {
-            const int answer = ui().messageBox(unbalancedLeaveMessage(module, procedure),
-                                               kOkCancel | kExclamation, pfText(53));
+            const int answer = runtime.ui().messageBox(unbalancedLeaveMessage(module, procedure),
+                                                       kOkCancel | kExclamation, pfText(53));
             if (answer == kResultOk) platform::breakIntoDebugger();
         } catch (...) {
         }
@@ -257,12 +230,12 @@ void unbalancedLeave(std::string_view module, std::string_view procedure) {
 }
 
 // The enter algorithm, step by step, for every case the fast path below does not cover.
-[[gnu::noinline]] void enterEveryStep(std::string_view module, std::string_view procedure,
-                                      std::string_view arguments) {
-    RuntimeState& state = runtime();
+[[gnu::noinline]] void enterEveryStep(Runtime& runtime, std::string_view module,
+                                      std::string_view procedure, std::string_view arguments) {
+    RuntimeState& state = runtime.state();
     if (!state.runtimeStarted) [[unlikely]]
-        wlSTART();
-    TraceStack& stack = traceStack();
+        startRuntime(runtime);
+    TraceStack& stack = runtime.traceStack();
     if (stack.lineCounter == 0 && state.monitorPresent) [[unlikely]]
         startOverheadProbe(stack);
 
@@ -283,7 +256,7 @@ void unbalancedLeave(std::string_view module, std::string_view procedure) {
             } catch (...) {
             }
             countLine(stack);
-            traceTopFrame(stack.entryOverhead, 0);
+            traceTopFrame(runtime, stack.entryOverhead, 0);
         }
     } else if (tracing) {
         countLine(stack);  // deeper than the stack: no line, so the sequence numbers get a gap
@@ -294,9 +267,10 @@ void unbalancedLeave(std::string_view module, std::string_view procedure) {
 }
 
 // The leave algorithm, step by step, for every case the fast path below does not cover.
-[[gnu::noinline]] void leaveEveryStep(std::string_view module, std::string_view procedure) {
-    RuntimeState& state = runtime();
-    TraceStack& stack = traceStack();
+[[gnu::noinline]] void leaveEveryStep(Runtime& runtime, std::string_view module,
+                                      std::string_view procedure) {
+    RuntimeState& state = runtime.state();
+    TraceStack& stack = runtime.traceStack();
     if (stack.lineCounter == 1 && state.monitorPresent) [[unlikely]]
         startOverheadProbe(stack);
 
@@ -313,11 +287,11 @@ void unbalancedLeave(std::string_view module, std::string_view procedure) {
         }
     }
     if (!balanced) {
-        unbalancedLeave(module, procedure);
+        unbalancedLeave(runtime, module, procedure);
     } else {
         if (tracing) {
             countLine(stack);
-            if (level <= kMaxTraceLevel) traceTopFrame(stack.exitOverhead, -1);
+            if (level <= kMaxTraceLevel) traceTopFrame(runtime, stack.exitOverhead, -1);
         }
         if (level <= kMaxTraceLevel) {
             try {
@@ -339,52 +313,58 @@ void unbalancedLeave(std::string_view module, std::string_view procedure) {
 
 }  // namespace
 
-void waitWhileBusy() {
-    while (runtime().busy) ui().processEvents();
-}
-
-void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments) {
-    RuntimeState& state = runtime();
-    TraceStack& stack = traceStack();
-    TraceStack::Frame* frames = stack.frames_.get();
-    const int depth = stack.traceDepth;
-    if (onlyKeepingTheStack(state, stack) && frames && depth < kMaxTraceLevel) [[likely]] {
-        TraceStack::Frame& frame = frames[depth + 1];
-        stack.traceDepth = static_cast<int16_t>(depth + 1);
-        // A left frame keeps its parts, so the same procedure entering again at the same
-        // level finds them in place. Procedures mostly pass no argument text, which spares
-        // its compare.
-        const bool same = arguments.empty() && frame.arguments.empty()
-                              ? sameTexts(frame.module, module, frame.procedure, procedure)
-                              : sameTexts(frame.module, module, frame.procedure, procedure, frame.arguments,
-                                          arguments);
-        if (same) [[likely]] {
-            frame.kind = TraceStack::Kind::Parts;
+struct EnterLeave {
+    [[gnu::always_inline]] static void enter(Runtime& runtime, std::string_view module,
+                                             std::string_view procedure, std::string_view arguments) {
+        TraceStack& stack = runtime.traceStack();
+        TraceStack::Frame* frames = stack.frames_.get();
+        const int depth = stack.traceDepth;
+        if (onlyKeepingTheStack(runtime.state(), stack) && frames && depth < kMaxTraceLevel) [[likely]] {
+            TraceStack::Frame& frame = frames[depth + 1];
+            stack.traceDepth = static_cast<int16_t>(depth + 1);
+            // A left frame keeps its parts, so the same procedure entering again at the same
+            // level finds them in place. Procedures mostly pass no argument text, which spares
+            // its compare.
+            const bool same = arguments.empty() && frame.arguments.empty()
+                                  ? sameTexts(frame.module, module, frame.procedure, procedure)
+                                  : sameTexts(frame.module, module, frame.procedure, procedure,
+                                              frame.arguments, arguments);
+            if (same) [[likely]] {
+                frame.kind = TraceStack::Kind::Parts;
+                return;
+            }
+            storeFrameParts(frame, TraceStack::Kind::Parts, module, procedure, arguments);
             return;
         }
-        storeFrameParts(frame, TraceStack::Kind::Parts, module, procedure, arguments);
-        return;
+        enterEveryStep(runtime, module, procedure, arguments);
     }
-    enterEveryStep(module, procedure, arguments);
+
+    [[gnu::always_inline]] static void leave(Runtime& runtime, std::string_view module,
+                                             std::string_view procedure) {
+        TraceStack& stack = runtime.traceStack();
+        TraceStack::Frame* frames = stack.frames_.get();
+        const int depth = stack.traceDepth;
+        // Levels 1 to 1000 hold a frame; level 0 never matches a procedure.
+        const bool holdsAFrame = frames && static_cast<unsigned>(depth - 1) < kMaxTraceLevel;
+        if (onlyKeepingTheStack(runtime.state(), stack) && holdsAFrame) [[likely]] {
+            TraceStack::Frame& frame = frames[depth];
+            if (holdsExactly(frame, TraceStack::Kind::Parts, module, procedure)) [[likely]] {
+                frame.kind = TraceStack::Kind::Empty;
+                frame.codePointer = 0;
+                stack.traceDepth = static_cast<int16_t>(depth - 1);
+                return;
+            }
+        }
+        leaveEveryStep(runtime, module, procedure);
+    }
+};
+
+void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments) {
+    EnterLeave::enter(currentRuntime(), module, procedure, arguments);
 }
 
 void wlPOP(std::string_view module, std::string_view procedure, std::string_view /*arguments*/) {
-    RuntimeState& state = runtime();
-    TraceStack& stack = traceStack();
-    TraceStack::Frame* frames = stack.frames_.get();
-    const int depth = stack.traceDepth;
-    // Levels 1 to 1000 hold a frame; level 0 never matches a procedure.
-    const bool holdsAFrame = frames && static_cast<unsigned>(depth - 1) < kMaxTraceLevel;
-    if (onlyKeepingTheStack(state, stack) && holdsAFrame) [[likely]] {
-        TraceStack::Frame& frame = frames[depth];
-        if (holdsExactly(frame, TraceStack::Kind::Parts, module, procedure)) [[likely]] {
-            frame.kind = TraceStack::Kind::Empty;
-            frame.codePointer = 0;
-            stack.traceDepth = static_cast<int16_t>(depth - 1);
-            return;
-        }
-    }
-    leaveEveryStep(module, procedure);
+    EnterLeave::leave(currentRuntime(), module, procedure);
 }
 
 }  // namespace wardline

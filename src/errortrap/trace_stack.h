@@ -55,8 +55,7 @@ public:
 
 private:
     // Enter and leave work on the frames directly: they run around every procedure call.
-    friend void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments);
-    friend void wlPOP(std::string_view module, std::string_view procedure, std::string_view arguments);
+    friend struct EnterLeave;
 
     enum class Kind : uint8_t { Empty, Parts, Literal };
     struct Frame {
@@ -79,8 +78,9 @@ private:
     std::unique_ptr<Frame[]> frames_;  // levels 0 to kMaxTraceLevel once created
 };
 
-// The program's one trace stack.
-extern constinit TraceStack theTraceStack;
-inline TraceStack& traceStack() { return theTraceStack; }
+// Enter and leave on the current runtime's trace stack: every instrumented procedure
+// enters with wlPUSH and leaves with wlPOP (procedure.h does both).
+void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments);
+void wlPOP(std::string_view module, std::string_view procedure, std::string_view arguments);
 
 }  // namespace wardline

@@ -1,8 +1,7 @@
 #pragma once
 // The user-interface services that the runtime calls on. The application implements them
-// with its widgets; tests implement them with a scripted fake. Without an installed
-// implementation the runtime uses a silent one that answers as a user dismissing every
-// box would.
+// with its widgets; tests implement them with a scripted fake. A runtime given none uses a
+// silent one that answers as a user dismissing every box would.
 #include <cstdint>
 #include <string>
 
@@ -61,9 +60,5 @@ public:
 private:
     int pointer_ = kPointerDefault;
 };
-
-// The services in use; installUi(nullptr) returns to the silent implementation.
-UiServices& ui();
-void installUi(UiServices* services);
 
 }  // namespace wardline

@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "platform/instance_lock.h"
+#include "platform/services.h"
 
 namespace platform {
 namespace {
@@ -40,15 +41,10 @@ bool AppObject::prevInstance() const {
     return previous;
 }
 
-void AppObject::overridePath(std::string folder, std::string name, std::string applicationFolder) {
-    path_ = applicationFolder.empty() ? folder : std::move(applicationFolder);
-    exeFolder_ = std::move(folder);
-    if (!name.empty()) exeName_ = std::move(name);
-}
+AppObject::AppObject(std::string folder, std::string name, std::string applicationFolder)
+    : exeFolder_(std::move(folder)), path_(applicationFolder.empty() ? exeFolder_ : std::move(applicationFolder)),
+      exeName_(std::move(name)) {}
 
-AppObject& app() {
-    static AppObject instance;
-    return instance;
-}
+AppObject& app() { return services().app; }
 
 }  // namespace platform

@@ -6,6 +6,12 @@ namespace platform {
 
 class AppObject {
 public:
+    // The running executable.
+    AppObject();
+    // A program whose executable lives in `folder` under `name` and keeps its files in
+    // `applicationFolder` (by default `folder` itself), for tests.
+    AppObject(std::string folder, std::string name, std::string applicationFolder = {});
+
     // The application folder, where the program keeps the files it writes, without a
     // trailing separator: the executable's folder when the user may write there, else the
     // user's own folder (app_folder.h), chosen and made at the first call.
@@ -27,13 +33,7 @@ public:
     // True when another instance of the program was already running for this user at start.
     bool prevInstance() const;
 
-    // Test seams: run as if the executable lived at `folder` under `name`, keeping its files
-    // in `applicationFolder` (by default `folder` itself).
-    void overridePath(std::string folder, std::string name = {}, std::string applicationFolder = {});
-
 private:
-    friend AppObject& app();
-    AppObject();
     std::string exeFolder_;
     mutable std::string path_;  // empty until chosen
     std::string exeName_;
@@ -41,6 +41,8 @@ private:
     std::string helpFile_;
 };
 
+// The application object of the services in use (services.h).
+// The application object of the services in use (services.h).
 AppObject& app();
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <chrono>
 
+#include "platform/services.h"
+
 namespace platform {
 namespace {
 
@@ -10,8 +12,6 @@ const TimeSource& systemClock() {
     static const TimeSource clock;
     return clock;
 }
-
-const TimeSource* activeSource = nullptr;
 
 }  // namespace
 
@@ -45,8 +45,10 @@ WallTime wallTimeAt(int64_t unixMilliseconds) {
     return {static_cast<int32_t>(date.time_since_epoch().count()), second * 1000 + fraction};
 }
 
-const TimeSource& timeSource() { return activeSource ? *activeSource : systemClock(); }
-void setTimeSource(const TimeSource* source) { activeSource = source; }
+const TimeSource& timeSource() {
+    const TimeSource* given = services().clock;
+    return given ? *given : systemClock();
+}
 
 int64_t monotonicMilliseconds() {
     using namespace std::chrono;

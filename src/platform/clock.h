@@ -34,9 +34,9 @@ public:
     virtual WallTime wallNow() const;
 };
 
-// The time source in use; setTimeSource(nullptr) restores the system clock.
+// The time source of the services in use (services.h): the system clock unless a test
+// gave its own.
 const TimeSource& timeSource();
-void setTimeSource(const TimeSource* source);
 
 // Convenience forms of the current time source.
 inline std::tm localNow() { return timeSource().localNow(); }

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string_view>
 
+#include "platform/services.h"
+
 namespace platform {
 
 std::string tracerProgramName(const std::string& procRoot) {
@@ -28,21 +30,15 @@ std::string tracerProgramName(const std::string& procRoot) {
 
 namespace {
 
-std::optional<std::string>& tracerOverride() {
-    static std::optional<std::string> name;
-    return name;
-}
-
 constexpr std::array<std::string_view, 3> kDevelopmentDebuggers = {"gdb", "lldb", "lldb-server"};
 
 }  // namespace
 
 bool inDevelopmentDebugger() {
-    const std::string tracer = tracerOverride() ? *tracerOverride() : tracerProgramName();
+    const std::optional<std::string>& given = services().tracerName;
+    const std::string tracer = given ? *given : tracerProgramName();
     return std::find(kDevelopmentDebuggers.begin(), kDevelopmentDebuggers.end(), tracer) != kDevelopmentDebuggers.end();
 }
-
-void overrideTracerProgramName(std::optional<std::string> name) { tracerOverride() = std::move(name); }
 
 void breakIntoDebugger() {
     // Without a debugger to catch it, SIGTRAP would end the program; then there is no

@@ -1,6 +1,5 @@
 #pragma once
 // The development environment on this platform is a debugger attached to the process.
-#include <optional>
 #include <string>
 
 namespace platform {
@@ -10,12 +9,9 @@ namespace platform {
 std::string tracerProgramName(const std::string& procRoot = "/proc");
 
 // True when the process runs inside the development environment: traced by a program
-// whose executable name is exactly gdb, lldb or lldb-server.
+// whose executable name is exactly gdb, lldb or lldb-server. The tracer is the one the
+// services in use name (services.h), else the one /proc names.
 bool inDevelopmentDebugger();
-
-// Test seam: answer as if `name` were tracing the process ("" for none); nullopt returns
-// to reading /proc.
-void overrideTracerProgramName(std::optional<std::string> name);
 
 // Stops at a break point of the attached debugger (raises SIGTRAP); does nothing when no
 // debugger is attached.

@@ -22,6 +22,7 @@
 #include <thread>
 
 #include "platform/mail_transport.h"
+#include "platform/services.h"
 
 extern char** environ;
 
@@ -31,8 +32,6 @@ namespace {
 constexpr const char* kDefaultSendmail = "/usr/sbin/sendmail";
 constexpr std::size_t kBase64LineLength = 76;  // the longest line MIME allows for base64
 constexpr std::size_t kLongestMailLine = 998;
-
-MailTransport* installedTransport = nullptr;
 
 bool isControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
@@ -306,11 +305,8 @@ MailResult SendmailTransport::lastOutcome() { return mailQueue().lastOutcome(); 
 
 MailTransport& mailTransport() {
     static SendmailTransport sendmail;
-    return installedTransport ? *installedTransport : sendmail;
-}
-
-void installMailTransport(MailTransport* transport) {
-    installedTransport = transport;
+    MailTransport* given = services().mail;
+    return given ? *given : sendmail;
 }
 
 }  // namespace platform

@@ -14,6 +14,7 @@
 
 #include "platform/file_errors.h"
 #include "platform/runtime_error.h"
+#include "platform/services.h"
 
 extern char** environ;
 
@@ -203,6 +204,11 @@ int startProcess(std::string_view commandLine) {
         else if (!tryNextCandidate(error)) raiseErrno(error);
     }
     raiseErrno(deniedSomewhere ? EACCES : ENOENT);
+}
+
+int launchProcess(std::string_view commandLine) {
+    const ProcessStarter& starter = services().processStarter;
+    return starter ? starter(commandLine) : startProcess(commandLine);
 }
 
 }  // namespace platform

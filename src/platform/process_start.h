@@ -31,4 +31,8 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine);
 // Starts the command line; returns the new process's id.
 int startProcess(std::string_view commandLine);
 
+// Starts the command line with the process starter of the services in use (services.h):
+// startProcess unless a test gave a starter of its own.
+int launchProcess(std::string_view commandLine);
+
 }  // namespace platform

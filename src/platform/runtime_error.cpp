@@ -5,6 +5,7 @@
 
 #include "platform/app_object.h"
 #include "platform/error_texts.h"
+#include "platform/services.h"
 
 namespace platform {
 
@@ -60,10 +61,7 @@ ErrorInfo errorInfoFor(const std::exception_ptr& error) {
     }
 }
 
-ErrorInfo& currentError() {
-    static ErrorInfo current;
-    return current;
-}
+ErrorInfo& currentError() { return services().currentError; }
 
 void clearError() { currentError() = ErrorInfo{}; }
 

@@ -48,7 +48,8 @@ ErrorInfo errorInfoFor(const std::exception_ptr& error);
 // anything else -> 51 Internal error.
 int32_t errorNumberForException(const std::exception& error);
 
-// The current error of the program (the runtime's error object).
+// The current error of the program (the runtime's error object), kept by the services in
+// use (services.h).
 ErrorInfo& currentError();
 void clearError();
 

@@ -24,10 +24,11 @@
 #include "app/state_check_box.h"
 #include "app/time_box.h"
 #include "errortrap/procedure.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "platform/runtime_error.h"
+#include "support/scoped_runtime.h"
 
 // Readable failure messages for the toolkit's strings.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -74,8 +75,6 @@ inline std::string awaitFile(const std::string& path) {
 // to the next moment that shows that time, the next day when need be, as a clock does.
 class FakeClock : public platform::TimeSource {
 public:
-    FakeClock() { platform::setTimeSource(this); }
-    ~FakeClock() override { platform::setTimeSource(nullptr); }
     void set(double secondsSinceMidnight) {
         const auto target = static_cast<int32_t>(std::llround(secondsSinceMidnight * 1000));
         if (target < now_.millisecond) ++now_.day;
@@ -128,7 +127,7 @@ public:
     std::vector<Trapped> trapped;
 
 private:
-    wardline::ScopedTrapHandler handler_;
+    testsupport::ScopedTrapHandler handler_;
 };
 
 // Runs the window in a folder of its own with a settable clock. Construct the settings
@@ -136,13 +135,24 @@ private:
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        wardline::resetRuntimeForTesting();
-        platform::app().overridePath(folder.path());
+        giveFakes();
         clock.set(12, 0);
     }
-    void TearDown() override {
-        window.reset();
-        wardline::resetRuntimeForTesting();
+    void TearDown() override { window.reset(); }
+
+    // A fresh runtime in the same folder with the same clock, nothing started yet.
+    void freshRuntime() {
+        testRuntime.renew();
+        giveFakes();
+    }
+    void giveFakes() {
+        runIn(folder.path());
+        testRuntime->platform().clock = &clock;
+    }
+
+    // Runs the program as if its executable lived in `path`.
+    void runIn(const std::string& path) {
+        testRuntime->platform().app = platform::AppObject(path, platform::AppObject().exeName());
     }
 
     std::string settingsPath() const { return folder.file("Morrowset.ini"); }
@@ -177,6 +187,7 @@ protected:
         window->chkEnabled[row]->setValue(state);
     }
 
+    testsupport::ScopedRuntime testRuntime;
     ScratchFolder folder;
     FakeClock clock;
     std::unique_ptr<frmMain> window;

@@ -40,10 +40,10 @@ protected:
     }
     // Every start really runs; the test also notes which command lines were started.
     void recordStarts() {
-        window->setProcessStarter([this](std::string_view commandLine) {
+        testRuntime->platform().processStarter = [this](std::string_view commandLine) {
             started.emplace_back(commandLine);
             return platform::startProcess(commandLine);
-        });
+        };
     }
     static std::string sixEmptyRowsFile() {
         std::string text;
@@ -89,7 +89,7 @@ TEST_F(ClockTick, RowsDueTogetherStartInRowOrder) {
 // row and how late. The row that failed does not start again.
 TEST_F(ClockTick, ARowDueWhileAnErrorDialogHeldTheProgramStartsOnceLateAndSaysSo) {
     window.reset();
-    wardline::resetRuntimeForTesting();
+    freshRuntime();
     writeFile(folder.file("WLCLIENT.INI"),
               "[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\nLog File=trace.log\r\n");
     load();
@@ -98,7 +98,7 @@ TEST_F(ClockTick, ARowDueWhileAnErrorDialogHeldTheProgramStartsOnceLateAndSaysSo
     setRow(1, marker("b"), "10:01", 1);
     tickAt(10 * 3600 - 1 + 0.01);
     {
-        const wardline::ScopedTrapHandler dialogOpenTwoMinutes([this](const std::string&, const std::string&) {
+        const testsupport::ScopedTrapHandler dialogOpenTwoMinutes([this](const std::string&, const std::string&) {
             clock.set(10 * 3600 + 120 + 0.5);
             return int16_t{0};
         });
@@ -119,7 +119,7 @@ TEST_F(ClockTick, ARowDueWhileAnErrorDialogHeldTheProgramStartsOnceLateAndSaysSo
 // first sendmail still hangs.
 TEST_F(ClockTick, AHungSendmailDoesNotHoldTheRowsAfterAFailingOne) {
     window.reset();
-    wardline::resetRuntimeForTesting();
+    freshRuntime();
     writeFile(folder.file("WLCLIENT.INI"),
               "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=ops@example.org\r\n"
               "[log file]\r\nWrite To Disk=1\r\nLog File=error.log\r\n");

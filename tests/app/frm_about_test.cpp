@@ -17,11 +17,11 @@
 #include <thread>
 
 #include "errortrap/procedure.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/trace_stack.h"
-#include "errortrap/ui_services.h"
 #include "platform/registry.h"
 #include "platform/runtime_error.h"
+#include "support/scoped_runtime.h"
 
 namespace morrowset {
 namespace {
@@ -56,9 +56,8 @@ struct TrappedError {
 class AboutBox : public ::testing::Test {
 protected:
     void SetUp() override {
-        wardline::resetRuntimeForTesting();
-        registryClear();
-        wardline::installUi(&ui);
+        registry().clear();
+        testRuntime->setUi(&ui);
         scratch = fs::path(::testing::TempDir()) / ("about-" + std::to_string(::getpid()));
         { std::error_code ignored; fs::remove_all(scratch, ignored); }
         fs::create_directories(scratch);
@@ -67,8 +66,6 @@ protected:
         if (frmAbout* box = frmAbout::current()) box->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(wardline::traceStack().traceDepth, 0) << "every enter has its leave";
-        wardline::installUi(nullptr);
-        registryClear();
         { std::error_code ignored; fs::remove_all(scratch, ignored); }
     }
 
@@ -89,7 +86,7 @@ protected:
     }
 
     void setString(const char* key, const char* name, const std::string& text) {
-        registrySetValue(kHKeyLocalMachine, key, name, kRegString, text + '\0');
+        registry().setValue(kHKeyLocalMachine, key, name, kRegString, text + '\0');
     }
 
     static void clickSystemInfo() {
@@ -97,10 +94,14 @@ protected:
         frmAbout::current()->cmdSysInfo->click();
     }
 
+    RegistryStore& registry() { return testRuntime->platform().registry; }
+
+    testsupport::ScopedRuntime testRuntime;  // before the trap handler, which it holds
     RecordingUi ui;
     fs::path scratch;
     std::vector<TrappedError> trapped;
-    wardline::ScopedTrapHandler recordTraps{[this](const std::string& module, const std::string& procedure) {
+    testsupport::ScopedTrapHandler recordTraps{[this](const std::string& module,
+                                                      const std::string& procedure) {
         trapped.push_back({module, procedure, currentError().number, currentError().line});
         return int16_t{0};
     }};
@@ -227,17 +228,17 @@ TEST_F(AboutBox, GetKeyValueByTypeAndSize) {
         {"more than the buffer holds", kRegString, std::string(1025, 'x'), false, ""},
     };
     for (const KeyCase& c : cases) {
-        registrySetValue(kHKeyLocalMachine, "Software\\Test", "Value", c.type, c.data);
+        registry().setValue(kHKeyLocalMachine, "Software\\Test", "Value", c.type, c.data);
         std::string keyVal = "as it was";
         EXPECT_EQ(GetKeyValue(kHKeyLocalMachine, "Software\\Test", "Value", keyVal), c.result) << c.what;
         EXPECT_EQ(keyVal, c.keyVal) << c.what;
-        EXPECT_EQ(registryOpenKeyCount(), 0) << c.what;
+        EXPECT_EQ(registry().openKeyCount(), 0) << c.what;
     }
     EXPECT_TRUE(trapped.empty());
 }
 
 TEST_F(AboutBox, GetKeyValueOfAMissingKeyOrValueIsEmptyAndFalse) {
-    registrySetValue(kHKeyLocalMachine, "Software\\Test", "Other", kRegString, "x");
+    registry().setValue(kHKeyLocalMachine, "Software\\Test", "Other", kRegString, "x");
     for (const char* key : {"Software\\Absent", "Software\\Test"}) {
         std::string keyVal = "stale";
         EXPECT_FALSE(GetKeyValue(kHKeyLocalMachine, key, "Value", keyVal)) << key;
@@ -246,7 +247,7 @@ TEST_F(AboutBox, GetKeyValueOfAMissingKeyOrValueIsEmptyAndFalse) {
 }
 
 TEST_F(AboutBox, GetKeyValueOfAValueWithoutDataGoesToTheErrorHandler) {
-    registrySetValue(kHKeyLocalMachine, "Software\\Test", "Empty", kRegString, "");
+    registry().setValue(kHKeyLocalMachine, "Software\\Test", "Empty", kRegString, "");
     std::string keyVal = "unchanged";
     EXPECT_FALSE(GetKeyValue(kHKeyLocalMachine, "Software\\Test", "Empty", keyVal));
     ASSERT_EQ(trapped.size(), 1u);
@@ -254,7 +255,7 @@ TEST_F(AboutBox, GetKeyValueOfAValueWithoutDataGoesToTheErrorHandler) {
     EXPECT_EQ(trapped[0].procedure, "Function GetKeyValue");
     EXPECT_EQ(trapped[0].number, 5);
     EXPECT_EQ(trapped[0].line, 190);
-    EXPECT_EQ(registryOpenKeyCount(), 0) << "the key is closed although the procedure left early";
+    EXPECT_EQ(registry().openKeyCount(), 0) << "the key is closed although the procedure left early";
 }
 
 }  // namespace

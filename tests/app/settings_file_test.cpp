@@ -234,7 +234,7 @@ TEST_F(SettingsFile, AnUnwritableFolderFailsTheSaveAtItsFirstStatement) {
         cases.push_back({folder.file("read-only"), 70});
     }
     for (const auto& [path, number] : cases) {
-        platform::app().overridePath(path);
+        runIn(path);
         TrapRecorder errors;
         window->cmdSave->click();
         EXPECT_THAT(errors.trapped, ElementsAre(Trapped{number, 140, "Sub cmdSave_Click"})) << path;
@@ -254,10 +254,10 @@ TEST_F(SettingsFile, TimesThatCanNeverComeLoadAsNoTimeAndGrayTheirRow) {
     EXPECT_THAT(times(), ElementsAre("25:00", "24:30", "99:99", "##:##", "0#:00", "24:00"));
     EXPECT_THAT(window->RowSeconds, ElementsAre(0, 0, 0, 0, 0, 86400));
     std::vector<std::string> started;
-    window->setProcessStarter([&](std::string_view line) {
+    testRuntime->platform().processStarter = [&](std::string_view line) {
         started.emplace_back(line);
         return 0;
-    });
+    };
     tickAt(23 * 3600 + 59 * 60 + 59.01);
     tickAt(0.01);
     EXPECT_THAT(states(), ElementsAre(2, 2, 2, 2, 2, 1));
@@ -303,10 +303,10 @@ TEST_F(SettingsFile, LongAndNonUtf8CommandLinesAreKeptByteForByte) {
     EXPECT_EQ(window->txtPath[1]->text().size(), CommandBox::kMaxLength);
 
     std::vector<std::string> started;
-    window->setProcessStarter([&](std::string_view line) {
+    testRuntime->platform().processStarter = [&](std::string_view line) {
         started.emplace_back(line);
         return 0;
-    });
+    };
     window->cmdGo[0]->click();
     window->cmdGo[1]->click();
     EXPECT_EQ(started, (std::vector<std::string>{latin1, longLine}));

@@ -28,10 +28,10 @@ TEST_F(WindowCommands, PauseTogglesTheClockCaptionAndLight) {
 TEST_F(WindowCommands, KeysClickTheFocusedButton) {
     loadShown();
     std::vector<std::string> started;
-    window->setProcessStarter([&started](std::string_view commandLine) {
+    testRuntime->platform().processStarter = [&started](std::string_view commandLine) {
         started.emplace_back(commandLine);
         return 1;
-    });
+    };
     setRow(1, "backup.sh", "07:30", 1);
     const Qt::Key keys[] = {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space};
     for (const Qt::Key key : keys) {

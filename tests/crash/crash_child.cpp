@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "errortrap/procedure.h"
+#include "errortrap/runtime.h"
 #include "errortrap/startup.h"
 #include "platform/app_object.h"
 
@@ -61,7 +62,9 @@ int main(int argc, char** argv) {
     if (argc != 2) return 2;
     char folder[4096];
     if (!::getcwd(folder, sizeof folder)) return 2;
-    platform::app().overridePath(folder, "Morrowset");
+    wardline::Runtime runtime;
+    runtime.platform().app = platform::AppObject(folder, "Morrowset");
+    wardline::makeCurrent(&runtime);
     const std::string_view how = argv[1];
     Procedure("frmMain.frm", "Sub Form_Load").runUntrapped({{10, [&] { second(how); }}});
     return 0;  // not reached: every way of dying dies

@@ -148,7 +148,7 @@ TEST_F(CircularLogTest, ALogMadeShorterUnderTheProgramIsSizedAgainAndKeepsGoing)
 
 TEST_F(CircularLogTest, ALogThatCannotBeReopenedIsOffAndOtherSinksGoOn) {
     std::filesystem::create_directory(app / "logs");
-    platform::overrideTracerProgramName("gdb");
+    testRuntime->platform().tracerName = "gdb";
     start("[preferences]\nCircularLog=1\n[CicularLog]\nFileName=logs/circ.log\n"
           "[log file]\nWrite To Disk=1\nCapture To Disk=1\n");
     std::filesystem::remove_all(app / "logs");
@@ -179,7 +179,7 @@ TEST_F(CircularLogTest, InvalidRecordLimitsPutEveryRecordInSlotOne) {
     start("[preferences]\nCircularLog=1\n[CicularLog]\nMaxRecords=16384\n");
     pfLogLine(lineOf(2));
     pfLogLine(lineOf(3));
-    EXPECT_EQ(wardline::circularLog().recordIndex(), 1);
+    EXPECT_EQ(testRuntime->sinks().circularLog().recordIndex(), 1);
     EXPECT_EQ(slot(log(), 1), lineOf(3) + zeros(924));
 }
 

@@ -54,7 +54,7 @@ TEST_F(DiskCaptureTest, BothSwitchesAreNeeded) {
         {"[log file]\nWrite To Disk=1\n", false},
     };
     for (const SwitchCase& c : cases) {
-        wardline::resetRuntimeForTesting();
+        freshRuntime();
         std::filesystem::remove(app / "error.log");
         start(c.preferences);
         pfLogLine("a line\r\n");

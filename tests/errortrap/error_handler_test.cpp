@@ -151,7 +151,7 @@ TEST_F(ErrorHandlerTest, SilentRunShowsNoDialogAndWritesTheLogOnlyWithWriteToDis
     for (const bool writeToDisk : {false, true}) {
         ScratchFolder logFolder;
         const fs::path logPath = logFolder / "error.log";
-        resetRuntimeForTesting();
+        freshRuntime();
         wlSTART();
         prefs().silentRun = -1;
         prefs().writeToDisk = writeToDisk ? -1 : 0;
@@ -177,7 +177,7 @@ TEST_F(ErrorHandlerTest, SilentRunShowsNoDialogAndWritesTheLogOnlyWithWriteToDis
 
 TEST_F(ErrorHandlerTest, ReturnsTheDialogsAnswerAndGoesOnWhenTheDialogFails) {
     int16_t seen = -1;
-    ScopedTrapHandler spy([&](const std::string& module, const std::string& procedure) {
+    testsupport::ScopedTrapHandler spy([&](const std::string& module, const std::string& procedure) {
         return seen = wlERROR(module, procedure);
     });
 
@@ -268,7 +268,7 @@ TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsW
 }
 
 TEST_F(ErrorHandlerTest, ErrorBeforeAnyEnterStartsTheRuntimeAndStillCountsAsLocal) {
-    resetRuntimeForTesting();
+    freshRuntime();
     try {
         platform::raiseError(13);
     } catch (const platform::RuntimeError& error) {

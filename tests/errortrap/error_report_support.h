@@ -15,12 +15,11 @@
 #include <string>
 #include <vector>
 
-#include "errortrap/error_record.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/startup.h"
-#include "errortrap/ui_services.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
+#include "support/scoped_runtime.h"
 
 namespace wardline::testing {
 
@@ -139,20 +138,11 @@ protected:
         fs::permissions(scratch / "run", fs::perms::owner_all);
         ::setenv("XDG_RUNTIME_DIR", (scratch / "run").c_str(), 1);
         savedFolder_ = fs::current_path();
-        savedAppPath_ = platform::app().path();
-        savedExeName_ = platform::app().exeName();
         fs::current_path(scratch.path());
-        platform::app().overridePath("/opt/morrowset", "Morrowset");
-        platform::setTimeSource(&clock_);
-        resetRuntimeForTesting();
-        installUi(&ui);
+        giveFakes();
         wlSTART();
     }
     void TearDown() override {
-        installUi(nullptr);
-        resetRuntimeForTesting();
-        platform::setTimeSource(nullptr);
-        platform::app().overridePath(savedAppPath_, savedExeName_);
         fs::current_path(savedFolder_);
         if (savedRuntimeDir_)
             ::setenv("XDG_RUNTIME_DIR", savedRuntimeDir_->c_str(), 1);
@@ -160,17 +150,28 @@ protected:
             ::unsetenv("XDG_RUNTIME_DIR");
     }
 
-    Preferences& prefs() { return runtime().prefs; }
+    Preferences& prefs() { return testRuntime->prefs(); }
+
+    // A fresh runtime with the same fakes, not started, for a table of cases in one test.
+    void freshRuntime() {
+        testRuntime.renew();
+        giveFakes();
+    }
 
     ScratchFolder scratch;
     RecordingUi ui;
+    FixedClock clock_;
+    testsupport::ScopedRuntime testRuntime;
 
 private:
-    FixedClock clock_;
+    void giveFakes() {
+        testRuntime->setUi(&ui);
+        testRuntime->platform().app = platform::AppObject("/opt/morrowset", "Morrowset");
+        testRuntime->platform().clock = &clock_;
+    }
+
     std::optional<std::string> savedRuntimeDir_;
     fs::path savedFolder_;
-    std::string savedAppPath_;
-    std::string savedExeName_;
 };
 
 }  // namespace wardline::testing

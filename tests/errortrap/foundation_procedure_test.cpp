@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "errortrap/error_record.h"
 #include "errortrap/procedure.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/trace_stack.h"
 #include "platform/runtime_error.h"
 #include "support/recording_ui.h"
+#include "support/scoped_runtime.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ public:
     std::function<void()> onCall;
 
 private:
-    wardline::ScopedTrapHandler scope_{[this](const std::string& module, const std::string& procedure) {
+    testsupport::ScopedTrapHandler scope_{[this](const std::string& module, const std::string& procedure) {
         const platform::ErrorInfo& error = platform::currentError();
         const int depth = traceStack().traceDepth;
         std::string top;
@@ -59,16 +59,16 @@ private:
 
 class ProcedureTest : public ::testing::Test {
 protected:
+    testsupport::ScopedRuntime testRuntime;  // before the trap, which sets the runtime's trap handler
     testsupport::RecordingUi ui;
     ScriptedTrap trap;
     std::string ran;  // the statements that ran, in order; "!" marks one that failed
 
     void SetUp() override {
-        wardline::resetRuntimeForTesting();
-        wardline::runtime().runtimeStarted = true;
-        wardline::runtime().inDevEnvironment = -1;  // an unbalanced leave would show a box
+        testRuntime->setUi(&ui);
+        testRuntime->state().runtimeStarted = true;
+        testRuntime->state().inDevEnvironment = -1;  // an unbalanced leave would show a box
     }
-    void TearDown() override { wardline::resetRuntimeForTesting(); }
 
     void mark(const std::string& step) { ran += (ran.empty() ? "" : " ") + step; }
     static int depth() { return traceStack().traceDepth; }
@@ -292,7 +292,7 @@ TEST_F(ProcedureTest, ScopedTrapHandlersNest) {
     // An inner handler replaces the scripted one for its lifetime, then gives it back.
     {
         int calls = 0;
-        wardline::ScopedTrapHandler inner{[&](const std::string&, const std::string&) {
+        testsupport::ScopedTrapHandler inner{[&](const std::string&, const std::string&) {
             ++calls;
             return int16_t{2};
         }};

@@ -7,6 +7,7 @@
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
+#include "support/scoped_runtime.h"
 
 namespace {
 
@@ -62,6 +63,7 @@ public:
 class BuiltTexts : public ::testing::Test {
 protected:
     SetClock clock;
+    testsupport::ScopedRuntime testRuntime;
     void SetUp() override {
         clock.now.tm_year = 2024 - 1900;
         clock.now.tm_mon = 2;
@@ -69,9 +71,8 @@ protected:
         clock.now.tm_hour = 9;
         clock.now.tm_min = 5;
         clock.now.tm_sec = 3;
-        platform::setTimeSource(&clock);
+        testRuntime->platform().clock = &clock;
     }
-    void TearDown() override { platform::setTimeSource(nullptr); }
 };
 
 TEST_F(BuiltTexts, StartAndStopBannersCarryTheDateAndTimeOfTheCall) {
@@ -90,16 +91,13 @@ TEST_F(BuiltTexts, StartAndStopBannersCarryTheDateAndTimeOfTheCall) {
 }
 
 TEST(RuntimeTexts, IdentityLineNamesFolderExecutableAndVersion) {
-    platform::AppObject& app = platform::app();
-    const std::string oldPath = app.path();
-    const std::string oldExeFolder = app.exeFolder();
-    const std::string oldName = app.exeName();
-    app.overridePath("/opt/tools", "Morrowset");
+    testsupport::ScopedRuntime testRuntime;
+    testRuntime->platform().app = platform::AppObject("/opt/tools", "Morrowset");
     const std::string portable = pfText(62);
     // An installed program's files are in the user's folder, and the line names that folder.
-    app.overridePath("/usr/lib/morrowset", "Morrowset", "/home/ann/.config/Morrowset");
+    testRuntime->platform().app =
+        platform::AppObject("/usr/lib/morrowset", "Morrowset", "/home/ann/.config/Morrowset");
     const std::string installed = pfText(62);
-    app.overridePath(oldExeFolder, oldName, oldPath);
     EXPECT_EQ(portable, "/opt/tools/Morrowset ver 1.0.0");
     EXPECT_EQ(installed, "/home/ann/.config/Morrowset/Morrowset ver 1.0.0");
 }

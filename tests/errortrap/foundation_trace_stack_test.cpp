@@ -6,12 +6,11 @@
 #include <stdexcept>
 #include <string>
 
-#include "errortrap/error_record.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/trace_stack.h"
-#include "errortrap/ui_services.h"
 #include "errortrap/wardline.h"
 #include "support/recording_ui.h"
+#include "support/scoped_runtime.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -27,14 +26,14 @@ const std::string kNone;
 class TraceStackTest : public ::testing::Test {
 protected:
     testsupport::RecordingUi ui;
+    testsupport::ScopedRuntime testRuntime;
 
     void SetUp() override {
-        wardline::resetRuntimeForTesting();
+        testRuntime->setUi(&ui);
         // What start-up leaves behind: the stack created, entry 0 written.
-        wardline::runtime().runtimeStarted = true;
+        testRuntime->state().runtimeStarted = true;
         traceStack().setFrameText(0, "Wardline(tm) : Program START <03-07-2024, 09:05:03>");
     }
-    void TearDown() override { wardline::resetRuntimeForTesting(); }
 
     static int depth() { return traceStack().traceDepth; }
     static wardline::ErrorLevel& level0() { return wardline::errorRecord().levels[0]; }
@@ -285,13 +284,12 @@ TEST_F(TraceStackTest, AFailingEventRoundDuringTheWaitIsSkipped) {
 }
 
 TEST(TraceStackBeforeStart, LeaveWithoutAStackIsUnbalancedAndHarmless) {
-    wardline::resetRuntimeForTesting();
+    testsupport::ScopedRuntime testRuntime;
     traceStack() = wardline::TraceStack();  // not created yet
     EXPECT_FALSE(traceStack().created());
     wlPOP(kMain, "Sub Form_Load", kNone);
     EXPECT_EQ(traceStack().traceDepth, 0);
     EXPECT_THROW(traceStack().frameText(0), std::out_of_range);
-    wardline::resetRuntimeForTesting();
 }
 
 }  // namespace

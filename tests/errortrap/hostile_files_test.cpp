@@ -45,7 +45,7 @@ TEST_F(HostileLogTest, FifoWithoutReaderLosesTheLinesWithoutWaiting) {
     const fs::path fifo = scratch / "collector";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     prefs().errorLogPath = fifo.string();
-    pfDiskLine("a trace line");
+    testRuntime->sinks().disk().write("a trace line");
     raiseOne();
     SUCCEED();  // reaching here is the test: before, open() waited for a reader for good
 }
@@ -56,7 +56,7 @@ TEST_F(HostileLogTest, FifoWithReaderGetsTraceLinesAndTheReport) {
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
     prefs().errorLogPath = fifo.string();
-    pfDiskLine("a trace line");
+    testRuntime->sinks().disk().write("a trace line");
     raiseOne();
     std::string received;
     char buffer[4096];
@@ -73,9 +73,9 @@ TEST_F(HostileLogTest, ReaderLeavingDoesNotEndTheProgram) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     prefs().errorLogPath = fifo.string();
-    pfDiskLine("first");
+    testRuntime->sinks().disk().write("first");
     ::close(reader);
-    pfDiskLine("second");
+    testRuntime->sinks().disk().write("second");
     raiseOne();
     SUCCEED();
 }

@@ -2,19 +2,26 @@
 
 #include <gmock/gmock.h>
 
-#include "errortrap/error_record.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 #include "support/recording_ui.h"
+#include "support/scoped_runtime.h"
 
 namespace {
 
 using testsupport::RecordingUi;
 using wardline::pfErr;
 
-TEST(InternalError, ReportsTheProcedureTheNumberAndItsStandardText) {
+// A fresh runtime whose user interface records the boxes.
+class InternalError : public ::testing::Test {
+protected:
+    void SetUp() override { testRuntime->setUi(&ui); }
     RecordingUi ui;
+    testsupport::ScopedRuntime testRuntime;
+};
+
+TEST_F(InternalError, ReportsTheProcedureTheNumberAndItsStandardText) {
     pfErr(91, "wlERROR()");
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text,
@@ -23,8 +30,7 @@ TEST(InternalError, ReportsTheProcedureTheNumberAndItsStandardText) {
     EXPECT_EQ(ui.boxes[0].title, "Wardline - Internal Error Handler");
 }
 
-TEST(InternalError, AFailingReportFallsBackToAPlainBoxAndNeverRaises) {
-    RecordingUi ui;
+TEST_F(InternalError, AFailingReportFallsBackToAPlainBoxAndNeverRaises) {
     ui.onMessageBox = [&](const RecordingUi::Box&) {
         if (ui.boxes.size() == 1) {
             platform::ErrorInfo failure;
@@ -43,14 +49,11 @@ TEST(InternalError, AFailingReportFallsBackToAPlainBoxAndNeverRaises) {
     EXPECT_NO_THROW(pfErr(5, "wlSTART()")) << "a failing second box is not handled further";
 }
 
-TEST(InternalError, LeavesTheErrorHandlersStateAlone) {
-    RecordingUi ui;
-    wardline::resetRuntimeForTesting();
-    wardline::runtime().busy = true;
+TEST_F(InternalError, LeavesTheErrorHandlersStateAlone) {
+    testRuntime->state().busy = true;
     pfErr(13, "wlERROR()");
-    EXPECT_TRUE(wardline::runtime().busy);
-    EXPECT_EQ(wardline::errorRecord().levels[0].number, 0) << "no error was handled";
-    wardline::resetRuntimeForTesting();
+    EXPECT_TRUE(testRuntime->state().busy);
+    EXPECT_EQ(testRuntime->errorRecord().levels[0].number, 0) << "no error was handled";
 }
 
 }  // namespace

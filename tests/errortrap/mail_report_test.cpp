@@ -150,7 +150,8 @@ TEST_F(MailReportTest, AFailedOrMissingSendmailIsIgnored) {
         const FakeSendmail sendmail(mailFolder, c.afterReading, c.program);
         fs::remove(logPath);
         int16_t action = -1;
-        const ScopedTrapHandler spy([&](const std::string& m, const std::string& p) { return action = wlERROR(m, p); });
+        const testsupport::ScopedTrapHandler spy(
+            [&](const std::string& m, const std::string& p) { return action = wlERROR(m, p); });
 
         failInCmdGo(53);
 

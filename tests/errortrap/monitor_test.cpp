@@ -72,7 +72,7 @@ TEST_F(MonitorTest, AMonitorThatDiesWhileHoldingLetsTheProgramGoOn) {
 
     wardline::wlPOP("frmMain.frm", "Sub tmrMain_Timer", "");
     EXPECT_EQ(wardline::traceStack().traceDepth, 0) << "later lines are not held";
-    EXPECT_FALSE(wardline::monitorSink().link().connected());
+    EXPECT_FALSE(testRuntime->sinks().monitor().link().connected());
 }
 
 TEST_F(MonitorTest, AMonitorThatStopsAnsweringLetsTheProgramGoOnAfterTheTimeOut) {
@@ -85,7 +85,7 @@ TEST_F(MonitorTest, AMonitorThatStopsAnsweringLetsTheProgramGoOnAfterTheTimeOut)
     wardline::wlPUSH("frmMain.frm", "Sub tmrMain_Timer", "");
     EXPECT_THAT(ui.windowsEnabled, ElementsAre(false, true));
     EXPECT_EQ(ui.eventRounds, 1);
-    EXPECT_FALSE(wardline::monitorSink().link().connected());
+    EXPECT_FALSE(testRuntime->sinks().monitor().link().connected());
 }
 
 TEST_F(MonitorTest, AMonitorWithAnotherTitleIsNotTaken) {

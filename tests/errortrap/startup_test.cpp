@@ -82,7 +82,7 @@ struct SwitchCase {
 TEST_F(StartupTest, OnlyTheFirstCharacterOfCircularLogCounts) {
     for (const SwitchCase c : {SwitchCase{"1", true}, {"10", true}, {" 1 ", true}, {"yes", false},
                                {"0", false}, {"2", false}, {"", false}}) {
-        wardline::resetRuntimeForTesting();
+        freshRuntime();
         start(("[preferences]\nCircularLog=" + std::string(c.value) + "\n").c_str());
         EXPECT_EQ(prefs().circularLogOn, c.on) << '"' << c.value << '"';
     }
@@ -125,7 +125,7 @@ TEST_F(StartupTest, NumbersAndFlagsFollowTheLeadingNumberRules) {
          "[preferences]\nCircularLog=1\n[CicularLog]\nMaxRecords=16384\n", recordLimit, 0},
     };
     for (const NumberCase& c : cases) {
-        wardline::resetRuntimeForTesting();
+        freshRuntime();
         start(c.preferences);
         EXPECT_EQ(c.field(prefs()), c.expected) << c.what;
     }
@@ -146,7 +146,7 @@ TEST_F(StartupTest, ErrorLogPathIsTheLogFileOrErrorLogInTheApplicationFolder) {
         {"not read without Write To Disk", "[log file]\nLog File=trace.log\n", ""},
     };
     for (const PathCase& c : cases) {
-        wardline::resetRuntimeForTesting();
+        freshRuntime();
         start(c.preferences.c_str());
         EXPECT_EQ(prefs().errorLogPath, c.errorLogPath) << c.what;
     }
@@ -165,8 +165,8 @@ TEST_F(StartupTest, DevelopmentEnvironmentIsOneOfThreeDebuggers) {
                                                      {"gdbserver", 0}, {"strace", 0},  {"GDB", 0},
                                                      {"", 0}};
     for (const auto& [tracer, flag] : cases) {
-        wardline::resetRuntimeForTesting();
-        platform::overrideTracerProgramName(tracer);
+        freshRuntime();
+        testRuntime->platform().tracerName = tracer;
         start();
         EXPECT_EQ(runtime().inDevEnvironment, flag) << tracer;
     }
@@ -186,7 +186,7 @@ TEST_F(StartupTest, BannerGoesToTheSinksThatAreOn) {
 
 TEST_F(StartupTest, AFailingFirstHalfStepIsSkipped) {
     // The circular log's folder does not exist: the log is off, start-up goes on silently.
-    platform::overrideTracerProgramName("gdb");
+    testRuntime->platform().tracerName = "gdb";
     start("[preferences]\nCircularLog=1\n[CicularLog]\nFileName=missing/circ.log\n[include]\nUser=1\n");
     EXPECT_FALSE(prefs().circularLogOn);
     EXPECT_EQ(prefs().includeUser, -1);

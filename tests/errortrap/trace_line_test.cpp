@@ -25,7 +25,7 @@ protected:
     void SetUp() override {
         TracingTest::SetUp();
         proc.write("meminfo", "MemTotal: 67108864 kB\nMemAvailable: 41943040 kB\n");
-        wardline::setMemoryStatusRoot(proc.path());
+        testRuntime->platform().memoryStatusRoot = proc.path();
         wardline::runtime().exePrefix = "[Morrowset] ";
         traceStack().reset();
         traceStack().frameTime(0) = platform::monotonicFixedMilliseconds();
@@ -132,7 +132,7 @@ bool useCommaLocale(const TempFolder& folder) {
 // "[.0000.000]" came of a digit as the separator: its first occurrence became the point.
 TEST_F(TraceLineTest, ASeparatorThatCannotBeOneIsIgnored) {
     for (const char* separator : {"", "0", "5", ",,", "ab"}) {
-        wardline::resetRuntimeForTesting();
+        freshRuntime();
         windows.write("win.ini", std::string("[intl]\nsDecimal=") + separator + "\n");
         EXPECT_EQ(pfDecimal(10012.3454), "10012.345") << "sDecimal=" << separator;
     }
@@ -150,15 +150,15 @@ TEST_F(TraceLineTest, TheFigureHasAPointWhateverTheLocale) {
 
     EXPECT_EQ(pfDecimal(12.3454), "00012.345") << "no system profile: the locale's separator is replaced";
 
-    wardline::resetRuntimeForTesting();
+    freshRuntime();
     windows.write("win.ini", "[intl]\nsDecimal=,\n");
     EXPECT_EQ(pfDecimal(12.3454), "00012.345");
 
-    wardline::resetRuntimeForTesting();
+    freshRuntime();
     windows.write("win.ini", "[intl]\nsDecimal=\n");
     EXPECT_EQ(pfDecimal(12.3454), "00012.345") << "an empty separator is ignored";
 
-    wardline::resetRuntimeForTesting();
+    freshRuntime();
     windows.write("win.ini", "[intl]\nsDecimal=;\n");
     EXPECT_EQ(pfDecimal(12.3454), "00012,345") << "a separator the figure lacks loses nothing";
 }

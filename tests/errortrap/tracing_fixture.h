@@ -6,13 +6,13 @@
 #include <regex>
 #include <string>
 
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/startup.h"
 #include "errortrap/trace_line.h"
 #include "errortrap/trace_stack.h"
 #include "platform/app_object.h"
-#include "platform/debugger.h"
 #include "support/recording_ui.h"
+#include "support/scoped_runtime.h"
 #include "support/temp_folder.h"
 
 namespace testsupport {
@@ -25,18 +25,14 @@ protected:
     ScopedEnv windir{"WINDIR", windows.path()};
     ScopedEnv xdg{"XDG_RUNTIME_DIR", runtimeDir.path()};
     RecordingUi ui;
+    ScopedRuntime testRuntime;
 
-    void SetUp() override {
-        oldPath_ = platform::app().path();
-        oldName_ = platform::app().exeName();
-        platform::app().overridePath(app.path(), "Morrowset");
-        platform::overrideTracerProgramName("");  // the same answer under a debugger
-        wardline::resetRuntimeForTesting();
-    }
-    void TearDown() override {
-        wardline::resetRuntimeForTesting();
-        platform::overrideTracerProgramName(std::nullopt);
-        platform::app().overridePath(oldPath_, oldName_);
+    void SetUp() override { giveFakes(); }
+
+    // A fresh runtime with the same fakes, for a table of cases in one test.
+    void freshRuntime() {
+        testRuntime.renew();
+        giveFakes();
     }
 
     // Writes the preferences file (when given) and starts the runtime.
@@ -44,11 +40,14 @@ protected:
         if (preferences) app.write("WLCLIENT.INI", preferences);
         wardline::wlSTART();
     }
-    wardline::Preferences& prefs() { return wardline::runtime().prefs; }
+    wardline::Preferences& prefs() { return testRuntime->prefs(); }
 
 private:
-    std::string oldPath_;
-    std::string oldName_;
+    void giveFakes() {
+        testRuntime->setUi(&ui);
+        testRuntime->platform().app = platform::AppObject(app.path(), "Morrowset");
+        testRuntime->platform().tracerName = "";  // the same answer under a debugger
+    }
 };
 
 // A trace line with its time figure replaced by T, so that lines can be compared whole.

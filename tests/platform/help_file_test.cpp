@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "platform/app_object.h"
+#include "support/scoped_services.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -93,10 +94,9 @@ TEST(HelpFile, LookUpSaysWhyThereIsNoTopic) {
 TEST(HelpFile, ABareNameIsLookedForInTheApplicationFolder) {
     const TempFolder folder;
     folder.write("app.hlp", kHelpText);
-    const std::string saved = platform::app().path();
-    platform::app().overridePath(folder.path());
+    testsupport::ScopedServices services;
+    services->app = platform::AppObject(folder.path(), "Morrowset");
     const auto found = platform::lookUpHelpTopic("app.hlp", 270);
-    platform::app().overridePath(saved);
     EXPECT_EQ(found.status, platform::HelpLookup::Found);
     EXPECT_EQ(found.path, folder / "app.hlp");
 }

@@ -7,14 +7,18 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/scoped_services.h"
+
 namespace {
 
 using namespace platform;
 
 class Registry : public ::testing::Test {
 protected:
-    void SetUp() override { registryClear(); }
-    void TearDown() override { registryClear(); }
+    void SetUp() override { store().clear(); }
+
+    testsupport::ScopedServices services;
+    RegistryStore& store() { return services->registry; }
 
     // Queries `name` of `key` with a 1024-character buffer, as the About box does.
     int32_t query(const std::string& key, const std::string& name, int32_t& type, std::string& data,
@@ -32,8 +36,8 @@ protected:
 };
 
 TEST_F(Registry, ValuesComeBackWithTypeAndExactDataNamesIgnoringCase) {
-    registrySetValue(kHKeyLocalMachine, "Software\\Test", "Name", kRegString, std::string("abc\0", 4));
-    registrySetValue(kHKeyLocalMachine, "Software\\Test", "Count", kRegNumber, std::string("\x10\0\0\0", 4));
+    store().setValue(kHKeyLocalMachine, "Software\\Test", "Name", kRegString, std::string("abc\0", 4));
+    store().setValue(kHKeyLocalMachine, "Software\\Test", "Count", kRegNumber, std::string("\x10\0\0\0", 4));
     int32_t type = -1;
     std::string data;
     EXPECT_EQ(query("SOFTWARE\\TEST", "name", type, data), kRegSuccess);
@@ -45,7 +49,7 @@ TEST_F(Registry, ValuesComeBackWithTypeAndExactDataNamesIgnoringCase) {
 }
 
 TEST_F(Registry, MissingKeyMissingValueTooLittleRoomAndBadHandles) {
-    registrySetValue(kHKeyLocalMachine, "Software\\Test", "Long", kRegString, std::string(2000, 'x'));
+    store().setValue(kHKeyLocalMachine, "Software\\Test", "Long", kRegString, std::string(2000, 'x'));
     int32_t type = 0;
     std::string data;
     EXPECT_EQ(query("Software\\Absent", "Long", type, data), kRegNotFound);
@@ -90,7 +94,7 @@ TEST_F(Registry, TheViewerFirstInPreferenceOrderIsRegistered) {
     const std::string preferred = folders.add("second", "kinfocenter");
     EXPECT_EQ(findSystemInfoViewer(folders.searchPath(), kSystemInfoViewers), preferred);
 
-    registryFillPlatformValues(folders.searchPath());
+    store().fillPlatformValues(folders.searchPath());
     int32_t type = 0;
     std::string data;
     ASSERT_EQ(query(kSystemInfoKey, kSystemInfoValue, type, data), kRegSuccess);
@@ -101,7 +105,7 @@ TEST_F(Registry, TheViewerFirstInPreferenceOrderIsRegistered) {
 
 TEST_F(Registry, NoViewerNoValue) {
     ViewerFolders folders;
-    registryFillPlatformValues(folders.searchPath());
+    store().fillPlatformValues(folders.searchPath());
     int32_t type = 0;
     std::string data;
     EXPECT_EQ(query(kSystemInfoKey, kSystemInfoValue, type, data), kRegNotFound);

@@ -1,7 +1,7 @@
 #pragma once
 // A fake of the user-interface services that records what the runtime asked for: message
-// boxes, window enabling, event processing, loading the error dialog. It installs itself
-// for its lifetime.
+// boxes, window enabling, event processing, loading the error dialog. A test gives it to
+// its runtime (scoped_runtime.h).
 #include <functional>
 #include <string>
 #include <vector>
@@ -18,8 +18,7 @@ public:
         std::string title;
     };
 
-    RecordingUi() { wardline::installUi(this); }
-    ~RecordingUi() override { wardline::installUi(nullptr); }
+    RecordingUi() = default;
     RecordingUi(const RecordingUi&) = delete;
     RecordingUi& operator=(const RecordingUi&) = delete;
 

@@ -8,7 +8,7 @@
 #include "errortrap/call_tree.h"
 #include "errortrap/dialog/frm_wardline.h"
 #include "errortrap/error_record.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "platform/app_object.h"
 #include "platform/runtime_error.h"
 

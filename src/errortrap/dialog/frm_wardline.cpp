@@ -25,7 +25,7 @@
 #include "errortrap/dialog/report_printer.h"
 #include "errortrap/dialog/system_report.h"
 #include "errortrap/error_record.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/ui_services.h"
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"

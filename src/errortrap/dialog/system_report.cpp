@@ -13,7 +13,7 @@
 #include <filesystem>
 
 #include "errortrap/dialog/hourglass.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/ui_services.h"
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"

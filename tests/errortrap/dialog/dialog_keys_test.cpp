@@ -80,7 +80,7 @@ TEST_F(DialogKeys, KeysClickTheFocusedButtonAndEnterInTheCommentIsNoContinue) {
 // help or looking the error up again.
 TEST_F(DialogKeys, ClosingTheHelpViewerOrAMessageBoxGivesContinueTheFocus) {
     MessageBoxUi boxes;
-    installUi(&boxes);
+    testRuntime->setUi(&boxes);
     enterDevelopmentEnvironment();
     recordLocalError();
     whenDialogShown([&boxes](frmWARDLINE& form) {

@@ -13,12 +13,11 @@
 
 #include "errortrap/dialog/error_dialog.h"
 #include "errortrap/dialog/frm_wardline.h"
-#include "errortrap/error_record.h"
-#include "errortrap/runtime_state.h"
+#include "errortrap/runtime.h"
 #include "errortrap/startup.h"
-#include "errortrap/ui_services.h"
 #include "platform/app_object.h"
 #include "platform/runtime_error.h"
+#include "support/scoped_runtime.h"
 #include "support/temp_folder.h"
 
 namespace wardline::testing {
@@ -72,26 +71,19 @@ inline void whenDialogShown(std::function<void(frmWARDLINE&)> action, bool keepO
     poll->start();
 }
 
-// A runtime started afresh, with the dialog's services installed.
+// A runtime started afresh, with the dialog's services given to it.
 class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetRuntimeForTesting();
-        platform::clearError();
-        platform::app().setHelpFile("");
-        installUi(&ui);
+        testRuntime->setUi(&ui);
         wlSTART();
-        runtime().inDevEnvironment = 0;
-    }
-    void TearDown() override {
-        installUi(nullptr);
-        platform::app().setHelpFile("");
-        resetRuntimeForTesting();
+        testRuntime->state().inDevEnvironment = 0;
     }
 
-    static void enterDevelopmentEnvironment() { runtime().inDevEnvironment = -1; }
+    void enterDevelopmentEnvironment() { testRuntime->state().inDevEnvironment = -1; }
 
     DialogUi ui;
+    testsupport::ScopedRuntime testRuntime;
 };
 
 // Error 13 on line 20 of frmMain's cmdGo_Click, called from the clock tick and trapped

@@ -21,16 +21,12 @@ class HelpTest : public DialogTest {
 protected:
     void SetUp() override {
         DialogTest::SetUp();
-        savedFolder = platform::app().path();
-        platform::app().overridePath(kBinaryFolder);
+        testRuntime->platform().app = platform::AppObject(kBinaryFolder, platform::AppObject().exeName());
     }
     void TearDown() override {
         if (platform::HelpViewer* viewer = platform::helpViewer()) delete viewer;
-        platform::app().overridePath(savedFolder);
         DialogTest::TearDown();
     }
-
-    std::string savedFolder;
 };
 
 TEST_F(HelpTest, TheShippedHelpFileHasATopicForEveryControlAndEveryErrorTheProgramRaises) {

@@ -7,9 +7,9 @@
 #include <algorithm>
 #include <regex>
 
-#include "errortrap/runtime_state.h"
-#include "errortrap/ui_services.h"
+#include "errortrap/runtime.h"
 #include "platform/app_object.h"
+#include "support/scoped_runtime.h"
 
 namespace {
 
@@ -42,8 +42,7 @@ TEST(PadLabel, TwentyFiveColumnsOfBlanksLabelAndDots) {
 class SystemReport : public ::testing::Test {
 protected:
     void SetUp() override {
-        wardline::resetRuntimeForTesting();
-        wardline::runtime().inDevEnvironment = -1;
+        testRuntime->state().inDevEnvironment = -1;
         sources.procRoot = kFixture + "/proc";
         sources.sysRoot = kFixture + "/sys";
         sources.mountTable = kFixture + "/mounts-mixed";
@@ -52,7 +51,7 @@ protected:
         sources.currentPath = "/home/user/work";
         sources.screen = {1024, 768, -1, 0, true};
     }
-    void TearDown() override { wardline::resetRuntimeForTesting(); }
+    testsupport::ScopedRuntime testRuntime;
 
     std::vector<std::string> lines() const { return wardline::systemReportLines(sources); }
 
@@ -175,12 +174,9 @@ TEST_F(SystemReport, LanguageRuntimeIsNeverLoaded) {
 }
 
 TEST_F(SystemReport, ExecutableLinesOnlyOutsideTheDevelopmentEnvironment) {
-    platform::AppObject& app = platform::app();
-    const std::string savedPath = app.path();
-    const std::string savedExeFolder = app.exeFolder();
-    const std::string savedName = app.exeName();
+    platform::AppObject& app = testRuntime->platform().app;
     // Installed: the files the program writes are in the user's folder, the executable is not.
-    app.overridePath(kFixture + "/program", "Morrowset", "/home/ann/.config/Morrowset");
+    app = platform::AppObject(kFixture + "/program", "Morrowset", "/home/ann/.config/Morrowset");
     const auto application = [&] { return section("Application"); };
 
     EXPECT_EQ(application().size(), 7u) << "inside the development environment";
@@ -196,12 +192,11 @@ TEST_F(SystemReport, ExecutableLinesOnlyOutsideTheDevelopmentEnvironment) {
     EXPECT_EQ(outside[9], item("EXE size", "29 bytes"));
     EXPECT_EQ(outside[10], item("EXE version", ""));
 
-    app.overridePath(kFixture + "/program", "no-such-executable");
+    app = platform::AppObject(kFixture + "/program", "no-such-executable");
     const std::vector<std::string> missing = application();
     ASSERT_EQ(missing.size(), 11u);
     EXPECT_EQ(missing[8], item("EXE time stamp", ""));
     EXPECT_EQ(missing[9], item("EXE size", ""));
-    app.overridePath(savedExeFolder, savedName, savedPath);
 }
 
 const char* const kSectionHeaders[] = {"Application", "Visual Basic", "Operating System", "Fonts",
@@ -220,14 +215,14 @@ public:
 };
 
 TEST(SystemReportOnThisMachine, EverySectionInOrderWithoutBlankLines) {
-    wardline::resetRuntimeForTesting();
+    testsupport::ScopedRuntime testRuntime;
     PointerLog ui;
-    wardline::installUi(&ui);
+    testRuntime->setUi(&ui);
     QPlainTextEdit box;
     box.setPlainText("an older report");
     bool reportBuilt = false;
     wardline::BuildSystemReport(&box, reportBuilt);
-    wardline::installUi(nullptr);
+    testRuntime->setUi(nullptr);
 
     EXPECT_TRUE(reportBuilt);
     EXPECT_EQ(ui.pointers, (std::vector<int>{wardline::kPointerHourglass, wardline::kPointerDefault}));

@@ -1,0 +1,43 @@
+#pragma once
+// The operating-system services one program works with, in one place: where the program
+// lives, the wall clock, mail, starting programs, the registry store, where the memory
+// figures are read, who traces the process, and the current error. The error-trap runtime
+// owns one set and makes it the set in use when it becomes the program's runtime; a test
+// makes a runtime of its own and puts its fakes into that runtime's set.
+//
+// The platform's free functions (app(), localNow(), mailTransport(), regOpenKeyEx(),
+// currentError(), ...) work on the set in use.
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/app_object.h"
+#include "platform/clock.h"
+#include "platform/mail_transport.h"
+#include "platform/registry.h"
+#include "platform/runtime_error.h"
+
+namespace platform {
+
+// Starts a command line; returns the new process's id (see process_start.h).
+using ProcessStarter = std::function<int(std::string_view commandLine)>;
+
+struct Services {
+    AppObject app;                          // the running executable unless a test says otherwise
+    const TimeSource* clock = nullptr;      // nullptr: the system clock
+    MailTransport* mail = nullptr;          // nullptr: the sendmail transport
+    ProcessStarter processStarter;          // empty: startProcess
+    RegistryStore registry;                 // filled from PATH when first used
+    std::string memoryStatusRoot = "/proc"; // the folder holding "meminfo"
+    std::optional<std::string> tracerName;  // nullopt: the tracer /proc names
+    ErrorInfo currentError;                 // the program's current error
+};
+
+// The set in use. Until a runtime makes its set current, the process has a set of its own.
+Services& services();
+// Makes `set` the set in use and returns the one it replaces (nullptr for the process's
+// own set). The error-trap runtime calls this; nothing else needs to.
+Services* useServices(Services* set);
+
+}  // namespace platform
