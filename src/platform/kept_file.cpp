@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "platform/log_open.h"
 
@@ -19,9 +20,11 @@ namespace platform {
 namespace {
 
 // Writes both pieces, going on after a short write; `offset` < 0 writes at the current
-// position (the end, for a file opened to append).
-bool writeBoth(int fd, int64_t offset, std::string_view head, std::string_view tail) {
-    const BrokenPipeQuiet quiet;
+// position (the end, for a file opened to append). Only a stream (a FIFO or a device) can
+// raise SIGPIPE, so only a stream pays for keeping it quiet: four system calls a line.
+bool writeBoth(int fd, bool stream, int64_t offset, std::string_view head, std::string_view tail) {
+    std::optional<BrokenPipeQuiet> quiet;
+    if (stream) quiet.emplace();
     while (!head.empty() || !tail.empty()) {
         iovec pieces[2] = {{const_cast<char*>(head.data()), head.size()},
                            {const_cast<char*>(tail.data()), tail.size()}};
@@ -57,6 +60,7 @@ bool KeptFile::open(const std::string& path, Mode mode) {
     path_ = path;
     device_ = info.st_dev;
     inode_ = info.st_ino;
+    stream_ = !S_ISREG(info.st_mode);
     nextReplacedCheck_ = 0;
     return true;
 }
@@ -137,19 +141,20 @@ bool KeptFile::shorterThanMapping() const {
 }
 
 bool KeptFile::writeAt(int64_t offset, std::string_view head, std::string_view tail) {
-    return fd_ >= 0 && offset >= 0 && writeBoth(fd_, offset, head, tail);
+    return fd_ >= 0 && offset >= 0 && writeBoth(fd_, stream_, offset, head, tail);
 }
 
 bool KeptFile::appendOnce(const char* path, std::string_view head, std::string_view tail) noexcept {
     const int fd = openLogFile(path, LogAccess::Append);
     if (fd < 0) return false;
-    const bool written = writeBoth(fd, -1, head, tail);
+    struct stat info {};
+    const bool written = ::fstat(fd, &info) == 0 && writeBoth(fd, !S_ISREG(info.st_mode), -1, head, tail);
     ::close(fd);
     return written;
 }
 
 bool KeptFile::append(std::string_view head, std::string_view tail) {
-    return fd_ >= 0 && writeBoth(fd_, -1, head, tail);
+    return fd_ >= 0 && writeBoth(fd_, stream_, -1, head, tail);
 }
 
 }  // namespace platform

@@ -72,6 +72,7 @@ private:
     std::string path_;
     uint64_t device_ = 0;
     uint64_t inode_ = 0;
+    bool stream_ = false;  // a FIFO or a device, not a regular file
 };
 
 }  // namespace platform
