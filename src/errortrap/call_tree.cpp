@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "platform/conversions.h"
+#include "platform/text.h"
 
 namespace wardline {
 namespace {
@@ -15,19 +16,14 @@ std::string firstName(const std::string& names) {
     return names.substr(0, names.find(kPathJoin));
 }
 
-std::string trimmedBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return std::string(text);
-}
-
 // A snapshot slot without its level prefix: "2 : \tfrmMain.frm : Sub X : " reads
 // "frmMain.frm : Sub X :". A slot without " :" loses its first character instead.
 std::string snapshotEntry(std::string slot) {
     std::replace(slot.begin(), slot.end(), '\t', ' ');
     const std::size_t mark = slot.find(" :");
     const std::size_t start = mark == std::string::npos ? 1 : mark + 2;
-    return trimmedBlanks(std::string_view(slot).substr(std::min(start, slot.size())));
+    return std::string(
+        platform::trimmed(std::string_view(slot).substr(std::min(start, slot.size())), platform::kSpaces));
 }
 
 std::string runtimeErrorText(const ErrorLevel& level, bool withLine) {

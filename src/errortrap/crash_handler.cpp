@@ -26,6 +26,7 @@
 #include "errortrap/wardline.h"
 #include "platform/kept_file.h"
 #include "platform/log_open.h"
+#include "platform/text.h"
 
 namespace wardline {
 namespace {
@@ -92,11 +93,9 @@ public:
     // From `from` on: tabs become blanks, and blanks at both ends go.
     void untabAndTrimFrom(std::size_t from) {
         std::replace(data_ + from, data_ + size_, '\t', ' ');
-        while (size_ > from && data_[size_ - 1] == ' ') --size_;
-        std::size_t lead = from;
-        while (lead < size_ && data_[lead] == ' ') ++lead;
-        std::memmove(data_ + from, data_ + lead, size_ - lead);
-        size_ -= lead - from;
+        const std::string_view kept = platform::trimmed({data_ + from, size_ - from}, platform::kSpaces);
+        std::memmove(data_ + from, kept.data(), kept.size());
+        size_ = from + kept.size();
     }
 
     std::size_t room() const { return capacity_ - size_; }
@@ -133,12 +132,6 @@ std::atomic<long> teller{0};  // the thread telling the story, 0 before anyone d
 
 enum Label { kCategory, kSource, kModule, kProcedure, kLineNumber, kErrorNumber, kDescription };
 
-std::string trimmedBlanks(std::string text) {
-    text.erase(0, text.find_first_not_of(' '));
-    text.erase(text.find_last_not_of(' ') + 1);
-    return text;
-}
-
 // The part of a capture banner after its date and time.
 std::string bannerTail(const std::string& banner) {
     const std::size_t dash = banner.find(" - ");
@@ -159,9 +152,7 @@ char* preparedMemory(std::size_t size) {
 void prepareScene(Scene& s) {
     const RuntimeState& state = runtime();
     s.exePrefix = state.exePrefix;
-    s.errorTag = trimmedBlanks(pfText(16));
-    std::transform(s.errorTag.begin(), s.errorTag.end(), s.errorTag.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    s.errorTag = platform::upperAscii(platform::trimmed(pfText(16), platform::kSpaces));
     s.startBanner = bannerTail(pfText(20));
     s.stopBanner = bannerTail(pfText(31));
     s.identity = pfText(62);
@@ -170,13 +161,7 @@ void prepareScene(Scene& s) {
     s.systemStateTitle = pfText(29);
     s.category = ErrorClassName(ErrorClassCode(kFatalError)) + pfText(16);
     s.source = state.localSourceName + " (local)";
-    s.labels = {pfText(38),
-                trimmedBlanks(pfText(61)) + " ",
-                trimmedBlanks(pfText(19)) + " ",
-                trimmedBlanks(pfText(30)) + " ",
-                pfText(35),
-                pfText(36),
-                pfText(37)};
+    s.labels = {pfText(38), labelText(61), labelText(19), labelText(30), pfText(35), pfText(36), pfText(37)};
     const Preferences& prefs = state.prefs;
     s.logPath = prefs.writeToDisk && !prefs.errorLogPath.empty() ? prefs.errorLogPath : "wlerror.log";
     s.logFolder = folderOf(s.logPath);

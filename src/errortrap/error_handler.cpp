@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <deque>
-#include <cctype>
 #include <optional>
 #include <string_view>
 
@@ -17,9 +16,14 @@
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
+#include "platform/text.h"
 
 namespace wardline {
 namespace {
+
+using platform::kSpaces;
+using platform::trimmed;
+using platform::trimmedLeading;
 
 // User-defined errors of components are numbered from this base upwards.
 constexpr int32_t kObjectErrorBase = -2147221504;
@@ -48,24 +52,6 @@ TrappedError readCurrentError() {
     return error;
 }
 
-std::string_view trimLeadingBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    return text;
-}
-
-std::string_view trimBlanks(std::string_view text) {
-    text = trimLeadingBlanks(text);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return text;
-}
-
-std::string folded(std::string_view text) {
-    std::string result(trimBlanks(text));
-    std::transform(result.begin(), result.end(), result.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return result;
-}
-
 // Where the error was raised: the innermost procedure still on the trace stack.
 struct StackEntry {
     std::string module;
@@ -86,27 +72,27 @@ std::string innermostFrameText(const TraceStack& stack) {
 StackEntry parseFrameText(std::string_view text) {
     const std::size_t firstColon = text.find(':');
     std::string_view rest =
-        trimLeadingBlanks(firstColon == std::string_view::npos ? text : text.substr(firstColon + 1));
+        trimmedLeading(firstColon == std::string_view::npos ? text : text.substr(firstColon + 1), kSpaces);
     for (std::size_t tab = rest.find('\t'); tab != std::string_view::npos; tab = rest.find('\t'))
-        rest = trimLeadingBlanks(rest.substr(tab + 1));
+        rest = trimmedLeading(rest.substr(tab + 1), kSpaces);
 
     StackEntry entry;
     const std::size_t colon = rest.find(':');
     if (colon == std::string_view::npos) {
-        entry.module = trimBlanks(rest);
+        entry.module = trimmed(rest, kSpaces);
         return entry;
     }
-    entry.module = trimBlanks(rest.substr(0, colon));
+    entry.module = trimmed(rest.substr(0, colon), kSpaces);
     const std::string_view afterColon = rest.substr(std::min(colon + 2, rest.size()));
     const std::size_t nextColon = afterColon.find(':');
     entry.procedure =
-        nextColon == std::string_view::npos ? afterColon : trimBlanks(afterColon.substr(0, nextColon));
+        nextColon == std::string_view::npos ? afterColon : trimmed(afterColon.substr(0, nextColon), kSpaces);
     return entry;
 }
 
 // "caller << callee" when the trapping procedure is not where the error was raised.
 std::string joinedName(const std::string& trapping, const std::string& raising) {
-    if (folded(trapping) == folded(raising)) return raising;
+    if (platform::equalIgnoringCase(trimmed(trapping, kSpaces), trimmed(raising, kSpaces))) return raising;
     return trapping + std::string(kPathJoin) + raising;
 }
 
@@ -218,9 +204,7 @@ void fillLevelZero(Runtime& runtime, const TrappedError& error, const StackEntry
 
 // The one line every intercepted error leaves in the trace sinks.
 std::string errorTraceLine(Runtime& runtime) {
-    std::string tag(trimBlanks(pfText(16)));
-    std::transform(tag.begin(), tag.end(), tag.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
+    const std::string tag = platform::upperAscii(trimmed(pfText(16), kSpaces));
     const ErrorLevel& top = runtime.errorRecord().levels[0];
     return runtime.state().exePrefix + tag + " " + std::to_string(top.number) + " at " + top.module + " : " +
            top.procedure + " " + ": Line " + std::to_string(top.line) + " : " + top.description + "\r\n";

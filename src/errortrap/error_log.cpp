@@ -57,12 +57,6 @@ void statement(Statement&& run) {
     }
 }
 
-std::string trimmedBlanks(std::string_view text) {
-    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-    return std::string(text);
-}
-
 void writeHeader(ReportText& out) {
     statement([&] { out.line({pfText(20)}); });
     statement([&] { out.line({std::string(65, '*')}); });
@@ -81,9 +75,9 @@ void writeLevels(ReportText& out) {
         };
         statement([&] { out.line({"Error " + std::to_string(n)}); });
         labelLine(pfText(38), [&] { return at().category; });
-        labelLine(trimmedBlanks(pfText(61)) + " ", [&] { return at().source; });
-        labelLine(trimmedBlanks(pfText(19)) + " ", [&] { return at().module; });
-        labelLine(trimmedBlanks(pfText(30)) + " ", [&] { return at().procedure; });
+        labelLine(labelText(61), [&] { return at().source; });
+        labelLine(labelText(19), [&] { return at().module; });
+        labelLine(labelText(30), [&] { return at().procedure; });
         labelLine(pfText(35), [&] { return std::to_string(at().line); });
         labelLine(pfText(36), [&] { return std::to_string(at().number); });
         labelLine(pfText(37), [&] { return at().description; });

@@ -6,6 +6,7 @@
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"
+#include "platform/text.h"
 
 namespace wardline {
 namespace {
@@ -89,6 +90,10 @@ std::string pfText(int16_t number) {
     } catch (...) {
     }
     return {};
+}
+
+std::string labelText(int16_t number) {
+    return std::string(platform::trimmed(pfText(number), platform::kSpaces)) + " ";
 }
 
 }  // namespace wardline

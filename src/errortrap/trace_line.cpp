@@ -9,6 +9,7 @@
 #include "platform/formatting.h"
 #include "platform/memory_status.h"
 #include "platform/profile.h"
+#include "platform/text.h"
 
 namespace wardline {
 namespace {
@@ -101,9 +102,8 @@ void cutArguments(std::string& line) {
         if (!line.empty()) line.pop_back();
         return;
     }
-    line.resize(second);
-    const auto last = line.find_last_not_of(' ');
-    line.resize(last == std::string::npos ? 0 : last + 1);
+    line.resize(
+        platform::trimmedTrailing(std::string_view(line).substr(0, second), platform::kSpaces).size());
 }
 
 void appendMemory(std::string& line, const Preferences& prefs, int64_t now, TraceLineMemo& state,

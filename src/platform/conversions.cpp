@@ -6,20 +6,13 @@
 #include <string>
 
 #include "platform/runtime_error.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
 
 constexpr int kOverflow = 6;
 constexpr int kTypeMismatch = 13;
-
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
-
-std::string_view trimBlanks(std::string_view text) {
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
 
 template <typename Int>
 Int narrowRounded(double value) {
@@ -76,8 +69,8 @@ bool isDecimalNumber(std::string_view number) {
 }  // namespace
 
 int64_t leadingNumber(std::string_view text) {
+    text = trimmedLeading(text, kBlanks);
     std::size_t pos = 0;
-    while (pos < text.size() && isBlank(text[pos])) ++pos;
     bool negative = false;
     if (pos < text.size() && (text[pos] == '-' || text[pos] == '+')) negative = text[pos++] == '-';
     constexpr int64_t kLimit = std::numeric_limits<int64_t>::max() / 10 - 1;
@@ -88,7 +81,7 @@ int64_t leadingNumber(std::string_view text) {
 }
 
 double toDouble(std::string_view text) {
-    std::string_view number = trimBlanks(text);
+    std::string_view number = trimmed(text, kBlanks);
     if (!isDecimalNumber(number)) raiseError(kTypeMismatch);
     const bool negative = number.front() == '-';
     if (number.front() == '+' || negative) number.remove_prefix(1);

@@ -8,20 +8,14 @@
 #include <vector>
 
 #include "platform/app_object.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
 
-std::string_view trimBlanks(std::string_view text) {
-    const auto isBlank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
-    while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
-    return text;
-}
-
 // The context number of a topic marker line "[N]", or nullopt for any other line.
 std::optional<int32_t> topicMarker(std::string_view line) {
-    line = trimBlanks(line);
+    line = trimmed(line, kBlanks);
     if (line.size() < 3 || line.front() != '[' || line.back() != ']') return std::nullopt;
     const std::string_view digits = line.substr(1, line.size() - 2);
     int32_t number = 0;
@@ -37,9 +31,9 @@ bool readLine(std::istream& in, std::string& line) {
 }
 
 std::string joinBody(std::vector<std::string> lines) {
-    while (!lines.empty() && trimBlanks(lines.back()).empty()) lines.pop_back();
+    while (!lines.empty() && trimmed(lines.back(), kBlanks).empty()) lines.pop_back();
     std::size_t first = 0;
-    while (first < lines.size() && trimBlanks(lines[first]).empty()) ++first;
+    while (first < lines.size() && trimmed(lines[first], kBlanks).empty()) ++first;
     std::string body;
     for (std::size_t i = first; i < lines.size(); ++i) {
         if (i > first) body += '\n';
@@ -62,13 +56,13 @@ std::string reflowHelpText(const std::string& body) {
         const auto end = std::min(body.find('\n', start), body.size());
         const std::string_view line(body.data() + start, end - start);
         start = end + 1;
-        if (trimBlanks(line).empty()) {
+        if (trimmed(line, kBlanks).empty()) {
             if (!text.empty() && !paragraphEnded) text += "\n\n";
             paragraphEnded = true;
             continue;
         }
         if (!paragraphEnded) text += standsAlone(line) ? "\n" : " ";
-        text += standsAlone(line) ? line : trimBlanks(line);
+        text += standsAlone(line) ? line : trimmed(line, kBlanks);
         paragraphEnded = false;
     }
     return text;
@@ -89,7 +83,7 @@ std::optional<HelpTopic> findHelpTopic(std::istream& in, int32_t context) {
         }
         if (!inTopic) continue;
         if (!haveTitle) {
-            topic.title = std::string(trimBlanks(line));
+            topic.title = std::string(trimmed(line, kBlanks));
             haveTitle = true;
         } else {
             body.push_back(line);

@@ -10,30 +10,10 @@
 #include "platform/formatting.h"
 #include "platform/profile_text.h"
 #include "platform/profile_trust.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
-
-constexpr std::string_view kBlanks = " \t";
-
-std::string_view trimmed(std::string_view text) {
-    const auto first = text.find_first_not_of(kBlanks);
-    if (first == std::string_view::npos) return {};
-    const auto last = text.find_last_not_of(kBlanks);
-    return text.substr(first, last - first + 1);
-}
-
-std::string_view withoutTrailingBlanks(std::string_view text) {
-    const auto last = text.find_last_not_of(kBlanks);
-    return last == std::string_view::npos ? std::string_view{} : text.substr(0, last + 1);
-}
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool equalIgnoringCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return lowerAscii(x) == lowerAscii(y); });
-}
 
 std::string_view withoutMatchingQuotes(std::string_view value) {
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') && value.back() == value.front())
@@ -56,19 +36,20 @@ std::optional<std::string_view> findProfileValue(std::string_view text, std::str
         std::string_view line = text.substr(0, end);
         text = end == std::string_view::npos ? std::string_view{} : text.substr(end + 1);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        line = trimmed(line);
+        line = trimmed(line, kBlanks);
         if (line.empty() || line.front() == ';') continue;
         if (line.front() == '[') {
             const auto close = line.find(']');
-            inSection = equalIgnoringCase(trimmed(line.substr(1, close == std::string_view::npos ? close : close - 1)),
-                                          section);
+            inSection = equalIgnoringCase(
+                trimmed(line.substr(1, close == std::string_view::npos ? close : close - 1), kBlanks),
+                section);
             continue;
         }
         if (!inSection) continue;
         const auto equals = line.find('=');
         if (equals == std::string_view::npos) continue;
-        if (equalIgnoringCase(trimmed(line.substr(0, equals)), key))
-            return withoutMatchingQuotes(trimmed(line.substr(equals + 1)));
+        if (equalIgnoringCase(trimmed(line.substr(0, equals), kBlanks), key))
+            return withoutMatchingQuotes(trimmed(line.substr(equals + 1), kBlanks));
     }
     return std::nullopt;
 }
@@ -136,7 +117,7 @@ std::size_t getPrivateProfileString(std::string_view section, std::string_view k
                                     std::string_view defaultValue, std::string& value, std::size_t bufferSize,
                                     const std::string& file) {
     if (const auto found = lookUp(file, section, key)) return copyCut(*found, value, bufferSize);
-    return copyCut(withoutTrailingBlanks(defaultValue), value, bufferSize);
+    return copyCut(trimmedTrailing(defaultValue, kBlanks), value, bufferSize);
 }
 
 std::size_t getProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,

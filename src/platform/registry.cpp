@@ -10,15 +10,10 @@
 #include <tuple>
 
 #include "platform/services.h"
+#include "platform/text.h"
 
 namespace platform {
 namespace {
-
-std::string lowerAscii(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; });
-    return text;
-}
 
 bool isExecutableFile(const std::string& path) {
     struct stat info {};

@@ -6,14 +6,10 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/text.h"
+
 namespace platform {
 namespace {
-
-std::string_view trimmed(std::string_view text) {
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front()))) text.remove_prefix(1);
-    while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.remove_suffix(1);
-    return text;
-}
 
 // Names of the devices that play back. A line of the PCM list reads
 // "00-00: id : name : playback 1 : capture 1".
@@ -25,8 +21,8 @@ std::vector<std::string> playbackDeviceNames(const std::string& asoundRoot) {
         std::vector<std::string_view> fields;
         std::string_view rest = line;
         for (std::size_t colon; (colon = rest.find(':')) != std::string_view::npos; rest.remove_prefix(colon + 1))
-            fields.push_back(trimmed(rest.substr(0, colon)));
-        fields.push_back(trimmed(rest));
+            fields.push_back(trimmed(rest.substr(0, colon), kWhitespace));
+        fields.push_back(trimmed(rest, kWhitespace));
         if (fields.size() < 3) continue;
         for (std::size_t i = 3; i < fields.size(); ++i)
             if (fields[i].starts_with("playback")) names.emplace_back(fields[2]);

@@ -11,6 +11,7 @@
 #include "errortrap/runtime.h"
 #include "platform/app_object.h"
 #include "platform/runtime_error.h"
+#include "platform/text.h"
 
 namespace wardline {
 namespace {
@@ -45,12 +46,6 @@ private:
     QPointer<frmWARDLINE> form_;
 };
 
-std::string lowerCase(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
-
 // Remote levels the record can hold: a forwarded chain may announce more than it keeps.
 int recordedLevels(const ErrorRecord& record) {
     return std::clamp<int>(record.levelCount, 0, kMaxErrorLevel);
@@ -74,9 +69,10 @@ std::string headline(const ErrorRecord& record) {
     const std::string& exeName = platform::app().exeName();
     const int levels = recordedLevels(record);
     if (levels < 2)
-        return "An unexpected '" + lowerCase(record.levels[0].description) + "' error occured in " + exeName +
-               ".";
-    return "An unexpected '" + lowerCase(record.levels[static_cast<std::size_t>(levels)].description) +
+        return "An unexpected '" + platform::lowerAscii(record.levels[0].description) +
+               "' error occured in " + exeName + ".";
+    return "An unexpected '" +
+           platform::lowerAscii(record.levels[static_cast<std::size_t>(levels)].description) +
            "' error occured in a component used by " + exeName + ".";
 }
 

@@ -46,12 +46,6 @@ void skipOnFailure(Step&& step) {
     }
 }
 
-std::string trimmed(const std::string& text) {
-    const auto first = text.find_first_not_of(' ');
-    if (first == std::string::npos) return {};
-    return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
 }
@@ -60,9 +54,9 @@ QString qs(const std::string& text) {
 LabelCaptions rowCaptions() {
     using C = DialogControls;
     return {
-        {&C::kxCtrlLabel1, qs(trimmed(pfText(19)) + " ")}, {&C::kxCtrlLabel2, qs(trimmed(pfText(30)) + " ")},
-        {&C::kxCtrlLabel4, qs(pfText(35))},                {&C::kxCtrlLabel5, qs(pfText(36))},
-        {&C::kxCtrlLabel6, qs(pfText(37))},                {&C::kxCtrlLabel7, qs(pfText(38))},
+        {&C::kxCtrlLabel1, qs(labelText(19))}, {&C::kxCtrlLabel2, qs(labelText(30))},
+        {&C::kxCtrlLabel4, qs(pfText(35))},    {&C::kxCtrlLabel5, qs(pfText(36))},
+        {&C::kxCtrlLabel6, qs(pfText(37))},    {&C::kxCtrlLabel7, qs(pfText(38))},
         {&C::kxCtrlProjLab, qs(pfText(61))},
     };
 }

@@ -1,20 +1,13 @@
 #include "errortrap/dialog/knowledge_base.h"
 
-#include <algorithm>
-#include <cctype>
 #include <filesystem>
 
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
+#include "platform/text.h"
 
 namespace wardline {
 namespace {
-
-std::string inCapitals(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
-    return text;
-}
 
 std::string keyOf(const std::string& line) {
     const auto blank = line.find(' ');
@@ -25,9 +18,9 @@ std::string keyOf(const std::string& line) {
 
 std::optional<std::string> locateKnowledgeBase(const std::string& folder) {
     std::error_code error;
-    const std::string wanted = inCapitals(kKnowledgeBaseFile);
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (inCapitals(entry.path().filename().string()) == wanted && entry.is_regular_file(error))
+        if (platform::equalIgnoringCase(entry.path().filename().string(), kKnowledgeBaseFile) &&
+            entry.is_regular_file(error))
             return entry.path().string();
     }
     return std::nullopt;
@@ -35,13 +28,13 @@ std::optional<std::string> locateKnowledgeBase(const std::string& folder) {
 
 std::string searchKnowledgeBase(std::istream& index, const std::string& errNoCaption) {
     const auto number = static_cast<int32_t>(platform::leadingNumber(errNoCaption));
-    const std::string message = inCapitals(platform::standardErrorText(number));
+    const std::string message = platform::upperAscii(platform::standardErrorText(number));
     const std::string errorAndNumber = "ERROR" + errNoCaption;
     std::string hits;
     std::string line;
     while (std::getline(index, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        const std::string key = inCapitals(keyOf(line));
+        const std::string key = platform::upperAscii(keyOf(line));
         if (key.find(message) != std::string::npos || key.find(errorAndNumber) != std::string::npos)
             hits += "\r\n - " + line;
     }
