@@ -4,6 +4,7 @@
 
 #include <filesystem>
 
+#include "morrowset_version.h"
 #include "platform/instance_lock.h"
 #include "platform/services.h"
 

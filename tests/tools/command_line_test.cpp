@@ -1,6 +1,7 @@
 // The command lines of the program and its tools, run as the real executables.
 #include <gmock/gmock.h>
 
+#include "morrowset_version.h"
 #include "run_program.h"
 
 namespace {

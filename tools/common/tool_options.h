@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "morrowset_version.h"
+
 namespace tooloptions {
 
 inline constexpr int kBadCommandLine = 2;
