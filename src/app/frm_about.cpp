@@ -15,6 +15,7 @@
 #include "errortrap/procedure.h"
 #include "errortrap/runtime.h"
 #include "platform/app_object.h"
+#include "platform/error_texts.h"
 #include "platform/process_start.h"
 #include "platform/registry.h"
 #include "platform/runtime_error.h"
@@ -85,7 +86,8 @@ QPushButton* button(QWidget* parent, const QString& caption) { return new QPushB
 // The character at 1-based `position`; a position outside the text is run-time error 5,
 // as taking a character there always has been.
 char characterAt(const std::string& text, int32_t position) {
-    if (position < 1 || static_cast<std::size_t>(position) > text.size()) platform::raiseError(5);
+    if (position < 1 || static_cast<std::size_t>(position) > text.size())
+        platform::raiseError(platform::kInvalidProcedureCall);
     return text[static_cast<std::size_t>(position) - 1];
 }
 
@@ -106,7 +108,7 @@ std::string hexDigitsMostSignificantFirst(const std::string& data) {
 std::string formatHexNumber(const std::string& hexText) {
     std::string digits = hexText.substr(2);
     digits.erase(0, std::min(digits.find_first_not_of('0'), digits.size()));
-    if (digits.size() > 8) platform::raiseError(6);
+    if (digits.size() > 8) platform::raiseError(platform::kOverflow);
     const uint32_t value = digits.empty() ? 0 : static_cast<uint32_t>(std::stoul(digits, nullptr, 16));
     return std::to_string(static_cast<int32_t>(value));
 }

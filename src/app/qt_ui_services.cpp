@@ -24,13 +24,16 @@ struct Choice {
 
 // Button sets by the low three style bits, in the order the box shows them.
 const std::vector<Choice>& buttonSet(int style) {
+    using namespace wardline;
     static const std::vector<Choice> kSets[] = {
-        {{QMessageBox::Ok, 1}},
-        {{QMessageBox::Ok, 1}, {QMessageBox::Cancel, 2}},
-        {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}},
-        {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}, {QMessageBox::Cancel, 2}},
-        {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}},
-        {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, 2}},
+        {{QMessageBox::Ok, kResultOk}},
+        {{QMessageBox::Ok, kResultOk}, {QMessageBox::Cancel, kResultCancel}},
+        {{QMessageBox::Abort, kResultAbort},
+         {QMessageBox::Retry, kResultRetry},
+         {QMessageBox::Ignore, kResultIgnore}},
+        {{QMessageBox::Yes, kResultYes}, {QMessageBox::No, kResultNo}, {QMessageBox::Cancel, kResultCancel}},
+        {{QMessageBox::Yes, kResultYes}, {QMessageBox::No, kResultNo}},
+        {{QMessageBox::Retry, kResultRetry}, {QMessageBox::Cancel, kResultCancel}},
     };
     const int set = style & 0x7;
     return set < static_cast<int>(std::size(kSets)) ? kSets[set] : kSets[0];
@@ -39,7 +42,7 @@ const std::vector<Choice>& buttonSet(int style) {
 QMessageBox::Icon iconFor(int style) {
     switch (style & 0x70) {
         case wardline::kCritical: return QMessageBox::Critical;
-        case 32: return QMessageBox::Question;
+        case wardline::kQuestion: return QMessageBox::Question;
         case wardline::kExclamation: return QMessageBox::Warning;
         case wardline::kInformation: return QMessageBox::Information;
         default: return QMessageBox::NoIcon;
@@ -49,9 +52,9 @@ QMessageBox::Icon iconFor(int style) {
 Qt::CursorShape cursorFor(int pointer) {
     switch (pointer) {
         case wardline::kPointerHourglass: return Qt::WaitCursor;
-        case 13: return Qt::BusyCursor;  // arrow and hourglass
-        case 2: return Qt::CrossCursor;
-        case 3: return Qt::IBeamCursor;
+        case wardline::kPointerArrowHourglass: return Qt::BusyCursor;
+        case wardline::kPointerCross: return Qt::CrossCursor;
+        case wardline::kPointerIBeam: return Qt::IBeamCursor;
         default: return Qt::ArrowCursor;
     }
 }

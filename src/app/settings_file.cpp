@@ -12,18 +12,13 @@
 #include <random>
 
 #include "platform/app_object.h"
+#include "platform/error_texts.h"
 #include "platform/file_errors.h"
 #include "platform/runtime_error.h"
 
 namespace morrowset::settings {
 namespace {
 
-constexpr int32_t kBadFileNumber = 52;
-constexpr int32_t kInputPastEnd = 62;
-constexpr int32_t kPermissionDenied = 70;
-constexpr int32_t kPathFileAccessError = 75;
-
-constexpr int32_t kPathNotFound = 76;
 constexpr int kMaxLinkHops = 40;
 constexpr int kTemporarySuffixLength = 6;  // as mkostemp's XXXXXX
 
@@ -53,12 +48,13 @@ std::string finalTarget(std::string path) {
 // Raises 76 when the folder is gone, 75 when the file is read-only or is no plain file.
 void refuseUnwritable(const std::string& target, const std::string& folder) {
     struct stat info {};
-    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) platform::raiseError(kPathNotFound);
+    if (::stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        platform::raiseError(platform::kPathNotFound);
     if (::stat(target.c_str(), &info) != 0) return;  // a new file
     // The mode bits, not access(): they say read-only for every user, root included.
     if (!S_ISREG(info.st_mode) || (info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
         ::access(target.c_str(), W_OK) != 0)
-        platform::raiseError(kPathFileAccessError);
+        platform::raiseError(platform::kPathFileAccessError);
 }
 
 bool isTemporarySuffix(std::string_view suffix) {
@@ -112,8 +108,8 @@ void Reader::open(const std::string& path) {
     if (fd < 0) platform::raiseErrno(errno);
     struct stat info {};
     const bool known = ::fstat(fd, &info) == 0;
-    const int32_t refusal = !known || !S_ISREG(info.st_mode) ? kPathFileAccessError
-                            : !trustworthy(info)             ? kPermissionDenied
+    const int32_t refusal = !known || !S_ISREG(info.st_mode) ? platform::kPathFileAccessError
+                            : !trustworthy(info)             ? platform::kPermissionDenied
                                                              : 0;
     std::FILE* file = refusal ? nullptr : ::fdopen(fd, "r");
     if (!file) {
@@ -124,14 +120,14 @@ void Reader::open(const std::string& path) {
 }
 
 std::string Reader::readLine() {
-    if (!file_) platform::raiseError(kBadFileNumber);
+    if (!file_) platform::raiseError(platform::kBadFileNameOrNumber);
     char* buffer = nullptr;
     std::size_t capacity = 0;
     const ssize_t length = ::getline(&buffer, &capacity, file_.get());
     const std::unique_ptr<char, decltype(&std::free)> owned(buffer, &std::free);
     if (length < 0) {
         if (std::ferror(file_.get())) platform::raiseErrno(errno);
-        platform::raiseError(kInputPastEnd);
+        platform::raiseError(platform::kInputPastEndOfFile);
     }
     std::string line(buffer, static_cast<std::size_t>(length));
     if (!line.empty() && line.back() == '\n') line.pop_back();
@@ -162,7 +158,7 @@ void Writer::open(const std::string& path) {
 }
 
 void Writer::writeLine(std::string_view text) {
-    if (fd_ < 0) platform::raiseError(kBadFileNumber);
+    if (fd_ < 0) platform::raiseError(platform::kBadFileNameOrNumber);
     std::string line(text);
     for (char& c : line)
         if (c == '\r' || c == '\n') c = ' ';
@@ -193,7 +189,7 @@ void Writer::nameTemporary() {
 }
 
 void Writer::commit() {
-    if (fd_ < 0) platform::raiseError(kBadFileNumber);
+    if (fd_ < 0) platform::raiseError(platform::kBadFileNameOrNumber);
     if (::fsync(fd_) != 0) platform::raiseErrno(errno);
     if (unnamed_) nameTemporary();
     const int fd = fd_;

@@ -1,12 +1,12 @@
 #include "app/state_check_box.h"
 
+#include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 
 namespace morrowset {
 
 namespace {
 
-constexpr int32_t kInvalidPropertyValue = 380;
 // Our values in order 0, 1, 2; the toolkit numbers checked and grayed the other way round.
 constexpr Qt::CheckState kStates[] = {Qt::Unchecked, Qt::Checked, Qt::PartiallyChecked};
 
@@ -21,7 +21,7 @@ int16_t StateCheckBox::value() const {
 }
 
 void StateCheckBox::setValue(int32_t value) {
-    if (value < 0 || value > 2) platform::raiseError(kInvalidPropertyValue);
+    if (value < 0 || value > 2) platform::raiseError(platform::kInvalidPropertyValue);
     setCheckState(kStates[value]);
 }
 

@@ -1,12 +1,12 @@
 #include "app/time_box.h"
 
+#include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 
 namespace morrowset {
 
 namespace {
 
-constexpr int32_t kInvalidPropertyValue = 380;
 constexpr char kPrompt = '#';
 
 bool digitOrPrompt(char c) { return (c >= '0' && c <= '9') || c == kPrompt; }
@@ -32,7 +32,7 @@ bool TimeBox::isTimeOfDay(std::string_view text) {
 // Places the digits one by one: handing the whole text to the line edit would let a
 // prompt character shift the digits after it.
 void TimeBox::setTimeText(std::string_view text) {
-    if (!fitsMask(text)) platform::raiseError(kInvalidPropertyValue);
+    if (!fitsMask(text)) platform::raiseError(platform::kInvalidPropertyValue);
     setText(QString());
     for (int place = 0; place < static_cast<int>(text.size()); ++place) {
         if (text[static_cast<std::size_t>(place)] == kPrompt || place == 2) continue;

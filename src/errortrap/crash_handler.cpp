@@ -24,6 +24,7 @@
 #include "errortrap/trace_sinks.h"
 #include "errortrap/trace_stack.h"
 #include "errortrap/wardline.h"
+#include "platform/error_texts.h"
 #include "platform/kept_file.h"
 #include "platform/log_open.h"
 #include "platform/text.h"
@@ -31,7 +32,7 @@
 namespace wardline {
 namespace {
 
-constexpr int32_t kFatalError = 51;
+constexpr int32_t kFatalError = platform::kInternalError;
 constexpr std::size_t kPrintZone = 14;
 constexpr std::size_t kLineCapacity = 64 * 1024;
 constexpr std::size_t kReportCapacity = 1024 * 1024;
@@ -152,16 +153,19 @@ char* preparedMemory(std::size_t size) {
 void prepareScene(Scene& s) {
     const RuntimeState& state = runtime();
     s.exePrefix = state.exePrefix;
-    s.errorTag = platform::upperAscii(platform::trimmed(pfText(16), platform::kSpaces));
-    s.startBanner = bannerTail(pfText(20));
-    s.stopBanner = bannerTail(pfText(31));
-    s.identity = pfText(62);
-    s.errorInformation = pfText(27);
-    s.callTreeTitle = pfText(28);
-    s.systemStateTitle = pfText(29);
-    s.category = ErrorClassName(ErrorClassCode(kFatalError)) + pfText(16);
+    s.errorTag = platform::upperAscii(platform::trimmed(pfText(TextId::kErrorSuffix), platform::kSpaces));
+    s.startBanner = bannerTail(pfText(TextId::kStartBanner));
+    s.stopBanner = bannerTail(pfText(TextId::kStopBanner));
+    s.identity = pfText(TextId::kProgramIdentity);
+    s.errorInformation = pfText(TextId::kErrorInformationTitle);
+    s.callTreeTitle = pfText(TextId::kCallTreeTitle);
+    s.systemStateTitle = pfText(TextId::kSystemStateTitle);
+    s.category = ErrorClassName(ErrorClassCode(kFatalError)) + pfText(TextId::kErrorSuffix);
     s.source = state.localSourceName + " (local)";
-    s.labels = {pfText(38), labelText(61), labelText(19), labelText(30), pfText(35), pfText(36), pfText(37)};
+    s.labels = {pfText(TextId::kCategoryLabel),   labelText(TextId::kSourceLabel),
+                labelText(TextId::kModuleLabel),  labelText(TextId::kProcedureLabel),
+                pfText(TextId::kLineNumberLabel), pfText(TextId::kErrorNumberLabel),
+                pfText(TextId::kDescriptionLabel)};
     const Preferences& prefs = state.prefs;
     s.logPath = prefs.writeToDisk && !prefs.errorLogPath.empty() ? prefs.errorLogPath : "wlerror.log";
     s.logFolder = folderOf(s.logPath);

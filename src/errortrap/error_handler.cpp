@@ -164,7 +164,7 @@ std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime
         top.source = source;
         TraceStack& stack = runtime.traceStack();
         record.codePointer = stack.frameCodePointer(stack.traceDepth);
-        top.category = ErrorClassName(ErrorClassCode(error.number)) + pfText(16);
+        top.category = ErrorClassName(ErrorClassCode(error.number)) + pfText(TextId::kErrorSuffix);
         return std::make_pair(error, parseFrameText(innermostFrameText(stack)));
     } catch (...) {
         const platform::ErrorInfo failure = platform::errorInfoFor(std::current_exception());
@@ -204,7 +204,7 @@ void fillLevelZero(Runtime& runtime, const TrappedError& error, const StackEntry
 
 // The one line every intercepted error leaves in the trace sinks.
 std::string errorTraceLine(Runtime& runtime) {
-    const std::string tag = platform::upperAscii(trimmed(pfText(16), kSpaces));
+    const std::string tag = platform::upperAscii(trimmed(pfText(TextId::kErrorSuffix), kSpaces));
     const ErrorLevel& top = runtime.errorRecord().levels[0];
     return runtime.state().exePrefix + tag + " " + std::to_string(top.number) + " at " + top.module + " : " +
            top.procedure + " " + ": Line " + std::to_string(top.line) + " : " + top.description + "\r\n";

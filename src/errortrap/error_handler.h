@@ -8,9 +8,13 @@ namespace wardline {
 
 class Runtime;
 
+// How a procedure goes on after its trap handled an error: kRetry runs the failing
+// statement again, kResumeNext continues with the next statement, and any other value
+// (the dialog's choices among them) leaves through the procedure's exit path.
+enum ErrorAction : int16_t { kRetry = 1, kResumeNext = 2 };
+
 // Handles the current error, trapped in `procedure` of `module`, with the current runtime.
-// The result (the ErrorAction) says how to resume: 1 run the failing statement again,
-// 2 continue with the next statement, anything else leave through the exit path.
+// The result is the ErrorAction.
 int16_t wlERROR(const std::string& module, const std::string& procedure);
 // The same with `runtime`.
 int16_t handleError(Runtime& runtime, const std::string& module, const std::string& procedure);

@@ -58,10 +58,10 @@ void statement(Statement&& run) {
 }
 
 void writeHeader(ReportText& out) {
-    statement([&] { out.line({pfText(20)}); });
+    statement([&] { out.line({pfText(TextId::kStartBanner)}); });
     statement([&] { out.line({std::string(65, '*')}); });
-    statement([&] { out.line({pfText(62)}); });
-    statement([&] { out.line({pfText(27)}); });
+    statement([&] { out.line({pfText(TextId::kProgramIdentity)}); });
+    statement([&] { out.line({pfText(TextId::kErrorInformationTitle)}); });
 }
 
 void writeLevels(ReportText& out) {
@@ -74,20 +74,20 @@ void writeLevels(ReportText& out) {
             return record.levels.at(static_cast<std::size_t>(n));
         };
         statement([&] { out.line({"Error " + std::to_string(n)}); });
-        labelLine(pfText(38), [&] { return at().category; });
-        labelLine(labelText(61), [&] { return at().source; });
-        labelLine(labelText(19), [&] { return at().module; });
-        labelLine(labelText(30), [&] { return at().procedure; });
-        labelLine(pfText(35), [&] { return std::to_string(at().line); });
-        labelLine(pfText(36), [&] { return std::to_string(at().number); });
-        labelLine(pfText(37), [&] { return at().description; });
+        labelLine(pfText(TextId::kCategoryLabel), [&] { return at().category; });
+        labelLine(labelText(TextId::kSourceLabel), [&] { return at().source; });
+        labelLine(labelText(TextId::kModuleLabel), [&] { return at().module; });
+        labelLine(labelText(TextId::kProcedureLabel), [&] { return at().procedure; });
+        labelLine(pfText(TextId::kLineNumberLabel), [&] { return std::to_string(at().line); });
+        labelLine(pfText(TextId::kErrorNumberLabel), [&] { return std::to_string(at().number); });
+        labelLine(pfText(TextId::kDescriptionLabel), [&] { return at().description; });
         statement([&] { out.line({""}); });
     }
 }
 
 void writeCallTree(ReportText& out) {
     statement([&] { out.line({""}); });
-    statement([&] { out.line({pfText(28)}); });
+    statement([&] { out.line({pfText(TextId::kCallTreeTitle)}); });
     std::vector<std::string> lines;
     statement([&] { lines = callTreeLines(errorRecord(), CallTreeLayout::ErrorLog); });
     for (const std::string& line : lines) statement([&] { out.line({"", line}); });
@@ -96,11 +96,11 @@ void writeCallTree(ReportText& out) {
 void writeTrailer(ReportText& out) {
     const ErrorRecord& record = errorRecord();
     statement([&] { out.line({""}); });
-    statement([&] { out.line({pfText(29)}); });
+    statement([&] { out.line({pfText(TextId::kSystemStateTitle)}); });
     statement([&] { out.line({record.systemStateText}); });
     statement([&] { out.line({"User Said"}); });
     statement([&] { out.line({"", record.userComment}); });
-    statement([&] { out.line({pfText(31)}); });
+    statement([&] { out.line({pfText(TextId::kStopBanner)}); });
 }
 
 bool writeAll(int fd, std::string_view bytes) {

@@ -9,15 +9,16 @@ namespace wardline {
 
 void reportInternalError(UiServices& ui, int16_t number, const std::string& procedureText) {
     try {
-        const std::string report = procedureText + " " + pfText(23) + " " + std::to_string(number) + ", '" +
-                                   platform::standardErrorText(number) + "', inside WARDLINE.BAS\r\n";
-        ui.messageBox(report, kCritical | kOkOnly, "Wardline" + pfText(24));
+        const std::string report = procedureText + " " + pfText(TextId::kGeneratedError) + " " +
+                                   std::to_string(number) + ", '" + platform::standardErrorText(number) +
+                                   "', inside WARDLINE.BAS\r\n";
+        ui.messageBox(report, kCritical | kOkOnly, "Wardline" + pfText(TextId::kInternalErrorTitle));
     } catch (...) {
         try {
             const platform::ErrorInfo failure = platform::errorInfoFor(std::current_exception());
-            ui.messageBox(
-                pfText(25) + std::to_string(failure.number) + pfText(26) + std::to_string(failure.line), kOkOnly,
-                "");
+            ui.messageBox(pfText(TextId::kInternalErrorIntro) + std::to_string(failure.number) +
+                              pfText(TextId::kInternalErrorWhere) + std::to_string(failure.line),
+                          kOkOnly, "");
         } catch (...) {
             // A failing second box is not handled further.
         }

@@ -10,9 +10,6 @@
 namespace wardline {
 namespace {
 
-constexpr int16_t kRetry = 1;
-constexpr int16_t kResumeNext = 2;
-
 // The procedures running now, innermost first, linked through their outer_ fields.
 constinit Procedure* innermostProcedure = nullptr;
 

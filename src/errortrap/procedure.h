@@ -12,8 +12,9 @@
 // (a statement may jump to another line or leave), and leaves through the exit path with
 // wlPOP. A run-time error in a statement becomes the current error with that statement's
 // number as its line and goes to the runtime's trap handler (wlERROR unless a test set its
-// own), whose ErrorAction decides: 1 runs the statement again, 2 continues with the next
-// statement in number order, anything else leaves through the exit path. The exit path carries the number of the last statement.
+// own), whose ErrorAction (error_handler.h) decides: kRetry runs the statement again,
+// kResumeNext continues with the next statement in number order, anything else leaves
+// through the exit path. The exit path carries the number of the last statement.
 //
 // Nothing here allocates: a statement refers to its body (the lambda lives until the end
 // of the whole `Procedure(...).run({...});` statement), and the procedure refers to its

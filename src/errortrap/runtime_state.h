@@ -34,7 +34,7 @@ struct RuntimeState {
     bool busy = false;
     int16_t inDevEnvironment = 0;
     int16_t monitorPresent = 0;
-    // The error dialog's closing buttons leave the user's choice here.
+    // The error dialog's closing buttons leave the user's choice (a DialogChoice) here.
     int16_t dialogChoice = 0;
     // Set by the program before start-up when it has no display: nobody could see or
     // close the error dialog, so start-up sets "Silent Run".

@@ -75,12 +75,12 @@ std::string programIdentity() {
 
 std::string pfText(int16_t number) {
     try {
-        switch (number) {
-            case 20:
+        switch (static_cast<TextId>(number)) {
+            case TextId::kStartBanner:
                 return captureBanner("start");
-            case 31:
+            case TextId::kStopBanner:
                 return captureBanner("stop");
-            case 62:
+            case TextId::kProgramIdentity:
                 return programIdentity();
             default:
                 break;
@@ -92,8 +92,8 @@ std::string pfText(int16_t number) {
     return {};
 }
 
-std::string labelText(int16_t number) {
-    return std::string(platform::trimmed(pfText(number), platform::kSpaces)) + " ";
+std::string labelText(TextId id) {
+    return std::string(platform::trimmed(pfText(id), platform::kSpaces)) + " ";
 }
 
 }  // namespace wardline

@@ -13,6 +13,7 @@
 #include "platform/clock.h"
 #include "platform/conversions.h"
 #include "platform/debugger.h"
+#include "platform/error_texts.h"
 #include "platform/formatting.h"
 #include "platform/profile.h"
 #include "platform/runtime_error.h"
@@ -42,7 +43,7 @@ std::string inApplicationFolder(const std::string& name) { return platform::app(
 // doubled "MaxRecords" beyond 16 bits).
 void setRecordLimit(Preferences& prefs, const std::string& value) {
     const int32_t doubled = int32_t{platform::toInteger16(value)} * 2;
-    if (doubled > INT16_MAX || doubled < INT16_MIN) platform::raiseError(6);
+    if (doubled > INT16_MAX || doubled < INT16_MIN) platform::raiseError(platform::kOverflow);
     prefs.circRecordLimit = static_cast<int16_t>(doubled);
 }
 
@@ -113,8 +114,8 @@ void openCircularLog(Runtime& runtime) {
 
 void writeProgramStartFrame(TraceStack& stack) {
     const std::tm now = platform::localNow();
-    stack.setFrameText(
-        0, pfText(32) + " <" + platform::formatDate(now) + ", " + platform::formatTime(now) + ">");
+    stack.setFrameText(0, pfText(TextId::kProgramStart) + " <" + platform::formatDate(now) + ", " +
+                              platform::formatTime(now) + ">");
 }
 
 // The second half: the first failure ends start-up through the internal error report.
@@ -132,13 +133,13 @@ void secondHalf(Runtime& runtime, const std::string& iniPath) {
     state.exePrefix = "[" + platform::app().exeName() + "] ";
     runtime.traceStack().frameTime(0) = platform::monotonicFixedMilliseconds();
     state.monitorPresent = runtime.sinks().monitor().connect() ? -1 : 0;
-    runtime.sinks().write(state.exePrefix + pfText(20) + "\r\n");
+    runtime.sinks().write(state.exePrefix + pfText(TextId::kStartBanner) + "\r\n");
 }
 
 // The source text of the program's own run-time errors.
 void learnLocalSourceName(RuntimeState& state) {
     try {
-        platform::raiseError(5);
+        platform::raiseError(platform::kInvalidProcedureCall);
     } catch (const platform::RuntimeError& error) {
         state.localSourceName = error.info().source;
     }

@@ -200,9 +200,12 @@ void waitWhileBusyIgnoringFailures() {
 }
 
 std::string unbalancedLeaveMessage(std::string_view module, std::string_view procedure) {
+    using enum TextId;
     const std::string crlf = "\r\n";
-    return pfText(19) + "\t" + std::string(module) + crlf + pfText(30) + "\t" + std::string(procedure) + crlf +
-           crlf + pfText(48) + crlf + crlf + pfText(49) + crlf + crlf + pfText(50) + crlf + pfText(51);
+    return pfText(kModuleLabel) + "\t" + std::string(module) + crlf + pfText(kProcedureLabel) + "\t" +
+           std::string(procedure) + crlf + crlf + pfText(kUnbalancedProcedure) + crlf + crlf +
+           pfText(kPopWithoutPush) + crlf + crlf + pfText(kChooseOkToBreak) + crlf +
+           pfText(kChooseCancelToContinue);
 }
 
 bool errorPassedUp(const ErrorLevel& level0) {
@@ -219,8 +222,9 @@ void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view
     ErrorLevel& level0 = runtime.errorRecord().levels[0];
     if (!errorPassedUp(level0)) {
         try {
-            const int answer = runtime.ui().messageBox(unbalancedLeaveMessage(module, procedure),
-                                                       kOkCancel | kExclamation, pfText(53));
+            const int answer =
+                runtime.ui().messageBox(unbalancedLeaveMessage(module, procedure), kOkCancel | kExclamation,
+                                        pfText(TextId::kUnbalancedTitle));
             if (answer == kResultOk) platform::breakIntoDebugger();
         } catch (...) {
         }

@@ -12,14 +12,32 @@ enum MessageBoxStyle : int {
     kOkOnly = 0,
     kOkCancel = 1,
     kCritical = 16,
+    kQuestion = 32,
     kExclamation = 48,
     kInformation = 64,
 };
 // Button results.
-enum MessageBoxResult : int { kResultOk = 1, kResultCancel = 2 };
+enum MessageBoxResult : int {
+    kResultOk = 1,
+    kResultCancel = 2,
+    kResultAbort = 3,
+    kResultRetry = 4,
+    kResultIgnore = 5,
+    kResultYes = 6,
+    kResultNo = 7,
+};
 
-// Mouse pointer shapes used by the runtime.
-enum MousePointer : int { kPointerDefault = 0, kPointerHourglass = 11 };
+// Mouse pointer shapes.
+enum MousePointer : int {
+    kPointerDefault = 0,
+    kPointerCross = 2,
+    kPointerIBeam = 3,
+    kPointerHourglass = 11,
+    kPointerArrowHourglass = 13,
+};
+
+// The error dialog's answers: the button the user closed it with.
+enum DialogChoice : int16_t { kChoiceContinue = 0, kChoiceBreakTo = 5 };
 
 class UiServices {
 public:
@@ -33,7 +51,7 @@ public:
     // Enables or disables every visible window of the program.
     virtual void setVisibleWindowsEnabled(bool enabled) = 0;
     // Loads the error dialog for the error record just filled, shows it modally and
-    // returns the user's choice (0 Continue, 5 Break to).
+    // returns the user's choice (a DialogChoice).
     virtual int16_t showErrorDialog() = 0;
     // Unloads the error dialog when it is loaded; does nothing otherwise.
     virtual void unloadErrorDialog() = 0;
@@ -43,7 +61,7 @@ public:
 };
 
 // The silent implementation: OK for one-button boxes, Cancel where there is a choice,
-// Continue (0) for the error dialog, no-ops for the rest.
+// Continue for the error dialog, no-ops for the rest.
 class SilentUi : public UiServices {
 public:
     int messageBox(const std::string&, int style, const std::string&) override {
@@ -53,7 +71,7 @@ public:
     int mousePointer() override { return pointer_; }
     void setMousePointer(int pointer) override { pointer_ = pointer; }
     void setVisibleWindowsEnabled(bool) override {}
-    int16_t showErrorDialog() override { return 0; }
+    int16_t showErrorDialog() override { return kChoiceContinue; }
     void unloadErrorDialog() override {}
     bool loadAndUnloadErrorDialog() override { return false; }
 

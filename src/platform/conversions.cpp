@@ -5,14 +5,12 @@
 #include <limits>
 #include <string>
 
+#include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 
 namespace platform {
 namespace {
-
-constexpr int kOverflow = 6;
-constexpr int kTypeMismatch = 13;
 
 template <typename Int>
 Int narrowRounded(double value) {

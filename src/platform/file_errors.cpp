@@ -3,18 +3,34 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 
 namespace platform {
 namespace {
 
-constexpr std::pair<int, int32_t> kErrnoNumbers[] = {
-    {ENOENT, 53}, {EACCES, 70}, {EPERM, 70},       {EROFS, 70},  {ETXTBSY, 70}, {ENOSPC, 61},
-    {EDQUOT, 61}, {EFBIG, 61},  {ENOTDIR, 76},     {ELOOP, 76},  {EEXIST, 58},  {EMFILE, 67},
-    {ENFILE, 67}, {EIO, 57},    {ENAMETOOLONG, 52}, {ENOMEM, 7},  {EISDIR, 75},  {ENXIO, 68},
-    {ENODEV, 68},
+// Any other errno value is kPathFileAccessError too.
+constexpr std::pair<int, ErrorNumber> kErrnoNumbers[] = {
+    {ENOENT, kFileNotFound},
+    {EACCES, kPermissionDenied},
+    {EPERM, kPermissionDenied},
+    {EROFS, kPermissionDenied},
+    {ETXTBSY, kPermissionDenied},
+    {ENOSPC, kDiskFull},
+    {EDQUOT, kDiskFull},
+    {EFBIG, kDiskFull},
+    {ENOTDIR, kPathNotFound},
+    {ELOOP, kPathNotFound},
+    {EEXIST, kFileAlreadyExists},
+    {EMFILE, kTooManyFiles},
+    {ENFILE, kTooManyFiles},
+    {EIO, kDeviceIoError},
+    {ENAMETOOLONG, kBadFileNameOrNumber},
+    {ENOMEM, kOutOfMemory},
+    {EISDIR, kPathFileAccessError},
+    {ENXIO, kDeviceUnavailable},
+    {ENODEV, kDeviceUnavailable},
 };
-constexpr int32_t kPathFileAccessError = 75;
 
 }  // namespace
 

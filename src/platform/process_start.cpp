@@ -1,5 +1,6 @@
 #include "platform/process_start.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
@@ -8,10 +9,10 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <fcntl.h>
 #include <system_error>
 #include <thread>
 
+#include "platform/error_texts.h"
 #include "platform/file_errors.h"
 #include "platform/runtime_error.h"
 #include "platform/services.h"
@@ -20,8 +21,6 @@ extern char** environ;
 
 namespace platform {
 namespace {
-
-constexpr int32_t kInvalidArgument = 5;
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\n'; }
 
@@ -41,7 +40,7 @@ public:
                 case Quote::Double: doubleQuoted(text_[pos_]); break;
             }
         }
-        if (quote_ != Quote::None) raiseError(kInvalidArgument);
+        if (quote_ != Quote::None) raiseError(kInvalidProcedureCall);
         endWord();
         return std::move(words_);
     }
@@ -186,7 +185,7 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine) {
 
 int startProcess(std::string_view commandLine) {
     std::vector<std::string> words = splitCommandLine(commandLine);
-    if (words.empty()) raiseError(kInvalidArgument);
+    if (words.empty()) raiseError(kInvalidProcedureCall);
     const std::vector<char*> argv = argumentVector(words);
     const SpawnSettings settings;
     bool deniedSomewhere = false;

@@ -32,11 +32,11 @@ void raiseError(const ErrorInfo& info) { throw RuntimeError(info); }
 
 int32_t errorNumberForException(const std::exception& error) {
     if (auto* runtime = dynamic_cast<const RuntimeError*>(&error)) return runtime->number();
-    if (dynamic_cast<const std::bad_alloc*>(&error)) return 7;
-    if (dynamic_cast<const std::out_of_range*>(&error)) return 9;
-    if (dynamic_cast<const std::overflow_error*>(&error)) return 6;
-    if (dynamic_cast<const std::invalid_argument*>(&error)) return 5;
-    return 51;
+    if (dynamic_cast<const std::bad_alloc*>(&error)) return kOutOfMemory;
+    if (dynamic_cast<const std::out_of_range*>(&error)) return kSubscriptOutOfRange;
+    if (dynamic_cast<const std::overflow_error*>(&error)) return kOverflow;
+    if (dynamic_cast<const std::invalid_argument*>(&error)) return kInvalidProcedureCall;
+    return kInternalError;
 }
 
 ErrorInfo errorInfoFor(const std::exception_ptr& error) {
@@ -54,9 +54,9 @@ ErrorInfo errorInfoFor(const std::exception_ptr& error) {
         return info;
     } catch (...) {
         ErrorInfo info;
-        info.number = 51;
+        info.number = kInternalError;
         info.source = projectName();
-        info.description = standardErrorText(51);
+        info.description = standardErrorText(kInternalError);
         return info;
     }
 }

@@ -181,13 +181,13 @@ TEST_F(ErrorHandlerTest, ReturnsTheDialogsAnswerAndGoesOnWhenTheDialogFails) {
         return seen = wlERROR(module, procedure);
     });
 
-    ui.answer = 5;
+    ui.answer = kChoiceBreakTo;
     cmdGoClick([] { platform::raiseError(91); });
-    EXPECT_EQ(seen, 5) << "Break to";
+    EXPECT_EQ(seen, kChoiceBreakTo);
 
     ui.failDialog = true;
     cmdGoClick([] { platform::raiseError(91); });
-    EXPECT_EQ(seen, 0) << "a failing dialog counts as Continue";
+    EXPECT_EQ(seen, kChoiceContinue) << "a failing dialog counts as Continue";
     EXPECT_TRUE(fs::exists(scratch / "wlerror.log")) << "the error log is still written";
     EXPECT_EQ(prefs().errorLogPath, "wlerror.log") << "kept for the rest of the run";
     EXPECT_EQ(countOf(readFile(scratch / "wlerror.log"), "User Said\r\n"), 2u);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "errortrap/error_handler.h"
 #include "errortrap/procedure.h"
 #include "errortrap/runtime.h"
 #include "errortrap/trace_stack.h"
@@ -18,6 +19,10 @@
 namespace {
 
 using wardline::jumpTo;
+using wardline::kChoiceBreakTo;
+using wardline::kChoiceContinue;
+using wardline::kResumeNext;
+using wardline::kRetry;
 using wardline::leave;
 using wardline::next;
 using wardline::Procedure;
@@ -95,12 +100,12 @@ TEST_F(ProcedureTest, TheErrorActionDecidesHowTheProcedureGoesOn) {
         int16_t action;
         const char* ran;
     } cases[] = {
-        {1, "10 20! 20 30 40"},  // run the failing statement again
-        {2, "10 20! 30 40"},     // continue with the next statement
-        {0, "10 20!"},           // leave through the exit path
-        {5, "10 20!"},
-        {3, "10 20!"},
-        {-1, "10 20!"},
+        {kRetry, "10 20! 20 30 40"},    // run the failing statement again
+        {kResumeNext, "10 20! 30 40"},  // continue with the next statement
+        {kChoiceContinue, "10 20!"},    // leave through the exit path
+        {kChoiceBreakTo, "10 20!"},     // ... as does any other answer
+        {3, "10 20!"},                  //
+        {-1, "10 20!"},                 //
     };
     for (const auto& c : cases) {
         ran.clear();
@@ -135,7 +140,7 @@ TEST_F(ProcedureTest, TheErrorActionDecidesHowTheProcedureGoesOn) {
 
 TEST_F(ProcedureTest, ContinuingAfterAFailingConditionEntersTheIfBlock) {
     // 20 is "If <condition> Then", 30 and 40 the block, 50 the Else part, 60 after End If.
-    trap.actions = {2};
+    trap.actions = {kResumeNext};
     Procedure("frmMain.frm", "Sub tmrMain_Timer").run({
         {10, [&] { mark("10"); }},
         {20, [&]() -> wardline::Flow {
@@ -174,7 +179,7 @@ TEST_F(ProcedureTest, StatementsCanLoopJumpAndLeaveEarly) {
 }
 
 TEST_F(ProcedureTest, AnErrorInACalleeWithoutATrapReachesTheCallersTrap) {
-    trap.actions = {2};
+    trap.actions = {kResumeNext};
     Procedure("frmMain.frm", "Sub cmdGo_Click").run({
         {10, [&] { mark("10"); }},
         {20, [&] {
@@ -238,8 +243,8 @@ TEST_F(ProcedureTest, AFailingEnterIsTrappedAtLineZero) {
         int16_t action;
         const char* ran;
     } cases[] = {
-        {0, ""},        // leave: the body does not run
-        {2, "10 20"},   // continue: the body runs
+        {kChoiceContinue, ""},   // leave: the body does not run
+        {kResumeNext, "10 20"},  // continue: the body runs
     };
     for (const auto& c : cases) {
         ran.clear();
@@ -257,7 +262,7 @@ TEST_F(ProcedureTest, AFailingEnterIsTrappedAtLineZero) {
 
 TEST_F(ProcedureTest, ARetriedEnterRunsAgainOnceTheFaultIsGone) {
     breakTheEnter();
-    trap.actions = {1};
+    trap.actions = {kRetry};
     trap.onCall = [] {  // whoever handles the error mends the runtime
         traceStack().reset();
         wardline::runtime().monitorPresent = 0;

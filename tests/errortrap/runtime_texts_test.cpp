@@ -14,6 +14,7 @@ namespace {
 using wardline::ErrorClassCode;
 using wardline::ErrorClassName;
 using wardline::pfText;
+using wardline::TextId;
 
 TEST(RuntimeTexts, NumbersWithoutAnEntryGiveTheEmptyText) {
     for (int16_t number : {-32768, -1, 0, 2, 3, 15, 45, 46, 47, 54, 56, 57, 59, 60, 63, 64, 100, 32767})
@@ -76,14 +77,14 @@ protected:
 };
 
 TEST_F(BuiltTexts, StartAndStopBannersCarryTheDateAndTimeOfTheCall) {
-    EXPECT_EQ(pfText(20),
+    EXPECT_EQ(pfText(TextId::kStartBanner),
               "03-07-2024 09:05:03 - start Wardline client v5.00.04 (for Visual Basic 5.0) data capture");
-    EXPECT_EQ(pfText(31),
+    EXPECT_EQ(pfText(TextId::kStopBanner),
               "03-07-2024 09:05:03 - stop Wardline client v5.00.04 (for Visual Basic 5.0) data capture");
 
-    const std::string first = pfText(20);
+    const std::string first = pfText(TextId::kStartBanner);
     clock.now.tm_sec = 4;  // a second later
-    const std::string second = pfText(20);
+    const std::string second = pfText(TextId::kStartBanner);
     ASSERT_EQ(first.size(), second.size());
     EXPECT_NE(first, second);
     EXPECT_EQ(first.substr(0, 17), second.substr(0, 17));  // "03-07-2024 09:05:" then the seconds
@@ -93,11 +94,11 @@ TEST_F(BuiltTexts, StartAndStopBannersCarryTheDateAndTimeOfTheCall) {
 TEST(RuntimeTexts, IdentityLineNamesFolderExecutableAndVersion) {
     testsupport::ScopedRuntime testRuntime;
     testRuntime->platform().app = platform::AppObject("/opt/tools", "Morrowset");
-    const std::string portable = pfText(62);
+    const std::string portable = pfText(TextId::kProgramIdentity);
     // An installed program's files are in the user's folder, and the line names that folder.
     testRuntime->platform().app =
         platform::AppObject("/usr/lib/morrowset", "Morrowset", "/home/ann/.config/Morrowset");
-    const std::string installed = pfText(62);
+    const std::string installed = pfText(TextId::kProgramIdentity);
     EXPECT_EQ(portable, "/opt/tools/Morrowset ver 1.0.0");
     EXPECT_EQ(installed, "/home/ann/.config/Morrowset/Morrowset ver 1.0.0");
 }
@@ -162,7 +163,7 @@ TEST(ErrorCategories, OverlappingRangesGoToTheEarlierRule) {
     EXPECT_EQ(ErrorClassName(ErrorClassCode(336)), "Form, control, property or object value");
     EXPECT_EQ(ErrorClassName(ErrorClassCode(440)), "Object Linking and Embedding");
     EXPECT_EQ(ErrorClassName(ErrorClassCode(-2147221504 + 5)), "Remote OLE Automation");
-    EXPECT_EQ(ErrorClassName(ErrorClassCode(0)) + pfText(16), "User defined  error");
+    EXPECT_EQ(ErrorClassName(ErrorClassCode(0)) + pfText(TextId::kErrorSuffix), "User defined  error");
 }
 
 TEST(ErrorCategories, EveryCodeHasItsTextAndOtherCodesAreUnknown) {

@@ -5,7 +5,7 @@
 namespace wardline {
 
 // Loads frmWARDLINE for the error record just filled, shows it modally and returns the
-// user's choice (0 Continue, 5 Break to).
+// user's choice (a DialogChoice, ui_services.h).
 int16_t ShowErrorDialog();
 // Unloads the dialog when it is loaded.
 void UnloadErrorDialog();

@@ -53,11 +53,15 @@ QString qs(const std::string& text) {
 // The row captions of view 1.
 LabelCaptions rowCaptions() {
     using C = DialogControls;
+    using enum TextId;
     return {
-        {&C::kxCtrlLabel1, qs(labelText(19))}, {&C::kxCtrlLabel2, qs(labelText(30))},
-        {&C::kxCtrlLabel4, qs(pfText(35))},    {&C::kxCtrlLabel5, qs(pfText(36))},
-        {&C::kxCtrlLabel6, qs(pfText(37))},    {&C::kxCtrlLabel7, qs(pfText(38))},
-        {&C::kxCtrlProjLab, qs(pfText(61))},
+        {&C::kxCtrlLabel1, qs(labelText(kModuleLabel))},
+        {&C::kxCtrlLabel2, qs(labelText(kProcedureLabel))},
+        {&C::kxCtrlLabel4, qs(pfText(kLineNumberLabel))},
+        {&C::kxCtrlLabel5, qs(pfText(kErrorNumberLabel))},
+        {&C::kxCtrlLabel6, qs(pfText(kDescriptionLabel))},
+        {&C::kxCtrlLabel7, qs(pfText(kCategoryLabel))},
+        {&C::kxCtrlProjLab, qs(pfText(kSourceLabel))},
     };
 }
 
@@ -66,8 +70,8 @@ ButtonCaptions buttonCaptions() {
     using C = DialogControls;
     return {
         {&C::wlPrint, QStringLiteral("Print")},
-        {&C::kxCtrlContinue, qs(pfText(42))},
-        {&C::kxCtrlMore, qs(pfText(44))},
+        {&C::kxCtrlContinue, qs(pfText(TextId::kContinueCaption))},
+        {&C::kxCtrlMore, qs(pfText(TextId::kBreakToCaption))},
     };
 }
 
@@ -123,7 +127,7 @@ void frmWARDLINE::connectEvents() {
 
 void frmWARDLINE::Form_Load() {
     reportBuilt = false;
-    setWindowTitle(qs(pfText(34)));
+    setWindowTitle(qs(pfText(TextId::kDialogTitle)));
     for (const auto& caption : buttonCaptions()) (c_.*caption.control)->setText(caption.text);
     for (const auto& caption : rowCaptions()) (c_.*caption.control)->setText(caption.text);
     centreOnScreen();
@@ -247,14 +251,14 @@ void frmWARDLINE::Form_Paint() {
 }
 
 void frmWARDLINE::kxCtrlContinue_Click() {
-    runtime().dialogChoice = 0;
+    runtime().dialogChoice = kChoiceContinue;
     errorRecord().userComment = c_.Text1->text().toStdString();
     runtime().busy = false;
     hide();
 }
 
 void frmWARDLINE::kxCtrlMore_Click() {
-    runtime().dialogChoice = 5;
+    runtime().dialogChoice = kChoiceBreakTo;
     runtime().busy = false;
     hide();
 }

@@ -31,8 +31,8 @@ constexpr std::size_t kProfileBuffer = 128;
 constexpr char kUnknown[] = "<unknown>";
 constexpr char kNotLoaded[] = "DLL NOT LOADED";
 
-std::string yesNo(bool value) { return pfText(value ? 40 : 41); }
-std::string bytes(uint64_t count) { return std::to_string(count) + pfText(39); }
+std::string yesNo(bool value) { return pfText(value ? TextId::kYes : TextId::kNo); }
+std::string bytes(uint64_t count) { return std::to_string(count) + pfText(TextId::kBytesSuffix); }
 
 std::string upperCased(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),

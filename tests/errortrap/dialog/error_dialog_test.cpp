@@ -136,7 +136,7 @@ TEST_F(ErrorDialogTest, ForwardedErrorInsideTheDevelopmentEnvironmentShowsEveryL
         form.controls().kxCtrlMore->click();
     });
 
-    EXPECT_EQ(ShowErrorDialog(), 5);
+    EXPECT_EQ(ShowErrorDialog(), kChoiceBreakTo);
     EXPECT_EQ(errorRecord().userComment, "earlier comment");
     EXPECT_FALSE(runtime().busy);
     EXPECT_EQ(platform::app().helpFile(), "morrowset.hlp");
