@@ -16,6 +16,25 @@ void print(std::FILE* to, const QString& text) {
     std::fflush(to);
 }
 
+// The toolkit's own options as it takes them out of the command line when it starts, with
+// one dash or two: those that take the next argument as their value, and switches.
+const char* const kToolkitOptionsWithValue =
+    "platform platformpluginpath platformtheme plugin qwindowgeometry geometry qwindowicon icon "
+    "qwindowtitle title session display name visual style stylesheet qmljsdebugger";
+const char* const kToolkitSwitches = "reverse widgetcount testability nograb dograb qdebug qdevel";
+
+void addToolkitOptions(QCommandLineParser& parser) {
+    const auto add = [&parser](const char* names, const QString& valueName) {
+        for (const QString& name : QString::fromLatin1(names).split(QLatin1Char(' '))) {
+            QCommandLineOption option(name, QString(), valueName);
+            option.setFlags(QCommandLineOption::HiddenFromHelp);
+            parser.addOption(option);
+        }
+    };
+    add(kToolkitOptionsWithValue, QStringLiteral("value"));
+    add(kToolkitSwitches, QString());
+}
+
 int badCommandLine(const QString& name, const QString& what) {
     print(stderr, QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n").arg(name, what));
     return kBadCommandLine;
@@ -36,9 +55,11 @@ std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitS
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
     parser.addOptions({help, version});
+    // The toolkit's options are single words after one dash ("-platform"), not letters.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    if (!toolkitStarted) addToolkitOptions(parser);
     const bool parsed = parser.parse(arguments);
     if (!parsed || !parser.positionalArguments().isEmpty()) {
-        if (!toolkitStarted) return std::nullopt;
         if (!parsed) return badCommandLine(name, parser.errorText());
         return badCommandLine(
             name, QStringLiteral("unexpected argument '%1'").arg(parser.positionalArguments().first()));

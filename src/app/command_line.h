@@ -8,10 +8,10 @@
 namespace morrowset {
 
 // The exit code when the command line says to end here, nullopt to start the program.
-// Before the toolkit is started (`toolkitStarted` false) it only answers a command line
-// that holds nothing but its own options, so that help and version need no display; one it
-// does not know may hold toolkit options, and is judged again once the toolkit has taken
-// those out.
+// Before the toolkit is started (`toolkitStarted` false) the toolkit's own options are
+// taken as known, so that help, version and a wrong command line are answered without a
+// display. Once started, the toolkit has taken out what it uses: anything of the kind it
+// left is judged again as unknown.
 std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitStarted);
 // The same for the command line as main() receives it, before the toolkit is started.
 std::optional<int> answerCommandLine(int argc, char** argv);

@@ -38,6 +38,13 @@ void check(const Case& c) {
 
 const std::string kVersion = MORROWSET_VERSION;
 
+// `command` run with no display to reach and no toolkit platform chosen.
+std::vector<std::string> withoutDisplay(std::vector<std::string> command) {
+    command.insert(command.begin(),
+                   {"/usr/bin/env", "-u", "QT_QPA_PLATFORM", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY"});
+    return command;
+}
+
 TEST(ToolCommandLine, HelpAndVersionPrintAndSucceedWrongOptionsEndWith2) {
     const std::string circlog = program("wardline-circlog");
     const std::string monitor = program("wardline-monitor");
@@ -75,16 +82,20 @@ TEST(ProgramCommandLine, HelpAndVersionPrintAndSucceedWrongOptionsEndWith2) {
         {{exe, "--help"}, 0, "Usage: Morrowset [options]", ""},
         {{exe, "-h"}, 0, "--version", ""},
         {{exe, "--version"}, 0, version.c_str(), ""},
-        // Help and version need no display.
-        {{"/usr/bin/env", "-u", "QT_QPA_PLATFORM", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", exe,
-          "--version"},
-         0,
-         version.c_str(),
-         ""},
         // The toolkit's own options are still taken (the toolkit may warn about its set-up).
         {{exe, "-platform", "offscreen", "--version"}, 0, version.c_str(), nullptr},
         {{exe, "--bogus"}, 2, "", "Morrowset: Unknown option 'bogus'.\nTry 'Morrowset --help'"},
         {{exe, "extra"}, 2, "", "Morrowset: unexpected argument 'extra'"},
+        // A toolkit option in a form the toolkit leaves alone is judged once the toolkit has started.
+        {{exe, "-platformtheme=x"}, 2, "", "Morrowset: Unknown option 'platformtheme'."},
+        // Without a display the toolkit cannot start: the command line is answered before it.
+        {withoutDisplay({exe, "--version"}), 0, version.c_str(), ""},
+        {withoutDisplay({exe, "-h"}), 0, "--version", ""},
+        {withoutDisplay({exe, "--bogus"}), 2, "",
+         "Morrowset: Unknown option 'bogus'.\nTry 'Morrowset --help'"},
+        {withoutDisplay({exe, "-style", "fusion", "extra"}), 2, "", "Morrowset: unexpected argument 'extra'"},
+        {withoutDisplay({exe, "-reverse", "-qwindowtitle", "--bogus", "--version"}), 0, version.c_str(), ""},
+        {withoutDisplay({exe, "-platform"}), 2, "", "Morrowset: Missing value after '-platform'."},
     };
     for (const Case& c : cases) check(c);
 }
