@@ -125,8 +125,8 @@ void secondHalf(Runtime& runtime, const std::string& iniPath) {
         for (const PreferenceKey& key : kRemainingKeys) readKey(key, iniPath, state.prefs);
     if (state.withoutDisplay) state.prefs.silentRun = -1;
 
-    // The development environment is a debugger here. Loading the error dialog form for a
-    // moment is kept: its load procedure runs once at start-up, as users of it expect.
+    // The development environment is a debugger here. The error dialog form is probed for
+    // once, without being built.
     runtime.ui().loadAndUnloadErrorDialog();
     state.inDevEnvironment = platform::inDevelopmentDebugger() ? -1 : 0;
 

@@ -55,8 +55,8 @@ public:
     virtual int16_t showErrorDialog() = 0;
     // Unloads the error dialog when it is loaded; does nothing otherwise.
     virtual void unloadErrorDialog() = 0;
-    // Loads the error dialog form without showing it and unloads it again (start-up does
-    // this once while it learns where it runs). False when there is no such form.
+    // Whether the error dialog form can be loaded, asked without building it (start-up asks
+    // once while it learns where it runs). False when there is no such form.
     virtual bool loadAndUnloadErrorDialog() = 0;
 };
 

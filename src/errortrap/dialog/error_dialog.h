@@ -9,7 +9,7 @@ namespace wardline {
 int16_t ShowErrorDialog();
 // Unloads the dialog when it is loaded.
 void UnloadErrorDialog();
-// Loads the dialog form without showing it and unloads it again; false when that fails.
+// Whether the dialog form can be loaded here, answered without building it.
 bool ProbeErrorDialog();
 
 class frmWARDLINE;

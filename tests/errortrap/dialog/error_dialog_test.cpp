@@ -306,7 +306,7 @@ TEST_F(ErrorDialogTest, HoverTextsGoToTheStatusBarHook) {
     ShowErrorDialog();
 }
 
-TEST_F(ErrorDialogTest, ProbeLoadsAndUnloadsTheForm) {
+TEST_F(ErrorDialogTest, ProbeFindsTheFormAndLeavesNoneLoaded) {
     EXPECT_TRUE(ProbeErrorDialog());
     EXPECT_EQ(LoadedErrorDialog(), nullptr);
     UnloadErrorDialog();  // nothing loaded: nothing happens
