@@ -29,6 +29,7 @@
 #include "platform/clock.h"
 #include "platform/runtime_error.h"
 #include "support/scoped_runtime.h"
+#include "support/temp_folder.h"
 
 // Readable failure messages for the toolkit's strings.
 inline void PrintTo(const QString& text, std::ostream* out) { *out << '"' << text.toStdString() << '"'; }
@@ -37,39 +38,9 @@ namespace morrowset::apptest {
 
 namespace fs = std::filesystem;
 
-// A fresh folder for one test, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = ::testing::TempDir() + "/morrowset-app-XXXXXX";
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() { { std::error_code ignored; fs::remove_all(path_, ignored); } }
-    std::string path() const { return path_.string(); }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
-
-private:
-    fs::path path_;
-};
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-inline void writeFile(const std::string& path, const std::string& text) {
-    std::ofstream(path, std::ios::binary) << text;
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
-}
-
-// Waits for a file that a started program writes (it writes a temporary name and renames
-// it); gives up after a generous while and returns what is there.
-inline std::string awaitFile(const std::string& path) {
-    for (int i = 0; i < 1000 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return readFile(path);
-}
+using testsupport::awaitFile;
+using testsupport::readFile;
+using testsupport::writeFile;
 
 // A wall clock that stands where the test puts it. Setting a time of day moves it forward
 // to the next moment that shows that time, the next day when need be, as a clock does.
@@ -155,7 +126,7 @@ protected:
         testRuntime->platform().app = platform::AppObject(path, platform::AppObject().exeName());
     }
 
-    std::string settingsPath() const { return folder.file("Morrowset.ini"); }
+    std::string settingsPath() const { return folder / "Morrowset.ini"; }
 
     // Loads the window; its clock ticks only when the test says so.
     frmMain& load() {
@@ -188,7 +159,7 @@ protected:
     }
 
     testsupport::ScopedRuntime testRuntime;
-    ScratchFolder folder;
+    testsupport::TempFolder folder;
     FakeClock clock;
     std::unique_ptr<frmMain> window;
 };

@@ -52,7 +52,7 @@ protected:
     }
     // A command line whose program leaves a marker file named `name` with `text` in it.
     std::string marker(const std::string& name, const std::string& text = "ran") const {
-        const std::string path = folder.file(name);
+        const std::string path = folder / name;
         return "sh -c 'echo " + text + " > \"$0.tmp\" && mv \"$0.tmp\" \"$0\"' '" + path + "'";
     }
     std::vector<int> states() const {
@@ -69,7 +69,7 @@ TEST_F(ClockTick, ADueRowStartsItsCommandLine) {
     tickAt(8 * 3600 + 15 * 60 - 1 + 0.99);
     EXPECT_THAT(started, IsEmpty()) << "not before its second";
     tickAt(8 * 3600 + 15 * 60 + 0.01);
-    EXPECT_EQ(awaitFile(folder.file("due")), "ran\n");
+    EXPECT_EQ(awaitFile(folder / "due"), "ran\n");
     tickAt(8 * 3600 + 15 * 60 + 0.60);
     EXPECT_EQ(started.size(), 1u) << "a second tick in the same second starts nothing";
 }
@@ -80,8 +80,8 @@ TEST_F(ClockTick, RowsDueTogetherStartInRowOrder) {
     setRow(3, marker("three"), "09:00", 0);
     tickAt(9 * 3600 + 0.01);
     EXPECT_THAT(started, ElementsAre(marker("one"), marker("four")));
-    EXPECT_EQ(awaitFile(folder.file("one")), "ran\n");
-    EXPECT_EQ(awaitFile(folder.file("four")), "ran\n");
+    EXPECT_EQ(awaitFile(folder / "one"), "ran\n");
+    EXPECT_EQ(awaitFile(folder / "four"), "ran\n");
 }
 
 // A tick held two minutes by an error dialog is a late tick like any other: the row whose
@@ -90,7 +90,7 @@ TEST_F(ClockTick, RowsDueTogetherStartInRowOrder) {
 TEST_F(ClockTick, ARowDueWhileAnErrorDialogHeldTheProgramStartsOnceLateAndSaysSo) {
     window.reset();
     freshRuntime();
-    writeFile(folder.file("WLCLIENT.INI"),
+    writeFile(folder / "WLCLIENT.INI",
               "[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\nLog File=trace.log\r\n");
     load();
     recordStarts();
@@ -108,8 +108,8 @@ TEST_F(ClockTick, ARowDueWhileAnErrorDialogHeldTheProgramStartsOnceLateAndSaysSo
     window->tmrMain->deliverTick();
     window->tmrMain->deliverTick();
     EXPECT_THAT(started, ElementsAre("no-such-program-on-this-machine", marker("b")));
-    EXPECT_EQ(awaitFile(folder.file("b")), "ran\n");
-    const std::string trace = readFile(folder.file("trace.log"));
+    EXPECT_EQ(awaitFile(folder / "b"), "ran\n");
+    const std::string trace = readFile(folder / "trace.log");
     EXPECT_THAT(trace, HasSubstr("[app_tests] LATE START row 2 (10:01) 60.500 s after its time\r\n"));
     EXPECT_THAT(trace, Not(HasSubstr("LATE START row 1")));
 }
@@ -120,11 +120,11 @@ TEST_F(ClockTick, ARowDueWhileAnErrorDialogHeldTheProgramStartsOnceLateAndSaysSo
 TEST_F(ClockTick, AHungSendmailDoesNotHoldTheRowsAfterAFailingOne) {
     window.reset();
     freshRuntime();
-    writeFile(folder.file("WLCLIENT.INI"),
+    writeFile(folder / "WLCLIENT.INI",
               "[preferences]\r\nSilent Run=1\r\n[email]\r\nAddress=ops@example.org\r\n"
               "[log file]\r\nWrite To Disk=1\r\nLog File=error.log\r\n");
-    const std::string pids = folder.file("sendmail-pids");
-    const std::string script = folder.file("sendmail");
+    const std::string pids = folder / "sendmail-pids";
+    const std::string script = folder / "sendmail";
     writeFile(script, "#!/bin/sh\necho $$ >> '" + pids + "'\ncat > /dev/null\nexec sleep 1000\n");
     fs::permissions(script, fs::perms::owner_all);
     ::setenv("SENDMAIL", script.c_str(), 1);
@@ -134,7 +134,7 @@ TEST_F(ClockTick, AHungSendmailDoesNotHoldTheRowsAfterAFailingOne) {
     setRow(3, marker("good"), "10:00", 1);
     tickAt(10 * 3600 - 1 + 0.01);
     tickAt(10 * 3600 + 0.01);
-    EXPECT_EQ(awaitFile(folder.file("good")), "ran\n");
+    EXPECT_EQ(awaitFile(folder / "good"), "ran\n");
 
     // The first sendmail still hangs; the good row did not wait for it. End the three
     // hung sendmails one by one, as each gets its turn.
@@ -150,7 +150,7 @@ TEST_F(ClockTick, AHungSendmailDoesNotHoldTheRowsAfterAFailingOne) {
     }
     EXPECT_TRUE(platform::SendmailTransport::waitUntilIdle(std::chrono::seconds(60)));
     ::unsetenv("SENDMAIL");
-    const std::string log = readFile(folder.file("error.log"));
+    const std::string log = readFile(folder / "error.log");
     EXPECT_EQ(countOf(log, "Error No.     53"), 3) << "three complete reports";
 }
 
@@ -222,12 +222,12 @@ TEST_F(ClockTick, NowStartsOnlyACheckedRowAlsoWhilePaused) {
     setRow(2, marker("checked"), "15:00", 1);
     for (int row = 0; row < 3; ++row) QTest::mouseClick(window->cmdGo[row], Qt::LeftButton);
     EXPECT_THAT(started, ElementsAre(marker("checked")));
-    EXPECT_EQ(awaitFile(folder.file("checked")), "ran\n");
+    EXPECT_EQ(awaitFile(folder / "checked"), "ran\n");
 
     window->cmdPause->click();
     setRow(3, marker("while-paused"), "##:##", 1);
     QTest::mouseClick(window->cmdGo[3], Qt::LeftButton);
-    EXPECT_EQ(awaitFile(folder.file("while-paused")), "ran\n");
+    EXPECT_EQ(awaitFile(folder / "while-paused"), "ran\n");
 }
 
 // A start that fails is reported from cmdGo_Click at line 30; the tick goes on with the
@@ -240,7 +240,7 @@ TEST_F(ClockTick, AMissingProgramIsErrorFiftyThreeAndTheTickGoesOn) {
     tickAt(16 * 3600 + 0.01);
     EXPECT_THAT(errors.trapped,
                 ElementsAre(Trapped{53, 30, "Sub cmdGo_Click"}, Trapped{5, 30, "Sub cmdGo_Click"}));
-    EXPECT_EQ(awaitFile(folder.file("after")), "ran\n");
+    EXPECT_EQ(awaitFile(folder / "after"), "ran\n");
     EXPECT_EQ(window->txtTime->text(), "04:00PM");
 }
 

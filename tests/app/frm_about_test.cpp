@@ -22,6 +22,7 @@
 #include "platform/registry.h"
 #include "platform/runtime_error.h"
 #include "support/scoped_runtime.h"
+#include "support/temp_folder.h"
 
 namespace morrowset {
 namespace {
@@ -58,15 +59,11 @@ protected:
     void SetUp() override {
         registry().clear();
         testRuntime->setUi(&ui);
-        scratch = fs::path(::testing::TempDir()) / ("about-" + std::to_string(::getpid()));
-        { std::error_code ignored; fs::remove_all(scratch, ignored); }
-        fs::create_directories(scratch);
     }
     void TearDown() override {
         if (frmAbout* box = frmAbout::current()) box->close();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(wardline::traceStack().traceDepth, 0) << "every enter has its leave";
-        { std::error_code ignored; fs::remove_all(scratch, ignored); }
     }
 
     // A shell script at `path` that writes "started" and its arguments to `marker`.
@@ -98,7 +95,7 @@ protected:
 
     testsupport::ScopedRuntime testRuntime;  // before the trap handler, which it holds
     RecordingUi ui;
-    fs::path scratch;
+    testsupport::TempFolder scratch;
     std::vector<TrappedError> trapped;
     testsupport::ScopedTrapHandler recordTraps{[this](const std::string& module,
                                                       const std::string& procedure) {
@@ -185,7 +182,7 @@ TEST_F(AboutBox, TheFirstValueIsStartedAsItStands) {
 TEST_F(AboutBox, TheFolderOfTheSecondValueHoldsTheViewer) {
     const fs::path marker = scratch / "ran";
     writeViewer(scratch / "MSINFO32.EXE", marker);
-    setString(kSystemInfoLocationKey, kSystemInfoLocationValue, scratch.string());
+    setString(kSystemInfoLocationKey, kSystemInfoLocationValue, scratch.path());
     clickSystemInfo();
     EXPECT_EQ(awaitMarker(marker), "started");
     EXPECT_TRUE(ui.boxes.empty());
@@ -202,9 +199,9 @@ TEST_F(AboutBox, UnavailableWhenNothingCanBeStarted) {
         EXPECT_NE(frmAbout::current(), nullptr) << why << ": the box stays open";
     };
     expectUnavailable("nothing registered");
-    setString(kSystemInfoLocationKey, kSystemInfoLocationValue, scratch.string());
+    setString(kSystemInfoLocationKey, kSystemInfoLocationValue, scratch.path());
     expectUnavailable("the second value's folder has no viewer");
-    setString(kSystemInfoKey, kSystemInfoValue, (scratch / "no-such-viewer").string());
+    setString(kSystemInfoKey, kSystemInfoValue, scratch / "no-such-viewer");
     expectUnavailable("the first value names no program");
     EXPECT_TRUE(trapped.empty()) << "the starter traps its own errors";
 }

@@ -225,13 +225,13 @@ TEST_F(SettingsFile, AnUnwritableFolderFailsTheSaveAtItsFirstStatement) {
         std::string folder;
         int32_t number;
     };
-    std::vector<Case> cases = {{folder.file("missing"), 76}};
-    writeFile(folder.file("plain-file"), "");
-    cases.push_back({folder.file("plain-file"), 76});
+    std::vector<Case> cases = {{folder / "missing", 76}};
+    writeFile(folder / "plain-file", "");
+    cases.push_back({folder / "plain-file", 76});
     if (::geteuid() != 0) {  // the superuser writes anywhere
-        fs::create_directory(folder.file("read-only"));
-        fs::permissions(folder.file("read-only"), fs::perms::owner_read | fs::perms::owner_exec);
-        cases.push_back({folder.file("read-only"), 70});
+        fs::create_directory(folder / "read-only");
+        fs::permissions(folder / "read-only", fs::perms::owner_read | fs::perms::owner_exec);
+        cases.push_back({folder / "read-only", 70});
     }
     for (const auto& [path, number] : cases) {
         runIn(path);
@@ -337,9 +337,9 @@ TEST_F(SettingsFile, SaveRefusesAReadOnlyFileAndKeepsALinkALink) {
         EXPECT_EQ(fs::status(settingsPath()).permissions(), fs::perms::owner_read);
     }
 
-    fs::create_directory(folder.file("real"));
-    fs::rename(settingsPath(), folder.file("real/timetable.ini"));
-    fs::permissions(folder.file("real/timetable.ini"), fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_directory(folder / "real");
+    fs::rename(settingsPath(), folder / "real/timetable.ini");
+    fs::permissions(folder / "real/timetable.ini", fs::perms::owner_read | fs::perms::owner_write);
     fs::create_symlink("real/timetable.ini", settingsPath());
     window->txtPath[2]->setText("new row");
     TrapRecorder errors;
@@ -347,9 +347,9 @@ TEST_F(SettingsFile, SaveRefusesAReadOnlyFileAndKeepsALinkALink) {
     EXPECT_THAT(errors.trapped, IsEmpty());
     EXPECT_TRUE(fs::is_symlink(settingsPath()));
     EXPECT_EQ(fs::read_symlink(settingsPath()), "real/timetable.ini");
-    EXPECT_THAT(readFile(folder.file("real/timetable.ini")), ::testing::HasSubstr("\r\nnew row\r\n"));
+    EXPECT_THAT(readFile(folder / "real/timetable.ini"), ::testing::HasSubstr("\r\nnew row\r\n"));
     EXPECT_THAT(filesInFolder(), ::testing::UnorderedElementsAre("Morrowset.ini", "real"));
-    EXPECT_EQ(std::distance(fs::directory_iterator(folder.file("real")), fs::directory_iterator()), 1);
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder / "real"), fs::directory_iterator()), 1);
 }
 
 // A save killed half-way leaves no stray file: the new file has no name until it is
@@ -369,8 +369,8 @@ TEST_F(SettingsFile, ASaveKilledHalfWayLeavesNoStrayFile) {
     EXPECT_THAT(filesInFolder(), ElementsAre("Morrowset.ini"));
     EXPECT_EQ(readFile(settingsPath()), kTimetable);
 
-    writeFile(folder.file("Morrowset.ini.Ab3xYz"), "left by a killed save");
-    writeFile(folder.file("Morrowset.ini.bak"), "the user's own");
+    writeFile(folder / "Morrowset.ini.Ab3xYz", "left by a killed save");
+    writeFile(folder / "Morrowset.ini.bak", "the user's own");
     load();
     window->cmdSave->click();
     EXPECT_THAT(filesInFolder(), ::testing::UnorderedElementsAre("Morrowset.ini", "Morrowset.ini.bak"));

@@ -149,7 +149,7 @@ TEST_F(ErrorHandlerTest, DecodesAForwardedRemoteChain) {
 
 TEST_F(ErrorHandlerTest, SilentRunShowsNoDialogAndWritesTheLogOnlyWithWriteToDisk) {
     for (const bool writeToDisk : {false, true}) {
-        ScratchFolder logFolder;
+        testsupport::TempFolder logFolder;
         const fs::path logPath = logFolder / "error.log";
         freshRuntime();
         wlSTART();
@@ -221,10 +221,10 @@ TEST_F(ErrorHandlerTest, AnErrorWhileADialogIsOpenWaitsUntilItIsDismissed) {
 // reports whole, the first error's first, each with what its own dialog was told.
 TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsWhole) {
     fs::create_directory(scratch / "mail");
-    const morrowset::testing::FakeSendmail sendmail(scratch / "mail", "cat '" + (scratch / "mail/message").string() +
-                                                                          "' >> '" + (scratch / "mails").string() + "'");
+    const morrowset::testing::FakeSendmail sendmail(scratch / "mail", "cat '" + scratch / "mail/message" +
+                                                                          "' >> '" + scratch / "mails" + "'");
     prefs().writeToDisk = -1;
-    prefs().errorLogPath = (scratch / "error.log").string();
+    prefs().errorLogPath = scratch / "error.log";
     prefs().mailAddress = "ops@example.org";
     ui.whileShown = [this] {
         runtime().busy = true;
@@ -292,7 +292,7 @@ void nest(int levels, const std::function<void()>& innermost) {
 
 TEST_F(ErrorHandlerTest, AFailureInsideTheHandlerGoesToTheInternalErrorHandler) {
     prefs().writeToDisk = -1;
-    prefs().errorLogPath = (scratch / "error.log").string();
+    prefs().errorLogPath = scratch / "error.log";
     bool ranAfterFault = false;
 
     nest(kMaxTraceLevel, [&] { cmdGoClick([] { platform::raiseError(53); }, &ranAfterFault); });

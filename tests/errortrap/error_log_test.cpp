@@ -139,7 +139,7 @@ long residentBytes() {
 
 TEST_F(ErrorLogTest, AStormOfErrorsWritesEveryReportInFlatMemory) {
     // Memory-backed when available: the reports are synced to the disk one by one.
-    const fs::path folder = fs::exists("/dev/shm") ? fs::path("/dev/shm") : scratch.path();
+    const fs::path folder = fs::exists("/dev/shm") ? fs::path("/dev/shm") : fs::path(scratch.path());
     const fs::path stormLog = folder / ("wardline-storm-" + std::to_string(::getpid()) + ".log");
     prefs().errorLogPath = stormLog.string();
     auto failOnce = [] { Procedure("frmMain.frm", "Sub Form_Load").run({{10, [] { platform::raiseError(75); }}}); };

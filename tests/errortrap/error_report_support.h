@@ -7,9 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -20,20 +18,14 @@
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "support/scoped_runtime.h"
+#include "support/temp_folder.h"
 
 namespace wardline::testing {
 
 namespace fs = std::filesystem;
 
-inline std::string readFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-inline void writeFile(const fs::path& path, const std::string& bytes) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << bytes;
-}
+using testsupport::readFile;
+using testsupport::writeFile;
 
 // Occurrences of `needle` in `text`.
 inline std::size_t countOf(const std::string& text, const std::string& needle) {
@@ -42,27 +34,6 @@ inline std::size_t countOf(const std::string& text, const std::string& needle) {
         ++count;
     return count;
 }
-
-// A fresh folder under the system's temporary folder, removed at the end.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "wardline-errors-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() {
-        std::error_code ignored;
-        fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-        fs::remove_all(path_, ignored);
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const fs::path& path() const { return path_; }
-    fs::path operator/(const std::string& name) const { return path_ / name; }
-
-private:
-    fs::path path_;
-};
 
 // 24 December 2026, 09:05:07, whenever asked.
 class FixedClock : public platform::TimeSource {
@@ -158,7 +129,7 @@ protected:
         giveFakes();
     }
 
-    ScratchFolder scratch;
+    testsupport::TempFolder scratch;
     RecordingUi ui;
     FixedClock clock_;
     testsupport::ScopedRuntime testRuntime;

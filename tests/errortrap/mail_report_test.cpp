@@ -44,7 +44,7 @@ protected:
     bool temporaryCopyLeft() const {
         return fs::exists(privateCopy) || fs::exists(fs::symlink_status(scratch / "!error!.log"));
     }
-    const fs::path privateCopy = scratch / "run" / "wardline" / "!error!.log";
+    const fs::path privateCopy = scratch / "run/wardline/!error!.log";
 
     const fs::path logPath = scratch / "error.log";
     const fs::path mailFolder = scratch / "mail";

@@ -9,6 +9,7 @@
 
 #include "platform/mail_transport.h"
 #include "support/fake_sendmail.h"
+#include "support/temp_folder.h"
 
 namespace platform {
 namespace {
@@ -18,23 +19,7 @@ using morrowset::testing::FakeSendmail;
 using morrowset::testing::parseMail;
 using ::testing::ElementsAre;
 
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = (fs::temp_directory_path() / "wardline-mail-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() { { std::error_code ignored; fs::remove_all(path_, ignored); } }
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-std::string readText(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testsupport::readFile;
 
 MailMessage report(const fs::path& attachment) {
     return {"ops@example.org", "Remote Error Report From Morrowset", "Error 53 occured.", attachment.string(),
@@ -99,12 +84,12 @@ TEST(MailMessageTest, CarriesSubjectBodyAndAttachmentIntact) {
 }
 
 TEST(SendmailTransportTest, HandsTheMessageToSendmailAsNamedBySENDMAIL) {
-    ScratchFolder scratch;
-    const fs::path attachment = scratch.path() / "!error!.log";
+    testsupport::TempFolder scratch;
+    const fs::path attachment = scratch / "!error!.log";
     std::ofstream(attachment) << "the report\r\n";
     {
         const FakeSendmail sendmail(scratch.path());
-        EXPECT_EQ(SendmailTransport::programPath(), (scratch.path() / "sendmail").string());
+        EXPECT_EQ(SendmailTransport::programPath(), scratch / "sendmail");
 
         EXPECT_EQ(SendmailTransport().send(report(attachment)), MailResult::Sent);
 
@@ -119,8 +104,8 @@ TEST(SendmailTransportTest, HandsTheMessageToSendmailAsNamedBySENDMAIL) {
 }
 
 TEST(SendmailTransportTest, ReportsWhatKeptTheMessageFromGoingOut) {
-    ScratchFolder scratch;
-    const fs::path attachment = scratch.path() / "!error!.log";
+    testsupport::TempFolder scratch;
+    const fs::path attachment = scratch / "!error!.log";
     std::ofstream(attachment) << "the report\r\n";
     MailMessage injecting = report(attachment);
     injecting.to += "\r\nBcc: everyone@example.org";
@@ -136,7 +121,7 @@ TEST(SendmailTransportTest, ReportsWhatKeptTheMessageFromGoingOut) {
         {"", "", report(attachment), MailResult::Sent, MailResult::Sent, true},
         {"exit 75", "", report(attachment), MailResult::Sent, MailResult::Failed, true},
         {"", "/nonexistent/sendmail", report(attachment), MailResult::Sent, MailResult::Failed, false},
-        {"", "", report(scratch.path() / "missing.log"), MailResult::Failed, MailResult::Failed, false},
+        {"", "", report(scratch / "missing.log"), MailResult::Failed, MailResult::Failed, false},
         {"", "", injecting, MailResult::Refused, MailResult::Refused, false},
     };
     for (const Case& c : cases) {
@@ -153,11 +138,11 @@ TEST(SendmailTransportTest, ReportsWhatKeptTheMessageFromGoingOut) {
 // Sending never waits for sendmail. A sendmail that never returns is stopped by the time
 // limit, and the messages sent meanwhile go to sendmail after it, in the order sent.
 TEST(SendmailTransportTest, AHungSendmailHoldsNeitherTheSenderNorTheMessagesAfterIt) {
-    ScratchFolder scratch;
-    const fs::path attachment = scratch.path() / "big.log";
+    testsupport::TempFolder scratch;
+    const fs::path attachment = scratch / "big.log";
     std::ofstream(attachment) << std::string(2 << 20, 'r');  // far more than a pipe holds
-    const fs::path script = scratch.path() / "odd-sendmail";
-    const fs::path log = scratch.path() / "log";
+    const fs::path script = scratch / "odd-sendmail";
+    const fs::path log = scratch / "log";
     // The first message hangs sendmail after it has read it; the later ones go through.
     std::ofstream(script) << "#!/bin/sh\n"
                           << "subject=$(grep '^Subject:' | head -n 1)\n"
@@ -171,10 +156,10 @@ TEST(SendmailTransportTest, AHungSendmailHoldsNeitherTheSenderNorTheMessagesAfte
         message.subject = subject;
         EXPECT_EQ(transport.send(message), MailResult::Sent) << subject;
     }
-    EXPECT_FALSE(fs::exists(log) && readText(log).find("second") != std::string::npos)
+    EXPECT_FALSE(fs::exists(log) && readFile(log).find("second") != std::string::npos)
         << "the senders did not wait: the second message is still queued behind the hung first";
     ASSERT_TRUE(SendmailTransport::waitUntilIdle(std::chrono::seconds(60)));
-    EXPECT_EQ(readText(log), "Subject: first\nSubject: second\nSubject: third\n");
+    EXPECT_EQ(readFile(log), "Subject: first\nSubject: second\nSubject: third\n");
     ::unsetenv("SENDMAIL");
 }
 

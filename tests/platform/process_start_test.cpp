@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/runtime_error.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -20,36 +21,11 @@ namespace fs = std::filesystem;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
-// A fresh folder for one test, removed afterwards.
-class ScratchFolder {
-public:
-    ScratchFolder() {
-        std::string pattern = ::testing::TempDir() + "/process-start-XXXXXX";
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~ScratchFolder() { { std::error_code ignored; fs::remove_all(path_, ignored); } }
-    std::string file(const std::string& name) const { return (path_ / name).string(); }
+using testsupport::awaitFile;
+using testsupport::writeFile;
 
-private:
-    fs::path path_;
-};
-
-void writeFile(const std::string& path, const std::string& text, fs::perms permissions) {
-    std::ofstream(path) << text;
-    fs::permissions(path, permissions);
-}
 constexpr auto kExecutable = fs::perms::owner_all;
 constexpr auto kReadWrite = fs::perms::owner_read | fs::perms::owner_write;
-
-// Reads a file the started program writes, once it has written it completely (the program
-// writes a temporary name and renames it). Gives up after a generous while.
-std::string awaitFile(const std::string& path) {
-    for (int i = 0; i < 1000 && !fs::exists(path); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 // Quotes a path for a command line.
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
@@ -98,26 +74,26 @@ TEST(SplitCommandLine, UnterminatedQuoteIsInvalidArgument) {
 }
 
 TEST(StartProcess, RunsTheProgramWithItsArgumentsUnchanged) {
-    ScratchFolder folder;
-    const std::string script = folder.file("write args");
+    testsupport::TempFolder folder;
+    const std::string script = folder / "write args";
     writeFile(script, "#!/bin/sh\nfor a in \"$@\"; do printf '[%s]' \"$a\"; done > \"$1.tmp\"\nmv \"$1.tmp\" \"$1\"\n",
               kExecutable);
-    const std::string marker = folder.file("marker");
+    const std::string marker = folder / "marker";
     platform::startProcess(quoted(script) + " " + quoted(marker) + " 'two words' a,b '$HOME' '*'");
     EXPECT_EQ(awaitFile(marker), "[" + marker + "][two words][a,b][$HOME][*]");
 }
 
 TEST(StartProcess, FindsTheProgramOnPath) {
-    ScratchFolder folder;
-    const std::string marker = folder.file("marker");
+    testsupport::TempFolder folder;
+    const std::string marker = folder / "marker";
     platform::startProcess("sh -c 'echo found > \"$0.tmp\" && mv \"$0.tmp\" \"$0\"' " + quoted(marker));
     EXPECT_EQ(awaitFile(marker), "found\n");
 }
 
 TEST(StartProcess, RunsAPlainFileOfCommandsThroughTheShell) {
-    ScratchFolder folder;
-    const std::string batch = folder.file("nightly");
-    const std::string marker = folder.file("marker");
+    testsupport::TempFolder folder;
+    const std::string batch = folder / "nightly";
+    const std::string marker = folder / "marker";
     writeFile(batch, "echo \"batch $1\" > " + quoted(marker + ".tmp") + "\nmv " + quoted(marker + ".tmp") + " " +
                          quoted(marker) + "\n",
               kExecutable);
@@ -126,14 +102,14 @@ TEST(StartProcess, RunsAPlainFileOfCommandsThroughTheShell) {
 }
 
 TEST(StartProcess, ProgramRunsDetachedWithStdinFromDevNull) {
-    ScratchFolder folder;
-    const std::string marker = folder.file("marker");
+    testsupport::TempFolder folder;
+    const std::string marker = folder / "marker";
     // A file of ours left open without close-on-exec must not reach the program.
-    const int opened = ::open(folder.file("ours").c_str(), O_WRONLY | O_CREAT, 0600);
+    const int opened = ::open((folder / "ours").c_str(), O_WRONLY | O_CREAT, 0600);
     const int ours = ::dup2(opened, 100);  // high, so that no shell of the probe uses the number itself
     ::close(opened);
     ASSERT_EQ(ours, 100);
-    const std::string probe = folder.file("probe");
+    const std::string probe = folder / "probe";
     writeFile(probe,
               "#!/bin/sh\n"
               "echo \"$$ $(cut -d' ' -f6 /proc/$$/stat) $(readlink /proc/$$/fd/0) $(readlink /proc/$$/fd/$2 || echo closed)\" "
@@ -168,19 +144,19 @@ TEST(StartProcess, LeavesNoZombie) {
 }
 
 TEST(StartProcess, FailuresAreRunTimeErrors) {
-    ScratchFolder folder;
-    writeFile(folder.file("not-executable"), "echo hi\n", kReadWrite);
-    fs::create_directory(folder.file("a-folder"));
+    testsupport::TempFolder folder;
+    writeFile(folder / "not-executable", "echo hi\n", kReadWrite);
+    fs::create_directory(folder / "a-folder");
     const std::pair<std::string, int32_t> cases[] = {
         {"", 5},
         {" \t ", 5},
         {"echo 'unterminated", 5},
         {"no-such-program-anywhere --flag", 53},
         {"''", 53},
-        {quoted(folder.file("missing")), 53},
-        {quoted(folder.file("missing-folder/prog")), 53},
-        {quoted(folder.file("not-executable")), 70},
-        {quoted(folder.file("a-folder")), 70},
+        {quoted(folder / "missing"), 53},
+        {quoted(folder / "missing-folder/prog"), 53},
+        {quoted(folder / "not-executable"), 70},
+        {quoted(folder / "a-folder"), 70},
     };
     for (const auto& [commandLine, number] : cases) EXPECT_EQ(errorNumberOf(commandLine), number) << commandLine;
 }
@@ -188,16 +164,16 @@ TEST(StartProcess, FailuresAreRunTimeErrors) {
 // A program on PATH that may not be run is skipped when a later folder has a runnable one,
 // and reported as 70 when none has.
 TEST(StartProcess, PathSearchSkipsWhatMayNotRun) {
-    ScratchFolder folder;
-    fs::create_directory(folder.file("first"));
-    fs::create_directory(folder.file("second"));
-    writeFile(folder.file("first/tool"), "echo first\n", kReadWrite);
-    const std::string marker = folder.file("marker");
-    writeFile(folder.file("second/tool"), "echo second > " + quoted(marker) + "\n", kExecutable);
+    testsupport::TempFolder folder;
+    fs::create_directory(folder / "first");
+    fs::create_directory(folder / "second");
+    writeFile(folder / "first/tool", "echo first\n", kReadWrite);
+    const std::string marker = folder / "marker";
+    writeFile(folder / "second/tool", "echo second > " + quoted(marker) + "\n", kExecutable);
     const std::string savedPath = std::getenv("PATH");
-    ::setenv("PATH", (folder.file("first") + ":" + folder.file("second")).c_str(), 1);
+    ::setenv("PATH", ((folder / "first") + ":" + (folder / "second")).c_str(), 1);
     platform::startProcess("tool");
-    ::setenv("PATH", folder.file("first").c_str(), 1);
+    ::setenv("PATH", (folder / "first").c_str(), 1);
     const int32_t deniedOnly = errorNumberOf("tool");
     ::setenv("PATH", savedPath.c_str(), 1);
     EXPECT_EQ(awaitFile(marker), "second\n");

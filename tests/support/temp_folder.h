@@ -1,12 +1,12 @@
 #pragma once
 // A fresh folder under the system's temporary folder, removed with everything in it at
-// the end of the test.
+// the end of the test, and an environment variable set for a test.
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 #include <string>
+
+#include "support/files.h"
 
 namespace testsupport {
 
@@ -38,11 +38,6 @@ public:
 private:
     std::string path_;
 };
-
-inline std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 // Sets an environment variable for the life of the object, then restores it.
 class ScopedEnv {
