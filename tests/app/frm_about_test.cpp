@@ -21,6 +21,7 @@
 #include "errortrap/trace_stack.h"
 #include "platform/registry.h"
 #include "platform/runtime_error.h"
+#include "support/recording_ui.h"
 #include "support/scoped_runtime.h"
 #include "support/temp_folder.h"
 
@@ -29,21 +30,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace platform;
-
-struct ShownBox {
-    std::string text;
-    int style;
-    std::string title;
-};
-
-class RecordingUi : public wardline::SilentUi {
-public:
-    int messageBox(const std::string& text, int style, const std::string& title) override {
-        boxes.push_back({text, style, title});
-        return SilentUi::messageBox(text, style, title);
-    }
-    std::vector<ShownBox> boxes;
-};
 
 struct TrappedError {
     std::string module;
@@ -94,7 +80,7 @@ protected:
     RegistryStore& registry() { return testRuntime->platform().registry; }
 
     testsupport::ScopedRuntime testRuntime;  // before the trap handler, which it holds
-    RecordingUi ui;
+    testsupport::RecordingUi ui;
     testsupport::TempFolder scratch;
     std::vector<TrappedError> trapped;
     testsupport::ScopedTrapHandler recordTraps{[this](const std::string& module,

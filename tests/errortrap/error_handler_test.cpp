@@ -198,7 +198,7 @@ TEST_F(ErrorHandlerTest, AnErrorWhileADialogIsOpenWaitsUntilItIsDismissed) {
     // The first dialog is up (busy) when a clock tick fails; the user then presses Continue.
     ui.whileShown = [this] {
         runtime().busy = true;
-        ui.onProcessEvents = [this] {
+        ui.onProcessEvents = [this](int) {
             ui.events.push_back("continue pressed");
             runtime().busy = false;
             ui.onProcessEvents = nullptr;
@@ -228,7 +228,7 @@ TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsW
     prefs().mailAddress = "ops@example.org";
     ui.whileShown = [this] {
         runtime().busy = true;
-        ui.onProcessEvents = [this] {  // Continue on the first dialog, with a comment
+        ui.onProcessEvents = [this](int) {  // Continue on the first dialog, with a comment
             errorRecord().userComment = "about the first";
             runtime().busy = false;
             ui.onProcessEvents = nullptr;
@@ -297,8 +297,8 @@ TEST_F(ErrorHandlerTest, AFailureInsideTheHandlerGoesToTheInternalErrorHandler) 
 
     nest(kMaxTraceLevel, [&] { cmdGoClick([] { platform::raiseError(53); }, &ranAfterFault); });
 
-    ASSERT_EQ(ui.messages.size(), 1u);
-    EXPECT_THAT(ui.messages[0], StartsWith("wlERROR() generated error 9, 'Subscript out of range', inside WARDLINE.BAS"));
+    ASSERT_EQ(ui.boxes.size(), 1u);
+    EXPECT_THAT(ui.boxes[0].text, StartsWith("wlERROR() generated error 9, 'Subscript out of range', inside WARDLINE.BAS"));
     EXPECT_THAT(ui.shown, IsEmpty());
     EXPECT_FALSE(fs::exists(scratch / "error.log")) << "no report after an internal failure";
     EXPECT_FALSE(ranAfterFault);

@@ -7,6 +7,7 @@
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
+#include "support/fake_clock.h"
 #include "support/scoped_runtime.h"
 
 namespace {
@@ -54,26 +55,11 @@ TEST(RuntimeTexts, TextsKeepTheirBlanksAndSpelling) {
     EXPECT_EQ(pfText(49).size(), 41u);
 }
 
-// A clock that reads whatever the test sets.
-class SetClock : public platform::TimeSource {
-public:
-    std::tm now{};
-    std::tm localNow() const override { return now; }
-};
-
 class BuiltTexts : public ::testing::Test {
 protected:
-    SetClock clock;
+    testsupport::FakeClock clock{2024, 3, 7, 9, 5, 3};
     testsupport::ScopedRuntime testRuntime;
-    void SetUp() override {
-        clock.now.tm_year = 2024 - 1900;
-        clock.now.tm_mon = 2;
-        clock.now.tm_mday = 7;
-        clock.now.tm_hour = 9;
-        clock.now.tm_min = 5;
-        clock.now.tm_sec = 3;
-        testRuntime->platform().clock = &clock;
-    }
+    void SetUp() override { testRuntime->platform().clock = &clock; }
 };
 
 TEST_F(BuiltTexts, StartAndStopBannersCarryTheDateAndTimeOfTheCall) {
@@ -83,7 +69,7 @@ TEST_F(BuiltTexts, StartAndStopBannersCarryTheDateAndTimeOfTheCall) {
               "03-07-2024 09:05:03 - stop Wardline client v5.00.04 (for Visual Basic 5.0) data capture");
 
     const std::string first = pfText(TextId::kStartBanner);
-    clock.now.tm_sec = 4;  // a second later
+    clock.set(9, 5, 4);  // a second later
     const std::string second = pfText(TextId::kStartBanner);
     ASSERT_EQ(first.size(), second.size());
     EXPECT_NE(first, second);

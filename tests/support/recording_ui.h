@@ -1,11 +1,16 @@
 #pragma once
-// A fake of the user-interface services that records what the runtime asked for: message
-// boxes, window enabling, event processing, loading the error dialog. A test gives it to
-// its runtime (scoped_runtime.h).
+// A fake of the user-interface services that records what the runtime asked for (message
+// boxes, mouse pointers, window enabling, event rounds, error dialogs shown and unloaded)
+// and answers as the test scripts it. A test gives it to its runtime (scoped_runtime.h).
+#include <cstdint>
 #include <functional>
+#include <optional>
+#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "errortrap/runtime.h"
 #include "errortrap/ui_services.h"
 
 namespace testsupport {
@@ -17,6 +22,13 @@ public:
         int style = 0;
         std::string title;
     };
+    // What the error dialog was shown for, and whether the runtime was busy meanwhile.
+    struct Shown {
+        std::string module;
+        std::string procedure;
+        int32_t number = 0;
+        bool busyWhileShown = false;
+    };
 
     RecordingUi() = default;
     RecordingUi(const RecordingUi&) = delete;
@@ -24,31 +36,58 @@ public:
 
     // What the runtime asked for, in order.
     std::vector<Box> boxes;
+    std::vector<int> pointers;         // one entry per setMousePointer call
     std::vector<bool> windowsEnabled;  // one entry per setVisibleWindowsEnabled call
+    std::vector<Shown> shown;          // one entry per error dialog shown
+    // "processEvents", "show <procedure>" and "unload", in the order they came.
+    std::vector<std::string> events;
     int eventRounds = 0;
     int errorDialogLoads = 0;
 
-    // Scripting: the answer of every message box; what runs inside processEvents and
-    // inside loading the error dialog (either may throw, as a failing form would).
-    int boxAnswer = wardline::kResultCancel;
-    std::function<void(int round)> onProcessEvents;
-    std::function<void()> onLoadErrorDialog;
+    // Scripting. The answer of every message box; unset, a user dismissing it: OK for a
+    // one-button box, Cancel where there is a choice.
+    std::optional<int> boxAnswer;
     std::function<void(const Box&)> onMessageBox;
+    // Runs inside processEvents (an event arriving), given the round's number from 1.
+    std::function<void(int round)> onProcessEvents;
+    // The error dialog's answer; an action run once while it is shown; or a failing dialog.
+    int16_t answer = wardline::kChoiceContinue;
+    std::function<void()> whileShown;
+    bool failDialog = false;
+    // Runs inside loading the error dialog form at start-up (it may throw, as a failing
+    // form would).
+    std::function<void()> onLoadErrorDialog;
 
     int messageBox(const std::string& text, int style, const std::string& title) override {
         boxes.push_back({text, style, title});
         if (onMessageBox) onMessageBox(boxes.back());
-        return boxAnswer;
+        if (boxAnswer) return *boxAnswer;
+        return (style & 0x7) == wardline::kOkOnly ? wardline::kResultOk : wardline::kResultCancel;
     }
     void processEvents() override {
         ++eventRounds;
+        events.push_back("processEvents");
         if (onProcessEvents) onProcessEvents(eventRounds);
     }
     int mousePointer() override { return pointer_; }
-    void setMousePointer(int pointer) override { pointer_ = pointer; }
+    void setMousePointer(int pointer) override {
+        pointers.push_back(pointer);
+        pointer_ = pointer;
+    }
     void setVisibleWindowsEnabled(bool enabled) override { windowsEnabled.push_back(enabled); }
-    int16_t showErrorDialog() override { return 0; }
-    void unloadErrorDialog() override {}
+    int16_t showErrorDialog() override {
+        const wardline::ErrorLevel& top = wardline::errorRecord().levels[0];
+        shown.push_back({top.module, top.procedure, top.number, wardline::runtime().busy});
+        events.push_back("show " + top.procedure);
+        if (whileShown) {
+            auto action = std::move(whileShown);
+            whileShown = nullptr;
+            action();
+        }
+        if (failDialog) throw std::runtime_error("dialog failed");
+        return answer;
+    }
+    void unloadErrorDialog() override { events.push_back("unload"); }
     bool loadAndUnloadErrorDialog() override {
         ++errorDialogLoads;
         if (onLoadErrorDialog) onLoadErrorDialog();
