@@ -4,6 +4,7 @@
 #include "app/app_icon.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
+#include "app/lazy_icon_style.h"
 #include "app/qt_ui_services.h"
 #include "errortrap/runtime.h"
 #include "platform/app_object.h"
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
     if (const auto exitCode = morrowset::answerCommandLine(argc, argv)) return *exitCode;
     QApplication application(argc, argv);
     if (const auto exitCode = morrowset::answerCommandLine(QApplication::arguments(), true)) return *exitCode;
+    morrowset::useLazyIconStyle();
     QApplication::setWindowIcon(morrowset::morrowsetIcon());
     morrowset::QtUiServices ui;
     runtime.setUi(&ui);
