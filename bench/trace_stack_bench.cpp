@@ -4,6 +4,7 @@
 #include <benchmark/benchmark.h>
 
 #include <string>
+#include <vector>
 
 #include "errortrap/procedure.h"
 #include "errortrap/startup.h"
@@ -42,8 +43,11 @@ void BM_EnterLeavePair(benchmark::State& state) {
     testsupport::ScopedRuntime runtime;
     const int depth = static_cast<int>(state.range(0));
     const std::string outerModule = "frmAbout.frm";
+    std::vector<std::string> outerNames;  // the frames refer to them, so they stay until the end
+    outerNames.reserve(static_cast<std::size_t>(depth));
     for (int level = 1; level < depth; ++level)
-        wardline::wlPUSH(outerModule, "Function Outer" + std::to_string(level), kArguments);
+        wardline::wlPUSH(outerModule, outerNames.emplace_back("Function Outer" + std::to_string(level)),
+                         kArguments);
 
     for (auto _ : state) {
         wardline::wlPUSH(kModule, kProcedure, kArguments);

@@ -10,9 +10,6 @@
 namespace wardline {
 namespace {
 
-// The procedures running now, innermost first, linked through their outer_ fields.
-constinit Procedure* innermostProcedure = nullptr;
-
 int16_t callTrapHandler(const std::string& module, const std::string& procedure) {
     Runtime& runtime = currentRuntime();
     const TrapHandler& handler = runtime.trapHandler();
@@ -28,25 +25,50 @@ int16_t callTrapHandler(const std::string& module, const std::string& procedure)
 
 }  // namespace
 
-// Links a procedure into the running ones for as long as its statements run, however
-// they end (an untrapped error unwinds through here).
+// Links a procedure into the runtime's running ones for as long as its statements run,
+// however they end (an untrapped error unwinds through here).
 class RunningProcedure {
 public:
-    explicit RunningProcedure(Procedure& procedure) : procedure_(procedure) {
-        procedure.outer_ = innermostProcedure;
-        procedure.level_ = traceStack().traceDepth;
-        innermostProcedure = &procedure;
+    explicit RunningProcedure(Procedure& procedure)
+        : procedure_(procedure), runtime_(currentRuntime()) {
+        procedure.outer_ = runtime_.innermostProcedure();
+        procedure.level_ = runtime_.traceStack().traceDepth;
+        runtime_.setInnermostProcedure(&procedure);
     }
-    ~RunningProcedure() { innermostProcedure = procedure_.outer_; }
+    ~RunningProcedure() {
+        if (!completed_) keepFrameNames();
+        runtime_.setInnermostProcedure(procedure_.outer_);
+    }
     RunningProcedure(const RunningProcedure&) = delete;
     RunningProcedure& operator=(const RunningProcedure&) = delete;
 
+    // The statements ran to their end (rather than an error travelling on past them).
+    void completed() { completed_ = true; }
+
 private:
+    // The trace stack refers to the procedure's names. An error that travels on past the
+    // procedure leaves its frame on the stack after the names may have gone, so the frame
+    // takes copies of them first. (An error that nothing catches ends the program without
+    // unwinding, with the names in place.)
+    void keepFrameNames() noexcept {
+        try {
+            TraceStack& stack = runtime_.traceStack();
+            TraceStack::FrameNames names;
+            const int level = procedure_.level_;
+            if (stack.frameNames(level, names) && names.module.data() == procedure_.module_.data() &&
+                names.procedure.data() == procedure_.name_.data())
+                stack.keepNames(level);
+        } catch (...) {  // out of memory: the frame keeps referring to the names
+        }
+    }
+
     Procedure& procedure_;
+    Runtime& runtime_;
+    bool completed_ = false;
 };
 
 int runningStatementLine(int level) noexcept {
-    for (const Procedure* p = innermostProcedure; p; p = p->outer_)
+    for (const Procedure* p = currentRuntime().innermostProcedure(); p; p = p->outer_)
         if (p->level_ == level) return p->line_;
     return 0;
 }
@@ -107,7 +129,7 @@ void Procedure::run(std::initializer_list<Statement> list) {
     const int exitLine = statements.empty() ? 0 : statements.back().line;
     std::size_t pc = enter() ? 0 : statements.size();
     {
-        const RunningProcedure running(*this);
+        RunningProcedure running(*this);
         while (pc < statements.size()) {
             Flow flow;
             line_ = statements[pc].line;
@@ -124,6 +146,7 @@ void Procedure::run(std::initializer_list<Statement> list) {
             }
             pc = following(statements, pc, flow);
         }
+        running.completed();
         line_ = exitLine;
     }
     exit(exitLine);
@@ -134,12 +157,13 @@ void Procedure::runUntrapped(std::initializer_list<Statement> list) {
     assert(inNumberOrder(statements));
     wlPUSH(module_, name_, arguments_);
     {
-        const RunningProcedure running(*this);
+        RunningProcedure running(*this);
         std::size_t pc = 0;
         while (pc < statements.size()) {
             line_ = statements[pc].line;
             pc = following(statements, pc, statements[pc].run());
         }
+        running.completed();
     }
     wlPOP(module_, name_, arguments_);
 }

@@ -24,10 +24,12 @@
 
 namespace wardline {
 
+class Procedure;
+
 // What a procedure's trap hands a trapped error to; wlERROR when none is set.
 using TrapHandler = std::function<int16_t(const std::string& module, const std::string& procedure)>;
 
-// Aligned so that what enter and leave read (the start of the object) is one cache line.
+// Aligned so that what enter and leave read (the start of the object) takes two cache lines.
 class alignas(64) Runtime {
 public:
     Runtime();
@@ -51,11 +53,15 @@ public:
     const TrapHandler& trapHandler() const { return trapHandler_; }
     void setTrapHandler(TrapHandler handler) { trapHandler_ = std::move(handler); }
 
+    // The wardline::Procedure running now, innermost first (procedure.cpp links them).
+    Procedure* innermostProcedure() const { return innermostProcedure_; }
+    void setInnermostProcedure(Procedure* procedure) { innermostProcedure_ = procedure; }
+
 private:
     // What the sinks ask of the program.
     void circularLogCannotOpen(const std::string& path);
 
-    // The stack and the state first: what enter and leave read sits in the first cache line.
+    // The stack and the state first: what enter and leave read sits in the first two cache lines.
     TraceStack traceStack_;
     RuntimeState state_;
     ErrorRecord errorRecord_;
@@ -63,6 +69,7 @@ private:
     SilentUi silentUi_;
     UiServices* ui_ = nullptr;
     TrapHandler trapHandler_;
+    Procedure* innermostProcedure_ = nullptr;
     TraceLineMemo traceLineMemo_;
     TraceSinks sinks_;
 };

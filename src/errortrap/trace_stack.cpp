@@ -14,89 +14,10 @@ namespace wardline {
 
 namespace {
 
-// Byte equality of two texts. The names compared on every enter and leave are short, so
-// they are compared a few machine words at a time, the last word overlapping the one
-// before it where the length is not a multiple of the word; a library call per name
-// would cost more than the compare itself.
-template <typename Word>
-[[gnu::always_inline]] inline Word wordDifference(const char* p, const char* q, std::size_t offset) {
-    Word x, y;
-    std::memcpy(&x, p + offset, sizeof x);
-    std::memcpy(&y, q + offset, sizeof y);
-    return x ^ y;
-}
-
-// The bytes of two texts of the same `size` XOR-ed together, folded to one word: 0 when
-// the texts are equal.
-[[gnu::always_inline]] inline uint64_t textDifference(const char* p, const char* q, std::size_t size) {
-    // Most common first: module names (8 to 16 characters), then procedure names (17 to 32).
-    if (size - 8 <= 8) return wordDifference<uint64_t>(p, q, 0) | wordDifference<uint64_t>(p, q, size - 8);
-    if (size - 17 <= 15)
-        return wordDifference<uint64_t>(p, q, 0) | wordDifference<uint64_t>(p, q, 8) |
-               wordDifference<uint64_t>(p, q, size - 16) | wordDifference<uint64_t>(p, q, size - 8);
-    if (size == 0) return 0;
-    if (size >= 4 && size < 8)
-        return wordDifference<uint32_t>(p, q, 0) | wordDifference<uint32_t>(p, q, size - 4);
-    if (size >= 2 && size < 4)
-        return wordDifference<uint16_t>(p, q, 0) | wordDifference<uint16_t>(p, q, size - 2);
-    if (size == 1) return wordDifference<uint8_t>(p, q, 0);
-    uint64_t difference = 0;
-    for (std::size_t i = 0; i < size - 8; i += 8) difference |= wordDifference<uint64_t>(p, q, i);
-    return difference | wordDifference<uint64_t>(p, q, size - 8);
-}
-
-[[gnu::always_inline]] inline bool sameText(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && textDifference(a.data(), b.data(), a.size()) == 0;
-}
-
-// The same test for two pairs (or three) of texts at once, with one branch on the result.
-[[gnu::always_inline]] inline bool sameTexts(std::string_view a1, std::string_view b1,
-                                             std::string_view a2, std::string_view b2) {
-    return a1.size() == b1.size() && a2.size() == b2.size() &&
-           (textDifference(a1.data(), b1.data(), a1.size()) |
-            textDifference(a2.data(), b2.data(), a2.size())) == 0;
-}
-
-[[gnu::always_inline]] inline bool sameTexts(std::string_view a1, std::string_view b1,
-                                             std::string_view a2, std::string_view b2,
-                                             std::string_view a3, std::string_view b3) {
-    return a1.size() == b1.size() && a2.size() == b2.size() && a3.size() == b3.size() &&
-           (textDifference(a1.data(), b1.data(), a1.size()) |
-            textDifference(a2.data(), b2.data(), a2.size()) |
-            textDifference(a3.data(), b3.data(), a3.size())) == 0;
-}
-
-[[gnu::always_inline]] inline void keepText(std::string& kept, std::string_view text) {
-    if (!sameText(kept, text)) [[unlikely]]
-        kept = text;
-}
-
-// Copying only what differs keeps the common case (the same procedure entering again at
-// the same level) to three short compares, with no copy and no allocation.
-template <typename Frame, typename Kind>
-[[gnu::always_inline]] inline void keepParts(Frame& f, Kind parts, std::string_view module,
-                                             std::string_view procedure, std::string_view arguments) {
-    keepText(f.module, module);
-    keepText(f.procedure, procedure);
-    keepText(f.arguments, arguments);
-    f.kind = parts;
-}
-
-// The copying half of keepParts, kept out of the enter fast path.
-template <typename Frame, typename Kind>
-[[gnu::noinline]] void storeFrameParts(Frame& f, Kind parts, std::string_view module,
-                                       std::string_view procedure, std::string_view arguments) {
-    try {
-        keepParts(f, parts, module, procedure, arguments);
-    } catch (...) {  // out of memory for a longer name: the frame keeps what it had
-    }
-}
-
 // The usual balanced leave: the frame holds exactly these names.
 template <typename Frame, typename Kind>
-[[gnu::always_inline]] inline bool holdsExactly(const Frame& f, Kind parts, std::string_view module,
-                                                std::string_view procedure) {
-    return f.kind == parts && sameTexts(f.procedure, procedure, f.module, module);
+bool holdsExactly(const Frame& f, Kind parts, std::string_view module, std::string_view procedure) {
+    return f.kind == parts && f.module == module && f.procedure == procedure;
 }
 
 }  // namespace
@@ -111,7 +32,7 @@ std::string TraceStack::frameBody(int level) const {
         case Kind::Empty:
             return {};
         case Kind::Literal:
-            return f.literal;
+            return std::string(f.module);
         case Kind::Parts:
             break;
     }
@@ -131,12 +52,37 @@ std::string TraceStack::frameText(int level) const {
 void TraceStack::setFrameText(int level, std::string text) {
     Frame& f = frameAt(level);
     f.kind = text.empty() ? Kind::Empty : Kind::Literal;
-    f.literal = std::move(text);
+    own(level, f, {std::move(text), {}, {}});
 }
 
 void TraceStack::storeFrame(int level, std::string_view module, std::string_view procedure,
                             std::string_view arguments) {
-    keepParts(frameAt(level), Kind::Parts, module, procedure, arguments);
+    Frame& f = frameAt(level);
+    own(level, f, {std::string(module), std::string(procedure), std::string(arguments)});
+    f.kind = Kind::Parts;
+}
+
+void TraceStack::referFrame(int level, std::string_view module, std::string_view procedure,
+                            std::string_view arguments) {
+    Frame& f = frameAt(level);
+    f.module = module;
+    f.procedure = procedure;
+    f.arguments = arguments;
+    f.kind = Kind::Parts;
+}
+
+void TraceStack::keepNames(int level) {
+    Frame& f = frameAt(level);
+    if (f.kind != Kind::Parts) return;
+    own(level, f, {std::string(f.module), std::string(f.procedure), std::string(f.arguments)});
+}
+
+void TraceStack::own(int level, Frame& f, OwnedTexts texts) {
+    OwnedTexts& kept = owned_[level];
+    kept = std::move(texts);
+    f.module = kept[0];
+    f.procedure = kept[1];
+    f.arguments = kept[2];
 }
 
 void TraceStack::clearFrame(int level) {
@@ -168,6 +114,7 @@ void TraceStack::reset() {
     exitOverhead = 0;
     overheadProbe = 0;
     frames_ = std::make_unique<Frame[]>(kMaxTraceLevel + 1);
+    owned_.clear();
 }
 
 namespace {
@@ -234,8 +181,10 @@ void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view
 }
 
 // The enter algorithm, step by step, for every case the fast path below does not cover.
-[[gnu::noinline]] void enterEveryStep(Runtime& runtime, std::string_view module,
-                                      std::string_view procedure, std::string_view arguments) {
+// It takes the same parameters as wlPUSH, so the fast path hands over with a jump.
+[[gnu::noinline]] void enterEveryStep(std::string_view module, std::string_view procedure,
+                                      std::string_view arguments) {
+    Runtime& runtime = currentRuntime();
     RuntimeState& state = runtime.state();
     if (!state.runtimeStarted) [[unlikely]]
         startRuntime(runtime);
@@ -251,8 +200,8 @@ void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view
     const bool tracing = tracingOn(state);
     if (level <= kMaxTraceLevel) {
         try {
-            stack.storeFrame(level, module, procedure, arguments);
-        } catch (...) {  // no frame, or out of memory for a longer name: the frame keeps what it had
+            stack.referFrame(level, module, procedure, arguments);
+        } catch (...) {  // no frame
         }
         if (tracing) {
             try {
@@ -271,8 +220,9 @@ void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view
 }
 
 // The leave algorithm, step by step, for every case the fast path below does not cover.
-[[gnu::noinline]] void leaveEveryStep(Runtime& runtime, std::string_view module,
-                                      std::string_view procedure) {
+[[gnu::noinline]] void leaveEveryStep(std::string_view module, std::string_view procedure,
+                                      std::string_view /*arguments*/) {
+    Runtime& runtime = currentRuntime();
     RuntimeState& state = runtime.state();
     TraceStack& stack = runtime.traceStack();
     if (stack.lineCounter == 1 && state.monitorPresent) [[unlikely]]
@@ -312,63 +262,72 @@ void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view
 // leave do nothing but keep the stack; these paths do just that, with the same outcome
 // as the full steps, and hand every other case to them.
 [[gnu::always_inline]] inline bool onlyKeepingTheStack(const RuntimeState& state, const TraceStack& stack) {
-    return state.runtimeStarted && !state.busy && !tracingOn(state) && stack.overheadProbe == 0;
+    return (quietFlags(state) | stack.overheadProbe) == 0;
+}
+
+// The same text by where it lies, not by its bytes.
+[[gnu::always_inline]] inline bool sameView(std::string_view a, std::string_view b) {
+    return ((reinterpret_cast<uintptr_t>(a.data()) ^ reinterpret_cast<uintptr_t>(b.data())) |
+            (a.size() ^ b.size())) == 0;
 }
 
 }  // namespace
 
+// Where the runtime is quiet, enter and leave are the fast paths below; each hands every
+// other case to the full steps with a jump. Both run around every procedure call, so the
+// flags are tested in one go, and the stack's fields are read only after that test: the
+// empty asm statement keeps the compiler from reading them earlier, which would leave it
+// short of scratch registers and make it save some on the stack at every call.
 struct EnterLeave {
-    [[gnu::always_inline]] static void enter(Runtime& runtime, std::string_view module,
-                                             std::string_view procedure, std::string_view arguments) {
+    [[gnu::always_inline]] static void enter(std::string_view module, std::string_view procedure,
+                                             std::string_view arguments) {
+        Runtime& runtime = currentRuntime();
         TraceStack& stack = runtime.traceStack();
+        if (!onlyKeepingTheStack(runtime.state(), stack)) [[unlikely]]
+            return enterEveryStep(module, procedure, arguments);
+        asm volatile("" ::: "memory");
         TraceStack::Frame* frames = stack.frames_.get();
-        const int depth = stack.traceDepth;
-        if (onlyKeepingTheStack(runtime.state(), stack) && frames && depth < kMaxTraceLevel) [[likely]] {
-            TraceStack::Frame& frame = frames[depth + 1];
-            stack.traceDepth = static_cast<int16_t>(depth + 1);
-            // A left frame keeps its parts, so the same procedure entering again at the same
-            // level finds them in place. Procedures mostly pass no argument text, which spares
-            // its compare.
-            const bool same = arguments.empty() && frame.arguments.empty()
-                                  ? sameTexts(frame.module, module, frame.procedure, procedure)
-                                  : sameTexts(frame.module, module, frame.procedure, procedure,
-                                              frame.arguments, arguments);
-            if (same) [[likely]] {
-                frame.kind = TraceStack::Kind::Parts;
-                return;
-            }
-            storeFrameParts(frame, TraceStack::Kind::Parts, module, procedure, arguments);
-            return;
-        }
-        enterEveryStep(runtime, module, procedure, arguments);
+        const unsigned depth = static_cast<uint16_t>(stack.traceDepth);  // a negative one is out of range too
+        if (!frames || depth >= kMaxTraceLevel) [[unlikely]]
+            return enterEveryStep(module, procedure, arguments);
+        stack.traceDepth = static_cast<int16_t>(depth + 1);
+        TraceStack::Frame& frame = frames[depth + 1];
+        frame.module = module;
+        frame.procedure = procedure;
+        frame.arguments = arguments;
+        frame.kind = TraceStack::Kind::Parts;
     }
 
-    [[gnu::always_inline]] static void leave(Runtime& runtime, std::string_view module,
-                                             std::string_view procedure) {
+    [[gnu::always_inline]] static void leave(std::string_view module, std::string_view procedure,
+                                             std::string_view arguments) {
+        Runtime& runtime = currentRuntime();
         TraceStack& stack = runtime.traceStack();
+        if (!onlyKeepingTheStack(runtime.state(), stack)) [[unlikely]]
+            return leaveEveryStep(module, procedure, arguments);
+        asm volatile("" ::: "memory");
         TraceStack::Frame* frames = stack.frames_.get();
-        const int depth = stack.traceDepth;
+        const unsigned depth = static_cast<uint16_t>(stack.traceDepth);
         // Levels 1 to 1000 hold a frame; level 0 never matches a procedure.
-        const bool holdsAFrame = frames && static_cast<unsigned>(depth - 1) < kMaxTraceLevel;
-        if (onlyKeepingTheStack(runtime.state(), stack) && holdsAFrame) [[likely]] {
-            TraceStack::Frame& frame = frames[depth];
-            if (holdsExactly(frame, TraceStack::Kind::Parts, module, procedure)) [[likely]] {
-                frame.kind = TraceStack::Kind::Empty;
-                frame.codePointer = 0;
-                stack.traceDepth = static_cast<int16_t>(depth - 1);
-                return;
-            }
-        }
-        leaveEveryStep(runtime, module, procedure);
+        if (!frames || depth - 1 >= kMaxTraceLevel) [[unlikely]]
+            return leaveEveryStep(module, procedure, arguments);
+        TraceStack::Frame& frame = frames[depth];
+        // The same names as the enter passed, as procedures do: no need to compare the texts
+        // (the steps below compare them when the names come from elsewhere).
+        if (((frame.kind != TraceStack::Kind::Parts) | !sameView(frame.module, module) |
+             !sameView(frame.procedure, procedure))) [[unlikely]]
+            return leaveEveryStep(module, procedure, arguments);
+        frame.kind = TraceStack::Kind::Empty;
+        frame.codePointer = 0;
+        stack.traceDepth = static_cast<int16_t>(depth - 1);
     }
 };
 
 void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments) {
-    EnterLeave::enter(currentRuntime(), module, procedure, arguments);
+    EnterLeave::enter(module, procedure, arguments);
 }
 
-void wlPOP(std::string_view module, std::string_view procedure, std::string_view /*arguments*/) {
-    EnterLeave::leave(currentRuntime(), module, procedure);
+void wlPOP(std::string_view module, std::string_view procedure, std::string_view arguments) {
+    EnterLeave::leave(module, procedure, arguments);
 }
 
 }  // namespace wardline

@@ -1,13 +1,18 @@
 #pragma once
 // The trace stack: one frame per procedure in progress, levels 1 to 1000 (level 0 holds
-// the program-start line). A frame keeps the parts its text is made of and builds the
-// text only when something reads it, so entering and leaving cost no allocation once the
-// frames' buffers have grown to the names in use.
+// the program-start line). A frame refers to the names it was entered with and builds its
+// text only when something reads it, so entering and leaving copy nothing and allocate
+// nothing. The names must therefore stay valid, unchanged, for as long as the frame is on
+// the stack (until the matching leave): procedures pass literal names, and
+// wardline::Procedure keeps a frame's own copies when an error carries it past its
+// procedure (keepNames).
 //
 // The frames exist once start-up has created them (reset()); before that every frame
 // accessor raises std::out_of_range (run-time error 9, as an array that was never
 // dimensioned would), and enter and leave skip the steps that need a frame.
+#include <array>
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -26,9 +31,15 @@ public:
     std::string frameBody(int level) const;
     // Sets a frame's text literally (the program-start line of level 0).
     void setFrameText(int level, std::string text);
+    // Stores a frame from copies of the names.
     void storeFrame(int level, std::string_view module, std::string_view procedure, std::string_view arguments);
+    // Stores a frame that refers to the names, as enter does: they must outlive the frame.
+    void referFrame(int level, std::string_view module, std::string_view procedure, std::string_view arguments);
     // Empties the frame's text and sets its code pointer to 0.
     void clearFrame(int level);
+    // Makes the frame hold copies of its names, for a frame that stays on the stack after
+    // the caller's names may have gone (an error travelling up past its procedure).
+    void keepNames(int level);
     // True when frameText(level) contains module + " : " + procedure (case-sensitive).
     bool frameContains(int level, std::string_view module, std::string_view procedure) const;
 
@@ -58,13 +69,17 @@ private:
     friend struct EnterLeave;
 
     enum class Kind : uint8_t { Empty, Parts, Literal };
-    struct Frame {
+    // One cache line per frame.
+    struct alignas(64) Frame {
+        std::string_view module, procedure, arguments;  // Kind::Parts; Kind::Literal: the text in module
+        int64_t time = 0;
         Kind kind = Kind::Empty;
         int16_t codePointer = 0;
-        int64_t time = 0;
-        std::string module, procedure, arguments;  // Kind::Parts
-        std::string literal;                       // Kind::Literal
     };
+    // Texts a frame refers to that the stack holds itself: a literal frame's text, the
+    // names' copies once keepNames ran.
+    using OwnedTexts = std::array<std::string, 3>;
+    void own(int level, Frame& f, OwnedTexts texts);
     [[noreturn]] static void throwNoFrame(int level);
     Frame& frameAt(int level) {
         if (Frame* f = findFrame(level)) return *f;
@@ -76,6 +91,7 @@ private:
         return frames_ && static_cast<unsigned>(level) <= kMaxTraceLevel ? &frames_[level] : nullptr;
     }
     std::unique_ptr<Frame[]> frames_;  // levels 0 to kMaxTraceLevel once created
+    std::map<int, OwnedTexts> owned_;  // by level
 };
 
 // Enter and leave on the current runtime's trace stack: every instrumented procedure

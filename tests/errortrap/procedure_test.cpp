@@ -210,6 +210,23 @@ TEST_F(ProcedureTest, AnErrorInACalleeWithoutATrapReachesTheCallersTrap) {
     EXPECT_EQ(ui.boxes.size(), 1u);
 }
 
+TEST_F(ProcedureTest, ACalleesFrameKeepsItsNamesWhenTheErrorHasLeftThem) {
+    // The trace stack refers to a procedure's names; these are made at run time and gone
+    // by the time the caller's trap reads the callee's frame, still on the stack.
+    Procedure("frmMain.frm", "Sub cmdGo_Click").run({
+        {10, [&] {
+             const std::string procedure = std::string("Function ") + "GetKeyValueFromTheRegistry";
+             const std::string arguments = "hKey=HKEY_LOCAL_MACHINE, row " + std::to_string(2);
+             Procedure("modRegistry.bas", procedure, arguments).runUntrapped({
+                 {10, [] { platform::raiseError(53); }},
+             });
+         }},
+    });
+    ASSERT_EQ(trap.calls.size(), 1u);
+    EXPECT_EQ(trap.calls[0].topFrame,
+              "2 : \tmodRegistry.bas : Function GetKeyValueFromTheRegistry : hKey=HKEY_LOCAL_MACHINE, row 2");
+}
+
 TEST_F(ProcedureTest, ExceptionsThatAreNoRunTimeErrorsAreTrappedAsTheirNearestError) {
     const struct {
         std::function<void()> fail;
