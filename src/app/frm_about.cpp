@@ -234,7 +234,7 @@ void StartSysInfo() {
              try {
                  const std::string viewer = registeredViewer();
                  if (viewer.empty()) return showUnavailable();
-                 platform::startProcess(viewer);
+                 platform::launchProcess(viewer);
              } catch (...) {
                  platform::clearError();
                  showUnavailable();

@@ -19,6 +19,7 @@
 #include "errortrap/procedure.h"
 #include "errortrap/runtime.h"
 #include "errortrap/trace_stack.h"
+#include "platform/error_texts.h"
 #include "platform/registry.h"
 #include "platform/runtime_error.h"
 #include "support/recording_ui.h"
@@ -172,6 +173,26 @@ TEST_F(AboutBox, TheFolderOfTheSecondValueHoldsTheViewer) {
     clickSystemInfo();
     EXPECT_EQ(awaitMarker(marker), "started");
     EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(AboutBox, TheViewerStartsThroughTheRuntimesProcessStarter) {
+    std::vector<std::string> started;
+    bool refuse = false;
+    testRuntime->platform().processStarter = [&](std::string_view commandLine) {
+        if (refuse) platform::raiseError(platform::kPermissionDenied);
+        started.emplace_back(commandLine);
+        return 1;
+    };
+    setString(kSystemInfoKey, kSystemInfoValue, "viewer --about");
+    clickSystemInfo();
+    EXPECT_EQ(started, std::vector<std::string>{"viewer --about"});
+    EXPECT_TRUE(ui.boxes.empty());
+
+    refuse = true;
+    clickSystemInfo();
+    ASSERT_EQ(ui.boxes.size(), 1u) << "a refused start";
+    EXPECT_EQ(ui.boxes[0].text, "System Information Is Unavailable At This Time");
+    EXPECT_TRUE(trapped.empty());
 }
 
 TEST_F(AboutBox, UnavailableWhenNothingCanBeStarted) {
