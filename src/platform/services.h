@@ -1,7 +1,7 @@
 #pragma once
 // The operating-system services one program works with, in one place: where the program
 // lives, the wall clock, mail, starting programs, the registry store, where the memory
-// figures are read, who traces the process, and the current error. The error-trap runtime
+// figures are read, who traces the process, where print jobs go, and the current error. The error-trap runtime
 // owns one set and makes it the set in use when it becomes the program's runtime; a test
 // makes a runtime of its own and puts its fakes into that runtime's set.
 //
@@ -31,6 +31,7 @@ struct Services {
     RegistryStore registry;                 // filled from PATH when first used
     std::string memoryStatusRoot = "/proc"; // the folder holding "meminfo"
     std::optional<std::string> tracerName;  // nullopt: the tracer /proc names
+    std::string printToPdfFile;             // "": the default printer; else jobs go to this PDF
     ErrorInfo currentError;                 // the program's current error
 };
 

@@ -6,17 +6,14 @@
 #include <QPrinter>
 #include <QPrinterInfo>
 
+#include "platform/services.h"
+
 namespace wardline {
 namespace {
 
 constexpr std::size_t kZoneWidth = 14;
 constexpr std::size_t kTabWidth = 8;
 constexpr int kPrinterFontPoints = 10;
-
-std::string& pdfFile() {
-    static std::string path;
-    return path;
-}
 
 // Tabs become blanks up to the next tab stop, so that indents print as they show.
 QString expandTabs(const std::string& line) {
@@ -90,9 +87,10 @@ void appendInNextZone(std::string& line, const std::string& item) {
 
 bool printLines(const std::vector<std::string>& lines) {
     QPrinter printer(QPrinter::HighResolution);
-    if (!pdfFile().empty()) {
+    const std::string& pdfFile = platform::services().printToPdfFile;
+    if (!pdfFile.empty()) {
         printer.setOutputFormat(QPrinter::PdfFormat);
-        printer.setOutputFileName(QString::fromStdString(pdfFile()));
+        printer.setOutputFileName(QString::fromStdString(pdfFile));
     } else if (QPrinterInfo::defaultPrinter().isNull()) {
         return false;
     }
@@ -101,10 +99,6 @@ bool printLines(const std::vector<std::string>& lines) {
     for (const std::string& line : lines) job.print(line);
     job.end();
     return true;
-}
-
-void setPrintToPdfFile(const std::string& path) {
-    pdfFile() = path;
 }
 
 }  // namespace wardline

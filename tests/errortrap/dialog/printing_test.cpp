@@ -49,10 +49,6 @@ protected:
             GTEST_SKIP() << "pdftotext is not installed";
         DialogTest::SetUp();
     }
-    void TearDown() override {
-        setPrintToPdfFile("");
-        DialogTest::TearDown();
-    }
     std::string pdf(int view) const { return scratch / ("view" + std::to_string(view) + ".pdf"); }
 
     TempFolder scratch;
@@ -71,7 +67,7 @@ TEST_F(PrintingTest, EachViewPrintsWhatItShows) {
                 report += QString(200, 'x');
                 form.controls().kxCtrlArgs->setPlainText(report);
             }
-            setPrintToPdfFile(pdf(view));
+            testRuntime->platform().printToPdfFile = pdf(view);
             form.controls().wlPrint->click();
         }
     });
@@ -108,7 +104,7 @@ TEST_F(PrintingTest, EachViewPrintsWhatItShows) {
 
 TEST_F(PrintingTest, WithNoViewChosenAnEmptyJobIsPrinted) {
     const frmWARDLINE form;
-    setPrintToPdfFile(pdf(9));
+    testRuntime->platform().printToPdfFile = pdf(9);
     form.controls().wlPrint->click();
     EXPECT_TRUE(std::filesystem::exists(pdf(9)));
     EXPECT_TRUE(printedText(pdf(9)).empty());
