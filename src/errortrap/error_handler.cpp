@@ -108,16 +108,17 @@ void skipOnFailure(Step&& step) {
 // row) enters the handler again, inside the first one. The inner one keeps the first
 // error's record aside and puts it back when done, and leaves its own report to the first
 // one, which writes and mails both in the order the errors happened: each report whole.
-void deliverReport();
+void deliverReport(Runtime& runtime);
 
 class NestedHandler {
 public:
-    NestedHandler() : nested_(handlersInProgress_++ > 0) {
-        if (nested_) outer_ = errorRecord();
+    explicit NestedHandler(Runtime& runtime)
+        : runtime_(runtime), inProgress_(runtime.handlersInProgress()), nested_(inProgress_.count++ > 0) {
+        if (nested_) outer_ = runtime_.errorRecord();
     }
     ~NestedHandler() {
-        --handlersInProgress_;
-        if (nested_) errorRecord() = std::move(outer_);
+        --inProgress_.count;
+        if (nested_) runtime_.errorRecord() = std::move(outer_);
     }
     NestedHandler(const NestedHandler&) = delete;
     NestedHandler& operator=(const NestedHandler&) = delete;
@@ -125,21 +126,22 @@ public:
     // Writes and mails the record now, and then those left by inner handlers; an inner
     // handler leaves its record for the outer one.
     void deliver() {
+        std::deque<ErrorRecord>& deferred = inProgress_.deferredReports;
         if (nested_) {
-            deferred_.push_back(errorRecord());
+            deferred.push_back(runtime_.errorRecord());
             return;
         }
-        deliverReport();
-        while (!deferred_.empty()) {
-            errorRecord() = std::move(deferred_.front());
-            deferred_.pop_front();
-            deliverReport();
+        deliverReport(runtime_);
+        while (!deferred.empty()) {
+            runtime_.errorRecord() = std::move(deferred.front());
+            deferred.pop_front();
+            deliverReport(runtime_);
         }
     }
 
 private:
-    static inline int handlersInProgress_ = 0;
-    static inline std::deque<ErrorRecord> deferred_;
+    Runtime& runtime_;
+    HandlersInProgress& inProgress_;
     bool nested_;
     ErrorRecord outer_;
 };
@@ -158,7 +160,7 @@ std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime
         const std::string source = error.source + (error.source == state.localSourceName ? " (local)" : " (remote)");
         // Only once an open dialog is done may this error touch the record.
         waitWhileBusy();
-        nesting.emplace();
+        nesting.emplace(runtime);
         ErrorRecord& record = runtime.errorRecord();
         ErrorLevel& top = record.levels[0];
         top.source = source;
@@ -232,11 +234,11 @@ int16_t showDialog(Runtime& runtime) {
 }
 
 // Steps 16 to 18 after the dialog: the error log and the mail of the record.
-void deliverReport() {
-    const Preferences& prefs = runtime().prefs;
-    if (!prefs.silentRun && !prefs.writeToDisk) skipOnFailure(WriteErrorLog);
-    if (!prefs.mailAddress.empty()) skipOnFailure(MailErrorReport);
-    if (prefs.writeToDisk) skipOnFailure(WriteErrorLog);
+void deliverReport(Runtime& runtime) {
+    const Preferences& prefs = runtime.prefs();
+    if (!prefs.silentRun && !prefs.writeToDisk) skipOnFailure([&] { WriteErrorLog(runtime); });
+    if (!prefs.mailAddress.empty()) skipOnFailure([&] { MailErrorReport(runtime); });
+    if (prefs.writeToDisk) skipOnFailure([&] { WriteErrorLog(runtime); });
 }
 
 void exitPart(Runtime& runtime) {

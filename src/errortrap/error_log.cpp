@@ -64,8 +64,7 @@ void writeHeader(ReportText& out) {
     statement([&] { out.line({pfText(TextId::kErrorInformationTitle)}); });
 }
 
-void writeLevels(ReportText& out) {
-    const ErrorRecord& record = errorRecord();
+void writeLevels(ReportText& out, const ErrorRecord& record) {
     auto labelLine = [&](const std::string& label, auto value) {
         statement([&] { out.line({"", label, value()}); });
     };
@@ -85,16 +84,15 @@ void writeLevels(ReportText& out) {
     }
 }
 
-void writeCallTree(ReportText& out) {
+void writeCallTree(ReportText& out, const ErrorRecord& record) {
     statement([&] { out.line({""}); });
     statement([&] { out.line({pfText(TextId::kCallTreeTitle)}); });
     std::vector<std::string> lines;
-    statement([&] { lines = callTreeLines(errorRecord(), CallTreeLayout::ErrorLog); });
+    statement([&] { lines = callTreeLines(record, CallTreeLayout::ErrorLog); });
     for (const std::string& line : lines) statement([&] { out.line({"", line}); });
 }
 
-void writeTrailer(ReportText& out) {
-    const ErrorRecord& record = errorRecord();
+void writeTrailer(ReportText& out, const ErrorRecord& record) {
     statement([&] { out.line({""}); });
     statement([&] { out.line({pfText(TextId::kSystemStateTitle)}); });
     statement([&] { out.line({record.systemStateText}); });
@@ -141,11 +139,11 @@ std::string_view lineStartAfter(int fd, off_t size) {
 // Writes the report in one piece and waits until it is on the disk. A report that cannot
 // be written whole (the disk is full) is taken back: the file is cut back to its length
 // before it, so the log holds only whole reports.
-bool writeReport(int fd, bool madeNew, const std::string& path) {
+bool writeReport(const ErrorRecord& record, int fd, bool madeNew, const std::string& path) {
     struct stat before {};
     const bool known = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
     std::string text(known ? lineStartAfter(fd, before.st_size) : std::string_view());
-    text += errorReportText();
+    text += errorReportText(record);
     const bool complete = writeAll(fd, text);
     if (!complete && known) ::ftruncate(fd, before.st_size);
     ::fdatasync(fd);
@@ -154,41 +152,45 @@ bool writeReport(int fd, bool madeNew, const std::string& path) {
     return complete;
 }
 
-void appendReport(const std::string& path) {
+void appendReport(const ErrorRecord& record, const std::string& path) {
     // Read as well as write, to see how the file ends (see lineStartAfter); a write-only
     // file, a FIFO or a character device is appended to without that.
     bool madeNew = false;
     int fd = platform::openLogFile(path, platform::LogAccess::AppendReadable, &madeNew);
     if (fd < 0 && (errno == EACCES || errno == EPERM))
         fd = platform::openLogFile(path, platform::LogAccess::Append, &madeNew);
-    if (fd >= 0) writeReport(fd, madeNew, path);
+    if (fd >= 0) writeReport(record, fd, madeNew, path);
 }
 
 }  // namespace
 
-std::string errorReportText() {
+std::string errorReportText(const ErrorRecord& record) {
     ReportText out;
     writeHeader(out);
-    writeLevels(out);
-    writeCallTree(out);
-    writeTrailer(out);
+    writeLevels(out, record);
+    writeCallTree(out, record);
+    writeTrailer(out, record);
     return out.text();
 }
 
-void WriteErrorLog() {
+std::string errorReportText() { return errorReportText(errorRecord()); }
+
+void WriteErrorLog(Runtime& runtime) {
     try {
-        std::string& path = runtime().prefs.errorLogPath;
+        std::string& path = runtime.prefs().errorLogPath;
         if (path.empty()) path = kFallbackLogName;
-        appendReport(path);
+        appendReport(runtime.errorRecord(), path);
     } catch (...) {
     }
 }
 
-bool WriteErrorLogToNewFile(const std::string& path) {
+void WriteErrorLog() { WriteErrorLog(currentRuntime()); }
+
+bool WriteErrorLogToNewFile(const ErrorRecord& record, const std::string& path) {
     try {
         const int fd =
             ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, kNewLogMode);
-        return fd >= 0 && writeReport(fd, true, path);
+        return fd >= 0 && writeReport(record, fd, true, path);
     } catch (...) {
         return false;
     }

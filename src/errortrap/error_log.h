@@ -14,15 +14,23 @@
 
 namespace wardline {
 
-// Appends the report of the error just recorded to errorLogPath. When errorLogPath is
-// empty it becomes "wlerror.log" (in the current folder) for the rest of the run.
+class Runtime;
+struct ErrorRecord;
+
+// Appends the report of the error `runtime` just recorded to its errorLogPath. When
+// errorLogPath is empty it becomes "wlerror.log" (in the current folder) for the rest of
+// the run.
+void WriteErrorLog(Runtime& runtime);
+// The same with the current runtime.
 void WriteErrorLog();
 
-// Writes the report into a new file at `path`; an existing file or link there is never
-// written to. False when the file could not be made.
-bool WriteErrorLogToNewFile(const std::string& path);
+// Writes the report of `record` into a new file at `path`; an existing file or link there
+// is never written to. False when the file could not be made.
+bool WriteErrorLogToNewFile(const ErrorRecord& record, const std::string& path);
 
-// The report's text, exactly as WriteErrorLog would append it now.
+// The report's text for `record`, exactly as WriteErrorLog would append it now.
+std::string errorReportText(const ErrorRecord& record);
+// The same for the current runtime's record.
 std::string errorReportText();
 
 }  // namespace wardline

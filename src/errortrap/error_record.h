@@ -3,6 +3,7 @@
 // error log and the mail report read it. Overwritten by every intercepted error.
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <string>
 
 namespace wardline {
@@ -30,6 +31,14 @@ struct ErrorRecord {
     std::array<std::string, kCallTreeSlots> callTreeSnapshot;
     std::string userComment;
     std::string systemStateText;
+};
+
+// The error handlers running now. A handler entered while another one runs (an error
+// raised while the first one's dialog runs the event loop) leaves its record here for the
+// outermost one to write and mail.
+struct HandlersInProgress {
+    int count = 0;
+    std::deque<ErrorRecord> deferredReports;
 };
 
 }  // namespace wardline

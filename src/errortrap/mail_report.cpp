@@ -39,11 +39,11 @@ std::string temporaryLogPath() {
 
 }  // namespace
 
-platform::MailMessage errorReportMail() {
-    const ErrorLevel& top = errorRecord().levels[0];
+platform::MailMessage errorReportMail(Runtime& runtime) {
+    const ErrorLevel& top = runtime.errorRecord().levels[0];
     const std::string& exeName = platform::app().exeName();
     platform::MailMessage message;
-    message.to = runtime().prefs.mailAddress;
+    message.to = runtime.prefs().mailAddress;
     message.subject = "Remote Error Report From " + exeName;
     message.body = "Korvex Wardline reports error " + std::to_string(top.number) + " (" + top.description +
                    ")" + " occured in " + exeName + ". The attached log file has complete details.";
@@ -52,19 +52,19 @@ platform::MailMessage errorReportMail() {
     return message;
 }
 
-void MailErrorReport() {
+void MailErrorReport(Runtime& runtime) {
     try {
-        std::string& logPath = runtime().prefs.errorLogPath;
+        std::string& logPath = runtime.prefs().errorLogPath;
         const RestoredLogPath restore(logPath);
         logPath = temporaryLogPath();
         if (logPath.empty()) return;
         // Each mail gets a file of its own: a copy left over from an earlier run (a delete
         // that failed) must not travel again with the new report.
         ::unlink(logPath.c_str());
-        const bool written = WriteErrorLogToNewFile(logPath);
+        const bool written = WriteErrorLogToNewFile(runtime.errorRecord(), logPath);
         if (written) {
             try {
-                platform::mailTransport().send(errorReportMail());
+                platform::mailTransport().send(errorReportMail(runtime));
             } catch (...) {
             }
         }
@@ -72,5 +72,7 @@ void MailErrorReport() {
     } catch (...) {
     }
 }
+
+void MailErrorReport() { MailErrorReport(currentRuntime()); }
 
 }  // namespace wardline

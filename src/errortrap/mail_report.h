@@ -7,13 +7,18 @@
 
 namespace wardline {
 
-// Writes the report of the error just recorded into a fresh temporary "!error!.log" (made
-// exclusively, 0600) in the user's private folder (see monitor_link.h), mails it as "wlerror.log" to mailAddress with a one-line summary, and
-// deletes the temporary file. Without a private folder nothing is mailed. A failed or refused send is not reported; errorLogPath is
-// the same afterwards in every case.
+class Runtime;
+
+// Writes the report of the error `runtime` just recorded into a fresh temporary
+// "!error!.log" (made exclusively, 0600) in the user's private folder (see monitor_link.h),
+// mails it as "wlerror.log" to mailAddress with a one-line summary, and deletes the
+// temporary file. Without a private folder nothing is mailed. A failed or refused send is
+// not reported; errorLogPath is the same afterwards in every case.
+void MailErrorReport(Runtime& runtime);
+// The same with the current runtime.
 void MailErrorReport();
 
-// The message MailErrorReport sends for the error just recorded.
-platform::MailMessage errorReportMail();
+// The message MailErrorReport sends for the error `runtime` just recorded.
+platform::MailMessage errorReportMail(Runtime& runtime);
 
 }  // namespace wardline

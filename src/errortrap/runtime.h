@@ -42,6 +42,7 @@ public:
     Preferences& prefs() { return state_.prefs; }
     TraceStack& traceStack() { return traceStack_; }
     ErrorRecord& errorRecord() { return errorRecord_; }
+    HandlersInProgress& handlersInProgress() { return handlersInProgress_; }
     TraceSinks& sinks() { return sinks_; }
     TraceLineMemo& traceLineMemo() { return traceLineMemo_; }
     platform::Services& platform() { return platform_; }
@@ -65,6 +66,7 @@ private:
     TraceStack traceStack_;
     RuntimeState state_;
     ErrorRecord errorRecord_;
+    HandlersInProgress handlersInProgress_;
     platform::Services platform_;
     SilentUi silentUi_;
     UiServices* ui_ = nullptr;
