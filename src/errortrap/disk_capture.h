@@ -21,6 +21,7 @@ public:
 private:
     const Preferences& prefs_;
     platform::KeptFile file_;
+    std::string buffer_;  // the line with its CR LF, kept for its capacity
 };
 
 }  // namespace wardline
