@@ -62,6 +62,9 @@ TEST_F(DialogKeys, KeysClickTheFocusedButtonAndEnterInTheCommentIsNoContinue) {
         errorRecord().userComment.clear();
         whenDialogShown([&c](frmWARDLINE& form) {
             QLineEdit* comment = form.controls().Text1;
+            // The prompt is selected on activation, which a busy machine may not have
+            // finished yet when this runs; select it here so typing replaces it either way.
+            comment->selectAll();
             QTest::keyClicks(comment, "first");
             QTest::keyClick(comment, Qt::Key_Return);
             EXPECT_TRUE(form.isVisible()) << "Enter in the comment closes nothing";
