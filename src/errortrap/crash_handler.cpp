@@ -62,6 +62,7 @@ public:
 
     FixedText& add(std::string_view text) {
         const std::size_t n = std::min(text.size(), capacity_ - size_);
+        if (n == 0) return *this;  // an empty view may have no data at all
         std::memcpy(data_ + size_, text.data(), n);
         size_ += n;
         return *this;
