@@ -14,6 +14,7 @@
 #include "platform/app_object.h"
 #include "platform/error_texts.h"
 #include "platform/file_errors.h"
+#include "platform/file_io.h"
 #include "platform/runtime_error.h"
 
 namespace morrowset::settings {
@@ -21,12 +22,6 @@ namespace {
 
 constexpr int kMaxLinkHops = 40;
 constexpr int kTemporarySuffixLength = 6;  // as mkostemp's XXXXXX
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
@@ -40,7 +35,7 @@ std::string finalTarget(std::string path) {
         const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
         if (length < 0) platform::raiseErrno(errno);
         target.resize(static_cast<std::size_t>(length));
-        path = target.starts_with('/') ? target : folderOf(path) + "/" + target;
+        path = target.starts_with('/') ? target : platform::folderOf(path) + "/" + target;
     }
     platform::raiseErrno(ELOOP);
 }
@@ -140,7 +135,7 @@ Writer::~Writer() { discard(); }
 void Writer::open(const std::string& path) {
     discard();
     std::string target = finalTarget(path);
-    const std::string folder = folderOf(target);
+    const std::string folder = platform::folderOf(target);
     refuseUnwritable(target, folder);
     removeStaleTemporaries(folder, baseName(target));
     int fd = ::open(folder.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
@@ -163,13 +158,7 @@ void Writer::writeLine(std::string_view text) {
     for (char& c : line)
         if (c == '\r' || c == '\n') c = ' ';
     line += "\r\n";
-    std::string_view rest = line;
-    while (!rest.empty()) {
-        const ssize_t written = ::write(fd_, rest.data(), rest.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) platform::raiseErrno(errno);
-        rest.remove_prefix(static_cast<std::size_t>(written));
-    }
+    if (!platform::writeAll(fd_, line)) platform::raiseErrno(errno);
 }
 
 // Gives the complete unnamed file a temporary name in the target's folder.
@@ -198,11 +187,7 @@ void Writer::commit() {
     if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) platform::raiseErrno(errno);
     temporaryPath_.clear();
     // Make the rename itself durable; a failure here leaves the new file in place anyway.
-    const int folderFd = ::open(folderOf(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folderFd >= 0) {
-        ::fsync(folderFd);
-        ::close(folderFd);
-    }
+    platform::syncFolder(platform::folderOf(path_).c_str());
 }
 
 void Writer::discard() {

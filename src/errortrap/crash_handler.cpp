@@ -25,6 +25,7 @@
 #include "errortrap/trace_stack.h"
 #include "errortrap/wardline.h"
 #include "platform/error_texts.h"
+#include "platform/file_io.h"
 #include "platform/kept_file.h"
 #include "platform/log_open.h"
 #include "platform/text.h"
@@ -140,12 +141,6 @@ std::string bannerTail(const std::string& banner) {
     return dash == std::string::npos ? banner : banner.substr(dash);
 }
 
-std::string folderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 char* preparedMemory(std::size_t size) {
     void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     return memory == MAP_FAILED ? nullptr : static_cast<char*>(memory);
@@ -169,7 +164,7 @@ void prepareScene(Scene& s) {
                 pfText(TextId::kDescriptionLabel)};
     const Preferences& prefs = state.prefs;
     s.logPath = prefs.writeToDisk && !prefs.errorLogPath.empty() ? prefs.errorLogPath : "wlerror.log";
-    s.logFolder = folderOf(s.logPath);
+    s.logFolder = platform::folderOf(s.logPath);
     const std::time_t now = std::time(nullptr);
     std::tm local{};
     if (::localtime_r(&now, &local)) s.utcOffsetSeconds = local.tm_gmtoff;
@@ -307,28 +302,14 @@ std::string_view report(const Scene& s, const Story& story) {
     return out.view();
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) return false;
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
 void appendReport(const Scene& s, std::string_view text) {
     bool madeNew = false;
     const int fd = platform::openLogFile(s.logPath.c_str(), platform::LogAccess::Append, &madeNew);
     if (fd < 0) return;
-    writeAll(fd, text);
+    platform::writeAll(fd, text);
     ::fdatasync(fd);
     ::close(fd);
-    if (!madeNew) return;
-    const int folder = ::open(s.logFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return;
-    ::fsync(folder);
-    ::close(folder);
+    if (madeNew) platform::syncFolder(s.logFolder.c_str());
 }
 
 // The error line to the sinks first (so it is the circular log's last record), then the

@@ -13,6 +13,7 @@
 #include "errortrap/error_record.h"
 #include "errortrap/runtime.h"
 #include "errortrap/runtime_texts.h"
+#include "platform/file_io.h"
 #include "platform/log_open.h"
 
 namespace wardline {
@@ -101,33 +102,6 @@ void writeTrailer(ReportText& out, const ErrorRecord& record) {
     statement([&] { out.line({pfText(TextId::kStopBanner)}); });
 }
 
-bool writeAll(int fd, std::string_view bytes) {
-    const platform::BrokenPipeQuiet quiet;
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-        if (written < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    return true;
-}
-
-std::string parentFolder(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-// A newly made file is only durable once its folder entry is.
-void syncFolderOf(const std::string& path) {
-    const int folder = ::open(parentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (folder < 0) return;
-    ::fsync(folder);
-    ::close(folder);
-}
-
 // The line end that puts the report on a line of its own after a file cut mid-line
 // (by a crash, or by a writer that gave up half-way); empty when none is needed.
 std::string_view lineStartAfter(int fd, off_t size) {
@@ -144,11 +118,13 @@ bool writeReport(const ErrorRecord& record, int fd, bool madeNew, const std::str
     const bool known = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
     std::string text(known ? lineStartAfter(fd, before.st_size) : std::string_view());
     text += errorReportText(record);
-    const bool complete = writeAll(fd, text);
+    const platform::BrokenPipeQuiet quiet;
+    const bool complete = platform::writeAll(fd, text);
     if (!complete && known) ::ftruncate(fd, before.st_size);
     ::fdatasync(fd);
     ::close(fd);
-    if (madeNew) syncFolderOf(path);
+    // A newly made file is only durable once its folder entry is.
+    if (madeNew) platform::syncFolder(platform::folderOf(path).c_str());
     return complete;
 }
 

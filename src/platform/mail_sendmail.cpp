@@ -21,6 +21,7 @@
 #include <string_view>
 #include <thread>
 
+#include "platform/file_io.h"
 #include "platform/mail_transport.h"
 #include "platform/services.h"
 
@@ -186,14 +187,9 @@ int messageFile(std::string_view text) {
         if (fd >= 0) ::unlink(name.c_str());
     }
     if (fd < 0) return -1;
-    while (!text.empty()) {
-        const ssize_t written = ::write(fd, text.data(), text.size());
-        if (written < 0 && errno == EINTR) continue;
-        if (written <= 0) {
-            ::close(fd);
-            return -1;
-        }
-        text.remove_prefix(static_cast<std::size_t>(written));
+    if (!writeAll(fd, text)) {
+        ::close(fd);
+        return -1;
     }
     return fd;
 }

@@ -9,17 +9,13 @@
 #include <mutex>
 #include <set>
 
+#include "platform/file_io.h"
+
 namespace platform {
 namespace {
 
 constexpr unsigned kRoot = 0;
 constexpr unsigned kWritableByOthers = S_IWGRP | S_IWOTH;
-
-std::string folderOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
 
 void sayIgnoredOnce(const std::string& path, const std::string& why) {
     static std::mutex guard;
