@@ -9,9 +9,7 @@
 namespace wardline {
 namespace {
 
-constexpr std::string_view kPathJoin = " << ";
-
-// The first of several names joined by " << ".
+// The first of several names joined by kPathJoin.
 std::string firstName(const std::string& names) {
     return names.substr(0, names.find(kPathJoin));
 }

@@ -21,6 +21,7 @@
 
 #include "errortrap/procedure.h"
 #include "errortrap/runtime.h"
+#include "errortrap/skip_on_failure.h"
 #include "errortrap/trace_sinks.h"
 #include "errortrap/trace_stack.h"
 #include "errortrap/wardline.h"
@@ -430,10 +431,7 @@ void installCrashHandlers() {
         fresh->report = preparedMemory(kReportCapacity);
         scene = fresh;
     }
-    try {
-        prepareScene(*scene);
-    } catch (...) {  // out of memory: the report lacks some texts
-    }
+    skipOnFailure([] { prepareScene(*scene); });  // out of memory: the report lacks some texts
     if (!installed) {
         installed = true;
         installHandlers();

@@ -12,6 +12,7 @@
 #include "errortrap/remote_chain.h"
 #include "errortrap/runtime.h"
 #include "errortrap/runtime_texts.h"
+#include "errortrap/skip_on_failure.h"
 #include "errortrap/startup.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
@@ -27,7 +28,6 @@ using platform::trimmedLeading;
 
 // User-defined errors of components are numbered from this base upwards.
 constexpr int32_t kObjectErrorBase = -2147221504;
-constexpr std::string_view kPathJoin = " << ";
 
 // The error as the trap left it (step 1). The description is always the standard text
 // for the number; the error's own description is not read.
@@ -94,14 +94,6 @@ StackEntry parseFrameText(std::string_view text) {
 std::string joinedName(const std::string& trapping, const std::string& raising) {
     if (platform::equalIgnoringCase(trimmed(trapping, kSpaces), trimmed(raising, kSpaces))) return raising;
     return trapping + std::string(kPathJoin) + raising;
-}
-
-template <typename Step>
-void skipOnFailure(Step&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
 }
 
 // An error raised while another error's dialog runs the event loop (a clock tick's failing

@@ -13,6 +13,7 @@
 #include "errortrap/error_record.h"
 #include "errortrap/runtime.h"
 #include "errortrap/runtime_texts.h"
+#include "errortrap/skip_on_failure.h"
 #include "platform/file_io.h"
 #include "platform/log_open.h"
 
@@ -49,31 +50,23 @@ private:
     std::string text_;
 };
 
-// Runs one statement of the report; a statement that fails is left out.
-template <typename Statement>
-void statement(Statement&& run) {
-    try {
-        run();
-    } catch (...) {
-    }
-}
-
+// Each print statement of the report runs on its own: one that fails is left out.
 void writeHeader(ReportText& out) {
-    statement([&] { out.line({pfText(TextId::kStartBanner)}); });
-    statement([&] { out.line({std::string(65, '*')}); });
-    statement([&] { out.line({pfText(TextId::kProgramIdentity)}); });
-    statement([&] { out.line({pfText(TextId::kErrorInformationTitle)}); });
+    skipOnFailure([&] { out.line({pfText(TextId::kStartBanner)}); });
+    skipOnFailure([&] { out.line({std::string(65, '*')}); });
+    skipOnFailure([&] { out.line({pfText(TextId::kProgramIdentity)}); });
+    skipOnFailure([&] { out.line({pfText(TextId::kErrorInformationTitle)}); });
 }
 
 void writeLevels(ReportText& out, const ErrorRecord& record) {
     auto labelLine = [&](const std::string& label, auto value) {
-        statement([&] { out.line({"", label, value()}); });
+        skipOnFailure([&] { out.line({"", label, value()}); });
     };
     for (int n = 0; n <= record.levelCount; ++n) {
         const auto at = [&record, n]() -> const ErrorLevel& {
             return record.levels.at(static_cast<std::size_t>(n));
         };
-        statement([&] { out.line({"Error " + std::to_string(n)}); });
+        skipOnFailure([&] { out.line({"Error " + std::to_string(n)}); });
         labelLine(pfText(TextId::kCategoryLabel), [&] { return at().category; });
         labelLine(labelText(TextId::kSourceLabel), [&] { return at().source; });
         labelLine(labelText(TextId::kModuleLabel), [&] { return at().module; });
@@ -81,25 +74,25 @@ void writeLevels(ReportText& out, const ErrorRecord& record) {
         labelLine(pfText(TextId::kLineNumberLabel), [&] { return std::to_string(at().line); });
         labelLine(pfText(TextId::kErrorNumberLabel), [&] { return std::to_string(at().number); });
         labelLine(pfText(TextId::kDescriptionLabel), [&] { return at().description; });
-        statement([&] { out.line({""}); });
+        skipOnFailure([&] { out.line({""}); });
     }
 }
 
 void writeCallTree(ReportText& out, const ErrorRecord& record) {
-    statement([&] { out.line({""}); });
-    statement([&] { out.line({pfText(TextId::kCallTreeTitle)}); });
+    skipOnFailure([&] { out.line({""}); });
+    skipOnFailure([&] { out.line({pfText(TextId::kCallTreeTitle)}); });
     std::vector<std::string> lines;
-    statement([&] { lines = callTreeLines(record, CallTreeLayout::ErrorLog); });
-    for (const std::string& line : lines) statement([&] { out.line({"", line}); });
+    skipOnFailure([&] { lines = callTreeLines(record, CallTreeLayout::ErrorLog); });
+    for (const std::string& line : lines) skipOnFailure([&] { out.line({"", line}); });
 }
 
 void writeTrailer(ReportText& out, const ErrorRecord& record) {
-    statement([&] { out.line({""}); });
-    statement([&] { out.line({pfText(TextId::kSystemStateTitle)}); });
-    statement([&] { out.line({record.systemStateText}); });
-    statement([&] { out.line({"User Said"}); });
-    statement([&] { out.line({"", record.userComment}); });
-    statement([&] { out.line({pfText(TextId::kStopBanner)}); });
+    skipOnFailure([&] { out.line({""}); });
+    skipOnFailure([&] { out.line({pfText(TextId::kSystemStateTitle)}); });
+    skipOnFailure([&] { out.line({record.systemStateText}); });
+    skipOnFailure([&] { out.line({"User Said"}); });
+    skipOnFailure([&] { out.line({"", record.userComment}); });
+    skipOnFailure([&] { out.line({pfText(TextId::kStopBanner)}); });
 }
 
 // The line end that puts the report on a line of its own after a file cut mid-line

@@ -5,17 +5,22 @@
 #include <cstdint>
 #include <deque>
 #include <string>
+#include <string_view>
 
 namespace wardline {
+
+// Joins the names of the places an error passed through on its way up, the nearest first
+// ("local << level 1"), in a level's module, procedure and source.
+inline constexpr std::string_view kPathJoin = " << ";
 
 struct ErrorLevel {
     std::string helpFile;
     int32_t helpContext = 0;
     std::string category;
-    std::string module;     // may hold several names joined by " << "
+    std::string module;     // may hold several names joined by kPathJoin
     std::string procedure;  // likewise
     int32_t line = 0;
-    std::string source;  // with " (local)" or " (remote)"; may hold several joined by " << "
+    std::string source;  // with " (local)" or " (remote)"; may hold several joined by kPathJoin
     int32_t number = 0;
     std::string description;
 };

@@ -5,6 +5,7 @@
 #include "errortrap/error_log.h"
 #include "errortrap/error_record.h"
 #include "errortrap/runtime.h"
+#include "errortrap/skip_on_failure.h"
 #include "platform/app_object.h"
 #include "platform/monitor_link.h"
 
@@ -62,12 +63,7 @@ void MailErrorReport(Runtime& runtime) {
         // that failed) must not travel again with the new report.
         ::unlink(logPath.c_str());
         const bool written = WriteErrorLogToNewFile(runtime.errorRecord(), logPath);
-        if (written) {
-            try {
-                platform::mailTransport().send(errorReportMail(runtime));
-            } catch (...) {
-            }
-        }
+        if (written) skipOnFailure([&] { platform::mailTransport().send(errorReportMail(runtime)); });
         ::unlink(logPath.c_str());
     } catch (...) {
     }

@@ -18,7 +18,6 @@ constexpr int32_t kRemoteErrorNumber = 440;
 constexpr int kFieldsPerLevel = 5;
 constexpr char kFieldSeparator = '!';
 constexpr std::string_view kUnknownField = "<unknown>";
-constexpr std::string_view kPathJoin = " << ";
 constexpr std::string_view kRemoteTag = " (remote)";
 constexpr std::string_view kLocalTag = " (local)";
 
@@ -70,17 +69,6 @@ int32_t positiveValue(const Field& field) {
     return value > 0 && value <= std::numeric_limits<int32_t>::max() ? static_cast<int32_t>(value) : 0;
 }
 
-// The help file and context that raising `number` gives the current error.
-platform::ErrorInfo raisedError(int32_t number) {
-    try {
-        platform::raiseError(number);
-    } catch (const platform::RuntimeError& raised) {
-        return raised.info();
-    } catch (...) {
-    }
-    return {};
-}
-
 ErrorLevel forwardedLevel(const LevelFields& fields, const std::string& category) {
     ErrorLevel level;
     level.source = textOf(fields[0]) + std::string(kRemoteTag);
@@ -90,7 +78,7 @@ ErrorLevel forwardedLevel(const LevelFields& fields, const std::string& category
     level.category = category;
     level.number = positiveValue(fields[4]);
     level.description = platform::standardErrorText(level.number);
-    const platform::ErrorInfo raised = raisedError(level.number);
+    const platform::ErrorInfo raised = platform::ownErrorInfo(level.number);
     level.helpFile = raised.helpFile;
     level.helpContext = raised.helpContext;
     return level;
@@ -123,7 +111,7 @@ void decodeRemoteChain(ErrorRecord& record, int32_t trappedNumber, const std::st
 
     top.source = localSourceName + std::string(kLocalTag);
     top.number = kRemoteErrorNumber;
-    const platform::ErrorInfo raised = raisedError(kRemoteErrorNumber);
+    const platform::ErrorInfo raised = platform::ownErrorInfo(kRemoteErrorNumber);
     top.helpFile = raised.helpFile;
     top.helpContext = raised.helpContext;
 

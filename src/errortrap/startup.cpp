@@ -9,6 +9,7 @@
 #include "errortrap/internal_error.h"
 #include "errortrap/runtime.h"
 #include "errortrap/runtime_texts.h"
+#include "errortrap/skip_on_failure.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
@@ -96,15 +97,6 @@ void readKey(const PreferenceKey& key, const std::string& iniPath, Preferences& 
     key.apply(prefs, value);
 }
 
-// Steps of the first half of start-up: a failing step is skipped and the next one runs.
-template <typename Step>
-void skippingFailure(Step&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
-
 void openCircularLog(Runtime& runtime) {
     Preferences& prefs = runtime.prefs();
     if (!prefs.circularLogOn) return;
@@ -138,11 +130,7 @@ void secondHalf(Runtime& runtime, const std::string& iniPath) {
 
 // The source text of the program's own run-time errors.
 void learnLocalSourceName(RuntimeState& state) {
-    try {
-        platform::raiseError(platform::kInvalidProcedureCall);
-    } catch (const platform::RuntimeError& error) {
-        state.localSourceName = error.info().source;
-    }
+    state.localSourceName = platform::projectName();
 }
 
 }  // namespace
@@ -154,15 +142,15 @@ void startRuntime(Runtime& runtime) {
     if (state.runtimeStarted) return;
 
     std::string iniPath;
-    skippingFailure([&] { iniPath = inApplicationFolder(pfIniName()); });
+    skipOnFailure([&] { iniPath = inApplicationFolder(pfIniName()); });
     for (const PreferenceKey& key : kCircularLogKeys)
-        skippingFailure([&] { readKey(key, iniPath, state.prefs); });
-    skippingFailure([&] { openCircularLog(runtime); });
+        skipOnFailure([&] { readKey(key, iniPath, state.prefs); });
+    skipOnFailure([&] { openCircularLog(runtime); });
     // (No timer resolution to request: the monotonic clock has sub-millisecond steps.)
     TraceStack& stack = runtime.traceStack();
-    skippingFailure([&] { stack.reset(); });
+    skipOnFailure([&] { stack.reset(); });
     state.runtimeStarted = true;  // before anything can end start-up early: it runs once
-    skippingFailure([&] { writeProgramStartFrame(stack); });
+    skipOnFailure([&] { writeProgramStartFrame(stack); });
     // (No process error mode to set: file errors never raise system dialogs here.)
 
     try {
@@ -172,8 +160,8 @@ void startRuntime(Runtime& runtime) {
         reportInternalError(runtime.ui(), static_cast<int16_t>(failure.number), "wlSTART()");
     }
 
-    skippingFailure([&] { learnLocalSourceName(state); });
-    skippingFailure(installCrashHandlers);
+    skipOnFailure([&] { learnLocalSourceName(state); });
+    skipOnFailure(installCrashHandlers);
 }
 
 void wlSTART() { startRuntime(currentRuntime()); }

@@ -156,8 +156,8 @@ std::string unbalancedLeaveMessage(std::string_view module, std::string_view pro
 }
 
 bool errorPassedUp(const ErrorLevel& level0) {
-    return level0.module.find(" << ") != std::string::npos &&
-           level0.procedure.find(" << ") != std::string::npos;
+    return level0.module.find(kPathJoin) != std::string::npos &&
+           level0.procedure.find(kPathJoin) != std::string::npos;
 }
 
 // A leave that does not match the top frame abandons the whole stack. In the development

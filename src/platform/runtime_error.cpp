@@ -18,14 +18,18 @@ const std::string& projectName() {
     return name;
 }
 
-void raiseError(int32_t number) {
+ErrorInfo ownErrorInfo(int32_t number) {
     ErrorInfo info;
     info.number = number;
     info.source = projectName();
     info.description = standardErrorText(number);
     info.helpFile = app().runtimeHelpFile();
     info.helpContext = number;
-    throw RuntimeError(std::move(info));
+    return info;
+}
+
+void raiseError(int32_t number) {
+    throw RuntimeError(ownErrorInfo(number));
 }
 
 void raiseError(const ErrorInfo& info) { throw RuntimeError(info); }
@@ -45,19 +49,9 @@ ErrorInfo errorInfoFor(const std::exception_ptr& error) {
     } catch (const RuntimeError& runtime) {
         return runtime.info();
     } catch (const std::exception& other) {
-        ErrorInfo info;
-        info.number = errorNumberForException(other);
-        info.source = projectName();
-        info.description = standardErrorText(info.number);
-        info.helpFile = app().runtimeHelpFile();
-        info.helpContext = info.number;
-        return info;
+        return ownErrorInfo(errorNumberForException(other));
     } catch (...) {
-        ErrorInfo info;
-        info.number = kInternalError;
-        info.source = projectName();
-        info.description = standardErrorText(kInternalError);
-        return info;
+        return ownErrorInfo(kInternalError);
     }
 }
 

@@ -34,14 +34,19 @@ private:
 // The program's project name, carried as the source of its own run-time errors.
 const std::string& projectName();
 
-// Raises run-time error `number` with the project name as source, the standard text as
-// description and the runtime's help file with the number as help context.
+// Run-time error `number` as the program itself raises it: the project name as source,
+// the standard text as description and the runtime's help file with the number as help
+// context.
+ErrorInfo ownErrorInfo(int32_t number);
+
+// Raises run-time error `number` with the fields of ownErrorInfo.
 [[noreturn]] void raiseError(int32_t number);
 // Raises an error that came from elsewhere (another component), with its own fields.
 [[noreturn]] void raiseError(const ErrorInfo& info);
 
 // The error a trap sees for any exception: run-time errors keep their fields; other
-// exceptions map to their nearest standard error (see errorNumberForException).
+// exceptions become the program's own error of the nearest number (see
+// errorNumberForException).
 ErrorInfo errorInfoFor(const std::exception_ptr& error);
 // bad_alloc -> 7 Out of memory, out_of_range -> 9 Subscript out of range,
 // overflow_error -> 6 Overflow, invalid_argument -> 5 Invalid procedure call or argument,

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/app_object.h"
 #include "platform/error_texts.h"
 #include "platform/file_errors.h"
 #include "platform/runtime_error.h"
@@ -122,6 +123,8 @@ TEST(RuntimeError, OtherExceptionsMapToTheirNearestStandardError) {
         EXPECT_EQ(info.number, c.number);
         EXPECT_EQ(info.source, "Morrowset");
         EXPECT_EQ(info.description, platform::standardErrorText(c.number));
+        EXPECT_EQ(info.helpFile, platform::app().runtimeHelpFile());
+        EXPECT_EQ(info.helpContext, c.number);
     }
 }
 

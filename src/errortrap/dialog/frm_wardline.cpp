@@ -26,6 +26,7 @@
 #include "errortrap/dialog/system_report.h"
 #include "errortrap/error_record.h"
 #include "errortrap/runtime.h"
+#include "errortrap/skip_on_failure.h"
 #include "errortrap/ui_services.h"
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"
@@ -36,15 +37,6 @@ namespace wardline {
 namespace {
 
 constexpr int kContinueGapTwips = 10;
-
-// Runs one step of a handler that skips failing steps.
-template <typename Step>
-void skipOnFailure(Step&& step) {
-    try {
-        step();
-    } catch (...) {
-    }
-}
 
 QString qs(const std::string& text) {
     return QString::fromStdString(text);
