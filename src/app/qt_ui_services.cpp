@@ -99,7 +99,7 @@ void QtUiServices::setVisibleWindowsEnabled(bool enabled) {
 
 int16_t QtUiServices::showErrorDialog() { return wardline::ShowErrorDialog(); }
 void QtUiServices::unloadErrorDialog() { wardline::UnloadErrorDialog(); }
-bool QtUiServices::loadAndUnloadErrorDialog() { return wardline::ProbeErrorDialog(); }
+bool QtUiServices::probeErrorDialog() { return wardline::ProbeErrorDialog(); }
 
 bool runSilentlyWithoutDisplay() {
     const QString qtPlatform = QGuiApplication::platformName();

@@ -19,7 +19,7 @@ public:
     void setVisibleWindowsEnabled(bool enabled) override;
     int16_t showErrorDialog() override;
     void unloadErrorDialog() override;
-    bool loadAndUnloadErrorDialog() override;
+    bool probeErrorDialog() override;
 
     static constexpr int kIdleWaitMs = 5;
 

@@ -119,7 +119,7 @@ void secondHalf(Runtime& runtime, const std::string& iniPath) {
 
     // The development environment is a debugger here. The error dialog form is probed for
     // once, without being built.
-    runtime.ui().loadAndUnloadErrorDialog();
+    runtime.ui().probeErrorDialog();
     state.inDevEnvironment = platform::inDevelopmentDebugger() ? -1 : 0;
 
     state.exePrefix = "[" + platform::app().exeName() + "] ";

@@ -57,7 +57,7 @@ public:
     virtual void unloadErrorDialog() = 0;
     // Whether the error dialog form can be loaded, asked without building it (start-up asks
     // once while it learns where it runs). False when there is no such form.
-    virtual bool loadAndUnloadErrorDialog() = 0;
+    virtual bool probeErrorDialog() = 0;
 };
 
 // The silent implementation: OK for one-button boxes, Cancel where there is a choice,
@@ -73,7 +73,7 @@ public:
     void setVisibleWindowsEnabled(bool) override {}
     int16_t showErrorDialog() override { return kChoiceContinue; }
     void unloadErrorDialog() override {}
-    bool loadAndUnloadErrorDialog() override { return false; }
+    bool probeErrorDialog() override { return false; }
 
 private:
     int pointer_ = kPointerDefault;

@@ -88,7 +88,7 @@ public:
         return answer;
     }
     void unloadErrorDialog() override { events.push_back("unload"); }
-    bool loadAndUnloadErrorDialog() override {
+    bool probeErrorDialog() override {
         ++errorDialogLoads;
         if (onLoadErrorDialog) onLoadErrorDialog();
         return true;

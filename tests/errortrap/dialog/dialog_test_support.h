@@ -44,7 +44,7 @@ public:
     void setVisibleWindowsEnabled(bool) override {}
     int16_t showErrorDialog() override { return ShowErrorDialog(); }
     void unloadErrorDialog() override { UnloadErrorDialog(); }
-    bool loadAndUnloadErrorDialog() override { return ProbeErrorDialog(); }
+    bool probeErrorDialog() override { return ProbeErrorDialog(); }
 
     std::vector<ShownMessage> messages;
     int eventRounds = 0;
