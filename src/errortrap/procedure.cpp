@@ -83,7 +83,7 @@ int16_t Procedure::trap(int line) {
 }
 
 // Enters the trace stack; false when the procedure is to leave at once.
-bool Procedure::enter() {
+[[gnu::always_inline]] inline bool Procedure::enter() {
     for (;;) {
         try {
             wlPUSH(module_, name_, arguments_);
@@ -144,7 +144,8 @@ void Procedure::run(std::initializer_list<Statement> list) {
                 }
                 break;
             }
-            pc = following(statements, pc, flow);
+            // Going on with the next statement is the usual way, and needs no search.
+            pc = flow.kind == Flow::Kind::Next ? pc + 1 : following(statements, pc, flow);
         }
         running.completed();
         line_ = exitLine;

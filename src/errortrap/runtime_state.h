@@ -32,18 +32,19 @@ struct Preferences {
 };
 
 struct RuntimeState {
-    // These three first: enter and leave read them as one word (see quietFlags below).
+    int16_t inDevEnvironment = 0;
+    // The error dialog's closing buttons leave the user's choice (a DialogChoice) here.
+    int16_t dialogChoice = 0;
+    // These three last before the preferences: with the preferences' first switches they
+    // make the one word enter and leave read (see quietFlags below).
     bool runtimeStarted = false;
     // Set while the error dialog is up; enter, leave and the error handler wait on it.
     bool busy = false;
     int16_t monitorPresent = 0;
-    int16_t inDevEnvironment = 0;
-    // The error dialog's closing buttons leave the user's choice (a DialogChoice) here.
-    int16_t dialogChoice = 0;
+    Preferences prefs;
     // Set by the program before start-up when it has no display: nobody could see or
     // close the error dialog, so start-up sets "Silent Run".
     bool withoutDisplay = false;
-    Preferences prefs;
     std::string exePrefix;
     std::string localSourceName;
 };
@@ -54,17 +55,18 @@ inline bool tracingOn(const RuntimeState& state) {
 }
 
 // Zero exactly when the runtime is started, not busy and tracing is off: what lets enter
-// and leave only keep the stack. It reads the five flags as two words, with no branch
-// each: around every procedure call a branch per flag costs more than the stack itself.
-inline uint32_t quietFlags(const RuntimeState& state) {
+// and leave only keep the stack. The five flags lie in one word (the state's last four
+// bytes before the preferences, then the preferences' first four), read with one load and
+// tested with one branch: around every procedure call a branch per flag costs more than
+// the stack itself.
+inline uint64_t quietFlags(const RuntimeState& state) {
     static_assert(std::endian::native == std::endian::little);
-    static_assert(offsetof(RuntimeState, runtimeStarted) == 0 && offsetof(RuntimeState, busy) == 1 &&
-                  offsetof(RuntimeState, monitorPresent) == 2);
+    static_assert(offsetof(RuntimeState, runtimeStarted) == 4 && offsetof(RuntimeState, busy) == 5 &&
+                  offsetof(RuntimeState, monitorPresent) == 6 && offsetof(RuntimeState, prefs) == 8);
     static_assert(offsetof(Preferences, captureToDisk) == 0 && offsetof(Preferences, circularLogOn) == 2);
-    uint32_t stateWord, prefsWord;  // byte 3 of the preferences' word is padding
-    std::memcpy(&stateWord, reinterpret_cast<const unsigned char*>(&state), sizeof stateWord);
-    std::memcpy(&prefsWord, reinterpret_cast<const unsigned char*>(&state.prefs), sizeof prefsWord);
-    return (stateWord ^ 1u) | (prefsWord & 0x00ff'ffffu);
+    uint64_t word;  // its last byte is the preferences' padding: shifted out below
+    std::memcpy(&word, reinterpret_cast<const unsigned char*>(&state) + 4, sizeof word);
+    return (word ^ 1u) << 8;
 }
 
 }  // namespace wardline

@@ -258,11 +258,12 @@ void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view
     finishOverheadProbe(stack, stack.exitOverhead);
 }
 
-// While the runtime is started and idle, with no sink on and no probe running, enter and
-// leave do nothing but keep the stack; these paths do just that, with the same outcome
-// as the full steps, and hand every other case to them.
-[[gnu::always_inline]] inline bool onlyKeepingTheStack(const RuntimeState& state, const TraceStack& stack) {
-    return (quietFlags(state) | stack.overheadProbe) == 0;
+// While the runtime is started and idle, with no sink on, enter and leave do nothing but
+// keep the stack; these paths do just that, with the same outcome as the full steps, and
+// hand every other case to them. (An overhead probe runs only within one call of the full
+// steps, started while the monitor is present, so it never meets these paths.)
+[[gnu::always_inline]] inline bool onlyKeepingTheStack(const RuntimeState& state) {
+    return quietFlags(state) == 0;
 }
 
 // The same text by where it lies, not by its bytes.
@@ -283,7 +284,7 @@ struct EnterLeave {
                                              std::string_view arguments) {
         Runtime& runtime = currentRuntime();
         TraceStack& stack = runtime.traceStack();
-        if (!onlyKeepingTheStack(runtime.state(), stack)) [[unlikely]]
+        if (!onlyKeepingTheStack(runtime.state())) [[unlikely]]
             return enterEveryStep(module, procedure, arguments);
         asm volatile("" ::: "memory");
         TraceStack::Frame* frames = stack.frames_.get();
@@ -302,7 +303,7 @@ struct EnterLeave {
                                              std::string_view arguments) {
         Runtime& runtime = currentRuntime();
         TraceStack& stack = runtime.traceStack();
-        if (!onlyKeepingTheStack(runtime.state(), stack)) [[unlikely]]
+        if (!onlyKeepingTheStack(runtime.state())) [[unlikely]]
             return leaveEveryStep(module, procedure, arguments);
         asm volatile("" ::: "memory");
         TraceStack::Frame* frames = stack.frames_.get();
@@ -317,6 +318,7 @@ struct EnterLeave {
              !sameView(frame.procedure, procedure))) [[unlikely]]
             return leaveEveryStep(module, procedure, arguments);
         frame.kind = TraceStack::Kind::Empty;
+        frame.spare = 0;
         frame.codePointer = 0;
         stack.traceDepth = static_cast<int16_t>(depth - 1);
     }

@@ -74,6 +74,7 @@ private:
         std::string_view module, procedure, arguments;  // Kind::Parts; Kind::Literal: the text in module
         int64_t time = 0;
         Kind kind = Kind::Empty;
+        uint8_t spare = 0;  // always 0, so that leave clears kind to code pointer with one store
         int16_t codePointer = 0;
     };
     // Texts a frame refers to that the stack holds itself: a literal frame's text, the
