@@ -53,7 +53,7 @@ bool CircularLog::openAndMap(const std::string& path) {
 
 void CircularLog::write(const std::string& line) {
     Preferences& prefs = prefs_;
-    bool usable = file_.isOpen() && !file_.replacedLately(platform::monotonicMilliseconds());
+    bool usable = file_.isOpen() && !file_.replacedLately(platform::coarseMonotonicMilliseconds());
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!usable && !openAndMap(prefs.circFileName)) {
             if (cannotOpen_) cannotOpen_(prefs.circFileName);

@@ -13,7 +13,7 @@ void DiskCapture::write(const std::string& line) {
     // changes while a report is mailed) is opened afresh at once, one rotated, deleted or
     // replaced on the disk within the replaced-check interval (100 ms).
     if (!file_.isOpen() || file_.path() != prefs.errorLogPath ||
-        file_.replacedLately(platform::monotonicMilliseconds())) {
+        file_.replacedLately(platform::coarseMonotonicMilliseconds())) {
         if (!file_.open(prefs.errorLogPath, platform::KeptFile::Mode::Append)) return;
     }
     // One piece: the kernel takes one buffer faster than two.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <time.h>
 
 #include "platform/services.h"
 
@@ -53,6 +54,12 @@ const TimeSource& timeSource() {
 int64_t monotonicMilliseconds() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+}
+
+int64_t coarseMonotonicMilliseconds() {
+    timespec now{};
+    ::clock_gettime(CLOCK_MONOTONIC_COARSE, &now);
+    return int64_t{now.tv_sec} * 1000 + now.tv_nsec / 1'000'000;
 }
 
 int64_t monotonicFixedMilliseconds() {

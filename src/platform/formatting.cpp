@@ -1,5 +1,7 @@
 #include "platform/formatting.h"
 
+#include <langinfo.h>
+
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -55,11 +57,11 @@ std::string formatTime(const std::tm& when) {
     return buffer;
 }
 
+// nl_langinfo reads the one item from the numeric category; localeconv would fill in every
+// numeric and monetary convention on each call, which every trace line paid for.
 char localeDecimalSeparator() {
-    const std::lconv* conventions = std::localeconv();
-    return (conventions && conventions->decimal_point && *conventions->decimal_point)
-               ? *conventions->decimal_point
-               : '.';
+    const char* radix = ::nl_langinfo(RADIXCHAR);
+    return (radix && *radix) ? *radix : '.';
 }
 
 }  // namespace platform
