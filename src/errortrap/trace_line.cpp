@@ -2,6 +2,8 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstring>
+#include <string_view>
 
 #include "errortrap/runtime.h"
 #include "platform/clock.h"
@@ -19,16 +21,58 @@ constexpr int64_t kFixedPerMillisecond = 10000;
 // Lines take the memory figures of a reading at most this old (in milliseconds).
 constexpr int64_t kMemoryReadingMaxAge = 10;
 
+// Gathers a line's pieces in a buffer of its own and hands them to the line in one append.
+// A trace line is a dozen short pieces; appending each to the string on its own cost more
+// than all the rest of the line, and the line is made around every traced call.
+class LineAppender {
+public:
+    explicit LineAppender(std::string& line) : line_(line) {}
+    LineAppender(const LineAppender&) = delete;
+    LineAppender& operator=(const LineAppender&) = delete;
+
+    [[gnu::always_inline]] void append(std::string_view text) {
+        if (text.size() > kRoom - size_) [[unlikely]]
+            return appendLong(text);
+        std::memcpy(buffer_ + size_, text.data(), text.size());
+        size_ += text.size();
+    }
+    [[gnu::always_inline]] void push_back(char c) {
+        if (size_ == kRoom) [[unlikely]]
+            flush();
+        buffer_[size_++] = c;
+    }
+    void append(std::size_t count, char c) {
+        flush();
+        line_.append(count, c);
+    }
+    // Hands the pieces gathered so far to the line.
+    void flush() {
+        line_.append(buffer_, size_);
+        size_ = 0;
+    }
+
+private:
+    void appendLong(std::string_view text) {
+        flush();
+        line_.append(text);
+    }
+
+    static constexpr std::size_t kRoom = 256;
+    std::string& line_;
+    std::size_t size_ = 0;
+    char buffer_[kRoom];
+};
+
 // The frame part of an exit line: the frame's text after its first " : " (its level).
-void appendExitFrame(std::string& line, const std::string& frameText) {
+void appendExitFrame(LineAppender& line, std::string_view frameText) {
     const auto separator = frameText.find(" : ");
-    line.append(frameText, separator == std::string::npos ? 0 : separator + 3);
+    line.append(frameText.substr(separator == std::string_view::npos ? 0 : separator + 3));
 }
 
 // The frame part of a line. A frame entered by a procedure reads the same in an entry and
 // an exit line ((level - 1) tabs, module, procedure, arguments) and is appended from its
 // parts; any other frame takes the way of its text.
-void appendFrame(std::string& line, const TraceStack& stack, int level, bool exit) {
+void appendFrame(LineAppender& line, const TraceStack& stack, int level, bool exit) {
     TraceStack::FrameNames names;
     if (!stack.frameNames(level, names)) {
         if (exit)
@@ -37,60 +81,82 @@ void appendFrame(std::string& line, const TraceStack& stack, int level, bool exi
             line.append(stack.frameBody(level));
         return;
     }
-    line.append(static_cast<std::size_t>(level - 1), '\t');
-    line.append(names.module).append(" : ").append(names.procedure).append(" : ").append(names.arguments);
+    if (level > 1) line.append(static_cast<std::size_t>(level - 1), '\t');
+    line.append(names.module);
+    line.append(" : ");
+    line.append(names.procedure);
+    line.append(" : ");
+    line.append(names.arguments);
 }
 
-template <typename Number>
-void appendNumber(std::string& line, Number value) {
+// The helpers below write to a std::string or to a LineAppender alike.
+template <typename Out, typename Number>
+void appendNumber(Out& out, Number value) {
     char digits[24];
     const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    line.append(digits, result.ptr);
+    out.append(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
 }
 
 // The pattern "00000": at least five digits, zero-filled, a minus sign before negatives.
-void appendZeroFilled5(std::string& line, int64_t value) {
-    if (value < 0) {
-        line.append(platform::formatZeroFilled5(value));
-        return;
+template <typename Out>
+void appendZeroFilled5(Out& out, int64_t value) {
+    if (value >= 0 && value < 100'000) {
+        // In 32 bits and two digits at a time: the line counter and the seconds go through here
+        // on every line.
+        const auto figure = static_cast<uint32_t>(value);
+        const uint32_t low = figure % 100;
+        const uint32_t middle = figure / 100 % 100;
+        const char digits[5] = {static_cast<char>('0' + figure / 10'000),
+                                static_cast<char>('0' + middle / 10), static_cast<char>('0' + middle % 10),
+                                static_cast<char>('0' + low / 10), static_cast<char>('0' + low % 10)};
+        out.append(std::string_view(digits, sizeof digits));
+    } else if (value < 0) {
+        out.append(platform::formatZeroFilled5(value));
+    } else {
+        appendNumber(out, value);
     }
-    char digits[24];
-    const auto result = std::to_chars(digits, digits + sizeof digits, value);
-    const auto length = static_cast<std::size_t>(result.ptr - digits);
-    if (length < 5) line.append(5 - length, '0');
-    line.append(digits, length);
 }
 
 // The time format "00000.000" with `separator`, rounded once from whole thousandths, as
 // platform::formatSeconds does; figures beyond what whole thousandths hold take its way.
-void appendSeconds(std::string& line, double seconds, char separator) {
+template <typename Out>
+void appendSeconds(Out& out, double seconds, char separator) {
     if (!(std::fabs(seconds) < 9e15)) {
-        line.append(platform::formatSeconds(seconds, separator));
+        out.append(platform::formatSeconds(seconds, separator));
         return;
     }
     const long long thousandths = std::llround(std::fabs(seconds) * 1000.0);
-    if (seconds < 0 && thousandths != 0) line.push_back('-');
-    appendZeroFilled5(line, thousandths / 1000);
-    line.push_back(separator);
+    if (seconds < 0 && thousandths != 0) out.push_back('-');
+    appendZeroFilled5(out, thousandths / 1000);
     const auto fraction = static_cast<int>(thousandths % 1000);
-    line.push_back(static_cast<char>('0' + fraction / 100));
-    line.push_back(static_cast<char>('0' + fraction / 10 % 10));
-    line.push_back(static_cast<char>('0' + fraction % 10));
+    const char figure[4] = {separator, static_cast<char>('0' + fraction / 100),
+                            static_cast<char>('0' + fraction / 10 % 10), static_cast<char>('0' + fraction % 10)};
+    out.append(std::string_view(figure, sizeof figure));
 }
 
 // pfDecimal's figure, appended: the locale's separator becomes "." where the system
 // profile names it.
-void appendDecimal(std::string& line, double seconds, TraceLineMemo& memo) {
+template <typename Out>
+void appendDecimal(Out& out, double seconds, TraceLineMemo& memo) {
     std::string& kept = memo.decimalSeparator;
     if (kept.empty()) kept = platform::systemDecimalSeparator();
-    const std::size_t start = line.size();
-    appendSeconds(line, seconds, platform::localeDecimalSeparator());
+    const char localeSeparator = platform::localeDecimalSeparator();
+    // The usual case: the profile names the locale's own separator, which the figure holds
+    // once, between its parts (a digit or a minus sign would stand elsewhere too).
+    if (kept.size() == 1 && kept[0] == localeSeparator && localeSeparator != '-' &&
+        !(localeSeparator >= '0' && localeSeparator <= '9')) {
+        appendSeconds(out, seconds, '.');
+        return;
+    }
+    std::string figure;
+    appendSeconds(figure, seconds, localeSeparator);
     // A separator that the figure does not hold (the profile and the locale disagree)
     // leaves the figure as formatted rather than losing the line.
     if (!kept.empty()) {
-        const auto at = line.find(kept, start);
-        if (at != std::string::npos) line[at] = '.';
+        const auto at = figure.find(kept);
+        if (at != std::string::npos) figure[at] = '.';
     }
+    out.append(figure);
 }
 
 // With "Arguments" not exactly -1 the line stops before its second colon, so the
@@ -106,25 +172,38 @@ void cutArguments(std::string& line) {
         platform::trimmedTrailing(std::string_view(line).substr(0, second), platform::kSpaces).size());
 }
 
-void appendMemory(std::string& line, const Preferences& prefs, int64_t now, TraceLineMemo& state,
-                  const std::string& root) {
-    if (!state.memoryRead || now - state.memoryReadAt >= kMemoryReadingMaxAge * kFixedPerMillisecond) {
-        if (const auto status = platform::readMemoryStatus(root)) state.memory = *status;
-        state.memoryRead = true;
-        state.memoryReadAt = now;
-    }
+// The memory part of a line, for the figures of one reading.
+std::string memoryText(const Preferences& prefs, const platform::MemoryStatus& memory) {
+    std::string text;
     if (prefs.includeResources) {
-        line.append(" : [res =");
-        appendNumber(line, state.memory.memoryLoad);
-        line.append("%");
+        text.append(" : [res =");
+        appendNumber(text, memory.memoryLoad);
+        text.append("%");
     }
     if (prefs.includeMemory) {
-        line.append(prefs.includeResources ? ", mem = " : " : [mem = ");
-        appendNumber(line, state.memory.availablePhysical);
-        line.append("]");
-    } else {
-        line.append("]");
+        text.append(prefs.includeResources ? ", mem = " : " : [mem = ");
+        appendNumber(text, memory.availablePhysical);
     }
+    text.append("]");
+    return text;
+}
+
+// The memory part for a line made `now`: the lines of one reading share its text as well
+// as its figures.
+const std::string& currentMemoryText(const Preferences& prefs, int64_t now, TraceLineMemo& memo,
+                                     const std::string& root) {
+    const bool stale = !memo.memoryRead || now - memo.memoryReadAt >= kMemoryReadingMaxAge * kFixedPerMillisecond;
+    if (stale) {
+        if (const auto status = platform::readMemoryStatus(root)) memo.memory = *status;
+        memo.memoryRead = true;
+        memo.memoryReadAt = now;
+    }
+    const int shape = (prefs.includeResources ? 1 : 0) | (prefs.includeMemory ? 2 : 0);
+    if (stale || memo.memoryTextShape != shape) {
+        memo.memoryText = memoryText(prefs, memo.memory);
+        memo.memoryTextShape = shape;
+    }
+    return memo.memoryText;
 }
 
 }  // namespace
@@ -133,6 +212,7 @@ void buildTraceLine(Runtime& runtime, std::string& line, int64_t overhead, int16
     const RuntimeState& state = runtime.state();
     const Preferences& prefs = state.prefs;
     TraceStack& stack = runtime.traceStack();
+    TraceLineMemo& memo = runtime.traceLineMemo();
     const int level = stack.traceDepth;
 
     int64_t& stamp = stack.frameTime(level);
@@ -141,18 +221,27 @@ void buildTraceLine(Runtime& runtime, std::string& line, int64_t overhead, int16
     const double seconds = static_cast<double>(stamp) / kFixedPerSecond;
 
     line.clear();
-    line.append(state.exePrefix).append("[");
-    appendZeroFilled5(line, stack.lineCounter);
-    line.append("] [");
-    appendDecimal(line, seconds, runtime.traceLineMemo());
-    line.append(exitFlag ? "] <-" : "] ->");
-    appendFrame(line, stack, level, exitFlag != 0);
+    LineAppender out(line);
+    out.append(state.exePrefix);
+    out.push_back('[');
+    appendZeroFilled5(out, stack.lineCounter);
+    out.append("] [");
+    appendDecimal(out, seconds, memo);
+    out.append(exitFlag ? "] <-" : "] ->");
+    appendFrame(out, stack, level, exitFlag != 0);
 
-    if (prefs.includeArguments != -1) cutArguments(line);
+    if (prefs.includeArguments != -1) {
+        out.flush();
+        cutArguments(line);
+    }
     if (prefs.includeMemory || prefs.includeResources)
-        appendMemory(line, prefs, now, runtime.traceLineMemo(), runtime.platform().memoryStatusRoot);
-    if (prefs.includeUser) line.append(" : ").append(pfUserText());
-    line.append("\r\n");
+        out.append(currentMemoryText(prefs, now, memo, runtime.platform().memoryStatusRoot));
+    if (prefs.includeUser) {
+        out.append(" : ");
+        out.append(pfUserText());
+    }
+    out.append("\r\n");
+    out.flush();
 }
 
 void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag) {

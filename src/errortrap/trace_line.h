@@ -17,6 +17,10 @@ struct TraceLineMemo {
     // meminfo table afresh for every read, which costs more than the rest of a line.
     bool memoryRead = false;
     int64_t memoryReadAt = 0;  // monotonic fixed-point milliseconds
+    // The memory part of a line as formatted from that reading, and for which [include]
+    // switches (Resources 1, Memory 2; -1 before the first).
+    std::string memoryText;
+    int memoryTextShape = -1;
     // Lines are built in one kept buffer; a line made while another is still being handed
     // to the sinks (events run during a monitor hold) gets a buffer of its own.
     std::string line;

@@ -158,7 +158,18 @@ bool KeptFile::appendOnce(const char* path, std::string_view head, std::string_v
 }
 
 bool KeptFile::append(std::string_view head, std::string_view tail) {
-    return fd_ >= 0 && writeBoth(fd_, stream_, -1, head, tail);
+    if (fd_ < 0) return false;
+    // The usual case, a line to a regular file written whole at once, without the loop's
+    // bookkeeping: this runs for every trace line.
+    if (!stream_ && tail.empty() && !head.empty()) {
+        const ssize_t written = ::write(fd_, head.data(), head.size());
+        if (written == static_cast<ssize_t>(head.size())) return true;
+        if (written > 0)
+            head.remove_prefix(static_cast<std::size_t>(written));  // the loop writes the rest
+        else if (written == 0 || errno != EINTR)
+            return false;
+    }
+    return writeBoth(fd_, stream_, -1, head, tail);
 }
 
 }  // namespace platform
