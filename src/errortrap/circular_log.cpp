@@ -34,8 +34,6 @@ bool CircularLog::open(const std::string& path, int32_t recordSize, int16_t reco
     return openAndMap(path);
 }
 
-bool CircularLog::on() const { return prefs_.circularLogOn; }
-
 // Opens the file (creating it), gives it its full size, maps it and writes the header.
 bool CircularLog::openAndMap(const std::string& path) {
     if (recordSize_ <= 0) return file_.open(path, platform::KeptFile::Mode::ReadWrite);  // no slot holds anything

@@ -44,7 +44,7 @@ public:
     // Start-up: keeps an existing log as ".prev", makes and maps a fresh one with
     // `recordLimit` slots of `recordSize` bytes. False when that fails; the log is then off.
     bool open(const std::string& path, int32_t recordSize, int16_t recordLimit);
-    bool on() const override;
+    bool on() const override { return prefs_.circularLogOn; }
     // Copies the line into the next slot. A file deleted or replaced since is opened afresh.
     void write(const std::string& line) override;
     // Into the next slot of the file already mapped; nothing when none is.

@@ -1,10 +1,10 @@
 #include "errortrap/disk_capture.h"
 
+#include <cstring>
+
 #include "platform/clock.h"
 
 namespace wardline {
-
-bool DiskCapture::on() const { return prefs_.captureToDisk != 0; }
 
 void DiskCapture::write(const std::string& line) {
     const Preferences& prefs = prefs_;
@@ -16,9 +16,13 @@ void DiskCapture::write(const std::string& line) {
         file_.replacedLately(platform::coarseMonotonicMilliseconds())) {
         if (!file_.open(prefs.errorLogPath, platform::KeptFile::Mode::Append)) return;
     }
-    // One piece: the kernel takes one buffer faster than two.
-    buffer_.assign(line).append("\r\n");
-    file_.append(buffer_);
+    // One piece: the kernel takes one buffer faster than two. The buffer only grows, so a
+    // line is one copy into it.
+    const std::size_t size = line.size() + 2;
+    if (buffer_.size() < size) buffer_.resize(size);
+    std::memcpy(buffer_.data(), line.data(), line.size());
+    std::memcpy(buffer_.data() + line.size(), "\r\n", 2);
+    file_.append(std::string_view(buffer_.data(), size));
 }
 
 void DiskCapture::writeLastLine(std::string_view line) noexcept {

@@ -14,14 +14,14 @@ namespace wardline {
 class DiskCapture final : public TraceSink {
 public:
     explicit DiskCapture(const Preferences& prefs) : prefs_(prefs) {}
-    bool on() const override;
+    bool on() const override { return prefs_.captureToDisk != 0; }
     void write(const std::string& line) override;
     void writeLastLine(std::string_view line) noexcept override;
 
 private:
     const Preferences& prefs_;
     platform::KeptFile file_;
-    std::string buffer_;  // the line with its CR LF, kept for its capacity
+    std::string buffer_;  // the line with its CR LF at its start; only grows
 };
 
 }  // namespace wardline

@@ -35,8 +35,6 @@ bool MonitorSink::connect() {
     return link_.connected();
 }
 
-bool MonitorSink::on() const { return state_.monitorPresent != 0; }
-
 void MonitorSink::write(const std::string& line) {
     const auto length = static_cast<uint32_t>(line.size());
     if (link_.send(platform::kMonitorSetText, length, line) != platform::kMonitorHold) return;

@@ -22,7 +22,7 @@ public:
 
     // Start-up: looks for a monitor and connects to it. True when one was found.
     bool connect();
-    bool on() const override;
+    bool on() const override { return state_.monitorPresent != 0; }
     // Sends the line; when the monitor answers "hold", disables the program's windows and
     // lets events run until the monitor lets go (or stops answering).
     void write(const std::string& line) override;

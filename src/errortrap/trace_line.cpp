@@ -97,24 +97,39 @@ void appendNumber(Out& out, Number value) {
     out.append(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
 }
 
+// "00" to "99", each pair where its value points.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the two digits of `value` (0 to 99) at `at`.
+inline void putDigitPair(char* at, uint32_t value) { std::memcpy(at, kDigitPairs + 2 * value, 2); }
+
 // The pattern "00000": at least five digits, zero-filled, a minus sign before negatives.
 template <typename Out>
 void appendZeroFilled5(Out& out, int64_t value) {
     if (value >= 0 && value < 100'000) {
-        // In 32 bits and two digits at a time: the line counter and the seconds go through here
-        // on every line.
+        // In 32 bits and two digits at a time: the line counter and the seconds go through
+        // here on every line.
         const auto figure = static_cast<uint32_t>(value);
-        const uint32_t low = figure % 100;
-        const uint32_t middle = figure / 100 % 100;
-        const char digits[5] = {static_cast<char>('0' + figure / 10'000),
-                                static_cast<char>('0' + middle / 10), static_cast<char>('0' + middle % 10),
-                                static_cast<char>('0' + low / 10), static_cast<char>('0' + low % 10)};
+        char digits[5] = {static_cast<char>('0' + figure / 10'000)};
+        putDigitPair(digits + 1, figure / 100 % 100);
+        putDigitPair(digits + 3, figure % 100);
         out.append(std::string_view(digits, sizeof digits));
     } else if (value < 0) {
         out.append(platform::formatZeroFilled5(value));
     } else {
         appendNumber(out, value);
     }
+}
+
+// llround for 0 <= x < 2^63, without the call into the maths library: the fraction left by
+// the truncation is exact, so halves go up exactly as llround takes them away from zero.
+inline long long roundedHalfAway(double x) {
+    auto whole = static_cast<long long>(x);
+    if (x - static_cast<double>(whole) >= 0.5) ++whole;
+    return whole;
 }
 
 // The time format "00000.000" with `separator`, rounded once from whole thousandths, as
@@ -125,12 +140,12 @@ void appendSeconds(Out& out, double seconds, char separator) {
         out.append(platform::formatSeconds(seconds, separator));
         return;
     }
-    const long long thousandths = std::llround(std::fabs(seconds) * 1000.0);
+    const long long thousandths = roundedHalfAway(std::fabs(seconds) * 1000.0);
     if (seconds < 0 && thousandths != 0) out.push_back('-');
     appendZeroFilled5(out, thousandths / 1000);
-    const auto fraction = static_cast<int>(thousandths % 1000);
-    const char figure[4] = {separator, static_cast<char>('0' + fraction / 100),
-                            static_cast<char>('0' + fraction / 10 % 10), static_cast<char>('0' + fraction % 10)};
+    const auto fraction = static_cast<uint32_t>(thousandths % 1000);
+    char figure[4] = {separator, static_cast<char>('0' + fraction / 100)};
+    putDigitPair(figure + 2, fraction % 100);
     out.append(std::string_view(figure, sizeof figure));
 }
 

@@ -1,7 +1,5 @@
 #include "errortrap/trace_sinks.h"
 
-#include <array>
-
 #include "errortrap/runtime.h"
 
 namespace wardline {
@@ -12,21 +10,36 @@ TraceSinks::TraceSinks(RuntimeState& state, CircularLog::CannotOpen circularLogC
       circularLog_(state.prefs, std::move(circularLogCannotOpen)),
       monitor_(state, std::move(monitorHold)) {}
 
-void TraceSinks::write(const std::string& line) {
-    const std::array<TraceSink*, 3> sinks = {&disk_, &circularLog_, &monitor_};
-    for (TraceSink* sink : sinks) {
-        try {
-            if (sink->on()) sink->write(line);
-        } catch (...) {
-            // The line is lost for this sink only.
-        }
+namespace {
+
+// Each sink by its own type, so that asking whether it is on costs no call: this runs for
+// every trace line.
+template <typename Sink>
+void writeTo(Sink& sink, const std::string& line) {
+    try {
+        if (sink.on()) sink.write(line);
+    } catch (...) {
+        // The line is lost for this sink only.
     }
 }
 
+template <typename Sink>
+void writeLastLineTo(Sink& sink, std::string_view line) noexcept {
+    if (sink.on()) sink.writeLastLine(line);
+}
+
+}  // namespace
+
+void TraceSinks::write(const std::string& line) {
+    writeTo(disk_, line);
+    writeTo(circularLog_, line);
+    writeTo(monitor_, line);
+}
+
 void TraceSinks::writeLastLine(std::string_view line) noexcept {
-    const std::array<TraceSink*, 3> sinks = {&disk_, &circularLog_, &monitor_};
-    for (TraceSink* sink : sinks)
-        if (sink->on()) sink->writeLastLine(line);
+    writeLastLineTo(disk_, line);
+    writeLastLineTo(circularLog_, line);
+    writeLastLineTo(monitor_, line);
 }
 
 void pfLogLine(const std::string& line) { currentRuntime().sinks().write(line); }
