@@ -5,6 +5,7 @@
 
 #include "errortrap/trace_sinks.h"
 #include "platform/clock.h"
+#include "platform/formatting.h"
 #include "tracing_fixture.h"
 
 namespace {
@@ -115,6 +116,15 @@ TEST_F(TraceLineTest, DecimalFigureHasFiveIntegerDigitsAndThreeDecimals) {
     for (const DecimalCase c : {DecimalCase{12.3454, "00012.345"}, {0.0, "00000.000"}, {0.0996, "00000.100"},
                                 {-1.5, "-00001.500"}, {123456.7, "123456.700"}}) {
         EXPECT_EQ(pfDecimal(c.seconds), c.text) << c.seconds;
+    }
+}
+
+// The trace's own formatting of the figure rounds as the general one does, halves and the
+// largest figures included.
+TEST_F(TraceLineTest, DecimalFigureRoundsAsFormatSecondsDoes) {
+    for (const double seconds : {0.0005, 0.0015, 0.0025, 1.0005, 99999.9995, 4503599627370.4965, 8.9e15,
+                                 9e15, -0.0005, -0.0004, -2.0005, 1e300}) {
+        EXPECT_EQ(pfDecimal(seconds), platform::formatSeconds(seconds, '.')) << seconds;
     }
 }
 
