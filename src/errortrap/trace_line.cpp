@@ -154,8 +154,11 @@ void appendSeconds(Out& out, double seconds, char separator) {
 template <typename Out>
 void appendDecimal(Out& out, double seconds, TraceLineMemo& memo) {
     std::string& kept = memo.decimalSeparator;
-    if (kept.empty()) kept = platform::systemDecimalSeparator();
-    const char localeSeparator = platform::localeDecimalSeparator();
+    if (kept.empty()) {
+        kept = platform::systemDecimalSeparator();
+        memo.localeDecimalSeparator = platform::localeDecimalSeparator();
+    }
+    const char localeSeparator = memo.localeDecimalSeparator;
     // The usual case: the profile names the locale's own separator, which the figure holds
     // once, between its parts (a digit or a minus sign would stand elsewhere too).
     if (kept.size() == 1 && kept[0] == localeSeparator && localeSeparator != '-' &&

@@ -12,6 +12,9 @@ class Runtime;
 // What trace lines keep from one line to the next.
 struct TraceLineMemo {
     std::string decimalSeparator;   // of the system profile; read again only while empty
+    // The locale's, read with it: looking the locale up for every line cost more than the
+    // rest of the figure.
+    char localeDecimalSeparator = '.';
     platform::MemoryStatus memory;  // the latest memory figures read
     // Lines share one reading of the memory figures for up to 10 ms: the kernel builds its
     // meminfo table afresh for every read, which costs more than the rest of a line.
@@ -37,7 +40,8 @@ void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag);
 std::string pfTraceLine(int64_t overhead, int16_t exitFlag);
 
 // Seconds in the trace's time format "00000.000", always with a point: the decimal
-// separator of the system profile ([intl] sDecimal, read once per runtime) is replaced by ".".
+// separator of the system profile ([intl] sDecimal) is replaced by ".". It and the locale's
+// are read once per runtime, with the first figure.
 std::string pfDecimal(double seconds);
 // Text of the program's own appended to each line when "User" is on; empty here.
 std::string pfUserText();
