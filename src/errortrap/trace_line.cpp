@@ -33,6 +33,7 @@ public:
     [[gnu::always_inline]] void append(std::string_view text) {
         if (text.size() > kRoom - size_) [[unlikely]]
             return appendLong(text);
+        if (text.empty()) return;  // an empty view may carry no data pointer, which memcpy may not be handed
         std::memcpy(buffer_ + size_, text.data(), text.size());
         size_ += text.size();
     }
