@@ -8,10 +8,14 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <utility>
 
 #include "app/command_box.h"
 #include "app/frm_about.h"
+#include "app/frm_main_design.h"
+#include "app/row_result_icon.h"
+#include "app/run_text.h"
 #include "app/second_timer.h"
 #include "app/settings_file.h"
 #include "app/state_check_box.h"
@@ -36,55 +40,13 @@ using wardline::leave;
 using wardline::next;
 using wardline::Procedure;
 
+using namespace frm_main_design;
+
 const std::string kModule = "frmMain.frm";
 
-// ---- Window design, in twips ----
-
-using wardline::ControlDesign;
-using wardline::Twips;
-using wardline::TwipScale;
-
-constexpr int kClientWidth = 4740;
-constexpr int kClientHeight = 2850;
-constexpr int kFirstRowTop = 420;
-constexpr int kRowPitch = 360;
-
-constexpr ControlDesign<frmMain, QLabel> kLabels[] = {
-    {&frmMain::Label1, {0, 60, 315, 255}, "En?"},
-    {&frmMain::Label2, {360, 60, 3075, 195}, "Application Path:"},
-    {&frmMain::Label3, {3480, 60, 495, 255}, "Time:"},
-    {&frmMain::txtTime, {4020, 60, 675, 255}, ""},
-    {&frmMain::lblStatus, {4320, 2640, 195, 135}, ""},
-};
-
-constexpr ControlDesign<frmMain, QPushButton> kButtons[] = {
-    {&frmMain::cmdSave, {0, 2520, 1335, 315}, "Save Settings"},
-    {&frmMain::cmdPause, {1380, 2520, 1335, 315}, "Pause Program"},
-    {&frmMain::cmdExit, {2760, 2520, 1335, 315}, "Shutdown"},
-};
-
-// A row's controls: left, width and height; the top is the row's.
-constexpr Twips kCheckColumn{0, 0, 255, 195};
-constexpr Twips kPathColumn{300, 0, 3075, 255};
-constexpr Twips kTimeColumn{3480, 0, 615, 315};
-constexpr Twips kGoColumn{4140, 0, 555, 315};
-
-Twips inRow(Twips column, int row) { return {column.left, kFirstRowTop + kRowPitch * row, column.width, column.height}; }
-
-// The widest texts of the controls that change their text.
-const char* const kWidestClock = "00:00AM";
-const char* const kWidestTimes[] = {"##:##", "00:00"};
-
-const char* const kCaption = "System Morrowset - By Ansgrove V1.0";
-const char* const kPauseCaption = "Pause Program";
-const char* const kStartCaption = "Start Program";
-const char* const kGoCaption = "NOW";
 constexpr int16_t kChecked = Timetable::kChecked;
 constexpr int16_t kGrayed = Timetable::kGrayed;
 using TimeFault = Timetable::TimeFault;
-
-// Grows a control that its design cell would clip.
-void atLeastSizeHint(QWidget* control) { control->resize(control->size().expandedTo(control->sizeHint())); }
 
 QString toQString(const std::string& text) { return QString::fromStdString(text); }
 
@@ -105,6 +67,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     connectEvents();
     setFixedSize(sizeHint());
     Form_Load();
+    restoreLastRuns();
     startClock();
     chkEnabled[0]->setFocus();
 }
@@ -117,73 +80,12 @@ frmMain::~frmMain() {
 
 // ---- Set-up ----
 
-// The window's scale: its texts in the desktop's font fit their controls.
-TwipScale frmMain::layoutScale(const QFont& font) {
-    using wardline::TextHolder;
-    std::vector<wardline::TextRoom> rooms = wardline::captionRooms(kLabels, TextHolder::Label, font);
-    for (const auto& room : wardline::captionRooms(kButtons, TextHolder::Button, font)) rooms.push_back(room);
-    const Twips clock = wardline::placeOf(kLabels, &frmMain::txtTime);
-    const Twips pause = wardline::placeOf(kButtons, &frmMain::cmdPause);
-    rooms.push_back({QString::fromLatin1(kWidestClock), clock.width, clock.height, TextHolder::Label, font});
-    rooms.push_back({QString::fromLatin1(kStartCaption), pause.width, pause.height, TextHolder::Button, font});
-    rooms.push_back({QString::fromLatin1(kGoCaption), kGoColumn.width, kGoColumn.height, TextHolder::Button, font});
-    for (const char* time : kWidestTimes)
-        rooms.push_back({QString::fromLatin1(time), kTimeColumn.width, kTimeColumn.height, TextHolder::LineEdit, font});
-    return TwipScale::forText(font, rooms);
-}
-
-void frmMain::createControls() {
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
-    const TwipScale scale = layoutScale(client->font());
-    client->setFixedSize(scale.size(kClientWidth, kClientHeight));
-
-    const auto label = [](QWidget* parent, const QString& caption) { return new QLabel(caption, parent); };
-    const auto button = [](QWidget* parent, const QString& caption) { return new QPushButton(caption, parent); };
-    wardline::createControls(*this, kLabels, client, scale, label);
-    wardline::createControls(*this, kButtons, client, scale, button);
-    lblStatus->setAutoFillBackground(true);
-    for (int row = 0; row < kRows; ++row) {
-        chkEnabled[row] = new StateCheckBox(client);
-        txtPath[row] = new CommandBox(client);
-        mskTime[row] = new TimeBox(client);
-        cmdGo[row] = new QPushButton(QString::fromLatin1(kGoCaption), client);
-        chkEnabled[row]->setGeometry(scale.rect(inRow(kCheckColumn, row)));
-        txtPath[row]->setGeometry(scale.rect(inRow(kPathColumn, row)));
-        mskTime[row]->setGeometry(scale.rect(inRow(kTimeColumn, row)));
-        cmdGo[row]->setGeometry(scale.rect(inRow(kGoColumn, row)));
-        const QString index = QStringLiteral("(%1)").arg(row);
-        chkEnabled[row]->setObjectName(QStringLiteral("chkEnabled") + index);
-        txtPath[row]->setObjectName(QStringLiteral("txtPath") + index);
-        mskTime[row]->setObjectName(QStringLiteral("mskTime") + index);
-        cmdGo[row]->setObjectName(QStringLiteral("cmdGo") + index);
-        atLeastSizeHint(chkEnabled[row]);
-    }
-    for (QPushButton* button : findChildren<QPushButton*>()) wardline::clickOnEnter(button);
-    tmrMain = new SecondTimer([this] { tmrMain_Timer(); }, this);
-}
-
-void frmMain::createMenu() {
-    mnuQuit = menuBar()->addAction(QStringLiteral("&Quit"));
-    mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
-}
-
-void frmMain::setTabOrderAsDesigned() {
-    QList<QWidget*> order;
-    for (auto* box : chkEnabled) order << box;
-    for (auto* path : txtPath) order << path;
-    for (auto* time : mskTime) order << time;
-    order << cmdSave << cmdPause << cmdExit;
-    for (auto* go : cmdGo) order << go;
-    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
-    for (auto* control : order) control->installEventFilter(this);
-}
-
 // The rows' controls show the timetable, and an edit in them goes to it. A command line
 // set from the timetable raises txtPath_Change as a typed one does.
 void frmMain::bindRows() {
     timetable_.setOnChange([this](int row) { showRow(row); });
     for (int16_t row = 0; row < kRows; ++row) {
+        runIcons[row] = new RowResultIcon(txtPath[row], [this, row] { return nextStartText(row); });
         connect(chkEnabled[row], &QCheckBox::stateChanged, this, [this, row] {
             if (!showingRow_) timetable_.setState(row, chkEnabled[row]->value());
         });
@@ -206,10 +108,30 @@ void frmMain::showRow(int row) {
         txtPath[row]->setCursorPosition(0);  // show a long command line from its start
     }
     if (mskTime[row]->timeText() != shown.timeText) mskTime[row]->setTimeText(shown.timeText);
+    runIcons[row]->show(shown.lastRun, platform::app().path());
     showingRow_ = outer;
 }
 
+// ---- Runs ----
+
+void frmMain::restoreLastRuns() {
+    const RunHistory::LastRuns last = RunHistory::lastRuns(platform::app().path());
+    for (int row = 0; row < kRows; ++row)
+        if (last[static_cast<std::size_t>(row)]) timetable_.setLastRun(row, *last[static_cast<std::size_t>(row)]);
+}
+
+std::string frmMain::nextStartText(int row) const {
+    if (!tmrMain->isEnabled()) return "not scheduled while the clock is paused";
+    return runtext::nextStart(timetable_.row(row), platform::wallNow());
+}
+
+void frmMain::runStarted(const RunRecord& run) { timetable_.setLastRun(run.row, run); }
+void frmMain::runEnded(const RunRecord& run) { timetable_.setLastRun(run.row, run); }
+void frmMain::runRefused(const RunRecord& run) { timetable_.setLastRun(run.row, run); }
+
 void frmMain::connectEvents() {
+    launcher_.addObserver(&history_);
+    launcher_.addObserver(this);
     for (int16_t row = 0; row < kRows; ++row)
         connect(cmdGo[row], &QPushButton::clicked, this, [this, row] { cmdGo_Click(row); });
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
@@ -331,15 +253,23 @@ void frmMain::cmdSave_Click() {
 
 void frmMain::tmrMain_Timer() {
     TickSchedule::Starts starts;
+    platform::WallTime now;
     int row = 0;
     Procedure(kModule, "Sub tmrMain_Timer").run({
         {570, [&] {
-             starts = schedule_.tick(platform::wallNow(), timetable_.rows());
+             now = platform::wallNow();
+             starts = schedule_.tick(now, timetable_.rows());
              row = 0;
          }},
         {580, [&] {
              if (const auto start = starts.of(row)) {
                  if (start->late()) traceLateStart(*start);
+                 startTrigger_ = Trigger::Clock;
+                 startDue_ = platform::WallTime::atPosition(now.position() - start->lateMs);
+                 const auto byNowAgain = qScopeGuard([this] {
+                     startTrigger_ = Trigger::Now;
+                     startDue_.reset();
+                 });
                  cmdGo_Click(static_cast<int16_t>(row));
              }
          }},
@@ -362,7 +292,7 @@ void frmMain::traceLateStart(const TickSchedule::Start& start) const {
 void frmMain::cmdGo_Click(int16_t index) {
     Procedure(kModule, "Sub cmdGo_Click").run({
         {20, [&] { return timetable_.row(index).state == kChecked ? next() : jumpTo(40); }},
-        {30, [&] { platform::launchProcess(timetable_.row(index).commandLine); }},
+        {30, [&] { launcher_.start({index, timetable_.row(index).commandLine, startTrigger_, startDue_}); }},
         {40, [] {}},
     });
 }

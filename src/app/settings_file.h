@@ -12,8 +12,9 @@
 
 namespace morrowset::settings {
 
-// The settings file's full name.
+// The settings file's full name, in the application folder in use or in `appFolder`.
 std::string filePath();
+std::string filePath(const std::string& appFolder);
 
 // A state as the settings file stores it: the number with a blank (or the minus sign)
 // before it and a blank after it, " 1 ".

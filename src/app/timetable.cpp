@@ -1,5 +1,7 @@
 #include "app/timetable.h"
 
+#include "app/settings_file.h"
+#include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 
@@ -71,6 +73,30 @@ void Timetable::setSeconds(int index, int32_t seconds) {
     if (row.seconds == seconds) return;
     row.seconds = seconds;
     changed(index);
+}
+
+void Timetable::setLastRun(int index, const RunRecord& run) {
+    Row& row = changing(index);
+    if (row.lastRun && row.lastRun->id != run.id && row.lastRun->started.local.position() > run.started.local.position())
+        return;
+    row.lastRun = run;
+    changed(index);
+}
+
+void Timetable::load(const std::string& path) {
+    settings::Reader file;
+    file.open(path);
+    for (int index = 0; index < kRows; ++index) {
+        setState(index, platform::toInteger16(file.readLine()));
+        const std::string commandLine = withoutLineBreaks(file.readLine());
+        if (commandLine != row(index).commandLine) {
+            setCommandLine(index, commandLine);
+            setState(index, kChecked);
+        }
+        const std::string time = file.readLine();
+        setTimeText(index, fitsTimeBox(time) ? time : kNoTime);
+        if (const TimeReading reading = readTime(time); reading.fault == TimeFault::None) setSeconds(index, reading.seconds);
+    }
 }
 
 TickSchedule::Rows Timetable::rows() const {

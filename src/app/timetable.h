@@ -1,6 +1,6 @@
 #pragma once
 // The timetable: six rows, each an enabled state, a command line, the time text the user
-// typed and the row's start time in seconds after midnight. The window shows it and passes
+// typed, the row's start time in seconds after midnight and its last run. The window shows it and passes
 // the user's edits to it; the clock asks it which rows may start; the settings file is
 // read into it and written from it. Nothing here needs the widgets.
 //
@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "app/run_record.h"
 #include "app/tick_schedule.h"
 
 namespace morrowset {
@@ -37,6 +38,7 @@ public:
         std::string commandLine;            // bytes, as typed or read; never a line break
         std::string timeText{kNoTime};      // what the time box holds
         std::optional<int32_t> seconds;     // the start time; none until a time was accepted
+        std::optional<RunRecord> lastRun;   // the last run started, none before the first
         // The clock grays a row that lacks either.
         bool hasTimeAndCommand() const;
     };
@@ -67,6 +69,14 @@ public:
     // Raises 380 Invalid property value when `text` does not fit the time box.
     void setTimeText(int index, std::string_view text);
     void setSeconds(int index, int32_t seconds);
+    // Becomes the row's last run, unless the row's last run started later.
+    void setLastRun(int index, const RunRecord& run);
+
+    // Reads the settings file at `path` as the window's load does, for readers without the
+    // window (--status): a command line read anew checks its row, as the window does when
+    // it shows it. Raises the first fault's run-time error; the rows read before it keep
+    // what they got.
+    void load(const std::string& path);
 
     // What the clock's schedule needs: a row takes part when it is checked and its time
     // can come.
