@@ -1,11 +1,15 @@
 // Cost of one clock tick of the timetable window with six complete rows, none due (no
 // launch): the schedule, six start tests, six gray-out tests and the clock label, all under
-// the error-trap protocol with tracing off. Beside it, the schedule alone.
+// the error-trap protocol with tracing off. Then the same with a run of every row still
+// going (six children watched on the event loop, their icons shown, the history written).
+// Beside them, the schedule alone.
 #include <benchmark/benchmark.h>
 
 #include "qt_benchmark_main.h"
 
 #include <QApplication>
+#include <QCoreApplication>
+#include <csignal>
 #include <QLabel>
 #include <cstdlib>
 #include <filesystem>
@@ -14,6 +18,7 @@
 #include <unistd.h>
 
 #include "app/frm_main.h"
+#include "app/launcher.h"
 #include "app/second_timer.h"
 #include "app/tick_schedule.h"
 #include "errortrap/runtime.h"
@@ -74,6 +79,26 @@ void BM_ClockTickSixRows(benchmark::State& state) {
     std::filesystem::remove_all(folder);
 }
 BENCHMARK(BM_ClockTickSixRows);
+
+void BM_ClockTickSixRowsWithRunsWatched(benchmark::State& state) {
+    testsupport::ScopedRuntime runtime;
+    const std::string folder = timetableFolder();
+    runtime->platform().app = platform::AppObject(folder, platform::AppObject().exeName());
+    SteppingClock clock;
+    runtime->platform().clock = &clock;
+    {
+        frmMain window;
+        window.tmrMain->setManual(true);
+        for (int row = 0; row < 6; ++row) window.launcher().start({row, "sleep 600", morrowset::Trigger::Now, {}});
+        QCoreApplication::processEvents();
+        for (auto _ : state) window.tmrMain_Timer();
+        if (window.launcher().running() != 6 || !std::filesystem::exists(folder + "/history.jsonl"))
+            state.SkipWithError("the runs were not watched");
+        for (int row = 0; row < 6; ++row) ::kill(window.timetable().row(row).lastRun->pid, SIGKILL);
+    }
+    std::filesystem::remove_all(folder);
+}
+BENCHMARK(BM_ClockTickSixRowsWithRunsWatched);
 
 void BM_ScheduleTick(benchmark::State& state) {
     TickSchedule schedule;

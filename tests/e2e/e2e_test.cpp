@@ -2,7 +2,12 @@
 // program started, and only files and started processes looked at.
 #include <gmock/gmock.h>
 
+#include <signal.h>
 #include <sys/stat.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include <fstream>
 #include <iterator>
@@ -44,7 +49,8 @@ int countOf(const std::string& text, const std::string& what) {
 
 // One run covers the clock: a row due at the next minute runs a script once, a row naming
 // a missing program leaves an error report, and the trace goes to the error log and the
-// circular log.
+// circular log. Three more rows at the same minute end with exit status 3, end by SIGKILL,
+// and run on after the program has ended.
 class ScheduledRun : public ::testing::Test {
 protected:
     static void SetUpTestSuite() {
@@ -56,8 +62,12 @@ protected:
                             "[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n");
         due_ = e2e::waitUntilBeforeNextMinute(3);
         const std::string at = e2e::clockText(due_);
-        program_->writeFile("Morrowset.ini", settingsFile({{" 1 ", folder + "/mark.sh", at},
-                                                           {" 1 ", "no-such-program-for-morrowset", at}}));
+        program_->writeFile("Morrowset.ini",
+                            settingsFile({{" 1 ", folder + "/mark.sh", at},
+                                          {" 1 ", "no-such-program-for-morrowset", at},
+                                          {" 1 ", "sh -c 'echo the disk is full; exit 3'", at},
+                                          {" 1 ", "sh -c 'echo $$ > \"$0\"; exec sleep 600' " + folder + "/sleeper", at},
+                                          {" 1 ", "sh -c 'kill -KILL $$'", at}}));
         program_->start();
         std::this_thread::sleep_until(due_ + seconds(4));
         ASSERT_TRUE(program_->running()) << "the program ended on its own";
@@ -124,6 +134,48 @@ TEST_F(ScheduledRun, CircularLogHasItsHeaderAndTheRunInSequenceOrder) {
         ++sequenced;
     }
     EXPECT_GT(sequenced, 10);
+}
+
+// What became of each start is in the history and the runs folder; once the program has
+// ended, the program left running runs on and --status, with no display, tells each row.
+TEST_F(ScheduledRun, EveryRunIsInTheHistoryAndStatusTellsItWithoutADisplay) {
+    const auto history = [] { return program_->readFile("history.jsonl"); };
+    ASSERT_TRUE(e2e::eventually([&] { return countOf(history(), "\"event\":\"end\"") == 3; }, 10s)) << history();
+    EXPECT_THAT(history(), HasSubstr("\"row\":1,\"command\":\"" + program_->folder().string() + "/mark.sh\""));
+    EXPECT_THAT(history(), HasSubstr("\"event\":\"refused\""));
+    EXPECT_THAT(history(), HasSubstr("\"pid\":null,\"error\":53}"));
+    EXPECT_THAT(history(), HasSubstr("\"exit_status\":3,\"signal\":null,\"output\":\"row3-"));
+    EXPECT_THAT(history(), HasSubstr("\"exit_status\":null,\"signal\":\"SIGKILL\""));
+    int outputs = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(program_->file("runs")))
+        if (entry.path().filename().string().starts_with("row3-")) {
+            EXPECT_EQ(program_->readFile("runs/" + entry.path().filename().string()), "the disk is full\n");
+            ++outputs;
+        }
+    EXPECT_EQ(outputs, 1);
+
+    program_->stop();
+    const int sleeper = std::atoi(program_->readFile("sleeper").c_str());
+    ASSERT_GT(sleeper, 0);
+    EXPECT_EQ(::kill(sleeper, 0), 0) << "left running";
+    const std::string command = "cd '" + program_->folder().string() +
+                                "' && env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM ./Morrowset --status";
+    std::string status;
+    if (FILE* out = ::popen(command.c_str(), "r")) {
+        char buffer[4096];
+        for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, out)) > 0;) status.append(buffer, got);
+        EXPECT_EQ(::pclose(out), 0);
+    }
+    ::kill(sleeper, SIGKILL);
+    const auto rows = lines(status);
+    ASSERT_EQ(rows.size(), 7u) << status;
+    EXPECT_TRUE(rows[0].starts_with("ROW  ENABLED  TIME   NEXT")) << rows[0];
+    EXPECT_THAT(rows[1], HasSubstr("  exit status 0  "));
+    EXPECT_THAT(rows[2], HasSubstr("  could not start: error 53 (File not found)  no-such-program-for-morrowset"));
+    EXPECT_THAT(rows[3], HasSubstr("  exit status 3  "));
+    EXPECT_THAT(rows[4], HasSubstr("  end not seen  "));
+    EXPECT_THAT(rows[5], HasSubstr("  killed by SIGKILL  "));
+    EXPECT_THAT(rows[6], HasSubstr("6    no       -      not scheduled"));
 }
 
 // A program in a folder its user cannot write, as after installing the package: it keeps its
