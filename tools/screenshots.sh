@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's pictures from the real program on a private Xvfb server: the timetable
-# window, the error report dialog (a row naming a missing program, started with NOW) and the
-# About box. Needs a built tree (bash tools/run.sh or cmake --build build).
+# window, a failed row's tooltip (its last run read from the run history), the error report
+# dialog (a row naming a missing program, started with NOW) and the About box. Needs a
+# built tree (bash tools/run.sh or cmake --build build).
 #
 #   bash tools/screenshots.sh [build-dir] [output-dir]     (defaults: build, docs)
 set -euo pipefail
@@ -39,6 +40,18 @@ row() { printf '%s\r\n%s\r\n%s\r\n' "$1" "$2" "$3"; }
 chmod 600 "$folder/Morrowset.ini"
 # All four views of the error dialog, so that the picture can show the error's details.
 printf '[preferences]\r\nForce System Info=1\r\n' >"$folder/WLCLIENT.INI"
+# Row 2 ran at 02:15 today and failed with exit status 3.
+day=$(date +%Y-%m-%d)
+zone=$(date +%:z)
+run="$(date +%Y%m%d)T021500.004Z-4242-000001"
+common="\"run\":\"$run\",\"row\":2,\"command\":\"/usr/local/bin/backup-home --quiet\",\"trigger\":\"clock\",\"due\":\"${day}T02:15:00$zone\""
+{
+  echo "{\"event\":\"start\",$common,\"time\":\"${day}T02:15:00.004$zone\",\"pid\":4242}"
+  echo "{\"event\":\"end\",$common,\"time\":\"${day}T02:16:04.016$zone\",\"pid\":4242,\"duration_ms\":64012,\"exit_status\":3,\"signal\":null,\"output\":\"row2-$run.log\"}"
+} >"$folder/history.jsonl"
+chmod 600 "$folder/history.jsonl"
+mkdir -m 700 "$folder/runs"
+echo "backup-home: /media/backup is not mounted" >"$folder/runs/row2-$run.log"
 
 main_title='System Morrowset - By Ansgrove V1\.0'
 window_titled() { timeout 20 xdotool search --sync --onlyvisible --name "^$1\$" | head -n 1; }
@@ -58,6 +71,21 @@ pid=$!
 main=$(window_titled "$main_title") || { cat "$folder/program.log" >&2; exit 1; }
 sleep 1.5  # the first tick fills the clock and grays the incomplete rows
 shoot "$main" main-window.png
+
+# The mouse on row 2's result icon, at the trailing end of its command box (the box ends at
+# 3375 of the window's 4740 twips; its row's middle is at 907 of 2850, below the menu bar).
+focus "$main"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+read -r icon_x icon_y < <(awk -v w="$WIDTH" -v h="$HEIGHT" \
+  'BEGIN { s = w / 4740; printf "%d %d\n", 3375 * s - 10, h - 2850 * s + 907 * s }')
+xdotool mousemove --window "$main" "$icon_x" "$icon_y"
+sleep 0.3
+xdotool mousemove --window "$main" $((icon_x + 1)) "$icon_y"
+sleep 1.5  # the tooltip's delay
+import -window root -crop "$((WIDTH + 330))x$((HEIGHT + 10))+$X+$Y" +repage "$out/failed-row-tooltip.png"
+echo "$out/failed-row-tooltip.png"
+xdotool mousemove --window "$main" 5 5
+sleep 0.3
 
 # Focus starts on row 1's check box; 21 steps along the tab order reach row 1's NOW.
 focus "$main"
