@@ -15,7 +15,7 @@
 #include <string_view>
 
 #include "app/tick_schedule.h"
-#include "errortrap/dialog/twips.h"
+#include "widgets/twips.h"
 
 class QAction;
 class QLabel;
