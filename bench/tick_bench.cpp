@@ -21,7 +21,7 @@
 #include "app/launcher.h"
 #include "app/second_timer.h"
 #include "app/tick_schedule.h"
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "support/scoped_runtime.h"
