@@ -81,7 +81,9 @@ ChildWatcher::Method ChildWatcher::bestMethod() {
 ChildWatcher::ChildWatcher(Method method) : method_(method) {
     if (method_ != Method::ChildSignal) return;
     const sigset_t set = childSignal();
-    ::pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    sigset_t before;
+    ::pthread_sigmask(SIG_BLOCK, &set, &before);
+    unblockChildSignal_ = sigismember(&before, SIGCHLD) == 0;
     signalFd_ = ::signalfd(-1, &set, SFD_NONBLOCK | SFD_CLOEXEC);
     if (signalFd_ >= 0 && QCoreApplication::instance()) {
         signalNotifier_ = std::make_unique<QSocketNotifier>(signalFd_, QSocketNotifier::Read);
@@ -101,6 +103,10 @@ ChildWatcher::~ChildWatcher() {
     children_.clear();
     signalNotifier_.reset();
     if (signalFd_ >= 0) ::close(signalFd_);
+    if (unblockChildSignal_) {
+        const sigset_t set = childSignal();
+        ::pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+    }
 }
 
 bool ChildWatcher::watch(int pid, OnChildEnd onEnd) {

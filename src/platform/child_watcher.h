@@ -57,6 +57,7 @@ private:
     Method method_;
     std::map<int, std::unique_ptr<Child>> children_;
     int signalFd_ = -1;
+    bool unblockChildSignal_ = false;  // SIGCHLD was not blocked before this watcher
     std::unique_ptr<QSocketNotifier> signalNotifier_;
     std::unique_ptr<QTimer> sweepTimer_;
 };
