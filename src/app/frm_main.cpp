@@ -28,7 +28,6 @@
 #include "platform/clock.h"
 #include "platform/conversions.h"
 #include "platform/formatting.h"
-#include "platform/process_start.h"
 #include "platform/program_end.h"
 
 namespace morrowset {
