@@ -64,6 +64,9 @@ mount_into() {  # type-or-bind source target
   if [[ $1 == bind ]]; then mount --bind "$2" "$root$3"; else mount -t "$1" "$2" "$root$3"; fi
   mounted+=("$root$3")
 }
+# The root a mount point of its own, as on a machine: then the mount table inside lists "/".
+mount --bind "$root" "$root"
+mounted+=("$root")
 mount_into proc proc /proc
 mount_into bind /dev /dev
 mount_into bind /dev/pts /dev/pts

@@ -2,7 +2,7 @@
 #include <QMenuBar>
 #include <QTest>
 
-#include "support/app_fixture.h"
+#include "support/frm_main_fixture.h"
 #include "app/frm_about.h"
 
 namespace morrowset {
