@@ -22,8 +22,10 @@
 #include "errortrap/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
+#include "platform/error_texts.h"
 #include "platform/formatting.h"
 #include "platform/process_start.h"
+#include "platform/runtime_error.h"
 #include "platform/program_end.h"
 
 namespace morrowset {
@@ -273,9 +275,14 @@ void frmMain::Form_Load() {
              txtPath[row]->setCursorPosition(0);  // show a long command line from its start
          }},
         {290, [&] { field = file.readLine(); }},
-        // A time that can never come ("25:00", "ab:cd") counts as none: the row is grayed.
-        {300, [&] { mskTime[row]->setTimeText(TimeBox::fitsMask(field) ? field : TimeBox::kEmpty); }},
-        {310, [&] { return TimeBox::isTimeOfDay(field) ? next() : jumpTo(350); }},
+        // A time that does not fit the box ("7:00", "ab:cd") is reported and leaves the row
+        // without a time, so the next tick grays it, as it does a time that never comes ("25:00").
+        {300, [&] {
+             const bool fits = TimeBox::fitsMask(field);
+             mskTime[row]->setTimeText(fits ? field : TimeBox::kEmpty);
+             if (!fits) platform::raiseError(platform::kInvalidPropertyValue);
+         }},
+        {310, [&] { return field != TimeBox::kEmpty ? next() : jumpTo(350); }},
         {320, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 0, 2)) * 3600); }},
         {330, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 3, 2)) * 60 + RowSeconds[row]); }},
         {350, [&] { return ++row < kRows ? jumpTo(250) : next(); }},

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/decimal_separator.h"
 #include "platform/memory_status.h"
 
 namespace wardline {
@@ -11,7 +12,9 @@ class Runtime;
 
 // What trace lines keep from one line to the next.
 struct TraceLineMemo {
-    std::string decimalSeparator;   // of the system profile; read again only while empty
+    // How the time figure gets its point (the system profile's separator), read once.
+    bool decimalRuleRead = false;
+    platform::DecimalRule decimalRule;
     // The locale's, read with it: looking the locale up for every line cost more than the
     // rest of the figure.
     char localeDecimalSeparator = '.';
@@ -39,9 +42,10 @@ void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag);
 // The line for the current runtime, as a text of its own.
 std::string pfTraceLine(int64_t overhead, int16_t exitFlag);
 
-// Seconds in the trace's time format "00000.000", always with a point: the decimal
-// separator of the system profile ([intl] sDecimal) is replaced by ".". It and the locale's
-// are read once per runtime, with the first figure.
+// Seconds in the trace's time format "00000.000" in the user's locale, whose decimal
+// separator, when the system profile ([intl] sDecimal) names it, is replaced by "."; an
+// unusable one named there gives "." (decimal_separator.h). The profile and the locale are
+// read once per runtime, with the first figure.
 std::string pfDecimal(double seconds);
 // Text of the program's own appended to each line when "User" is on; empty here.
 std::string pfUserText();

@@ -1,6 +1,7 @@
 #include "platform/process_start.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -129,6 +130,39 @@ TEST(StartProcess, ProgramRunsDetachedWithStdinFromDevNull) {
     EXPECT_EQ(oursInProgram, "closed");
     EXPECT_EQ(::kill(pid, 0), 0) << "startProcess returned while the program still runs";
     ::kill(pid, SIGTERM);
+}
+
+// Gives glibc's own two signals (32 and 33) handlers, as a program that cancels a thread
+// has them; a program started without care would then get them ignored.
+void wakeGlibcsOwnSignals() {
+    pthread_t thread;
+    ASSERT_EQ(::pthread_create(
+                  &thread, nullptr,
+                  [](void*) -> void* {
+                      for (;;) ::pause();
+                  },
+                  nullptr),
+              0);
+    ::pthread_cancel(thread);
+    ::pthread_join(thread, nullptr);
+}
+
+// A program starts with every signal at its default and none blocked, whatever this
+// program ignores (the file-size signal) and including glibc's two.
+TEST(StartProcess, EverySignalStartsAtItsDefault) {
+    wakeGlibcsOwnSignals();
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    testsupport::TempFolder folder;
+    const std::string marker = folder / "marker";
+    const std::string probe = folder / "probe";
+    writeFile(probe,
+              "#!/bin/sh\n"
+              "grep -E '^Sig(Ign|Blk)' /proc/$$/status > \"$1.tmp\"\n"
+              "mv \"$1.tmp\" \"$1\"\n",
+              kExecutable);
+    platform::startProcess(quoted(probe) + " " + quoted(marker));
+    ::signal(SIGXFSZ, previous);
+    EXPECT_EQ(awaitFile(marker), "SigBlk:\t0000000000000000\nSigIgn:\t0000000000000000\n");
 }
 
 // Once the program ends it is reaped: no zombie is left behind.
