@@ -24,7 +24,7 @@
 #include "app/command_box.h"
 #include "app/frm_main.h"
 #include "app/time_box.h"
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 #include "platform/process_start.h"
 #include "support/scoped_runtime.h"
@@ -86,7 +86,7 @@ void BM_DueSecondToRunning(benchmark::State& state) {
         ::localtime_r(&now.tv_sec, &local);
         const int dueSecondOfDay = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + 2) % 86400;
         const double dueAt = static_cast<double>(now.tv_sec + 2);
-        window.RowSeconds[0] = dueSecondOfDay;
+        window.timetable().setSeconds(0, dueSecondOfDay);
         if (!runUntilExists(marker)) {
             state.SkipWithError("the row did not start");
             break;

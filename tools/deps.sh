@@ -9,7 +9,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   clang libclang-rt-14-dev
   xvfb xauth fonts-dejavu-core poppler-utils tzdata
-  dpkg-dev lintian desktop-file-utils imagemagick xdotool python3-xlib
+  dpkg-dev lintian desktop-file-utils imagemagick librsvg2-bin xdotool python3-xlib
 )
 
 missing=()

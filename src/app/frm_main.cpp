@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <utility>
 
 #include "app/command_box.h"
 #include "app/frm_about.h"
@@ -15,11 +16,11 @@
 #include "app/settings_file.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
-#include "errortrap/dialog/button_keys.h"
-#include "errortrap/dialog/twips.h"
-#include "errortrap/procedure.h"
-#include "errortrap/runtime.h"
-#include "errortrap/trace_sinks.h"
+#include "widgets/button_keys.h"
+#include "widgets/twips.h"
+#include "errortrap/trace/procedure.h"
+#include "errortrap/core/runtime.h"
+#include "errortrap/trace/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
@@ -31,6 +32,12 @@
 namespace morrowset {
 
 namespace {
+
+// The two characters of `text` from `start` on (fewer at its end), as the settings file's
+// hour and minute are taken.
+std::string twoCharactersAt(const std::string& text, std::size_t start) {
+    return start < text.size() ? text.substr(start, 2) : std::string();
+}
 
 using wardline::jumpTo;
 using wardline::leave;
@@ -80,13 +87,9 @@ const char* const kCaption = "System Morrowset - By Ansgrove V1.0";
 const char* const kPauseCaption = "Pause Program";
 const char* const kStartCaption = "Start Program";
 const char* const kGoCaption = "NOW";
-constexpr int16_t kChecked = 1;
-constexpr int16_t kGrayed = 2;
-
-// VB's Mid: up to `length` characters from the 0-based `start`, empty past the end.
-std::string mid(const std::string& text, std::size_t start, std::size_t length) {
-    return start < text.size() ? text.substr(start, length) : std::string();
-}
+constexpr int16_t kChecked = Timetable::kChecked;
+constexpr int16_t kGrayed = Timetable::kGrayed;
+using TimeFault = Timetable::TimeFault;
 
 // Grows a control that its design cell would clip.
 void atLeastSizeHint(QWidget* control) { control->resize(control->size().expandedTo(control->sizeHint())); }
@@ -106,6 +109,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     createControls();
     createMenu();
     setTabOrderAsDesigned();
+    bindRows();
     connectEvents();
     setFixedSize(sizeHint());
     Form_Load();
@@ -183,11 +187,39 @@ void frmMain::setTabOrderAsDesigned() {
     for (auto* control : order) control->installEventFilter(this);
 }
 
-void frmMain::connectEvents() {
+// The rows' controls show the timetable, and an edit in them goes to it. A command line
+// set from the timetable raises txtPath_Change as a typed one does.
+void frmMain::bindRows() {
+    timetable_.setOnChange([this](int row) { showRow(row); });
     for (int16_t row = 0; row < kRows; ++row) {
-        connect(cmdGo[row], &QPushButton::clicked, this, [this, row] { cmdGo_Click(row); });
-        connect(txtPath[row], &QLineEdit::textChanged, this, [this, row] { txtPath_Change(row); });
+        connect(chkEnabled[row], &QCheckBox::stateChanged, this, [this, row] {
+            if (!showingRow_) timetable_.setState(row, chkEnabled[row]->value());
+        });
+        connect(txtPath[row], &QLineEdit::textChanged, this, [this, row] {
+            if (!showingRow_) timetable_.setCommandLine(row, txtPath[row]->commandLine());
+            txtPath_Change(row);
+        });
+        connect(mskTime[row], &QLineEdit::textChanged, this, [this, row] {
+            if (!showingRow_) timetable_.setTimeText(row, mskTime[row]->timeText());
+        });
     }
+}
+
+void frmMain::showRow(int row) {
+    const bool outer = std::exchange(showingRow_, true);
+    const Timetable::Row& shown = timetable_.row(row);
+    if (chkEnabled[row]->value() != shown.state) chkEnabled[row]->setValue(shown.state);
+    if (txtPath[row]->commandLine() != shown.commandLine) {
+        txtPath[row]->setCommandLine(shown.commandLine);
+        txtPath[row]->setCursorPosition(0);  // show a long command line from its start
+    }
+    if (mskTime[row]->timeText() != shown.timeText) mskTime[row]->setTimeText(shown.timeText);
+    showingRow_ = outer;
+}
+
+void frmMain::connectEvents() {
+    for (int16_t row = 0; row < kRows; ++row)
+        connect(cmdGo[row], &QPushButton::clicked, this, [this, row] { cmdGo_Click(row); });
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
     connect(cmdPause, &QPushButton::clicked, this, [this] { cmdPause_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
@@ -258,33 +290,38 @@ void frmMain::onFocusChanged(QWidget* old, QWidget* now) {
 }
 
 // ---- Event procedures ----
+//
+// Each keeps its name and its numbered statements: the numbers are what the error reports
+// show users as the failing line, so they stay as they are when the code around them changes.
 
 void frmMain::Form_Load() {
     settings::Reader file;
     int row = 0;
     std::string field;
+    int32_t seconds = 0;
     Procedure(kModule, "Sub Form_Load").run({
         {220, [&] { setStatusColor(kGreen); }},
         {230, [&] { file.open(settings::filePath()); }},
         {240, [&] { row = 0; }},
         {250, [&] { field = file.readLine(); }},
-        {260, [&] { chkEnabled[row]->setValue(platform::toInteger16(field)); }},
+        {260, [&] { timetable_.setState(row, platform::toInteger16(field)); }},
         {270, [&] { field = file.readLine(); }},
-        {280, [&] {
-             txtPath[row]->setCommandLine(field);
-             txtPath[row]->setCursorPosition(0);  // show a long command line from its start
-         }},
+        {280, [&] { timetable_.setCommandLine(row, field); }},
         {290, [&] { field = file.readLine(); }},
         // A time that does not fit the box ("7:00", "ab:cd") is reported and leaves the row
-        // without a time, so the next tick grays it, as it does a time that never comes ("25:00").
+        // without a time, so the next tick grays it, as it does a time that never comes
+        // ("25:00"); an hour or minute that is no number ("0#:00") is reported at its statement.
         {300, [&] {
-             const bool fits = TimeBox::fitsMask(field);
-             mskTime[row]->setTimeText(fits ? field : TimeBox::kEmpty);
+             const bool fits = Timetable::fitsTimeBox(field);
+             timetable_.setTimeText(row, fits ? field : Timetable::kNoTime);
              if (!fits) platform::raiseError(platform::kInvalidPropertyValue);
          }},
-        {310, [&] { return field != TimeBox::kEmpty ? next() : jumpTo(350); }},
-        {320, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 0, 2)) * 3600); }},
-        {330, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 3, 2)) * 60 + RowSeconds[row]); }},
+        {310, [&] { return field != Timetable::kNoTime ? next() : jumpTo(350); }},
+        {320, [&] { seconds = platform::toInteger32(platform::toDouble(twoCharactersAt(field, 0)) * 3600); }},
+        {330, [&] {
+             seconds = platform::toInteger32(platform::toDouble(twoCharactersAt(field, 3)) * 60 + seconds);
+             timetable_.setSeconds(row, seconds);
+         }},
         {350, [&] { return ++row < kRows ? jumpTo(250) : next(); }},
         {360, [&] { file.close(); }},
         {370, [&] { setStatusColor(kGreen); }},
@@ -297,9 +334,9 @@ void frmMain::cmdSave_Click() {
     Procedure(kModule, "Sub cmdSave_Click").run({
         {140, [&] { file.open(settings::filePath()); }},
         {150, [&] { row = 0; }},
-        {160, [&] { file.writeLine(settings::stateText(chkEnabled[row]->value())); }},
-        {170, [&] { file.writeLine(txtPath[row]->commandLine()); }},
-        {180, [&] { file.writeLine(mskTime[row]->timeText()); }},
+        {160, [&] { file.writeLine(settings::stateText(timetable_.row(row).state)); }},
+        {170, [&] { file.writeLine(timetable_.row(row).commandLine); }},
+        {180, [&] { file.writeLine(timetable_.row(row).timeText); }},
         {190, [&] { return ++row < kRows ? jumpTo(160) : next(); }},
         {200, [&] { file.commit(); }},
     });
@@ -310,7 +347,7 @@ void frmMain::tmrMain_Timer() {
     int row = 0;
     Procedure(kModule, "Sub tmrMain_Timer").run({
         {570, [&] {
-             starts = schedule_.tick(platform::wallNow(), scheduledRows());
+             starts = schedule_.tick(platform::wallNow(), timetable_.rows());
              row = 0;
          }},
         {580, [&] {
@@ -320,8 +357,7 @@ void frmMain::tmrMain_Timer() {
              }
          }},
         {590, [&] {
-             if (!TimeBox::isTimeOfDay(mskTime[row]->timeText()) || txtPath[row]->text().isEmpty())
-                 chkEnabled[row]->setValue(kGrayed);
+             if (!timetable_.row(row).hasTimeAndCommand()) timetable_.setState(row, kGrayed);
          }},
         {600, [&] { return ++row < kRows ? jumpTo(580) : next(); }},
         {610, [&] {
@@ -331,64 +367,46 @@ void frmMain::tmrMain_Timer() {
     });
 }
 
-// A row takes part in the schedule when it is checked and its time can come.
-TickSchedule::Rows frmMain::scheduledRows() const {
-    TickSchedule::Rows rows;
-    for (int row = 0; row < kRows; ++row)
-        rows[static_cast<std::size_t>(row)] = {
-            chkEnabled[row]->value() == kChecked && TimeBox::isTimeOfDay(mskTime[row]->timeText()), RowSeconds[row]};
-    return rows;
-}
-
 void frmMain::traceLateStart(const TickSchedule::Start& start) const {
     wardline::pfLogLine(wardline::runtime().exePrefix +
-                        TickSchedule::lateStartText(start.row, RowSeconds[start.row], start.lateMs) + "\r\n");
+                        TickSchedule::lateStartText(start.row, timetable_.row(start.row).seconds.value_or(0), start.lateMs) + "\r\n");
 }
 
 void frmMain::cmdGo_Click(int16_t index) {
     Procedure(kModule, "Sub cmdGo_Click").run({
-        {20, [&] { return chkEnabled.at(index)->value() == kChecked ? next() : jumpTo(40); }},
-        {30, [&] { platform::launchProcess(txtPath.at(index)->commandLine()); }},
+        {20, [&] { return timetable_.row(index).state == kChecked ? next() : jumpTo(40); }},
+        {30, [&] { platform::launchProcess(timetable_.row(index).commandLine); }},
         {40, [] {}},
     });
 }
 
 void frmMain::mskTime_Validate(int16_t index, bool& cancel) {
-    std::string text;
-    double hour = 0;
-    double minutes = 0;
+    Timetable::TimeReading reading;
+    int32_t seconds = 0;
     Procedure(kModule, "Sub mskTime_Validate").run({
         {400, [&] { cancel = false; }},
         {410, [&] {
-             text = mskTime.at(index)->timeText();
-             return text == TimeBox::kEmpty ? leave() : next();
+             reading = Timetable::readTime(timetable_.row(index).timeText);
+             return reading.fault == TimeFault::NoTime ? leave() : next();
          }},
-        {420, [&] { return text.find('#') != std::string::npos ? next() : jumpTo(460); }},
+        {420, [&] { return reading.fault == TimeFault::Incomplete ? next() : jumpTo(460); }},
         {430, [&] {
              cancel = true;
              return leave();
          }},
-        {460, [&] {
-             hour = platform::toDouble(mid(text, 0, 2));
-             return hour > 24 || hour < 0 ? next() : jumpTo(500);
-         }},
+        {460, [&] { return reading.fault == TimeFault::Hour ? next() : jumpTo(500); }},
         {470, [&] {
              cancel = true;
              return leave();
          }},
-        {500, [&] {
-             minutes = platform::toDouble(mid(text, 3, 2));
-             // 24 o'clock is midnight at the end of the day; 24:01 and later never come.
-             const bool pastMidnight = hour == 24 && minutes != 0;
-             return minutes > 59 || minutes < 0 || pastMidnight ? next() : jumpTo(540);
-         }},
+        {500, [&] { return reading.fault == TimeFault::Minute ? next() : jumpTo(540); }},
         {510, [&] {
              cancel = true;
              return leave();
          }},
-        {540, [&] { RowSeconds[index] = platform::toInteger32(hour * 3600); }},
-        {550, [&] { RowSeconds[index] = platform::toInteger32(minutes * 60 + RowSeconds[index]); }},
-        {560, [&] { chkEnabled[index]->setValue(kChecked); }},
+        {540, [&] { seconds = reading.seconds; }},
+        {550, [&] { timetable_.setSeconds(index, seconds); }},
+        {560, [&] { timetable_.setState(index, kChecked); }},
     });
 }
 
@@ -427,7 +445,7 @@ void frmMain::mnuAbout_Click() {
 
 void frmMain::txtPath_Change(int16_t index) {
     Procedure(kModule, "Sub txtPath_Change").run({
-        {620, [&] { chkEnabled.at(index)->setValue(kChecked); }},
+        {620, [&] { timetable_.setState(index, kChecked); }},
     });
 }
 

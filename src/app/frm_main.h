@@ -3,9 +3,12 @@
 // "NOW" button; a clock label; "Save Settings", "Pause Program" and "Shutdown"; a status
 // light; the menu entries "&Quit" and "&About".
 //
-// Constructing the window loads it: its controls are made, Form_Load fills the rows from
-// the settings file and the clock starts. Every event procedure runs under the error-trap
-// runtime's protocol with module "frmMain.frm".
+// The window is a view of the timetable (timetable.h): its rows show the timetable's rows,
+// an edit in a row goes to the timetable, and the clock asks the timetable what to start.
+//
+// Constructing the window loads it: its controls are made, Form_Load fills the timetable
+// from the settings file and the clock starts. Every event procedure runs under the
+// error-trap runtime's protocol with module "frmMain.frm".
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
@@ -15,7 +18,8 @@
 #include <string_view>
 
 #include "app/tick_schedule.h"
-#include "errortrap/dialog/twips.h"
+#include "app/timetable.h"
+#include "widgets/twips.h"
 
 class QAction;
 class QLabel;
@@ -31,7 +35,7 @@ class TimeBox;
 
 class frmMain : public QMainWindow {
 public:
-    static constexpr int kRows = 6;
+    static constexpr int kRows = Timetable::kRows;
     // Status light colours, 0xBBGGRR.
     static constexpr uint32_t kGreen = 0x00FF00;
     static constexpr uint32_t kRed = 0x0000FF;
@@ -68,8 +72,9 @@ public:
     QAction* mnuQuit = nullptr;
     QAction* mnuAbout = nullptr;
 
-    // Each row's start time in seconds after midnight.
-    std::array<int32_t, kRows> RowSeconds{};
+    // The rows the window shows.
+    Timetable& timetable() { return timetable_; }
+    const Timetable& timetable() const { return timetable_; }
 
     // The status light's colour, 0xBBGGRR.
     uint32_t statusColor() const { return statusColor_; }
@@ -86,15 +91,18 @@ private:
     void createMenu();
     void setTabOrderAsDesigned();
     void connectEvents();
+    void bindRows();
+    void showRow(int row);
     void setStatusColor(uint32_t bgr);
     void startClock();
-    TickSchedule::Rows scheduledRows() const;
     void traceLateStart(const TickSchedule::Start& start) const;
 
     // Validation when the focus leaves a time box.
     void onFocusChanged(QWidget* old, QWidget* now);
     int timeBoxIndex(const QObject* widget) const;
 
+    Timetable timetable_;
+    bool showingRow_ = false;  // while a row's controls are set from the timetable
     TickSchedule schedule_;
     uint32_t statusColor_ = 0;
     // A time box the focus is leaving, and why.

@@ -6,7 +6,7 @@
 #include "app/frm_main.h"
 #include "app/lazy_icon_style.h"
 #include "app/qt_ui_services.h"
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 
 int main(int argc, char** argv) {

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "dialog_test_support.h"
+#include "support/dialog_test_support.h"
 #include "errortrap/dialog/call_tree_list.h"
-#include "errortrap/procedure.h"
+#include "errortrap/trace/procedure.h"
 
 namespace wardline::testing {
 namespace {
