@@ -6,7 +6,7 @@
 
 #include <functional>
 
-#include "errortrap/procedure.h"
+#include "errortrap/trace/procedure.h"
 #include "errortrap/wardline.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
