@@ -16,10 +16,8 @@
 #include "app/settings_file.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
-#include "widgets/button_keys.h"
-#include "widgets/twips.h"
-#include "errortrap/trace/procedure.h"
 #include "errortrap/core/runtime.h"
+#include "errortrap/trace/procedure.h"
 #include "errortrap/trace/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
@@ -28,6 +26,8 @@
 #include "platform/process_start.h"
 #include "platform/runtime_error.h"
 #include "platform/program_end.h"
+#include "widgets/button_keys.h"
+#include "widgets/twips.h"
 
 namespace morrowset {
 

@@ -45,7 +45,7 @@ bool onlyUserMayWrite(const std::string& folder) {
 
 }  // namespace
 
-std::string userApplicationFolder() {
+std::string userApplicationFolder(const std::string& folderName) {
     std::string config = environment("XDG_CONFIG_HOME");
     if (config.empty() || config.front() != '/') {
         const std::string home = homeFolder();
@@ -53,12 +53,12 @@ std::string userApplicationFolder() {
         config = home + "/.config";
     }
     while (!config.empty() && config.back() == '/') config.pop_back();
-    return config + "/Morrowset";
+    return config + "/" + folderName;
 }
 
-std::string chooseApplicationFolder(const std::string& exeFolder) {
+std::string chooseApplicationFolder(const std::string& exeFolder, const std::string& folderName) {
     if (onlyUserMayWrite(exeFolder)) return exeFolder;
-    const std::string user = userApplicationFolder();
+    const std::string user = userApplicationFolder(folderName);
     if (user.empty() || !makeFolders(user)) return exeFolder;
     return user;
 }

@@ -11,16 +11,17 @@ namespace platform {
 
 // The user's folder for the program's files, not created: an absolute XDG_CONFIG_HOME (a
 // relative one is ignored, as the XDG base directory rules ask), else $HOME/.config, else
-// the home folder of the password database plus "/.config"; then "/Morrowset". Empty when
-// no home folder is known.
-std::string userApplicationFolder();
+// the home folder of the password database plus "/.config"; then "/" and `folderName`.
+// Empty when no home folder is known.
+std::string userApplicationFolder(const std::string& folderName);
 
 // The application folder of a program whose executable lies in `exeFolder`: `exeFolder`
 // itself when it belongs to the user, who may create files in it, and neither group nor
-// others may write it; otherwise (a shared folder, an installed package) userApplicationFolder(),
+// others may write it; otherwise (a shared folder, an installed package)
+// userApplicationFolder(folderName),
 // created with mode 0700 (missing parents too) when it does not exist yet. Falls back to
 // `exeFolder` when there is no user folder or it cannot be made, so the program still runs
 // and reads what it can.
-std::string chooseApplicationFolder(const std::string& exeFolder);
+std::string chooseApplicationFolder(const std::string& exeFolder, const std::string& folderName);
 
 }  // namespace platform

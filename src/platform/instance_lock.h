@@ -1,8 +1,9 @@
 #pragma once
 // The lock that tells the first instance of the program from later ones of the same user:
-// "morrowset.lock" in the user's private folder (the monitor folder, made 0700 and checked),
-// never in a folder other users can write, where a planted link would make us create or
-// touch a file of their choosing.
+// a file named by the program (its identity's lock name) in the user's private folder (the
+// monitor folder, made 0700 and checked), never in a folder other users can write, where a
+// planted link would make us create or touch a file of their choosing.
+#include <string>
 
 namespace platform {
 
@@ -12,6 +13,6 @@ enum class InstanceLock {
     Unavailable,  // no private folder or no lock file: taken as the first instance
 };
 
-InstanceLock takeInstanceLock();
+InstanceLock takeInstanceLock(const std::string& lockName);
 
 }  // namespace platform

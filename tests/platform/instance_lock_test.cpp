@@ -28,13 +28,13 @@ TEST(InstanceLock, TakenInThePrivateFolderNotThroughALinkInTmp) {
     fs::remove(oldPath, ignored);  // ours: left by an earlier version
     fs::create_symlink(attacker / "chosen-by-attacker", oldPath, ignored);
 
-    const platform::InstanceLock first = platform::takeInstanceLock();
+    const platform::InstanceLock first = platform::takeInstanceLock("morrowset.lock");
     EXPECT_NE(first, platform::InstanceLock::Unavailable);
     EXPECT_FALSE(fs::exists(attacker / "chosen-by-attacker"));
     EXPECT_TRUE(fs::is_regular_file(platform::monitorFolderPath() + "/morrowset.lock"));
     // A second open of the lock, as a second instance would make, finds it held.
     if (first == platform::InstanceLock::First) {
-        EXPECT_EQ(platform::takeInstanceLock(), platform::InstanceLock::Another);
+        EXPECT_EQ(platform::takeInstanceLock("morrowset.lock"), platform::InstanceLock::Another);
     }
 
     fs::remove(oldPath, ignored);

@@ -19,12 +19,13 @@
 #include <string>
 #include <string_view>
 
-#include "errortrap/trace/procedure.h"
+#include "errortrap/core/error_categories.h"
 #include "errortrap/core/runtime.h"
+#include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/skip_on_failure.h"
-#include "errortrap/trace/trace_sinks.h"
 #include "errortrap/core/trace_stack.h"
-#include "errortrap/wardline.h"
+#include "errortrap/trace/procedure.h"
+#include "errortrap/trace/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/error_texts.h"
 #include "platform/file_io.h"
@@ -321,7 +322,7 @@ void tellTheStory(Story& story) {
     const Scene* s = scene;
     if (!s || !s->line || !s->report) return;
     findInnermostFrame(story);
-    logLastLine(errorLine(*s, story));
+    if (TraceSink* sinks = currentRuntime().traceSinks()) sinks->writeLastLine(errorLine(*s, story));
     appendReport(*s, report(*s, story));
 }
 

@@ -19,10 +19,8 @@ void noteWhyNotMailed(Runtime& runtime);
 // mails it as "wlerror.log" to mailAddress with a one-line summary, and deletes the
 // temporary file. Nothing is mailed when the record's mailNote says why not; a copy or
 // message that cannot be made (no descriptor left, a full disk) sets the note. A failed
-// send is not reported; errorLogPath is the same afterwards in every case.
+// send is not reported. The preferences are only read.
 void MailErrorReport(Runtime& runtime);
-// The same with the current runtime.
-void MailErrorReport();
 
 // The message MailErrorReport sends for the error `runtime` just recorded.
 platform::MailMessage errorReportMail(Runtime& runtime);

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "support/dialog_test_support.h"
 #include "errortrap/dialog/call_tree_list.h"
 #include "errortrap/trace/procedure.h"
+#include "support/dialog_test_support.h"
 
 namespace wardline::testing {
 namespace {

@@ -8,9 +8,10 @@
 
 #include "errortrap/trace/disk_capture.h"
 #include "errortrap/trace/procedure.h"
+#include "errortrap/trace/trace_sinks.h"
 #include "errortrap/wardline.h"
-#include "support/error_report_support.h"
 #include "platform/runtime_error.h"
+#include "support/error_report_support.h"
 #include "support/second_user.h"
 
 namespace wardline::testing {
@@ -48,7 +49,7 @@ TEST_F(HostileLogTest, FifoWithoutReaderLosesTheLinesWithoutWaiting) {
     const fs::path fifo = scratch / "collector";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     prefs().errorLogPath = fifo.string();
-    testRuntime->sinks().disk().write("a trace line");
+    sinksOf(*testRuntime).disk().write("a trace line");
     raiseOne();
     SUCCEED();  // reaching here is the test: before, open() waited for a reader for good
 }
@@ -59,7 +60,7 @@ TEST_F(HostileLogTest, FifoWithReaderGetsTraceLinesAndTheReport) {
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
     prefs().errorLogPath = fifo.string();
-    testRuntime->sinks().disk().write("a trace line");
+    sinksOf(*testRuntime).disk().write("a trace line");
     raiseOne();
     std::string received;
     char buffer[4096];
@@ -76,9 +77,9 @@ TEST_F(HostileLogTest, ReaderLeavingDoesNotEndTheProgram) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     prefs().errorLogPath = fifo.string();
-    testRuntime->sinks().disk().write("first");
+    sinksOf(*testRuntime).disk().write("first");
     ::close(reader);
-    testRuntime->sinks().disk().write("second");
+    sinksOf(*testRuntime).disk().write("second");
     raiseOne();
     SUCCEED();
 }
@@ -124,7 +125,7 @@ TEST_F(HostileLogTest, AReaderThatStopsReadingHoldsNothing) {
     prefs().errorLogPath = fifo;
     constexpr std::size_t kLines = 2000;  // about 250 KB: far more than a pipe holds
     const auto line = [](std::size_t n) { return std::string(110, '.') + " line " + std::to_string(n); };
-    for (std::size_t n = 0; n < kLines; ++n) testRuntime->sinks().disk().write(line(n));
+    for (std::size_t n = 0; n < kLines; ++n) sinksOf(*testRuntime).disk().write(line(n));
     raiseOne();
     const std::string taken = drain(fifo);
     const std::size_t takenLines = countOf(taken, " line ");
@@ -134,11 +135,11 @@ TEST_F(HostileLogTest, AReaderThatStopsReadingHoldsNothing) {
     for (std::size_t n = 0; n < takenLines; ++n) firstLines += line(n) + "\r\n";
     EXPECT_EQ(taken, firstLines) << "whole lines, the first ones, and no part of the report";
 
-    testRuntime->sinks().disk().write("after the reader caught up");
+    sinksOf(*testRuntime).disk().write("after the reader caught up");
     EXPECT_EQ(drain(fifo), "(" + std::to_string(kLines - takenLines) +
                                " lines lost here: the reader of this log did not take them in time)\r\n"
                                "after the reader caught up\r\n");
-    testRuntime->sinks().disk().write("and the next");
+    sinksOf(*testRuntime).disk().write("and the next");
     EXPECT_EQ(drain(fifo), "and the next\r\n") << "said once";
     raiseOne();
     EXPECT_THAT(drain(fifo), ::testing::StartsWith("(1 reports lost here: "));
