@@ -25,7 +25,9 @@
 #include "errortrap/trace/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
+#include "platform/error_texts.h"
 #include "platform/formatting.h"
+#include "platform/runtime_error.h"
 #include "platform/program_end.h"
 #include "widgets/button_keys.h"
 #include "widgets/twips.h"
@@ -33,6 +35,12 @@
 namespace morrowset {
 
 namespace {
+
+// The two characters of `text` from `start` on (fewer at its end), as the settings file's
+// hour and minute are taken.
+std::string twoCharactersAt(const std::string& text, std::size_t start) {
+    return start < text.size() ? text.substr(start, 2) : std::string();
+}
 
 using wardline::jumpTo;
 using wardline::leave;
@@ -211,7 +219,6 @@ void frmMain::Form_Load() {
     settings::Reader file;
     int row = 0;
     std::string field;
-    Timetable::TimeReading reading;
     int32_t seconds = 0;
     Procedure(kModule, "Sub Form_Load").run({
         {220, [&] { setStatusColor(kGreen); }},
@@ -222,14 +229,20 @@ void frmMain::Form_Load() {
         {270, [&] { field = file.readLine(); }},
         {280, [&] { timetable_.setCommandLine(row, field); }},
         {290, [&] { field = file.readLine(); }},
-        // A time that can never come ("25:00", "ab:cd") counts as none: the row is grayed.
-        {300, [&] { timetable_.setTimeText(row, Timetable::fitsTimeBox(field) ? field : Timetable::kNoTime); }},
-        {310, [&] {
-             reading = Timetable::readTime(field);
-             return reading.fault == TimeFault::None ? next() : jumpTo(350);
+        // A time that does not fit the box ("7:00", "ab:cd") is reported and leaves the row
+        // without a time, so the next tick grays it, as it does a time that never comes
+        // ("25:00"); an hour or minute that is no number ("0#:00") is reported at its statement.
+        {300, [&] {
+             const bool fits = Timetable::fitsTimeBox(field);
+             timetable_.setTimeText(row, fits ? field : Timetable::kNoTime);
+             if (!fits) platform::raiseError(platform::kInvalidPropertyValue);
          }},
-        {320, [&] { seconds = reading.seconds; }},
-        {330, [&] { timetable_.setSeconds(row, seconds); }},
+        {310, [&] { return field != Timetable::kNoTime ? next() : jumpTo(350); }},
+        {320, [&] { seconds = platform::toInteger32(platform::toDouble(twoCharactersAt(field, 0)) * 3600); }},
+        {330, [&] {
+             seconds = platform::toInteger32(platform::toDouble(twoCharactersAt(field, 3)) * 60 + seconds);
+             timetable_.setSeconds(row, seconds);
+         }},
         {350, [&] { return ++row < kRows ? jumpTo(250) : next(); }},
         {360, [&] { file.close(); }},
         {370, [&] { setStatusColor(kGreen); }},

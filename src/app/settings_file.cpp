@@ -9,7 +9,11 @@
 #include <cctype>
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
+#include <deque>
+#include <filesystem>
 #include <random>
+#include <vector>
 
 #include "platform/app_object.h"
 #include "platform/error_texts.h"
@@ -21,7 +25,6 @@ namespace morrowset::settings {
 namespace {
 
 constexpr int kMaxLinkHops = 40;
-constexpr int kTemporarySuffixLength = 6;  // as mkostemp's XXXXXX
 
 std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
@@ -40,6 +43,58 @@ std::string finalTarget(std::string path) {
     platform::raiseErrno(ELOOP);
 }
 
+bool ownedByUserOrRoot(uid_t owner) { return owner == ::geteuid() || owner == 0; }
+
+// Puts the parts of `path` in front of `pending`, in order ("" and "." left out).
+void pushComponents(std::deque<std::string>& pending, std::string_view path) {
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t end = std::min(path.find('/', start), path.size());
+        const std::string_view part = path.substr(start, end - start);
+        if (!part.empty() && part != ".") parts.emplace_back(part);
+        start = end + 1;
+    }
+    pending.insert(pending.begin(), parts.begin(), parts.end());
+}
+
+// A settings file that is a link is followed only when every link met on the way (the
+// file's own included) and every folder passed through belong to the user or to root:
+// anybody else could aim it at any file of the user's, to be read as a timetable and
+// replaced by the next save. True for a path that is no link.
+bool linkChainTrusted(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return true;
+    std::string folder = path.starts_with('/') ? "" : std::filesystem::current_path().string();  // "": the root
+    std::deque<std::string> pending;
+    pushComponents(pending, path);
+    int hops = 0;
+    while (!pending.empty()) {
+        const std::string name = std::move(pending.front());
+        pending.pop_front();
+        if (name == "..") {
+            folder = folder.empty() ? "" : platform::folderOf(folder);
+            if (folder == "/") folder.clear();
+            continue;
+        }
+        const std::string here = folder + "/" + name;
+        if (::lstat(here.c_str(), &info) != 0) return true;  // nothing there to lead anywhere
+        if (S_ISLNK(info.st_mode)) {
+            if (!ownedByUserOrRoot(info.st_uid) || ++hops > kMaxLinkHops) return false;
+            std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+            const ssize_t length = ::readlink(here.c_str(), target.data(), target.size());
+            if (length < 0) return false;
+            target.resize(static_cast<std::size_t>(length));
+            if (target.starts_with('/')) folder.clear();
+            pushComponents(pending, target);
+            continue;
+        }
+        if (pending.empty() || !S_ISDIR(info.st_mode)) return true;  // the file itself, or a dead end
+        if (!ownedByUserOrRoot(info.st_uid)) return false;
+        folder = here;
+    }
+    return true;
+}
+
 // Raises 76 when the folder is gone, 75 when the file is read-only or is no plain file.
 void refuseUnwritable(const std::string& target, const std::string& folder) {
     struct stat info {};
@@ -52,35 +107,61 @@ void refuseUnwritable(const std::string& target, const std::string& folder) {
         platform::raiseError(platform::kPathFileAccessError);
 }
 
-bool isTemporarySuffix(std::string_view suffix) {
-    return suffix.size() == kTemporarySuffixLength &&
-           std::all_of(suffix.begin(), suffix.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
+// A save's file before it takes the old one's place is named ".<name>.morrowset-save.<random>":
+// a name nobody gives a file by hand, so that only files a save made are ever removed.
+constexpr std::string_view kTemporaryMarker = ".morrowset-save.";
+constexpr int kTemporaryRandomLength = 12;
+// A save takes well under this; a newer file may be another copy's save in progress.
+constexpr time_t kStaleAfterSeconds = 60;
+
+std::string temporaryPrefix(const std::string& name) { return "." + name + std::string(kTemporaryMarker); }
+
+bool isTemporaryName(std::string_view entry, const std::string& prefix) {
+    if (!entry.starts_with(prefix)) return false;
+    const std::string_view random = entry.substr(prefix.size());
+    return random.size() == kTemporaryRandomLength &&
+           std::all_of(random.begin(), random.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
 }
 
-// "<target>.XXXXXX" with six random letters and digits.
+// The temporary name for `target` in its folder, with a random part.
 std::string temporaryName(const std::string& target) {
     static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    std::string name = target + ".";
-    for (int i = 0; i < kTemporarySuffixLength; ++i) name += kLetters[pick(random)];
+    std::string name = platform::folderOf(target) + "/" + temporaryPrefix(baseName(target));
+    for (int i = 0; i < kTemporaryRandomLength; ++i) name += kLetters[pick(random)];
     return name;
 }
 
-// Removes "<name>.XXXXXX" files of ours that a save killed half-way left in `folder`.
+// Removes temporary files of ours that a save killed half-way left in `folder`: only
+// plain files of the user's with the temporary name, and only once they are a minute old.
 void removeStaleTemporaries(const std::string& folder, const std::string& name) {
     DIR* dir = ::opendir(folder.c_str());
     if (!dir) return;
-    const std::string prefix = name + ".";
+    const std::string prefix = temporaryPrefix(name);
+    const time_t now = ::time(nullptr);
     while (const dirent* entry = ::readdir(dir)) {
-        const std::string_view entryName = entry->d_name;
-        if (!entryName.starts_with(prefix) || !isTemporarySuffix(entryName.substr(prefix.size()))) continue;
+        if (!isTemporaryName(entry->d_name, prefix)) continue;
         struct stat info {};
         if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
-            info.st_uid == ::geteuid())
+            info.st_uid == ::geteuid() && now - info.st_mtime > kStaleAfterSeconds)
             ::unlinkat(::dirfd(dir), entry->d_name, 0);
     }
     ::closedir(dir);
+}
+
+// A new file of the user's only, under a fresh temporary name; its name in `created`.
+int createTemporaryFile(const std::string& target, std::string& created) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = temporaryName(target);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0) {
+            created = std::move(name);
+            return fd;
+        }
+        if (errno != EEXIST) platform::raiseErrno(errno);
+    }
+    platform::raiseErrno(EEXIST);
 }
 
 // Only the user's own file, and one nobody else may change, may name programs for us to run.
@@ -99,6 +180,7 @@ std::string stateText(int16_t state) {
 
 void Reader::open(const std::string& path) {
     close();
+    if (!linkChainTrusted(path)) platform::raiseError(platform::kPermissionDenied);
     // Non-blocking, so that a pipe put in the file's place cannot hang the program.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) platform::raiseErrno(errno);
@@ -135,6 +217,7 @@ Writer::~Writer() { discard(); }
 
 void Writer::open(const std::string& path) {
     discard();
+    if (!linkChainTrusted(path)) platform::raiseError(platform::kPathFileAccessError);
     std::string target = finalTarget(path);
     const std::string folder = platform::folderOf(target);
     refuseUnwritable(target, folder);
@@ -144,10 +227,7 @@ void Writer::open(const std::string& path) {
         unnamed_ = true;
     } else {
         // A file system without unnamed files: a named one, removed if the save fails.
-        std::string temporary = target + ".XXXXXX";
-        fd = ::mkostemp(temporary.data(), O_CLOEXEC);  // readable and writable by the user only
-        if (fd < 0) platform::raiseErrno(errno);
-        temporaryPath_ = std::move(temporary);
+        fd = createTemporaryFile(target, temporaryPath_);
     }
     fd_ = fd;
     path_ = std::move(target);

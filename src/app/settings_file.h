@@ -24,7 +24,8 @@ std::string stateText(int16_t state);
 class Reader {
 public:
     // Opens `path`. Raises 53 when it does not exist, 70 when another user owns it or
-    // group or others may write it, 75 when it is no plain file, else the file error.
+    // group or others may write it, or when it is a link that another user made or that
+    // leads through another user's folder; 75 when it is no plain file, else the file error.
     void open(const std::string& path);
     // The next line without its line end (LF or CR LF). Raises 52 Bad file name or number
     // when the file is not open, 62 Input past end of file when no line is left.
@@ -41,9 +42,11 @@ private:
 // Writes a new file beside the old one and puts it in the old one's place only once it is
 // complete and on disk: a failed or interrupted save leaves the old file as it was, and no
 // half-written file behind (the new file has no name until it is complete; a name left by
-// a save killed between naming it and putting it in place goes at the next save).
+// a save killed between naming it and putting it in place, ".Morrowset.ini.morrowset-save."
+// and a random part, goes at a save a minute later; no other file is ever removed).
 // Save keeps what the old file was: a read-only file is refused and left alone, and a
-// symbolic link stays a link, its target replaced in the target's own folder.
+// symbolic link stays a link, its target replaced in the target's own folder, as long as
+// the link is the user's or root's and leads only through their folders (else 75).
 class Writer {
 public:
     Writer() = default;

@@ -1,5 +1,7 @@
 #include "errortrap/startup.h"
 
+#include <signal.h>
+
 #include <array>
 #include <cstdint>
 #include <exception>
@@ -17,6 +19,7 @@
 #include "platform/debugger.h"
 #include "platform/error_texts.h"
 #include "platform/formatting.h"
+#include "platform/log_open.h"
 #include "platform/profile.h"
 #include "platform/runtime_error.h"
 
@@ -134,6 +137,14 @@ void learnLocalSourceName(RuntimeState& state) {
     state.localSourceName = platform::projectName();
 }
 
+// A file-size limit (ulimit -f) makes a write past it fail with EFBIG, which every writer
+// takes as a full disk, instead of ending the program with SIGXFSZ. And one descriptor is
+// held back, so that running out of them still leaves room to write the error's report.
+void prepareForHostileLimits() {
+    ::signal(SIGXFSZ, SIG_IGN);
+    platform::reserveLogDescriptor();
+}
+
 }  // namespace
 
 std::string pfIniName() { return "WLCLIENT.INI"; }
@@ -142,6 +153,7 @@ void startRuntime(Runtime& runtime) {
     RuntimeState& state = runtime.state();
     if (state.runtimeStarted) return;
 
+    prepareForHostileLimits();
     std::string iniPath;
     skipOnFailure([&] { iniPath = inApplicationFolder(pfIniName()); });
     for (const PreferenceKey& key : kCircularLogKeys)

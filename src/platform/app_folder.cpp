@@ -32,9 +32,15 @@ bool makeFolders(const std::string& folder) {
     return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// Access is checked with the effective user, the one who would create the files.
-bool mayCreateFilesIn(const std::string& folder) {
-    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+// The folder is the user's alone: the user may create files in it (checked with the
+// effective user, the one who would create them) and no other user may. In a folder others
+// can write (a /tmp-like one, sticky or not, or one of a group) they could plant links and
+// files under the names the program writes.
+bool onlyUserMayWrite(const std::string& folder) {
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0 &&
+           ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 }  // namespace
@@ -51,7 +57,7 @@ std::string userApplicationFolder(const std::string& folderName) {
 }
 
 std::string chooseApplicationFolder(const std::string& exeFolder, const std::string& folderName) {
-    if (mayCreateFilesIn(exeFolder)) return exeFolder;
+    if (onlyUserMayWrite(exeFolder)) return exeFolder;
     const std::string user = userApplicationFolder(folderName);
     if (user.empty() || !makeFolders(user)) return exeFolder;
     return user;

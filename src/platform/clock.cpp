@@ -69,4 +69,46 @@ int64_t monotonicFixedMilliseconds() {
     return int64_t{now.tv_sec} * 10'000'000 + now.tv_nsec / 100;
 }
 
+namespace {
+
+long offsetAt(int64_t unixSeconds) {
+    const auto when = static_cast<std::time_t>(unixSeconds);
+    std::tm local{};
+    return localtime_r(&when, &local) ? local.tm_gmtoff : 0;
+}
+
+}  // namespace
+
+// A day at a time, then the very second of each change by halving the day it falls in;
+// zones change at most a few times a year, never twice within a day.
+void UtcOffsets::learn(int64_t unixSeconds, int days) {
+    constexpr int64_t kDay = 86'400;
+    changes_ = 0;
+    offset_[0] = offsetAt(unixSeconds);
+    int64_t before = unixSeconds;
+    for (int day = 1; day <= days && changes_ < kMaxChanges; ++day) {
+        const int64_t after = unixSeconds + day * kDay;
+        const long offset = offsetAt(after);
+        if (offset == offset_[static_cast<std::size_t>(changes_)]) {
+            before = after;
+            continue;
+        }
+        int64_t low = before;  // still the old offset
+        int64_t high = after;  // already the new one
+        while (high - low > 1) {
+            const int64_t middle = low + (high - low) / 2;
+            (offsetAt(middle) == offset ? high : low) = middle;
+        }
+        changeAt_[static_cast<std::size_t>(changes_)] = high;
+        offset_[static_cast<std::size_t>(++changes_)] = offset;
+        before = after;
+    }
+}
+
+long UtcOffsets::at(int64_t unixSeconds) const noexcept {
+    int k = 0;
+    while (k < changes_ && unixSeconds >= changeAt_[static_cast<std::size_t>(k)]) ++k;
+    return offset_[static_cast<std::size_t>(k)];
+}
+
 }  // namespace platform

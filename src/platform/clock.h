@@ -1,6 +1,7 @@
 #pragma once
 // Time sources: the local wall clock (replaceable, so tests can drive any moment) and a
 // monotonic millisecond counter.
+#include <array>
 #include <cstdint>
 #include <ctime>
 
@@ -41,6 +42,26 @@ const TimeSource& timeSource();
 // Convenience forms of the current time source.
 inline std::tm localNow() { return timeSource().localNow(); }
 inline WallTime wallNow() { return timeSource().wallNow(); }
+
+// The local time's offset from UTC over a stretch of time, learned beforehand, for code
+// that may not ask the C library (a signal handler: the library takes locks and may read
+// the zone's file): the offset at the start and every change (to or from daylight saving
+// time) in the days after it.
+class UtcOffsets {
+public:
+    static constexpr int kMaxChanges = 32;
+
+    // Learns the offsets from `unixSeconds` on for `days` days. Not for a signal handler.
+    void learn(int64_t unixSeconds, int days);
+    // The offset in seconds at `unixSeconds`: before the stretch the first one, after it
+    // the last one. Only reads memory: a signal handler may call it.
+    long at(int64_t unixSeconds) const noexcept;
+
+private:
+    std::array<int64_t, kMaxChanges> changeAt_{};   // the first second of each new offset
+    std::array<long, kMaxChanges + 1> offset_{};    // offset_[k] holds before changeAt_[k]
+    int changes_ = 0;
+};
 
 // Milliseconds since an arbitrary fixed point, never going backwards. 64 bits, so it never
 // wraps (a 32-bit millisecond counter wraps after 49.7 days of uptime).

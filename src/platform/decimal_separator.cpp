@@ -1,6 +1,7 @@
 #include "platform/decimal_separator.h"
 
-#include "platform/formatting.h"
+#include <string>
+
 #include "platform/profile.h"
 
 namespace platform {
@@ -9,11 +10,16 @@ bool usableDecimalSeparator(std::string_view separator) {
     return separator.size() == 1 && !(separator[0] >= '0' && separator[0] <= '9');
 }
 
-std::string systemDecimalSeparator() {
+DecimalRule traceDecimalRule() {
+    // A missing key gives each read its own default; a key that is there gives both the
+    // same value, an empty one included.
     std::string named;
-    getProfileString("intl", "sDecimal", "", named, 3);  // room for two: a longer one shows
-    if (usableDecimalSeparator(named)) return named;
-    return std::string(1, localeDecimalSeparator());
+    std::string again;
+    getProfileString("intl", "sDecimal", "0", named, 3);  // room for two: a longer one shows
+    getProfileString("intl", "sDecimal", "1", again, 3);
+    if (named != again) return {DecimalRule::Kind::AsFormatted, '.'};
+    if (usableDecimalSeparator(named)) return {DecimalRule::Kind::Replace, named[0]};
+    return {DecimalRule::Kind::Point, '.'};
 }
 
 }  // namespace platform

@@ -152,13 +152,22 @@ bool KeptFile::appendOnce(const char* path, std::string_view head, std::string_v
     const int fd = openLogFile(path, LogAccess::Append);
     if (fd < 0) return false;
     struct stat info {};
-    const bool written = ::fstat(fd, &info) == 0 && writeBoth(fd, !S_ISREG(info.st_mode), -1, head, tail);
+    bool written = false;
+    if (::fstat(fd, &info) == 0) {
+        if (S_ISREG(info.st_mode)) {
+            written = writeBoth(fd, false, -1, head, tail);
+        } else {
+            const BrokenPipeQuiet quiet;
+            written = writeToStream(fd, {head, tail}) == StreamWrite::Whole;
+        }
+    }
     ::close(fd);
     return written;
 }
 
 bool KeptFile::append(std::string_view head, std::string_view tail) {
     if (fd_ < 0) return false;
+    if (stream_) return appendToStream(head, tail);
     // The usual case, a line to a regular file written whole at once, without the loop's
     // bookkeeping: this runs for every trace line.
     if (!stream_ && tail.empty() && !head.empty()) {
@@ -170,6 +179,27 @@ bool KeptFile::append(std::string_view head, std::string_view tail) {
             return false;
     }
     return writeBoth(fd_, stream_, -1, head, tail);
+}
+
+// A stream takes each line whole or not at all, and never waits for its reader; what it
+// did not take is counted and said once, before the next line it takes.
+bool KeptFile::appendToStream(std::string_view head, std::string_view tail) noexcept {
+    const BrokenPipeQuiet quiet;
+    StreamWrite result;
+    if (lost_ == 0) {
+        result = writeToStream(fd_, {head, tail});
+    } else {
+        char notice[kLossNoticeCapacity];
+        result = writeToStream(fd_, {lossNotice(notice, sizeof notice, lost_, torn_, "lines"), head, tail});
+    }
+    if (result == StreamWrite::Whole) {
+        lost_ = 0;
+        torn_ = false;
+        return true;
+    }
+    ++lost_;
+    torn_ = torn_ || result == StreamWrite::Torn;
+    return false;
 }
 
 }  // namespace platform

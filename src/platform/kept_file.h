@@ -37,9 +37,13 @@ public:
     bool replacedLately(int64_t nowMilliseconds);
 
     // Writes `head` then `tail` at byte `offset` (ReadWrite) or at the end (Append), in one
-    // system call where the kernel allows. False when not every byte was written.
+    // system call where the kernel allows. False when not every byte was written. A FIFO or
+    // device is never waited for: a line it has no room for is lost whole and counted, and
+    // the next line it takes is preceded by a line saying how many were lost.
     bool writeAt(int64_t offset, std::string_view head, std::string_view tail = {});
     bool append(std::string_view head, std::string_view tail = {});
+    // Lines a stream did not take since the last one it took.
+    int64_t lostLines() const { return lost_; }
 
     // Opens `path` to append (creating it, mode 0600), writes `head` then `tail` and closes
     // it again. Only system calls: a signal handler may use it.
@@ -61,6 +65,7 @@ public:
     static void escapeFaultedCopy(const void* address) noexcept;
 
 private:
+    bool appendToStream(std::string_view head, std::string_view tail) noexcept;
     void unmap();
     bool shorterThanMapping() const;
 
@@ -72,6 +77,8 @@ private:
     uint64_t device_ = 0;
     uint64_t inode_ = 0;
     bool stream_ = false;  // a FIFO or a device, not a regular file
+    int64_t lost_ = 0;     // lines the stream did not take since the last it took
+    bool torn_ = false;    // one of them went in part
 };
 
 }  // namespace platform

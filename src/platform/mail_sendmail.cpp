@@ -23,6 +23,8 @@
 
 #include "platform/file_io.h"
 #include "platform/mail_transport.h"
+#include "platform/monitor_link.h"
+#include "platform/process_start.h"
 #include "platform/services.h"
 
 extern char** environ;
@@ -31,6 +33,7 @@ namespace platform {
 namespace {
 
 constexpr const char* kDefaultSendmail = "/usr/sbin/sendmail";
+
 constexpr std::size_t kBase64LineLength = 76;  // the longest line MIME allows for base64
 constexpr std::size_t kLongestMailLine = 998;
 
@@ -122,7 +125,8 @@ std::optional<std::string> readWholeFile(const std::string& path) {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits for the child until the deadline, then stops it. True when it exited with 0.
+// Waits for the child until the deadline, then stops it and everything it started (its
+// process group). True when it exited with 0.
 bool exitedCleanly(pid_t child, Clock::time_point deadline) {
     for (;;) {
         int status = 0;
@@ -130,6 +134,7 @@ bool exitedCleanly(pid_t child, Clock::time_point deadline) {
         if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
         if (done < 0 && errno != EINTR) return false;
         if (Clock::now() >= deadline) {
+            ::kill(-child, SIGKILL);
             ::kill(child, SIGKILL);
             while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
             }
@@ -139,22 +144,23 @@ bool exitedCleanly(pid_t child, Clock::time_point deadline) {
     }
 }
 
-// Starts `program -t -oi` with `input` as its standard input, SIGPIPE at its default and
-// no signals blocked whatever this program does with them.
+// Starts `program -t -oi` with `input` as its standard input, in a process group of its
+// own (so that a hung one can be stopped with all it started), with no other file of ours
+// than standard output and error, every signal at its default and none blocked, whatever
+// this program does with them.
 bool spawnSendmail(const std::string& program, int input, pid_t& child) {
     posix_spawn_file_actions_t actions;
     posix_spawnattr_t attributes;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, input, STDIN_FILENO);
+    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
     posix_spawnattr_init(&attributes);
     sigset_t none;
-    sigset_t pipeSignal;
     sigemptyset(&none);
-    sigemptyset(&pipeSignal);
-    sigaddset(&pipeSignal, SIGPIPE);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setsigdefault(&attributes, &pipeSignal);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+    posix_spawnattr_setsigdefault(&attributes, &everySignal());
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     std::string name = program;
     std::string t = "-t";
@@ -166,32 +172,44 @@ bool spawnSendmail(const std::string& program, int input, pid_t& child) {
     return failed == 0;
 }
 
-// Hands the message in the file `input` to sendmail and waits for it, at most `timeLimit`.
-MailResult runSendmail(const std::string& program, int input, std::chrono::milliseconds timeLimit) {
+// Hands the message in the file at `path` to sendmail and waits for it, at most
+// `timeLimit`. The file is gone afterwards.
+MailResult runSendmail(const std::string& program, const std::string& path, std::chrono::milliseconds timeLimit) {
     const Clock::time_point deadline = Clock::now() + timeLimit;
+    const int input = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    ::unlink(path.c_str());
+    if (input < 0) return MailResult::Failed;
     pid_t child = 0;
-    const bool started = ::lseek(input, 0, SEEK_SET) == 0 && spawnSendmail(program, input, child);
+    const bool started = spawnSendmail(program, input, child);
     ::close(input);
     return started && exitedCleanly(child, deadline) ? MailResult::Sent : MailResult::Failed;
 }
 
-// The whole message in a file without a name (in $TMPDIR, else /tmp), for sendmail to
-// read as its standard input; -1 when it cannot be made.
-int messageFile(std::string_view text) {
-    const char* chosen = std::getenv("TMPDIR");
-    const std::string folder = chosen && *chosen ? chosen : "/tmp";
-    int fd = ::open(folder.c_str(), O_RDWR | O_TMPFILE | O_CLOEXEC, 0600);
-    if (fd < 0) {
-        std::string name = folder + "/wardline-mail-XXXXXX";
-        fd = ::mkostemp(name.data(), O_CLOEXEC);
-        if (fd >= 0) ::unlink(name.c_str());
+// The whole message in a new file of the user's only, for sendmail to read as its standard
+// input: in the user's private folder, else in $TMPDIR or /tmp. Its path; empty when it
+// cannot be made (errno says why).
+std::string messageFile(std::string_view text) {
+    std::string folder;
+    const int privateFolder = openMonitorFolder();
+    if (privateFolder >= 0) {
+        ::close(privateFolder);
+        folder = monitorFolderPath();
+    } else {
+        const char* chosen = std::getenv("TMPDIR");
+        folder = chosen && *chosen ? chosen : "/tmp";
     }
-    if (fd < 0) return -1;
-    if (!writeAll(fd, text)) {
-        ::close(fd);
-        return -1;
+    std::string path = folder + "/wardline-mail-XXXXXX";
+    const int fd = ::mkostemp(path.data(), O_CLOEXEC);  // made exclusively, 0600
+    if (fd < 0) return {};
+    const bool written = writeAll(fd, text);
+    const int savedErrno = errno;
+    ::close(fd);
+    if (!written) {
+        ::unlink(path.c_str());
+        errno = savedErrno;
+        return {};
     }
-    return fd;
+    return path;
 }
 
 // The messages waiting for sendmail, and the one thread that hands them over in order.
@@ -200,19 +218,27 @@ int messageFile(std::string_view text) {
 class MailQueue {
 public:
     struct Job {
-        int input;
+        std::string path;  // the message file: a queued message holds no open file
         std::string program;
         std::chrono::milliseconds timeLimit;
     };
 
-    void push(Job job) {
+    // False when kMaxQueuedMessages wait already: the job is not taken.
+    bool push(Job job) {
         const std::lock_guard lock(mutex_);
+        if (jobs_.size() >= SendmailTransport::kMaxQueuedMessages) return false;
         jobs_.push_back(std::move(job));
         if (!started_) {
             std::thread(&MailQueue::run, this).detach();
             started_ = true;
         }
         changed_.notify_all();
+        return true;
+    }
+
+    bool full() {
+        const std::lock_guard lock(mutex_);
+        return jobs_.size() >= SendmailTransport::kMaxQueuedMessages;
     }
 
     bool waitUntilIdle(std::chrono::milliseconds limit) {
@@ -237,7 +263,7 @@ private:
             jobs_.pop_front();
             busy_ = true;
             lock.unlock();
-            const MailResult outcome = runSendmail(job.program, job.input, job.timeLimit);
+            const MailResult outcome = runSendmail(job.program, job.path, job.timeLimit);
             lock.lock();
             last_ = outcome;
             busy_ = false;
@@ -289,11 +315,17 @@ MailResult SendmailTransport::send(const MailMessage& message) {
     if (!attachment) return MailResult::Failed;
     const std::optional<std::string> text = composeMimeMessage(message, *attachment);
     if (!text) return MailResult::Refused;
-    const int input = messageFile(*text);
-    if (input < 0) return MailResult::Failed;
-    mailQueue().push({input, programPath(), timeLimit_});
+    if (mailQueue().full()) return MailResult::QueueFull;
+    std::string path = messageFile(*text);
+    if (path.empty()) return MailResult::Failed;
+    if (!mailQueue().push({path, programPath(), timeLimit_})) {
+        ::unlink(path.c_str());
+        return MailResult::QueueFull;
+    }
     return MailResult::Sent;
 }
+
+bool SendmailTransport::queueFull() const { return mailQueue().full(); }
 
 bool SendmailTransport::waitUntilIdle(std::chrono::milliseconds limit) { return mailQueue().waitUntilIdle(limit); }
 

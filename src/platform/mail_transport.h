@@ -8,6 +8,7 @@
 // (recipients from the To: header; a line holding a single "." does not end the input).
 // The attachment travels base64-encoded under the name the recipient sees.
 #include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -25,24 +26,34 @@ enum class MailResult {
     Sent,     // handed to the mail system
     Refused,  // a header field would inject headers (a line break in the address, ...): nothing sent
     Failed,   // the attachment could not be read, or the mail system is missing, failed or hung
+    QueueFull,  // too many messages wait for the mail system already: nothing sent
 };
 
 class MailTransport {
 public:
     virtual ~MailTransport() = default;
     virtual MailResult send(const MailMessage& message) = 0;
+    // True when a message sent now would not be taken, for too many are waiting.
+    virtual bool queueFull() const { return false; }
 };
 
-// Never waits for sendmail: send() writes the whole message to a file of its own and
-// queues it; one background thread hands the queued messages to sendmail in the order they
-// were sent, each with its file as standard input, and stops a sendmail that has not
-// finished within the time limit. A hung mail system delays only later mail.
+// Never waits for sendmail: send() writes the whole message to a file of its own (in the
+// user's private folder, see monitor_link.h) and queues its name; one background thread
+// hands the queued messages to sendmail in the order they were sent, each with its file as
+// standard input, and stops a sendmail (with everything it started) that has not finished
+// within the time limit. A hung mail system delays only later mail, and at most
+// kMaxQueuedMessages wait: a queued message holds a file on the disk, no open descriptor.
+// Sendmail starts in a process group of its own, with only our standard output and error
+// besides its input, every signal at its default and none blocked.
 class SendmailTransport : public MailTransport {
 public:
+    static constexpr std::size_t kMaxQueuedMessages = 50;
+
     explicit SendmailTransport(std::chrono::milliseconds timeLimit = std::chrono::seconds(30));
-    // Sent: queued for sendmail. Refused or Failed (the attachment or the message file
-    // could not be made): nothing queued.
+    // Sent: queued for sendmail. Refused, QueueFull or Failed (the attachment or the
+    // message file could not be made): nothing queued.
     MailResult send(const MailMessage& message) override;
+    bool queueFull() const override;
 
     // $SENDMAIL when set and not empty, else /usr/sbin/sendmail (read when a message is sent).
     static std::string programPath();

@@ -9,6 +9,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/child_watcher.h"
 #include "platform/error_texts.h"
@@ -129,9 +130,7 @@ public:
         sigset_t none;
         sigemptyset(&none);
         posix_spawnattr_setsigmask(&attributes_, &none);
-        sigset_t all;
-        sigfillset(&all);
-        posix_spawnattr_setsigdefault(&attributes_, &all);
+        posix_spawnattr_setsigdefault(&attributes_, &everySignal());
     }
     ~SpawnSettings() {
         posix_spawnattr_destroy(&attributes_);
@@ -168,6 +167,15 @@ int spawnThroughShell(const SpawnSettings& settings, const std::string& path, st
 }
 
 }  // namespace
+
+const sigset_t& everySignal() {
+    static const sigset_t all = [] {
+        sigset_t set;
+        std::memset(&set, 0xFF, sizeof set);
+        return set;
+    }();
+    return all;
+}
 
 std::vector<std::string> splitCommandLine(std::string_view commandLine) {
     return WordSplitter(commandLine).split();

@@ -12,19 +12,27 @@
 // file of commands runs like a batch file.
 //
 // The program starts in its own session (no controlling terminal, not hit by signals sent
-// to ours), with stdin from /dev/null, stdout and stderr to the file given (else ours), and
-// no other open file of ours. The call returns as soon as the program is running; nothing
-// waits for it: the process's child watcher (child_watcher.h) reaps it when the event loop
-// hears that it ended, so it never lingers as a zombie. Watch the id again to hear of its end.
+// to ours), with stdin from /dev/null, stdout and stderr to the file given (else ours), no
+// other open file of ours, every signal at its default and none blocked. The call returns as
+// soon as the program is running; nothing waits for it: the process's child watcher
+// (child_watcher.h) reaps it when the event loop hears that it ended, so it never lingers as
+// a zombie. Watch the id again to hear of its end.
 //
 // Failures are raised as run-time errors: 5 for an empty or blank command line or an
 // unterminated quote, 53 when the program cannot be found, 70 when it may not be run,
 // anything else from the operating system's error code (file_errors.h).
+#include <signal.h>
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace platform {
+
+// Every signal there is, for a started program's "all to their defaults": sigfillset
+// leaves out the two that glibc keeps for itself (32 and 33), and a program started with
+// those ignored would keep them so.
+const sigset_t& everySignal();
 
 // Splits a command line into words; raises 5 on an unterminated quote.
 std::vector<std::string> splitCommandLine(std::string_view commandLine);

@@ -23,8 +23,7 @@ std::size_t getPrivateProfileString(std::string_view section, std::string_view k
                                     std::string_view defaultValue, std::string& value, std::size_t bufferSize,
                                     const std::string& file);
 
-// The same from the system profile "win.INI". When it has no [intl] "sDecimal", the
-// user's locale decimal separator is the answer, as the system would report it.
+// The same from the system profile "win.INI".
 std::size_t getProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
                              std::string& value, std::size_t bufferSize);
 

@@ -122,13 +122,7 @@ std::size_t getPrivateProfileString(std::string_view section, std::string_view k
 
 std::size_t getProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
                              std::string& value, std::size_t bufferSize) {
-    const std::string systemProfile = "win.INI";
-    const bool decimalSeparator = equalIgnoringCase(section, "intl") && equalIgnoringCase(key, "sDecimal");
-    if (decimalSeparator && !lookUp(systemProfile, section, key)) {
-        // The user's locale stands behind the system profile's international settings.
-        return copyCut(std::string(1, localeDecimalSeparator()), value, bufferSize);
-    }
-    return getPrivateProfileString(section, key, defaultValue, value, bufferSize, systemProfile);
+    return getPrivateProfileString(section, key, defaultValue, value, bufferSize, "win.INI");
 }
 
 }  // namespace platform

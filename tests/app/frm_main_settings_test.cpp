@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -10,6 +11,7 @@
 
 #include "support/frm_main_fixture.h"
 #include "app/settings_file.h"
+#include "support/second_user.h"
 
 namespace morrowset {
 namespace {
@@ -130,6 +132,10 @@ TEST_F(SettingsFile, EachLoadFaultIsReportedAtItsStatement) {
         {"empty file", "", {62, 250, "Sub Form_Load"}},
         {"state not a number", firstRow + rows({"one", "second", "07:00"}), {13, 260, "Sub Form_Load"}},
         {"state out of range", firstRow + rows({" 3 ", "second", "07:00"}), {380, 260, "Sub Form_Load"}},
+        {"time not fitting the mask", firstRow + rows({" 1 ", "second", "7:00"}), {380, 300, "Sub Form_Load"}},
+        {"letters for a time", firstRow + rows({" 1 ", "second", "ab:cd"}), {380, 300, "Sub Form_Load"}},
+        {"hour not a number", firstRow + rows({" 1 ", "second", "0#:00"}), {13, 320, "Sub Form_Load"}},
+        {"minute not a number", firstRow + rows({" 1 ", "second", "07:#0"}), {13, 330, "Sub Form_Load"}},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.what);
@@ -242,28 +248,44 @@ TEST_F(SettingsFile, AnUnwritableFolderFailsTheSaveAtItsFirstStatement) {
     }
 }
 
-// A time that can never come loads as a row without a time: no error, every later row
-// loads, the row is grayed at the next tick and never starts. What fits the time box is
-// kept for the next save; what does not fit it is saved as "##:##".
-TEST_F(SettingsFile, TimesThatCanNeverComeLoadAsNoTimeAndGrayTheirRow) {
-    writeFile(settingsPath(), rows({" 1 ", "a", "25:00", " 1 ", "b", "24:30", " 1 ", "c", "99:99", " 1 ", "d",
-                                    "ab:cd", " 1 ", "e", "0#:00", " 1 ", "f", "24:00"}));
-    TrapRecorder errors;
-    load();
-    EXPECT_THAT(errors.trapped, IsEmpty());
-    EXPECT_THAT(commandLines(), ElementsAre("a", "b", "c", "d", "e", "f"));
-    EXPECT_THAT(times(), ElementsAre("25:00", "24:30", "99:99", "##:##", "0#:00", "24:00"));
-    EXPECT_THAT(rowSeconds(),
-                ElementsAre(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 86400));
-    std::vector<std::string> started;
-    testRuntime->platform().processStarter = [&](std::string_view line) {
-        started.emplace_back(line);
-        return 0;
+// A time field that is reported at load leaves its row grayed at the next tick, as does a
+// time that fits but never comes; those load without an error, with the seconds their
+// figures give, and never start. What fits the time box is kept for the next save; what
+// does not fit it is saved as "##:##". A row gets its seconds only once both figures are read.
+TEST_F(SettingsFile, BadTimesAreReportedAndTheirRowsGrayed) {
+    struct Case {
+        const char* time;
+        std::vector<Trapped> errors;
+        const char* shown;
+        std::optional<int32_t> seconds;
     };
-    tickAt(23 * 3600 + 59 * 60 + 59.01);
-    tickAt(0.01);
-    EXPECT_THAT(states(), ElementsAre(2, 2, 2, 2, 2, 1));
-    EXPECT_THAT(started, ElementsAre("f"));
+    const Case cases[] = {
+        {"7:00", {{380, 300, "Sub Form_Load"}}, "##:##", std::nullopt},
+        {"ab:cd", {{380, 300, "Sub Form_Load"}}, "##:##", std::nullopt},
+        {"0#:00", {{13, 320, "Sub Form_Load"}}, "0#:00", std::nullopt},
+        {"07:#0", {{13, 330, "Sub Form_Load"}}, "07:#0", std::nullopt},
+        {"25:00", {}, "25:00", 25 * 3600},
+        {"99:99", {}, "99:99", 99 * 3600 + 99 * 60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.time);
+        std::string file = rows({" 1 ", "a", c.time});
+        for (int row = 1; row < 6; ++row) file += kEmptyRow;
+        writeFile(settingsPath(), file);
+        std::vector<std::string> started;
+        testRuntime->platform().processStarter = [&](std::string_view line) {
+            started.emplace_back(line);
+            return 0;
+        };
+        TrapRecorder errors;
+        load();
+        EXPECT_EQ(errors.trapped, c.errors);
+        EXPECT_EQ(times()[0], c.shown);
+        EXPECT_EQ(rowSeconds()[0], c.seconds);
+        tickAt(c.seconds.value_or(0) % 86400 + 0.01);
+        EXPECT_EQ(states()[0], 2) << "grayed at the next tick";
+        EXPECT_THAT(started, IsEmpty());
+    }
 }
 
 // A command line is one line: line breaks typed, pasted or set become blanks, so the file
@@ -371,11 +393,89 @@ TEST_F(SettingsFile, ASaveKilledHalfWayLeavesNoStrayFile) {
     EXPECT_THAT(filesInFolder(), ElementsAre("Morrowset.ini"));
     EXPECT_EQ(readFile(settingsPath()), kTimetable);
 
-    writeFile(folder / "Morrowset.ini.Ab3xYz", "left by a killed save");
-    writeFile(folder / "Morrowset.ini.bak", "the user's own");
+}
+
+// Save removes only what a killed save of its own can have left: a file with the save's
+// own temporary name, a minute old. The user's backups, whatever their names, stay; so does
+// a temporary file of a save still running in another copy of the program.
+TEST_F(SettingsFile, SaveRemovesOnlyItsOwnStaleTemporaryFiles) {
+    writeFile(settingsPath(), kTimetable);
+    const std::string stale = ".Morrowset.ini.morrowset-save.Ab3xYz0Q9kLm";
+    const std::string fresh = ".Morrowset.ini.morrowset-save.Zz9Yy8Xx7Ww6";
+    const std::vector<std::string> usersOwn = {"Morrowset.ini.backup", "Morrowset.ini.2024ab", "Morrowset.ini.Ab3xYz",
+                                               ".Morrowset.ini.swp", ".Morrowset.ini.morrowset-save.mine"};
+    for (const std::string& name : usersOwn) writeFile(folder / name, "the user's own");
+    writeFile(folder / stale, "left by a killed save");
+    writeFile(folder / fresh, "another copy saving now");
+    const timeval old[2] = {{::time(nullptr) - 120, 0}, {::time(nullptr) - 120, 0}};
+    ASSERT_EQ(::utimes((folder / stale).c_str(), old), 0);
+    for (const std::string& name : usersOwn) ::utimes((folder / name).c_str(), old);
+
+    load();
+    TrapRecorder errors;
+    window->cmdSave->click();
+    EXPECT_THAT(errors.trapped, IsEmpty());
+    std::vector<std::string> expected = usersOwn;
+    expected.push_back("Morrowset.ini");
+    expected.push_back(fresh);
+    EXPECT_THAT(filesInFolder(), ::testing::UnorderedElementsAreArray(expected));
+    for (const std::string& name : usersOwn) EXPECT_EQ(readFile(folder / name), "the user's own") << name;
+}
+
+// A link named Morrowset.ini is followed only when the link, each link after it and every
+// folder on the way belong to the user or to root. Another user's link (planted while the
+// folder was open to others) or a way through another user's folder is refused: 70 at
+// load, 75 at save, and the file it leads to is neither read nor replaced.
+TEST_F(SettingsFile, ALinkOfAnotherUserOrThroughTheirFolderIsRefused) {
+    const auto other = testsupport::secondUser();
+    if (!other) GTEST_SKIP() << testsupport::secondUserMissing();
+    const std::string victim = folder / "victims-file";
+    writeFile(victim, kTimetable);
+    fs::create_directory(folder / "theirs");
+    ASSERT_EQ(::chown((folder / "theirs").c_str(), other->uid, other->gid), 0);
+    fs::create_symlink(victim, folder / "theirs/leads-on");
+    ASSERT_EQ(::lchown((folder / "theirs/leads-on").c_str(), other->uid, other->gid), 0);
+    fs::create_directory(folder / "mine");
+
+    struct Plant {
+        const char* what;
+        std::string target;
+        bool linkIsTheirs;
+    };
+    const Plant plants[] = {
+        {"another user's link", victim, true},
+        {"a link through another user's folder", folder / "theirs/../victims-file", false},
+        {"a link to a link in another user's folder", folder / "theirs/leads-on", false},
+        {"a chain of the user's links ending in another user's", "mine/next", false},
+    };
+    fs::create_symlink(folder / "theirs/leads-on", folder / "mine/next");
+    for (const Plant& plant : plants) {
+        SCOPED_TRACE(plant.what);
+        fs::remove(settingsPath());
+        fs::create_symlink(plant.target, settingsPath());
+        if (plant.linkIsTheirs) {
+            ASSERT_EQ(::lchown(settingsPath().c_str(), other->uid, other->gid), 0);
+        }
+        {
+            TrapRecorder errors;
+            load();
+            EXPECT_THAT(errors.trapped, ElementsAre(Trapped{70, 230, "Sub Form_Load"}));
+            expectEmptyRows();
+        }
+        TrapRecorder errors;
+        window->cmdSave->click();
+        EXPECT_THAT(errors.trapped, ElementsAre(Trapped{75, 140, "Sub cmdSave_Click"}));
+        EXPECT_EQ(readFile(victim), kTimetable);
+        EXPECT_TRUE(fs::is_symlink(settingsPath()));
+    }
+
+    // The same way through folders of the user's own is followed.
+    fs::remove(settingsPath());
+    fs::create_symlink("mine/../victims-file", settingsPath());
+    TrapRecorder errors;
     load();
     window->cmdSave->click();
-    EXPECT_THAT(filesInFolder(), ::testing::UnorderedElementsAre("Morrowset.ini", "Morrowset.ini.bak"));
+    EXPECT_THAT(errors.trapped, IsEmpty());
 }
 
 }  // namespace

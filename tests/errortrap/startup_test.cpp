@@ -1,8 +1,12 @@
 #include <gmock/gmock.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <functional>
 
+#include "errortrap/trace/procedure.h"
 #include "errortrap/wardline.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
@@ -212,6 +216,32 @@ TEST_F(StartupTest, AFailingSecondHalfStepEndsStartUpThroughTheInternalErrorHand
     wardline::wlPUSH("frmMain.frm", "Sub Form_Load", "");
     EXPECT_EQ(ui.boxes.size(), 1u) << "no second attempt";
     EXPECT_EQ(wardline::traceStack().traceDepth, 1);
+}
+
+}  // namespace
+
+namespace {
+
+// Under a file-size limit (ulimit -f) a write past it fails as on a full disk instead of
+// ending the program with SIGXFSZ: the circular log, which cannot have its size, is off,
+// and a report that does not fit is taken back whole. Run in a child with the limit set.
+TEST_F(StartupTest, AFileSizeLimitActsAsAFullDisk) {
+    constexpr rlim_t kLimit = 8192;  // short of the circular log's 41 KB
+    const std::string errorLog = app.write("error.log", std::string(kLimit - 200, 'x') + "\r\n");
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{kLimit, kLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        start("[preferences]\r\nCircularLog=1\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n");
+        if (prefs().circularLogOn) ::_exit(10);
+        wardline::Procedure("frmMain.frm", "Sub Form_Load").run({{10, [] { platform::raiseError(53); }}});
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_FALSE(WIFSIGNALED(status)) << "ended by signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "10: the circular log stayed on";
+    EXPECT_EQ(readFile(errorLog), std::string(kLimit - 200, 'x') + "\r\n") << "the cut report was taken back";
 }
 
 }  // namespace

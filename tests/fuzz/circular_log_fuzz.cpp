@@ -41,5 +41,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     if (size > 0) readChecked(bytes, 1 + data[size - 1] % 97);
     const std::string shown = circlog::printable(bytes);
     for (const char c : shown) require(static_cast<unsigned char>(c) >= 0x20 || c == '\t');
+    for (std::size_t at = 0; at + 1 < shown.size(); ++at)  // nor a C1 control in UTF-8
+        require(!(static_cast<unsigned char>(shown[at]) == 0xC2 && static_cast<unsigned char>(shown[at + 1]) >= 0x80 &&
+                  static_cast<unsigned char>(shown[at + 1]) <= 0x9F));
     return 0;
 }

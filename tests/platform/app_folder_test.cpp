@@ -7,6 +7,7 @@
 
 #include <functional>
 
+#include "support/second_user.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -122,6 +123,44 @@ TEST_F(AppFolderAsUser, WithoutAUsableUserFolderTheExecutablesFolderStays) {
     EXPECT_EQ(runAsUser((base / "home").c_str(), notAFolder.c_str(),
                         [&] { return platform::chooseApplicationFolder(exe, "Morrowset"); }),
               exe);
+}
+
+// A program folder other users can write is no application folder: there they could
+// plant links and files under the names the program writes. It counts only when it is the
+// user's, who can write it, and neither group nor others can.
+TEST(AppFolder, AFolderOthersCanWriteIsNotTheApplicationFolder) {
+    const auto other = testsupport::secondUser();
+    if (!other) GTEST_SKIP() << testsupport::secondUserMissing();
+    TempFolder base;
+    const ScopedEnv home("HOME", base / "home");
+    const ScopedEnv xdg("XDG_CONFIG_HOME", "");
+    const std::string userFolder = base / "home/.config/Morrowset";
+    struct Case {
+        const char* what;
+        mode_t mode;
+        bool theirs;
+        bool chosen;
+    };
+    const Case cases[] = {
+        {"the user's own, 0755", 0755, false, true},
+        {"the user's own, 0700", 0700, false, true},
+        {"/tmp-like: sticky and open to all", 01777, false, false},
+        {"open to all without the sticky bit", 0777, false, false},
+        {"open to the group", 0775, false, false},
+        {"writable by others only", 0757, false, false},
+        {"another user's folder the user may write in", 0777, true, false},
+        {"another user's folder, 0755 (root writes anyway)", 0755, true, false},
+    };
+    for (const Case& c : cases) {
+        const std::string exe = base / "exe";
+        std::filesystem::remove_all(exe);
+        ASSERT_EQ(::mkdir(exe.c_str(), 0700), 0);
+        ASSERT_EQ(::chmod(exe.c_str(), c.mode), 0);
+        if (c.theirs) {
+            ASSERT_EQ(::chown(exe.c_str(), other->uid, other->gid), 0);
+        }
+        EXPECT_EQ(platform::chooseApplicationFolder(exe, "Morrowset"), c.chosen ? exe : userFolder) << c.what;
+    }
 }
 
 }  // namespace

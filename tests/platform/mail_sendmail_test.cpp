@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <signal.h>
+#include <sstream>
+#include <thread>
+#include <unistd.h>
 
 #include "platform/mail_transport.h"
 #include "support/fake_sendmail.h"
@@ -161,6 +165,97 @@ TEST(SendmailTransportTest, AHungSendmailHoldsNeitherTheSenderNorTheMessagesAfte
     ASSERT_TRUE(SendmailTransport::waitUntilIdle(std::chrono::seconds(60)));
     EXPECT_EQ(readFile(log), "Subject: first\nSubject: second\nSubject: third\n");
     ::unsetenv("SENDMAIL");
+}
+
+bool processGone(pid_t pid) {
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+    const std::size_t end = text.rfind(')');
+    return text.empty() || (end != std::string::npos && end + 2 < text.size() && text[end + 2] == 'Z');
+}
+
+std::size_t openDescriptors() {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
+}
+
+// A sendmail runs in a process group of its own, with no file of ours but standard output
+// and error besides its input, and every signal at its default; a hung one is stopped with
+// everything it started.
+TEST(SendmailTransportTest, AHungSendmailIsStoppedWithAllItStartedAndHadNothingOfOurs) {
+    testsupport::TempFolder scratch;
+    const fs::path attachment = scratch / "!error!.log";
+    std::ofstream(attachment) << "the report\r\n";
+    int ours[2];
+    ASSERT_EQ(::pipe(ours), 0);  // without close-on-exec
+    const fs::path script = scratch / "hanging-sendmail";
+    const fs::path seen = scratch / "seen";
+    std::ofstream(script) << "#!/bin/sh\n"
+                          << "cat > /dev/null\n"
+                          << "sleep 1000 &\n"
+                          << "{ echo $!; echo $$ $(cut -d' ' -f5 /proc/$$/stat);"
+                          << "  for fd in " << ours[0] << " " << ours[1] << "; do [ -e /proc/$$/fd/$fd ] && echo \"has $fd\"; done;"
+                          << "  grep '^SigIgn' /proc/$$/status; } > '" << seen.string() << ".tmp'\n"
+                          << "mv '" << seen.string() << ".tmp' '" << seen.string() << "'\n"
+                          << "exec sleep 1000\n";
+    fs::permissions(script, fs::perms::owner_all);
+    const testsupport::ScopedEnv sendmail("SENDMAIL", script.string());
+    const auto ignoredBefore = ::signal(SIGXFSZ, SIG_IGN);
+    EXPECT_EQ(SendmailTransport(std::chrono::milliseconds(1500)).send(report(attachment)), MailResult::Sent);
+    ::signal(SIGXFSZ, ignoredBefore);
+    ASSERT_TRUE(SendmailTransport::waitUntilIdle(std::chrono::seconds(60)));
+    ::close(ours[0]);
+    ::close(ours[1]);
+
+    std::istringstream lines(readFile(seen));
+    pid_t background = 0, shell = 0, group = 0;
+    std::string sigIgn, mask;
+    lines >> background >> shell >> group >> sigIgn >> mask;
+    EXPECT_EQ(group, shell) << "leads a process group of its own";
+    EXPECT_EQ(sigIgn, "SigIgn:") << "sendmail had a file of ours: " << readFile(seen);
+    EXPECT_EQ(mask, "0000000000000000") << "signals ignored in sendmail";
+    bool gone = false;
+    for (int i = 0; i < 500 && !(gone = processGone(background)); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_TRUE(gone) << "sendmail's own child " << background << " outlived the stop";
+    if (!gone) ::kill(background, SIGKILL);
+}
+
+// With a sendmail that never returns, the queue holds at most kMaxQueuedMessages messages
+// and each of them as a file, not an open descriptor; beyond that a message is refused.
+TEST(SendmailTransportTest, TheQueueIsCappedAndHoldsNoOpenFiles) {
+    testsupport::TempFolder scratch;
+    const testsupport::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", scratch.path());
+    const fs::path attachment = scratch / "!error!.log";
+    std::ofstream(attachment) << "the report\r\n";
+    const fs::path script = scratch / "hanging-sendmail";
+    std::ofstream(script) << "#!/bin/sh\nexec sleep 1000\n";
+    fs::permissions(script, fs::perms::owner_all);
+    const testsupport::ScopedEnv sendmail("SENDMAIL", script.string());
+    SendmailTransport transport(std::chrono::seconds(4));
+    const std::size_t descriptorsBefore = openDescriptors();
+    std::size_t queued = 0;
+    std::size_t refused = 0;
+    for (int n = 0; n < 120; ++n) {
+        const MailResult result = transport.send(report(attachment));
+        if (result == MailResult::Sent) ++queued;
+        if (result == MailResult::QueueFull) ++refused;
+    }
+    // The first goes to the hung sendmail; the next ones wait, up to the cap.
+    EXPECT_LE(queued, SendmailTransport::kMaxQueuedMessages + 1);
+    EXPECT_GE(queued, SendmailTransport::kMaxQueuedMessages);
+    EXPECT_EQ(queued + refused, 120u);
+    EXPECT_TRUE(transport.queueFull());
+    EXPECT_LE(openDescriptors(), descriptorsBefore + 2) << "queued messages hold open files";
+    std::size_t waiting = 0;
+    for (const auto& entry : fs::directory_iterator(scratch / "wardline"))
+        if (entry.path().filename().string().starts_with("wardline-mail-")) ++waiting;
+    EXPECT_EQ(waiting, SendmailTransport::kMaxQueuedMessages) << "each waiting message is a file in the private folder";
+
+    // The mail system comes back: what waits goes out, and its files go with it.
+    std::ofstream(script) << "#!/bin/sh\ncat > /dev/null\n";
+    ASSERT_TRUE(SendmailTransport::waitUntilIdle(std::chrono::seconds(180))) << "51 quick sendmails on a busy machine";
+    EXPECT_EQ(SendmailTransport::lastOutcome(), MailResult::Sent);
+    EXPECT_TRUE(fs::is_empty(scratch / "wardline"));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "platform/process_start.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,6 +131,39 @@ TEST(StartProcess, ProgramRunsDetachedWithStdinFromDevNull) {
     EXPECT_EQ(oursInProgram, "closed");
     EXPECT_EQ(::kill(pid, 0), 0) << "startProcess returned while the program still runs";
     ::kill(pid, SIGTERM);
+}
+
+// Gives glibc's own two signals (32 and 33) handlers, as a program that cancels a thread
+// has them; a program started without care would then get them ignored.
+void wakeGlibcsOwnSignals() {
+    pthread_t thread;
+    ASSERT_EQ(::pthread_create(
+                  &thread, nullptr,
+                  [](void*) -> void* {
+                      for (;;) ::pause();
+                  },
+                  nullptr),
+              0);
+    ::pthread_cancel(thread);
+    ::pthread_join(thread, nullptr);
+}
+
+// A program starts with every signal at its default, whatever this program ignores (the
+// file-size signal) and including glibc's two.
+TEST(StartProcess, EverySignalStartsAtItsDefault) {
+    wakeGlibcsOwnSignals();
+    const auto previous = ::signal(SIGXFSZ, SIG_IGN);
+    testsupport::TempFolder folder;
+    const std::string marker = folder / "marker";
+    const std::string probe = folder / "probe";
+    writeFile(probe,
+              "#!/bin/sh\n"
+              "grep '^SigIgn' /proc/$$/status > \"$1.tmp\"\n"
+              "mv \"$1.tmp\" \"$1\"\n",
+              kExecutable);
+    platform::startProcess(quoted(probe) + " " + quoted(marker));
+    ::signal(SIGXFSZ, previous);
+    EXPECT_EQ(awaitFile(marker), "SigIgn:\t0000000000000000\n");
 }
 
 // Once the program ends the event loop hears of it and reaps it: no zombie is left behind.

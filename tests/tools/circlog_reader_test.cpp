@@ -146,6 +146,8 @@ TEST(CircularLogReader, SequenceNumberIsTheSecondBracketGroup) {
 
 TEST(CircularLogReader, ControlCharactersAreShownNotSent) {
     EXPECT_EQ(circlog::printable("a\tb \x1b[2Jc\x7f\x01\xe9"), "a\tb \\x1B[2Jc\\x7F\\x01\xe9");
+    // U+009B, the one-character CSI, in UTF-8; other two-byte characters stay as they are.
+    EXPECT_EQ(circlog::printable("x\xc2\x9b" "2Jy \xc2\xa0\xc3\xa9"), "x\\xC2\\x9B2Jy \xc2\xa0\xc3\xa9");
 }
 
 // ---- the program ----

@@ -91,4 +91,20 @@ TEST(MonitorProgram, AProgramThatNeverReadsIsDroppedWhileTheOthersGetTheirAnswer
     ::close(greedy);
 }
 
+// A client's line never reaches the monitor's terminal raw: escape sequences and other
+// control characters are shown as \xNN, as the log reader shows them.
+TEST(MonitorProgram, ControlCharactersOfAClientAreShownNotSent) {
+    TempFolder runtimeDir;
+    ScopedEnv xdg("XDG_RUNTIME_DIR", runtimeDir.path());
+    MonitorProcess monitor({});
+    ASSERT_TRUE(monitor.waitUntilListening());
+    platform::MonitorLink program = platform::MonitorLink::find();
+    ASSERT_TRUE(program.connected());
+    const std::string line = "[Morrowset] [00001] \x1b]0;owned\x07\x1b[2J\tframe\xc2\x9b" "1m\r\n";
+    program.send(platform::kMonitorSetText, static_cast<uint32_t>(line.size()), line);
+    const auto shown = monitor.nextLine();
+    ASSERT_TRUE(shown);
+    EXPECT_EQ(*shown, "[Morrowset] [00001] \\x1B]0;owned\\x07\\x1B[2J\tframe\\xC2\\x9B1m");
+}
+
 }  // namespace

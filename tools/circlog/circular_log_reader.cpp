@@ -282,14 +282,23 @@ std::string printable(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string shown;
     shown.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if ((byte < 0x20 && c != '\t') || byte == 0x7F) {
-            shown += "\\x";
-            shown += kHex[byte >> 4];
-            shown += kHex[byte & 0xF];
+    auto escape = [&](unsigned char byte) {
+        shown += "\\x";
+        shown += kHex[byte >> 4];
+        shown += kHex[byte & 0xF];
+    };
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(text[at]);
+        const auto next = at + 1 < text.size() ? static_cast<unsigned char>(text[at + 1]) : 0;
+        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
+            escape(byte);
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            // U+0080..U+009F in UTF-8: the C1 controls, which a terminal may obey (CSI).
+            escape(byte);
+            escape(next);
+            ++at;
         } else {
-            shown += c;
+            shown += static_cast<char>(byte);
         }
     }
     return shown;

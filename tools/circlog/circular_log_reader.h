@@ -113,8 +113,9 @@ ReadResult readCircularLogFile(const std::string& path, int32_t recordSizeHint =
 // "[exe] [00042] [00001.234] ...", if there is one.
 std::optional<int64_t> sequenceOf(std::string_view line);
 
-// The text safe to print on a terminal: control characters other than TAB are shown as
-// "\xNN", so that a damaged or planted log cannot send escape sequences.
+// The text safe to print on a terminal: control characters other than TAB, and the C1
+// controls U+0080 to U+009F written in UTF-8, are shown as "\xNN", so that a damaged or
+// planted log cannot send escape sequences.
 std::string printable(std::string_view text);
 
 }  // namespace circlog

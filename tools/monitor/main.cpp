@@ -18,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "circlog/circular_log_reader.h"
 #include "common/tool_options.h"
 #include "platform/monitor_link.h"
 
@@ -111,7 +112,10 @@ class Monitor {
   private:
     int32_t show(std::string_view line) {
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        // A client's bytes never reach the terminal raw: control characters (escape
+        // sequences among them) are shown as \xNN, as the log reader shows them.
+        const std::string shown = circlog::printable(line);
+        std::fwrite(shown.data(), 1, shown.size(), stdout);
         std::fputc('\n', stdout);
         std::fflush(stdout);
         if (!armed_ || holding_) return 0;

@@ -36,6 +36,9 @@ struct ErrorRecord {
     std::array<std::string, kCallTreeSlots> callTreeSnapshot;
     std::string userComment;
     std::string systemStateText;
+    // Why this error's report is not mailed although an address is set; empty when it is
+    // (or no address is set). The error log's report says it after the user's comment.
+    std::string mailNote;
 };
 
 // The error handlers running now. A handler entered while another one runs (an error

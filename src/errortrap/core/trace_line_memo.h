@@ -4,13 +4,16 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/decimal_separator.h"
 #include "platform/memory_status.h"
 
 namespace wardline {
 
 // What trace lines keep from one line to the next.
 struct TraceLineMemo {
-    std::string decimalSeparator;   // of the system profile; read again only while empty
+    // How the time figure gets its point (the system profile's separator), read once.
+    bool decimalRuleRead = false;
+    platform::DecimalRule decimalRule;
     // The locale's, read with it: looking the locale up for every line cost more than the
     // rest of the figure.
     char localeDecimalSeparator = '.';

@@ -26,6 +26,7 @@
 #include "errortrap/core/trace_stack.h"
 #include "errortrap/trace/procedure.h"
 #include "errortrap/trace/trace_sinks.h"
+#include "platform/clock.h"
 #include "platform/error_texts.h"
 #include "platform/file_io.h"
 #include "platform/kept_file.h"
@@ -43,6 +44,9 @@ constexpr std::size_t kReportCapacity = 1024 * 1024;
 constexpr std::size_t kClosingRoom = 4096;
 constexpr std::size_t kAltStackSize = 64 * 1024;
 constexpr std::size_t kWhatRoom = 512;
+// The local time's offsets are learned for this long after each start-up (about a
+// millisecond's work); a run longer than that dates its report with the last one known.
+constexpr int kDaysOfKnownOffsets = 800;
 
 struct FatalSignal {
     int number;
@@ -127,7 +131,7 @@ struct Scene {
     std::array<std::string, 7> labels;
     std::string logPath;
     std::string logFolder;
-    long utcOffsetSeconds = 0;
+    platform::UtcOffsets utcOffsets;  // from start-up on, daylight-saving changes included
     char* line = nullptr;    // kLineCapacity bytes
     char* report = nullptr;  // kReportCapacity bytes
 };
@@ -167,9 +171,7 @@ void prepareScene(Scene& s) {
     const Preferences& prefs = state.prefs;
     s.logPath = prefs.writeToDisk && !prefs.errorLogPath.empty() ? prefs.errorLogPath : "wlerror.log";
     s.logFolder = platform::folderOf(s.logPath);
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (::localtime_r(&now, &local)) s.utcOffsetSeconds = local.tm_gmtoff;
+    s.utcOffsets.learn(std::time(nullptr), kDaysOfKnownOffsets);
 }
 
 // ---- Inside the handlers: system calls and prepared memory only. ----
@@ -196,11 +198,11 @@ bool claimTheStory() {
     return false;
 }
 
-// "mm-dd-yyyy hh:mm:ss" of the local time, from the offset learned at start-up.
-void addDateAndTime(FixedText& out, long utcOffsetSeconds) {
+// "mm-dd-yyyy hh:mm:ss" of the local time, from the offsets learned at start-up.
+void addDateAndTime(FixedText& out, const platform::UtcOffsets& offsets) {
     timespec now{};
     ::clock_gettime(CLOCK_REALTIME, &now);
-    const int64_t local = static_cast<int64_t>(now.tv_sec) + utcOffsetSeconds;
+    const int64_t local = static_cast<int64_t>(now.tv_sec) + offsets.at(now.tv_sec);
     int64_t days = local / 86400;
     int64_t seconds = local % 86400;
     if (seconds < 0) seconds += 86400, --days;
@@ -288,7 +290,7 @@ void writeCallTree(FixedText& out, const Scene& s, const Story& story) {
 
 std::string_view report(const Scene& s, const Story& story) {
     FixedText out(s.report, kReportCapacity);
-    addDateAndTime(out, s.utcOffsetSeconds);
+    addDateAndTime(out, s.utcOffsets);
     out.add(s.startBanner).endLine();
     out.add('*', 65).endLine();
     out.add(s.identity).endLine();
@@ -299,7 +301,7 @@ std::string_view report(const Scene& s, const Story& story) {
     out.endLine();  // the system state text: none
     out.add("User Said").endLine();
     out.nextZone().endLine();  // the user's comment: none
-    addDateAndTime(out, s.utcOffsetSeconds);
+    addDateAndTime(out, s.utcOffsets);
     out.add(s.stopBanner).endLine();
     return out.view();
 }

@@ -13,7 +13,8 @@
 // The handlers run on an alternate signal stack (a stack overflow still gets its report)
 // and use only system calls and memory prepared here at start-up: no allocation, no stdio,
 // no locks. A fault inside a handler meets the default action at once. The date in the
-// report's banners uses the local time offset in force at start-up.
+// report's banners is the local time at the crash: the zone's offsets (daylight-saving
+// changes included) are learned at start-up for the two years after it.
 namespace wardline {
 
 // Installs the handlers on the first call; every call (each start-up) prepares the texts

@@ -229,6 +229,7 @@ int16_t showDialog(Runtime& runtime) {
 // Steps 16 to 18 after the dialog: the error log and the mail of the record.
 void deliverReport(Runtime& runtime) {
     const Preferences& prefs = runtime.prefs();
+    skipOnFailure([&] { noteWhyNotMailed(runtime); });  // before the reports, which say it
     if (!prefs.silentRun && !prefs.writeToDisk) skipOnFailure([&] { WriteErrorLog(runtime); });
     if (!prefs.mailAddress.empty()) skipOnFailure([&] { MailErrorReport(runtime); });
     if (prefs.writeToDisk) skipOnFailure([&] { WriteErrorLog(runtime); });

@@ -92,6 +92,7 @@ void writeTrailer(ReportText& out, const ErrorRecord& record) {
     skipOnFailure([&] { out.line({record.systemStateText}); });
     skipOnFailure([&] { out.line({"User Said"}); });
     skipOnFailure([&] { out.line({"", record.userComment}); });
+    if (!record.mailNote.empty()) skipOnFailure([&] { out.line({record.mailNote}); });
     skipOnFailure([&] { out.line({pfText(TextId::kStopBanner)}); });
 }
 
@@ -103,17 +104,39 @@ std::string_view lineStartAfter(int fd, off_t size) {
     return last == '\n' ? std::string_view() : std::string_view(kLineEnd);
 }
 
+// A stream (a FIFO, a terminal) is never waited for: the report goes whole or not at all,
+// and the reports it did not take are said before the next one it takes.
+bool writeReportToStream(int fd, std::string_view text) {
+    static int64_t lost = 0;
+    static bool torn = false;
+    const platform::BrokenPipeQuiet quiet;
+    char notice[platform::kLossNoticeCapacity];
+    const std::string_view said =
+        lost > 0 ? platform::lossNotice(notice, sizeof notice, lost, torn, "reports") : std::string_view();
+    const platform::StreamWrite result = platform::writeToStream(fd, {said, text});
+    ::close(fd);
+    if (result == platform::StreamWrite::Whole) {
+        lost = 0;
+        torn = false;
+        return true;
+    }
+    ++lost;
+    torn = torn || result == platform::StreamWrite::Torn;
+    return false;
+}
+
 // Writes the report in one piece and waits until it is on the disk. A report that cannot
 // be written whole (the disk is full) is taken back: the file is cut back to its length
 // before it, so the log holds only whole reports.
 bool writeReport(const ErrorRecord& record, int fd, bool madeNew, const std::string& path) {
     struct stat before {};
     const bool known = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode);
-    std::string text(known ? lineStartAfter(fd, before.st_size) : std::string_view());
+    if (!known) return writeReportToStream(fd, errorReportText(record));
+    std::string text(lineStartAfter(fd, before.st_size));
     text += errorReportText(record);
     const platform::BrokenPipeQuiet quiet;
     const bool complete = platform::writeAll(fd, text);
-    if (!complete && known) ::ftruncate(fd, before.st_size);
+    if (!complete) ::ftruncate(fd, before.st_size);
     ::fdatasync(fd);
     ::close(fd);
     // A newly made file is only durable once its folder entry is.

@@ -155,27 +155,27 @@ void appendSeconds(Out& out, double seconds, char separator) {
 // profile names it.
 template <typename Out>
 void appendDecimal(Out& out, double seconds, TraceLineMemo& memo) {
-    std::string& kept = memo.decimalSeparator;
-    if (kept.empty()) {
-        kept = platform::systemDecimalSeparator();
+    using Kind = platform::DecimalRule::Kind;
+    if (!memo.decimalRuleRead) {
+        memo.decimalRule = platform::traceDecimalRule();
         memo.localeDecimalSeparator = platform::localeDecimalSeparator();
+        memo.decimalRuleRead = true;
     }
+    const platform::DecimalRule rule = memo.decimalRule;
     const char localeSeparator = memo.localeDecimalSeparator;
+    if (rule.kind == Kind::Point) return appendSeconds(out, seconds, '.');
+    if (rule.kind == Kind::AsFormatted) return appendSeconds(out, seconds, localeSeparator);
     // The usual case: the profile names the locale's own separator, which the figure holds
-    // once, between its parts (a digit or a minus sign would stand elsewhere too).
-    if (kept.size() == 1 && kept[0] == localeSeparator && localeSeparator != '-' &&
-        !(localeSeparator >= '0' && localeSeparator <= '9')) {
-        appendSeconds(out, seconds, '.');
-        return;
-    }
+    // once, between its parts (a minus sign would stand elsewhere too).
+    if (rule.separator == localeSeparator && localeSeparator != '-' &&
+        !(localeSeparator >= '0' && localeSeparator <= '9'))
+        return appendSeconds(out, seconds, '.');
     std::string figure;
     appendSeconds(figure, seconds, localeSeparator);
     // A separator that the figure does not hold (the profile and the locale disagree)
     // leaves the figure as formatted rather than losing the line.
-    if (!kept.empty()) {
-        const auto at = figure.find(kept);
-        if (at != std::string::npos) figure[at] = '.';
-    }
+    const auto at = figure.find(rule.separator);
+    if (at != std::string::npos) figure[at] = '.';
     out.append(figure);
 }
 

@@ -19,9 +19,10 @@ void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag);
 // The line for the current runtime, as a text of its own.
 std::string pfTraceLine(int64_t overhead, int16_t exitFlag);
 
-// Seconds in the trace's time format "00000.000", always with a point: the decimal
-// separator of the system profile ([intl] sDecimal) is replaced by ".". It and the locale's
-// are read once per runtime, with the first figure.
+// Seconds in the trace's time format "00000.000" in the user's locale, whose decimal
+// separator, when the system profile ([intl] sDecimal) names it, is replaced by "."; an
+// unusable one named there gives "." (decimal_separator.h). The profile and the locale are
+// read once per runtime, with the first figure.
 std::string pfDecimal(double seconds);
 
 }  // namespace wardline

@@ -1,7 +1,9 @@
 // Logs named in folders other users can write, and logs that are streams rather than files.
 #include <fcntl.h>
 #include <gmock/gmock.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "errortrap/trace/disk_capture.h"
@@ -10,6 +12,7 @@
 #include "errortrap/wardline.h"
 #include "platform/runtime_error.h"
 #include "support/error_report_support.h"
+#include "support/second_user.h"
 
 namespace wardline::testing {
 namespace {
@@ -79,6 +82,70 @@ TEST_F(HostileLogTest, ReaderLeavingDoesNotEndTheProgram) {
     sinksOf(*testRuntime).disk().write("second");
     raiseOne();
     SUCCEED();
+}
+
+// Everything the FIFO holds now, without waiting.
+std::string drain(const std::string& fifo) {
+    const int fd = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
+    std::string received;
+    char buffer[65536];
+    for (ssize_t got; (got = ::read(fd, buffer, sizeof buffer)) > 0;) received.append(buffer, static_cast<std::size_t>(got));
+    ::close(fd);
+    return received;
+}
+
+// A FIFO named as the log, with a reader that never reads: another user's, since mkfifo's
+// default mode lets anybody open it for reading. Nothing waits for it: the lines and the
+// report it has no room for are lost whole, counted, and said once before the next line
+// it takes.
+TEST_F(HostileLogTest, AReaderThatStopsReadingHoldsNothing) {
+    const auto other = testsupport::secondUser();
+    if (!other) GTEST_SKIP() << testsupport::secondUserMissing();
+    ::chmod(scratch.path().c_str(), 0755);
+    const std::string fifo = scratch / "collector";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t reader = ::fork();
+    if (reader == 0) {
+        if (!testsupport::becomeUser(*other) || ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK) < 0) ::_exit(3);
+        (void)!::write(ready[1], "r", 1);
+        for (;;) ::pause();
+    }
+    ::close(ready[1]);
+    char sign = 0;
+    const bool opened = ::read(ready[0], &sign, 1) == 1;
+    ::close(ready[0]);
+    if (!opened) {
+        int status = 0;
+        ::waitpid(reader, &status, 0);
+        FAIL() << "the other user's reader did not open the FIFO: status " << status;
+    }
+
+    prefs().errorLogPath = fifo;
+    constexpr std::size_t kLines = 2000;  // about 250 KB: far more than a pipe holds
+    const auto line = [](std::size_t n) { return std::string(110, '.') + " line " + std::to_string(n); };
+    for (std::size_t n = 0; n < kLines; ++n) sinksOf(*testRuntime).disk().write(line(n));
+    raiseOne();
+    const std::string taken = drain(fifo);
+    const std::size_t takenLines = countOf(taken, " line ");
+    EXPECT_GT(takenLines, 0u);
+    EXPECT_LT(takenLines, kLines);
+    std::string firstLines;
+    for (std::size_t n = 0; n < takenLines; ++n) firstLines += line(n) + "\r\n";
+    EXPECT_EQ(taken, firstLines) << "whole lines, the first ones, and no part of the report";
+
+    sinksOf(*testRuntime).disk().write("after the reader caught up");
+    EXPECT_EQ(drain(fifo), "(" + std::to_string(kLines - takenLines) +
+                               " lines lost here: the reader of this log did not take them in time)\r\n"
+                               "after the reader caught up\r\n");
+    sinksOf(*testRuntime).disk().write("and the next");
+    EXPECT_EQ(drain(fifo), "and the next\r\n") << "said once";
+    raiseOne();
+    EXPECT_THAT(drain(fifo), ::testing::StartsWith("(1 reports lost here: "));
+
+    ::kill(reader, SIGKILL);
+    ::waitpid(reader, nullptr, 0);
 }
 
 }  // namespace

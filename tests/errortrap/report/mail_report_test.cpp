@@ -10,6 +10,9 @@
 #include "platform/runtime_error.h"
 #include "support/error_report_support.h"
 #include "support/fake_sendmail.h"
+#include "support/second_user.h"
+
+#include <iostream>
 
 namespace wardline::testing {
 namespace {
@@ -161,6 +164,60 @@ TEST_F(MailReportTest, AFailedOrMissingSendmailIsIgnored) {
         EXPECT_EQ(readFile(logPath), errorReportText(errorRecord()));
         sendmail.clear();
     }
+}
+
+// A mail system that has more reports waiting than it takes.
+class BackedUpTransport : public platform::NullTransport {
+public:
+    platform::MailResult send(const platform::MailMessage&) override {
+        ++sent;
+        return platform::MailResult::QueueFull;
+    }
+    bool queueFull() const override { return true; }
+    int sent = 0;
+};
+
+// A report the mail system will not take is not mailed, and both error logs say so: the
+// one written after the mail and the one written before it.
+TEST_F(MailReportTest, AReportBeyondTheMailQueueIsNotMailedAndTheLogSaysSo) {
+    BackedUpTransport backedUp;
+    testRuntime->platform().mail = &backedUp;
+    failInCmdGo(53);
+    EXPECT_EQ(backedUp.sent, 0);
+    EXPECT_THAT(readFile(logPath),
+                ::testing::HasSubstr("\r\nNot mailed: 50 reports are waiting for the mail system already\r\n"));
+    EXPECT_FALSE(temporaryCopyLeft());
+
+    prefs().writeToDisk = 0;
+    prefs().silentRun = 0;
+    failInCmdGo(53);
+    EXPECT_EQ(countOf(readFile(logPath), "\r\nNot mailed: 50 reports"), 2u) << "written before the mail";
+    testRuntime->platform().mail = nullptr;
+}
+
+// A private folder made by another user (or open to others) switches mail off: said once
+// on standard error and in every report.
+TEST_F(MailReportTest, APrivateFolderOfAnotherUserTurnsMailOffAndSaysSo) {
+    const fs::path folder = scratch / "run/wardline";
+    fs::create_directories(folder);
+    std::string why = "is open to group or others (it must be 0700)";
+    fs::permissions(folder, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+    if (const auto other = testsupport::secondUser()) {
+        fs::permissions(folder, fs::perms::owner_all);
+        ASSERT_EQ(::chown(folder.c_str(), other->uid, other->gid), 0);
+        why = "belongs to another user";
+    } else {
+        std::cout << "another user's folder not tried: " << testsupport::secondUserMissing() << "\n";
+    }
+    const FakeSendmail sendmail(mailFolder);
+    ::testing::internal::CaptureStderr();
+    failInCmdGo(53);
+    failInCmdGo(53);
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(said, "Error reports are not mailed: no private folder (" + folder.string() + ": " + why + ")\n");
+    EXPECT_FALSE(sendmail.ran());
+    EXPECT_EQ(countOf(readFile(logPath), "\r\nNot mailed: no private folder (" + folder.string() + ": " + why + ")\r\n"),
+              2u);
 }
 
 }  // namespace

@@ -149,7 +149,7 @@ TEST_F(TraceLineTest, ASeparatorThatCannotBeOneIsIgnored) {
     }
 }
 
-TEST_F(TraceLineTest, TheFigureHasAPointWhateverTheLocale) {
+TEST_F(TraceLineTest, TheProfilesSeparatorBecomesThePointInTheLocalesFigure) {
     TempFolder locales;
     if (!useCommaLocale(locales)) GTEST_SKIP() << "no way to build a comma locale here";
     struct Restore {
@@ -159,7 +159,11 @@ TEST_F(TraceLineTest, TheFigureHasAPointWhateverTheLocale) {
         }
     } restore;
 
-    EXPECT_EQ(pfDecimal(12.3454), "00012.345") << "no system profile: the locale's separator is replaced";
+    EXPECT_EQ(pfDecimal(12.3454), "00012,345") << "no system profile: the figure stays as the locale makes it";
+
+    freshRuntime();
+    windows.write("win.ini", "[intl]\nsTime=:\n");
+    EXPECT_EQ(pfDecimal(12.3454), "00012,345") << "a profile without the separator: the same";
 
     freshRuntime();
     windows.write("win.ini", "[intl]\nsDecimal=,\n");
