@@ -6,8 +6,10 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 
 #include "app/command_box.h"
 #include "app/frm_about.h"
@@ -17,9 +19,11 @@
 #include "app/time_box.h"
 #include "errortrap/dialog/button_keys.h"
 #include "errortrap/dialog/twips.h"
+#include "errortrap/error_handler.h"
 #include "errortrap/procedure.h"
 #include "errortrap/runtime.h"
 #include "errortrap/trace_sinks.h"
+#include "platform/autostart.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
 #include "platform/formatting.h"
@@ -167,6 +171,10 @@ void frmMain::createControls() {
 
 void frmMain::createMenu() {
     mnuQuit = menuBar()->addAction(QStringLiteral("&Quit"));
+    mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
+    mnuStartAtLogin = mnuOptions->addAction(QStringLiteral("Start at login"));
+    mnuStartAtLogin->setCheckable(true);
+    mnuStartAtLogin->setChecked(platform::startsAtLogin());
     mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
 }
 
@@ -191,6 +199,7 @@ void frmMain::connectEvents() {
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
     connect(mnuQuit, &QAction::triggered, this, [this] { mnuQuit_Click(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+    connect(mnuStartAtLogin, &QAction::triggered, this, [this] { mnuStartAtLogin_Click(); });
     connect(qApp, &QApplication::focusChanged, this, &frmMain::onFocusChanged);
 }
 
@@ -263,7 +272,12 @@ void frmMain::Form_Load() {
     std::string field;
     Procedure(kModule, "Sub Form_Load").run({
         {220, [&] { setStatusColor(kGreen); }},
-        {230, [&] { file.open(settings::filePath()); }},
+        {230, [&] {
+             // The first start has no file yet: the rows stay empty and there is nothing to report.
+             if (!settings::exists(settings::filePath())) return jumpTo(370);
+             file.open(settings::filePath());
+             return next();
+         }},
         {240, [&] { row = 0; }},
         {250, [&] { field = file.readLine(); }},
         {260, [&] { chkEnabled[row]->setValue(platform::toInteger16(field)); }},
@@ -298,7 +312,10 @@ void frmMain::cmdSave_Click() {
     });
 }
 
+// The tick never waits for a person: it runs on while an error dialog is open, and the
+// dialogs of its own errors come after it, from the event loop, while the clock goes on.
 void frmMain::tmrMain_Timer() {
+    const wardline::ClockTick clockTick;
     TickSchedule::Starts starts;
     int row = 0;
     Procedure(kModule, "Sub tmrMain_Timer").run({
@@ -322,6 +339,7 @@ void frmMain::tmrMain_Timer() {
              txtTime->setText(toQString(platform::formatClock12(now.tm_hour, now.tm_min)));
          }},
     });
+    if (wardline::dialogsWaiting()) QTimer::singleShot(0, this, [] { wardline::showWaitingDialogs(); });
 }
 
 // A row takes part in the schedule when it is checked and its time can come.
@@ -422,6 +440,17 @@ void frmMain::txtPath_Change(int16_t index) {
     Procedure(kModule, "Sub txtPath_Change").run({
         {620, [&] { chkEnabled.at(index)->setValue(kChecked); }},
     });
+}
+
+// Writes or removes the entry that starts this executable at login; the check mark shows
+// what is on disk afterwards, also when the change failed.
+void frmMain::mnuStartAtLogin_Click() {
+    const bool wanted = mnuStartAtLogin->isChecked();
+    Procedure(kModule, "Sub mnuStartAtLogin_Click").run({
+        {630, [&] { platform::setStartAtLogin(wanted, platform::executablePath()); }},
+        {640, [&] { mnuStartAtLogin->setChecked(platform::startsAtLogin()); }},
+    });
+    mnuStartAtLogin->setChecked(platform::startsAtLogin());
 }
 
 }  // namespace morrowset

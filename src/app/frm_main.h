@@ -20,6 +20,7 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 namespace morrowset {
@@ -50,6 +51,7 @@ public:
     void mnuQuit_Click();
     void mnuAbout_Click();
     void txtPath_Change(int16_t index);
+    void mnuStartAtLogin_Click();
 
     // Controls, named as the window's design names them; rows are indexed 0 to 5.
     std::array<StateCheckBox*, kRows> chkEnabled{};
@@ -67,6 +69,8 @@ public:
     SecondTimer* tmrMain = nullptr;
     QAction* mnuQuit = nullptr;
     QAction* mnuAbout = nullptr;
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuStartAtLogin = nullptr;
 
     // Each row's start time in seconds after midnight.
     std::array<int32_t, kRows> RowSeconds{};

@@ -96,6 +96,11 @@ std::string stateText(int16_t state) {
     return (state < 0 ? "-" : " ") + std::to_string(state < 0 ? -state : state) + " ";
 }
 
+bool exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
+}
+
 void Reader::open(const std::string& path) {
     close();
     // Non-blocking, so that a pipe put in the file's place cannot hang the program.

@@ -23,7 +23,13 @@ std::string homeFolder() {
     return {};
 }
 
-// Creates `folder` and its missing parents with mode 0700; true when it exists as a folder.
+// Access is checked with the effective user, the one who would create the files.
+bool mayCreateFilesIn(const std::string& folder) {
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+}  // namespace
+
 bool makeFolders(const std::string& folder) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
@@ -32,23 +38,24 @@ bool makeFolders(const std::string& folder) {
     return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
-// Access is checked with the effective user, the one who would create the files.
-bool mayCreateFilesIn(const std::string& folder) {
-    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
-}
-
-}  // namespace
-
-std::string userApplicationFolder() {
+std::string userConfigFolder() {
     std::string config = environment("XDG_CONFIG_HOME");
     if (config.empty() || config.front() != '/') {
         const std::string home = homeFolder();
         if (home.empty()) return {};
         config = home + "/.config";
     }
-    while (!config.empty() && config.back() == '/') config.pop_back();
-    return config + "/Morrowset";
+    while (config.size() > 1 && config.back() == '/') config.pop_back();
+    return config;
 }
+
+std::string inUserConfigFolder(const std::string& name) {
+    const std::string config = userConfigFolder();
+    if (config.empty()) return config;
+    return (config == "/" ? std::string() : config) + "/" + name;
+}
+
+std::string userApplicationFolder() { return inUserConfigFolder("Morrowset"); }
 
 std::string chooseApplicationFolder(const std::string& exeFolder) {
     if (mayCreateFilesIn(exeFolder)) return exeFolder;
