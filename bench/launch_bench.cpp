@@ -86,7 +86,7 @@ void BM_DueSecondToRunning(benchmark::State& state) {
         ::localtime_r(&now.tv_sec, &local);
         const int dueSecondOfDay = (local.tm_hour * 3600 + local.tm_min * 60 + local.tm_sec + 2) % 86400;
         const double dueAt = static_cast<double>(now.tv_sec + 2);
-        window.RowSeconds[0] = dueSecondOfDay;
+        window.timetable().setSeconds(0, dueSecondOfDay);
         if (!runUntilExists(marker)) {
             state.SkipWithError("the row did not start");
             break;

@@ -2,6 +2,8 @@
 
 #include <QValidator>
 
+#include "app/timetable.h"
+
 namespace morrowset {
 namespace {
 
@@ -25,15 +27,8 @@ CommandBox::CommandBox(QWidget* parent) : QLineEdit(parent) {
     setValidator(new NoLineBreaks(this));
 }
 
-std::string CommandBox::withoutLineBreaks(std::string_view text) {
-    std::string line(text);
-    for (char& c : line)
-        if (c == '\r' || c == '\n') c = ' ';
-    return line;
-}
-
 void CommandBox::setCommandLine(std::string_view bytes) {
-    std::string line = withoutLineBreaks(bytes);
+    std::string line = Timetable::withoutLineBreaks(bytes);
     setText(QString::fromUtf8(line.data(), static_cast<qsizetype>(line.size())));
     bytes_ = std::move(line);
     shown_ = text();

@@ -23,9 +23,6 @@ public:
     // Shows `bytes` (line breaks as blanks) and keeps them as the command line.
     void setCommandLine(std::string_view bytes);
 
-    // `text` with every CR and LF replaced by a blank.
-    static std::string withoutLineBreaks(std::string_view text);
-
 private:
     std::string bytes_;  // the command line last set, while the box still shows it
     QString shown_;      // what the box showed for it

@@ -5,6 +5,10 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "app/status_report.h"
+#include "platform/app_object.h"
+#include "platform/clock.h"
+
 namespace morrowset {
 
 namespace {
@@ -54,7 +58,9 @@ std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitS
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
-    parser.addOptions({help, version});
+    const QCommandLineOption status(QStringLiteral("status"),
+                                    QStringLiteral("Show each row's settings, next start and last run, and exit."));
+    parser.addOptions({help, version, status});
     // The toolkit's options are single words after one dash ("-platform"), not letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     if (!toolkitStarted) addToolkitOptions(parser);
@@ -71,6 +77,13 @@ std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitS
     }
     if (parser.isSet(version)) {
         print(stdout, name + QLatin1Char(' ') + QCoreApplication::applicationVersion() + QLatin1Char('\n'));
+        return 0;
+    }
+    if (parser.isSet(status)) {
+        const StatusReport report = statusReport(platform::app().path(), platform::wallNow());
+        std::fputs(report.problem.c_str(), stderr);
+        std::fputs(report.table.c_str(), stdout);
+        std::fflush(stdout);
         return 0;
     }
     return std::nullopt;

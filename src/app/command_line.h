@@ -1,6 +1,7 @@
 #pragma once
-// The program's command line. It takes no arguments of its own, only "--help" and
-// "--version" (which print and end the program with 0) and the toolkit's own options.
+// The program's command line. It takes no arguments of its own, only "--help",
+// "--version" and "--status" (which print and end the program with 0) and the toolkit's
+// own options.
 // Anything else prints one line saying what is wrong and ends the program with 2.
 #include <QStringList>
 #include <optional>

@@ -10,9 +10,14 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QTimer>
+#include <QScopeGuard>
+#include <utility>
 
 #include "app/command_box.h"
 #include "app/frm_about.h"
+#include "app/frm_main_design.h"
+#include "app/row_result_icon.h"
+#include "app/run_text.h"
 #include "app/second_timer.h"
 #include "app/settings_file.h"
 #include "app/state_check_box.h"
@@ -39,59 +44,13 @@ using wardline::leave;
 using wardline::next;
 using wardline::Procedure;
 
+using namespace frm_main_design;
+
 const std::string kModule = "frmMain.frm";
 
-// ---- Window design, in twips ----
-
-using wardline::ControlDesign;
-using wardline::Twips;
-using wardline::TwipScale;
-
-constexpr int kClientWidth = 4740;
-constexpr int kClientHeight = 2850;
-constexpr int kFirstRowTop = 420;
-constexpr int kRowPitch = 360;
-
-constexpr ControlDesign<frmMain, QLabel> kLabels[] = {
-    {&frmMain::Label1, {0, 60, 315, 255}, "En?"},
-    {&frmMain::Label2, {360, 60, 3075, 195}, "Application Path:"},
-    {&frmMain::Label3, {3480, 60, 495, 255}, "Time:"},
-    {&frmMain::txtTime, {4020, 60, 675, 255}, ""},
-    {&frmMain::lblStatus, {4320, 2640, 195, 135}, ""},
-};
-
-constexpr ControlDesign<frmMain, QPushButton> kButtons[] = {
-    {&frmMain::cmdSave, {0, 2520, 1335, 315}, "Save Settings"},
-    {&frmMain::cmdPause, {1380, 2520, 1335, 315}, "Pause Program"},
-    {&frmMain::cmdExit, {2760, 2520, 1335, 315}, "Shutdown"},
-};
-
-// A row's controls: left, width and height; the top is the row's.
-constexpr Twips kCheckColumn{0, 0, 255, 195};
-constexpr Twips kPathColumn{300, 0, 3075, 255};
-constexpr Twips kTimeColumn{3480, 0, 615, 315};
-constexpr Twips kGoColumn{4140, 0, 555, 315};
-
-Twips inRow(Twips column, int row) { return {column.left, kFirstRowTop + kRowPitch * row, column.width, column.height}; }
-
-// The widest texts of the controls that change their text.
-const char* const kWidestClock = "00:00AM";
-const char* const kWidestTimes[] = {"##:##", "00:00"};
-
-const char* const kCaption = "System Morrowset - By Ansgrove V1.0";
-const char* const kPauseCaption = "Pause Program";
-const char* const kStartCaption = "Start Program";
-const char* const kGoCaption = "NOW";
-constexpr int16_t kChecked = 1;
-constexpr int16_t kGrayed = 2;
-
-// VB's Mid: up to `length` characters from the 0-based `start`, empty past the end.
-std::string mid(const std::string& text, std::size_t start, std::size_t length) {
-    return start < text.size() ? text.substr(start, length) : std::string();
-}
-
-// Grows a control that its design cell would clip.
-void atLeastSizeHint(QWidget* control) { control->resize(control->size().expandedTo(control->sizeHint())); }
+constexpr int16_t kChecked = Timetable::kChecked;
+constexpr int16_t kGrayed = Timetable::kGrayed;
+using TimeFault = Timetable::TimeFault;
 
 QString toQString(const std::string& text) { return QString::fromStdString(text); }
 
@@ -108,9 +67,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     createControls();
     createMenu();
     setTabOrderAsDesigned();
+    bindRows();
     connectEvents();
     setFixedSize(sizeHint());
     Form_Load();
+    restoreLastRuns();
     startClock();
     chkEnabled[0]->setFocus();
 }
@@ -123,77 +84,60 @@ frmMain::~frmMain() {
 
 // ---- Set-up ----
 
-// The window's scale: its texts in the desktop's font fit their controls.
-TwipScale frmMain::layoutScale(const QFont& font) {
-    using wardline::TextHolder;
-    std::vector<wardline::TextRoom> rooms = wardline::captionRooms(kLabels, TextHolder::Label, font);
-    for (const auto& room : wardline::captionRooms(kButtons, TextHolder::Button, font)) rooms.push_back(room);
-    const Twips clock = wardline::placeOf(kLabels, &frmMain::txtTime);
-    const Twips pause = wardline::placeOf(kButtons, &frmMain::cmdPause);
-    rooms.push_back({QString::fromLatin1(kWidestClock), clock.width, clock.height, TextHolder::Label, font});
-    rooms.push_back({QString::fromLatin1(kStartCaption), pause.width, pause.height, TextHolder::Button, font});
-    rooms.push_back({QString::fromLatin1(kGoCaption), kGoColumn.width, kGoColumn.height, TextHolder::Button, font});
-    for (const char* time : kWidestTimes)
-        rooms.push_back({QString::fromLatin1(time), kTimeColumn.width, kTimeColumn.height, TextHolder::LineEdit, font});
-    return TwipScale::forText(font, rooms);
-}
-
-void frmMain::createControls() {
-    auto* client = new QWidget(this);
-    setCentralWidget(client);
-    const TwipScale scale = layoutScale(client->font());
-    client->setFixedSize(scale.size(kClientWidth, kClientHeight));
-
-    const auto label = [](QWidget* parent, const QString& caption) { return new QLabel(caption, parent); };
-    const auto button = [](QWidget* parent, const QString& caption) { return new QPushButton(caption, parent); };
-    wardline::createControls(*this, kLabels, client, scale, label);
-    wardline::createControls(*this, kButtons, client, scale, button);
-    lblStatus->setAutoFillBackground(true);
-    for (int row = 0; row < kRows; ++row) {
-        chkEnabled[row] = new StateCheckBox(client);
-        txtPath[row] = new CommandBox(client);
-        mskTime[row] = new TimeBox(client);
-        cmdGo[row] = new QPushButton(QString::fromLatin1(kGoCaption), client);
-        chkEnabled[row]->setGeometry(scale.rect(inRow(kCheckColumn, row)));
-        txtPath[row]->setGeometry(scale.rect(inRow(kPathColumn, row)));
-        mskTime[row]->setGeometry(scale.rect(inRow(kTimeColumn, row)));
-        cmdGo[row]->setGeometry(scale.rect(inRow(kGoColumn, row)));
-        const QString index = QStringLiteral("(%1)").arg(row);
-        chkEnabled[row]->setObjectName(QStringLiteral("chkEnabled") + index);
-        txtPath[row]->setObjectName(QStringLiteral("txtPath") + index);
-        mskTime[row]->setObjectName(QStringLiteral("mskTime") + index);
-        cmdGo[row]->setObjectName(QStringLiteral("cmdGo") + index);
-        atLeastSizeHint(chkEnabled[row]);
+// The rows' controls show the timetable, and an edit in them goes to it. A command line
+// set from the timetable raises txtPath_Change as a typed one does.
+void frmMain::bindRows() {
+    timetable_.setOnChange([this](int row) { showRow(row); });
+    for (int16_t row = 0; row < kRows; ++row) {
+        runIcons[row] = new RowResultIcon(txtPath[row], [this, row] { return nextStartText(row); });
+        connect(chkEnabled[row], &QCheckBox::stateChanged, this, [this, row] {
+            if (!showingRow_) timetable_.setState(row, chkEnabled[row]->value());
+        });
+        connect(txtPath[row], &QLineEdit::textChanged, this, [this, row] {
+            if (!showingRow_) timetable_.setCommandLine(row, txtPath[row]->commandLine());
+            txtPath_Change(row);
+        });
+        connect(mskTime[row], &QLineEdit::textChanged, this, [this, row] {
+            if (!showingRow_) timetable_.setTimeText(row, mskTime[row]->timeText());
+        });
     }
-    for (QPushButton* button : findChildren<QPushButton*>()) wardline::clickOnEnter(button);
-    tmrMain = new SecondTimer([this] { tmrMain_Timer(); }, this);
 }
 
-void frmMain::createMenu() {
-    mnuQuit = menuBar()->addAction(QStringLiteral("&Quit"));
-    mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
-    mnuStartAtLogin = mnuOptions->addAction(QStringLiteral("Start at login"));
-    mnuStartAtLogin->setCheckable(true);
-    mnuStartAtLogin->setChecked(platform::startsAtLogin());
-    mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
+void frmMain::showRow(int row) {
+    const bool outer = std::exchange(showingRow_, true);
+    const Timetable::Row& shown = timetable_.row(row);
+    if (chkEnabled[row]->value() != shown.state) chkEnabled[row]->setValue(shown.state);
+    if (txtPath[row]->commandLine() != shown.commandLine) {
+        txtPath[row]->setCommandLine(shown.commandLine);
+        txtPath[row]->setCursorPosition(0);  // show a long command line from its start
+    }
+    if (mskTime[row]->timeText() != shown.timeText) mskTime[row]->setTimeText(shown.timeText);
+    runIcons[row]->show(shown.lastRun, platform::app().path());
+    showingRow_ = outer;
 }
 
-void frmMain::setTabOrderAsDesigned() {
-    QList<QWidget*> order;
-    for (auto* box : chkEnabled) order << box;
-    for (auto* path : txtPath) order << path;
-    for (auto* time : mskTime) order << time;
-    order << cmdSave << cmdPause << cmdExit;
-    for (auto* go : cmdGo) order << go;
-    for (qsizetype i = 1; i < order.size(); ++i) setTabOrder(order[i - 1], order[i]);
-    for (auto* control : order) control->installEventFilter(this);
+// ---- Runs ----
+
+void frmMain::restoreLastRuns() {
+    const RunHistory::LastRuns last = RunHistory::lastRuns(platform::app().path());
+    for (int row = 0; row < kRows; ++row)
+        if (last[static_cast<std::size_t>(row)]) timetable_.setLastRun(row, *last[static_cast<std::size_t>(row)]);
 }
+
+std::string frmMain::nextStartText(int row) const {
+    if (!tmrMain->isEnabled()) return "not scheduled while the clock is paused";
+    return runtext::nextStart(timetable_.row(row), platform::wallNow());
+}
+
+void frmMain::runStarted(const RunRecord& run) { timetable_.setLastRun(run.row, run); }
+void frmMain::runEnded(const RunRecord& run) { timetable_.setLastRun(run.row, run); }
+void frmMain::runRefused(const RunRecord& run) { timetable_.setLastRun(run.row, run); }
 
 void frmMain::connectEvents() {
-    for (int16_t row = 0; row < kRows; ++row) {
+    launcher_.addObserver(&history_);
+    launcher_.addObserver(this);
+    for (int16_t row = 0; row < kRows; ++row)
         connect(cmdGo[row], &QPushButton::clicked, this, [this, row] { cmdGo_Click(row); });
-        connect(txtPath[row], &QLineEdit::textChanged, this, [this, row] { txtPath_Change(row); });
-    }
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
     connect(cmdPause, &QPushButton::clicked, this, [this] { cmdPause_Click(); });
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
@@ -265,11 +209,16 @@ void frmMain::onFocusChanged(QWidget* old, QWidget* now) {
 }
 
 // ---- Event procedures ----
+//
+// Each keeps its name and its numbered statements: the numbers are what the error reports
+// show users as the failing line, so they stay as they are when the code around them changes.
 
 void frmMain::Form_Load() {
     settings::Reader file;
     int row = 0;
     std::string field;
+    Timetable::TimeReading reading;
+    int32_t seconds = 0;
     Procedure(kModule, "Sub Form_Load").run({
         {220, [&] { setStatusColor(kGreen); }},
         {230, [&] {
@@ -280,18 +229,18 @@ void frmMain::Form_Load() {
          }},
         {240, [&] { row = 0; }},
         {250, [&] { field = file.readLine(); }},
-        {260, [&] { chkEnabled[row]->setValue(platform::toInteger16(field)); }},
+        {260, [&] { timetable_.setState(row, platform::toInteger16(field)); }},
         {270, [&] { field = file.readLine(); }},
-        {280, [&] {
-             txtPath[row]->setCommandLine(field);
-             txtPath[row]->setCursorPosition(0);  // show a long command line from its start
-         }},
+        {280, [&] { timetable_.setCommandLine(row, field); }},
         {290, [&] { field = file.readLine(); }},
         // A time that can never come ("25:00", "ab:cd") counts as none: the row is grayed.
-        {300, [&] { mskTime[row]->setTimeText(TimeBox::fitsMask(field) ? field : TimeBox::kEmpty); }},
-        {310, [&] { return TimeBox::isTimeOfDay(field) ? next() : jumpTo(350); }},
-        {320, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 0, 2)) * 3600); }},
-        {330, [&] { RowSeconds[row] = platform::toInteger32(platform::toDouble(mid(field, 3, 2)) * 60 + RowSeconds[row]); }},
+        {300, [&] { timetable_.setTimeText(row, Timetable::fitsTimeBox(field) ? field : Timetable::kNoTime); }},
+        {310, [&] {
+             reading = Timetable::readTime(field);
+             return reading.fault == TimeFault::None ? next() : jumpTo(350);
+         }},
+        {320, [&] { seconds = reading.seconds; }},
+        {330, [&] { timetable_.setSeconds(row, seconds); }},
         {350, [&] { return ++row < kRows ? jumpTo(250) : next(); }},
         {360, [&] { file.close(); }},
         {370, [&] { setStatusColor(kGreen); }},
@@ -304,9 +253,9 @@ void frmMain::cmdSave_Click() {
     Procedure(kModule, "Sub cmdSave_Click").run({
         {140, [&] { file.open(settings::filePath()); }},
         {150, [&] { row = 0; }},
-        {160, [&] { file.writeLine(settings::stateText(chkEnabled[row]->value())); }},
-        {170, [&] { file.writeLine(txtPath[row]->commandLine()); }},
-        {180, [&] { file.writeLine(mskTime[row]->timeText()); }},
+        {160, [&] { file.writeLine(settings::stateText(timetable_.row(row).state)); }},
+        {170, [&] { file.writeLine(timetable_.row(row).commandLine); }},
+        {180, [&] { file.writeLine(timetable_.row(row).timeText); }},
         {190, [&] { return ++row < kRows ? jumpTo(160) : next(); }},
         {200, [&] { file.commit(); }},
     });
@@ -317,21 +266,28 @@ void frmMain::cmdSave_Click() {
 void frmMain::tmrMain_Timer() {
     const wardline::ClockTick clockTick;
     TickSchedule::Starts starts;
+    platform::WallTime now;
     int row = 0;
     Procedure(kModule, "Sub tmrMain_Timer").run({
         {570, [&] {
-             starts = schedule_.tick(platform::wallNow(), scheduledRows());
+             now = platform::wallNow();
+             starts = schedule_.tick(now, timetable_.rows());
              row = 0;
          }},
         {580, [&] {
              if (const auto start = starts.of(row)) {
                  if (start->late()) traceLateStart(*start);
+                 startTrigger_ = Trigger::Clock;
+                 startDue_ = platform::WallTime::atPosition(now.position() - start->lateMs);
+                 const auto byNowAgain = qScopeGuard([this] {
+                     startTrigger_ = Trigger::Now;
+                     startDue_.reset();
+                 });
                  cmdGo_Click(static_cast<int16_t>(row));
              }
          }},
         {590, [&] {
-             if (!TimeBox::isTimeOfDay(mskTime[row]->timeText()) || txtPath[row]->text().isEmpty())
-                 chkEnabled[row]->setValue(kGrayed);
+             if (!timetable_.row(row).hasTimeAndCommand()) timetable_.setState(row, kGrayed);
          }},
         {600, [&] { return ++row < kRows ? jumpTo(580) : next(); }},
         {610, [&] {
@@ -342,64 +298,46 @@ void frmMain::tmrMain_Timer() {
     if (wardline::dialogsWaiting()) QTimer::singleShot(0, this, [] { wardline::showWaitingDialogs(); });
 }
 
-// A row takes part in the schedule when it is checked and its time can come.
-TickSchedule::Rows frmMain::scheduledRows() const {
-    TickSchedule::Rows rows;
-    for (int row = 0; row < kRows; ++row)
-        rows[static_cast<std::size_t>(row)] = {
-            chkEnabled[row]->value() == kChecked && TimeBox::isTimeOfDay(mskTime[row]->timeText()), RowSeconds[row]};
-    return rows;
-}
-
 void frmMain::traceLateStart(const TickSchedule::Start& start) const {
     wardline::pfLogLine(wardline::runtime().exePrefix +
-                        TickSchedule::lateStartText(start.row, RowSeconds[start.row], start.lateMs) + "\r\n");
+                        TickSchedule::lateStartText(start.row, timetable_.row(start.row).seconds.value_or(0), start.lateMs) + "\r\n");
 }
 
 void frmMain::cmdGo_Click(int16_t index) {
     Procedure(kModule, "Sub cmdGo_Click").run({
-        {20, [&] { return chkEnabled.at(index)->value() == kChecked ? next() : jumpTo(40); }},
-        {30, [&] { platform::launchProcess(txtPath.at(index)->commandLine()); }},
+        {20, [&] { return timetable_.row(index).state == kChecked ? next() : jumpTo(40); }},
+        {30, [&] { launcher_.start({index, timetable_.row(index).commandLine, startTrigger_, startDue_}); }},
         {40, [] {}},
     });
 }
 
 void frmMain::mskTime_Validate(int16_t index, bool& cancel) {
-    std::string text;
-    double hour = 0;
-    double minutes = 0;
+    Timetable::TimeReading reading;
+    int32_t seconds = 0;
     Procedure(kModule, "Sub mskTime_Validate").run({
         {400, [&] { cancel = false; }},
         {410, [&] {
-             text = mskTime.at(index)->timeText();
-             return text == TimeBox::kEmpty ? leave() : next();
+             reading = Timetable::readTime(timetable_.row(index).timeText);
+             return reading.fault == TimeFault::NoTime ? leave() : next();
          }},
-        {420, [&] { return text.find('#') != std::string::npos ? next() : jumpTo(460); }},
+        {420, [&] { return reading.fault == TimeFault::Incomplete ? next() : jumpTo(460); }},
         {430, [&] {
              cancel = true;
              return leave();
          }},
-        {460, [&] {
-             hour = platform::toDouble(mid(text, 0, 2));
-             return hour > 24 || hour < 0 ? next() : jumpTo(500);
-         }},
+        {460, [&] { return reading.fault == TimeFault::Hour ? next() : jumpTo(500); }},
         {470, [&] {
              cancel = true;
              return leave();
          }},
-        {500, [&] {
-             minutes = platform::toDouble(mid(text, 3, 2));
-             // 24 o'clock is midnight at the end of the day; 24:01 and later never come.
-             const bool pastMidnight = hour == 24 && minutes != 0;
-             return minutes > 59 || minutes < 0 || pastMidnight ? next() : jumpTo(540);
-         }},
+        {500, [&] { return reading.fault == TimeFault::Minute ? next() : jumpTo(540); }},
         {510, [&] {
              cancel = true;
              return leave();
          }},
-        {540, [&] { RowSeconds[index] = platform::toInteger32(hour * 3600); }},
-        {550, [&] { RowSeconds[index] = platform::toInteger32(minutes * 60 + RowSeconds[index]); }},
-        {560, [&] { chkEnabled[index]->setValue(kChecked); }},
+        {540, [&] { seconds = reading.seconds; }},
+        {550, [&] { timetable_.setSeconds(index, seconds); }},
+        {560, [&] { timetable_.setState(index, kChecked); }},
     });
 }
 
@@ -438,7 +376,7 @@ void frmMain::mnuAbout_Click() {
 
 void frmMain::txtPath_Change(int16_t index) {
     Procedure(kModule, "Sub txtPath_Change").run({
-        {620, [&] { chkEnabled.at(index)->setValue(kChecked); }},
+        {620, [&] { timetable_.setState(index, kChecked); }},
     });
 }
 

@@ -3,9 +3,15 @@
 // "NOW" button; a clock label; "Save Settings", "Pause Program" and "Shutdown"; a status
 // light; the menu entries "&Quit" and "&About".
 //
-// Constructing the window loads it: its controls are made, Form_Load fills the rows from
-// the settings file and the clock starts. Every event procedure runs under the error-trap
-// runtime's protocol with module "frmMain.frm".
+// The window is a view of the timetable (timetable.h): its rows show the timetable's rows,
+// an edit in a row goes to the timetable, and the clock asks the timetable what to start.
+// Rows start through the launcher (launcher.h); each row's command box shows the row's
+// last run as an icon (row_result_icon.h), also the last run before a restart, from the
+// run history.
+//
+// Constructing the window loads it: its controls are made, Form_Load fills the timetable
+// from the settings file and the clock starts. Every event procedure runs under the
+// error-trap runtime's protocol with module "frmMain.frm".
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
@@ -14,7 +20,11 @@
 #include <string>
 #include <string_view>
 
+#include "app/launcher.h"
+#include "app/run_history.h"
+#include "app/run_observer.h"
 #include "app/tick_schedule.h"
+#include "app/timetable.h"
 #include "errortrap/dialog/twips.h"
 
 class QAction;
@@ -26,13 +36,14 @@ class QPushButton;
 namespace morrowset {
 
 class CommandBox;
+class RowResultIcon;
 class SecondTimer;
 class StateCheckBox;
 class TimeBox;
 
-class frmMain : public QMainWindow {
+class frmMain : public QMainWindow, private RunObserver {
 public:
-    static constexpr int kRows = 6;
+    static constexpr int kRows = Timetable::kRows;
     // Status light colours, 0xBBGGRR.
     static constexpr uint32_t kGreen = 0x00FF00;
     static constexpr uint32_t kRed = 0x0000FF;
@@ -71,9 +82,14 @@ public:
     QAction* mnuAbout = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuStartAtLogin = nullptr;
+    // Each row's last run, at the end of its command box.
+    std::array<RowResultIcon*, kRows> runIcons{};
 
-    // Each row's start time in seconds after midnight.
-    std::array<int32_t, kRows> RowSeconds{};
+    // The rows the window shows.
+    Timetable& timetable() { return timetable_; }
+    const Timetable& timetable() const { return timetable_; }
+    // Starts the rows' command lines.
+    Launcher& launcher() { return launcher_; }
 
     // The status light's colour, 0xBBGGRR.
     uint32_t statusColor() const { return statusColor_; }
@@ -90,16 +106,29 @@ private:
     void createMenu();
     void setTabOrderAsDesigned();
     void connectEvents();
+    void bindRows();
+    void showRow(int row);
     void setStatusColor(uint32_t bgr);
     void startClock();
-    TickSchedule::Rows scheduledRows() const;
     void traceLateStart(const TickSchedule::Start& start) const;
+    void restoreLastRuns();
+    std::string nextStartText(int row) const;
+    void runStarted(const RunRecord& run) override;
+    void runEnded(const RunRecord& run) override;
+    void runRefused(const RunRecord& run) override;
 
     // Validation when the focus leaves a time box.
     void onFocusChanged(QWidget* old, QWidget* now);
     int timeBoxIndex(const QObject* widget) const;
 
+    Timetable timetable_;
+    bool showingRow_ = false;  // while a row's controls are set from the timetable
     TickSchedule schedule_;
+    Launcher launcher_;
+    RunHistory history_;
+    // Why cmdGo_Click starts its row: the clock says so while it calls it, else NOW.
+    Trigger startTrigger_ = Trigger::Now;
+    std::optional<platform::WallTime> startDue_;
     uint32_t statusColor_ = 0;
     // A time box the focus is leaving, and why.
     std::optional<std::pair<int, Qt::FocusReason>> leaving_;

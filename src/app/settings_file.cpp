@@ -90,7 +90,8 @@ bool trustworthy(const struct stat& info) {
 
 }  // namespace
 
-std::string filePath() { return platform::app().path() + "/Morrowset.ini"; }
+std::string filePath() { return filePath(platform::app().path()); }
+std::string filePath(const std::string& appFolder) { return appFolder + "/Morrowset.ini"; }
 
 std::string stateText(int16_t state) {
     return (state < 0 ? "-" : " ") + std::to_string(state < 0 ? -state : state) + " ";

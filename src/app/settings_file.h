@@ -12,8 +12,9 @@
 
 namespace morrowset::settings {
 
-// The settings file's full name.
+// The settings file's full name, in the application folder in use or in `appFolder`.
 std::string filePath();
+std::string filePath(const std::string& appFolder);
 
 // True when anything at all is at `path` (a link that leads nowhere too): only a start
 // with nothing there is a first start, which reads no file and reports nothing.

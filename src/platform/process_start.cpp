@@ -9,9 +9,8 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <system_error>
-#include <thread>
 
+#include "platform/child_watcher.h"
 #include "platform/error_texts.h"
 #include "platform/file_errors.h"
 #include "platform/runtime_error.h"
@@ -113,12 +112,17 @@ bool tryNextCandidate(int error) {
 }
 
 // The spawn settings every started program gets: its own session, default signal
-// handling, nothing blocked, stdin from /dev/null, none of our other files.
+// handling, nothing blocked, stdin from /dev/null, stdout and stderr to `outputFd` (ours
+// when -1), none of our other files.
 class SpawnSettings {
 public:
-    SpawnSettings() {
+    explicit SpawnSettings(int outputFd) {
         posix_spawn_file_actions_init(&files_);
         posix_spawn_file_actions_addopen(&files_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+        if (outputFd >= 0) {
+            posix_spawn_file_actions_adddup2(&files_, outputFd, STDOUT_FILENO);
+            posix_spawn_file_actions_adddup2(&files_, outputFd, STDERR_FILENO);
+        }
         posix_spawn_file_actions_addclosefrom_np(&files_, STDERR_FILENO + 1);
         posix_spawnattr_init(&attributes_);
         posix_spawnattr_setflags(&attributes_, POSIX_SPAWN_SETSID | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
@@ -154,20 +158,6 @@ std::vector<char*> argumentVector(std::vector<std::string>& words) {
     return argv;
 }
 
-// Waits for the program on a thread of its own, so it never lingers as a zombie and nobody
-// else waits for it.
-void reapWhenDone(pid_t pid) {
-    try {
-        std::thread([pid] {
-            int status = 0;
-            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-            }
-        }).detach();
-    } catch (const std::system_error&) {
-        // The program runs; without a thread to reap it, it stays a zombie until we end.
-    }
-}
-
 // Runs a text file without "#!" through the shell, as execvp does.
 int spawnThroughShell(const SpawnSettings& settings, const std::string& path, std::vector<char*> argv,
                       pid_t& pid) {
@@ -183,11 +173,11 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine) {
     return WordSplitter(commandLine).split();
 }
 
-int startProcess(std::string_view commandLine) {
+int startProcess(std::string_view commandLine, int outputFd) {
     std::vector<std::string> words = splitCommandLine(commandLine);
     if (words.empty()) raiseError(kInvalidProcedureCall);
     const std::vector<char*> argv = argumentVector(words);
-    const SpawnSettings settings;
+    const SpawnSettings settings(outputFd);
     bool deniedSomewhere = false;
     for (const std::string& candidate : programCandidates(words.front())) {
         struct stat info {};
@@ -196,7 +186,7 @@ int startProcess(std::string_view commandLine) {
         int error = settings.spawn(candidate, argv, pid);
         if (error == ENOEXEC) error = spawnThroughShell(settings, candidate, argv, pid);
         if (error == 0) {
-            reapWhenDone(pid);
+            processWatcher().watch(pid);
             return pid;
         }
         if (error == EACCES) deniedSomewhere = true;
@@ -205,9 +195,9 @@ int startProcess(std::string_view commandLine) {
     raiseErrno(deniedSomewhere ? EACCES : ENOENT);
 }
 
-int launchProcess(std::string_view commandLine) {
+int launchProcess(std::string_view commandLine, int outputFd) {
     const ProcessStarter& starter = services().processStarter;
-    return starter ? starter(commandLine) : startProcess(commandLine);
+    return starter ? starter(commandLine) : startProcess(commandLine, outputFd);
 }
 
 }  // namespace platform

@@ -12,9 +12,10 @@
 // file of commands runs like a batch file.
 //
 // The program starts in its own session (no controlling terminal, not hit by signals sent
-// to ours), with stdin from /dev/null, our stdout and stderr, and no other open file of
-// ours. The call returns as soon as the program is running; nothing waits for it to end,
-// and it is reaped when it ends, so it never lingers as a zombie.
+// to ours), with stdin from /dev/null, stdout and stderr to the file given (else ours), and
+// no other open file of ours. The call returns as soon as the program is running; nothing
+// waits for it: the process's child watcher (child_watcher.h) reaps it when the event loop
+// hears that it ended, so it never lingers as a zombie. Watch the id again to hear of its end.
 //
 // Failures are raised as run-time errors: 5 for an empty or blank command line or an
 // unterminated quote, 53 when the program cannot be found, 70 when it may not be run,
@@ -28,11 +29,12 @@ namespace platform {
 // Splits a command line into words; raises 5 on an unterminated quote.
 std::vector<std::string> splitCommandLine(std::string_view commandLine);
 
-// Starts the command line; returns the new process's id.
-int startProcess(std::string_view commandLine);
+// Starts the command line with its output to `outputFd` (-1: ours); returns the new
+// process's id.
+int startProcess(std::string_view commandLine, int outputFd = -1);
 
 // Starts the command line with the process starter of the services in use (services.h):
-// startProcess unless a test gave a starter of its own.
-int launchProcess(std::string_view commandLine);
+// startProcess unless a test gave a starter of its own (which keeps the output its own).
+int launchProcess(std::string_view commandLine, int outputFd = -1);
 
 }  // namespace platform

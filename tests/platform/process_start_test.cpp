@@ -13,6 +13,7 @@
 #include <thread>
 
 #include "platform/runtime_error.h"
+#include "support/event_loop.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -131,16 +132,25 @@ TEST(StartProcess, ProgramRunsDetachedWithStdinFromDevNull) {
     ::kill(pid, SIGTERM);
 }
 
-// Once the program ends it is reaped: no zombie is left behind.
+// Once the program ends the event loop hears of it and reaps it: no zombie is left behind.
 TEST(StartProcess, LeavesNoZombie) {
+    testsupport::ensureCoreApplication();
     const int pid = platform::startProcess("true");
     const std::string stat = "/proc/" + std::to_string(pid) + "/stat";
-    bool gone = false;
-    for (int i = 0; i < 1000 && !gone; ++i) {
-        gone = !fs::exists(stat);
-        if (!gone) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
+    const bool gone = testsupport::runEventsUntil([&] { return !fs::exists(stat); });
     EXPECT_TRUE(gone) << "process " << pid << " still has an entry: " << awaitFile(stat);
+}
+
+// The program's standard output and error both go to the file given; its input stays empty.
+TEST(StartProcess, OutputGoesToTheFileGiven) {
+    testsupport::TempFolder folder;
+    const std::string marker = folder / "done";
+    const int output = ::open((folder / "output").c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    ASSERT_GE(output, 0);
+    platform::startProcess("sh -c 'echo out; echo err >&2; cat; touch \"$0\"' " + quoted(marker), output);
+    ::close(output);
+    awaitFile(marker);
+    EXPECT_EQ(testsupport::readFile(folder / "output"), "out\nerr\n");
 }
 
 TEST(StartProcess, FailuresAreRunTimeErrors) {

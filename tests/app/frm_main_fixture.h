@@ -13,6 +13,7 @@
 #include <fstream>
 #include <gmock/gmock.h>
 #include <memory>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -114,6 +115,13 @@ protected:
         return *window;
     }
 
+    std::optional<int32_t> secondsOf(int row) const { return window->timetable().row(row).seconds; }
+    std::vector<std::optional<int32_t>> rowSeconds() const {
+        std::vector<std::optional<int32_t>> seconds;
+        for (int row = 0; row < frmMain::kRows; ++row) seconds.push_back(secondsOf(row));
+        return seconds;
+    }
+
     void tickAt(double secondsSinceMidnight) {
         clock.set(secondsSinceMidnight);
         window->tmrMain->deliverTick();
@@ -124,8 +132,8 @@ protected:
     void setRow(int row, const std::string& commandLine, const std::string& time, int16_t state) {
         window->txtPath[row]->setText(QString::fromStdString(commandLine));
         window->mskTime[row]->setTimeText(time);
-        if (time != TimeBox::kEmpty)
-            window->RowSeconds[row] = std::stoi(time.substr(0, 2)) * 3600 + std::stoi(time.substr(3, 2)) * 60;
+        if (time != Timetable::kNoTime)
+            window->timetable().setSeconds(row, std::stoi(time.substr(0, 2)) * 3600 + std::stoi(time.substr(3, 2)) * 60);
         window->chkEnabled[row]->setValue(state);
     }
 

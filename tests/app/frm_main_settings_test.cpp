@@ -8,13 +8,14 @@
 #include <QClipboard>
 #include <algorithm>
 
-#include "app/app_fixture.h"
+#include "app/frm_main_fixture.h"
 #include "app/settings_file.h"
 
 namespace morrowset {
 namespace {
 
 using namespace apptest;
+using ::testing::Each;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -64,7 +65,7 @@ protected:
         EXPECT_THAT(states(), ElementsAre(0, 0, 0, 0, 0, 0));
         EXPECT_THAT(commandLines(), ElementsAre("", "", "", "", "", ""));
         EXPECT_THAT(times(), ElementsAre("##:##", "##:##", "##:##", "##:##", "##:##", "##:##"));
-        EXPECT_THAT(window->RowSeconds, ElementsAre(0, 0, 0, 0, 0, 0));
+        EXPECT_THAT(rowSeconds(), Each(std::nullopt));
     }
     std::vector<std::string> filesInFolder() const {
         std::vector<std::string> names;
@@ -82,7 +83,7 @@ TEST_F(SettingsFile, LoadsEveryFieldAndSavesTheSameBytes) {
                                             "  blanks around  ", "", "sh -c 'sort in | uniq > out'"));
     EXPECT_THAT(states(), ElementsAre(1, 1, 2, 1, 0, 1));
     EXPECT_THAT(times(), ElementsAre("23:30", "07:05", "##:##", "00:00", "24:00", "##:##"));
-    EXPECT_THAT(window->RowSeconds, ElementsAre(84600, 25500, 0, 0, 86400, 0));
+    EXPECT_THAT(rowSeconds(), ElementsAre(84600, 25500, std::nullopt, 0, 86400, std::nullopt));
     EXPECT_EQ(window->statusColor(), frmMain::kGreen);
 
     fs::remove(settingsPath());
@@ -139,7 +140,7 @@ TEST_F(SettingsFile, EachLoadFaultIsReportedAtItsStatement) {
         EXPECT_THAT(errors.trapped, ElementsAre(fault.error));
         if (!fault.content.empty()) {
             EXPECT_EQ(window->txtPath[0]->text(), "first");
-            EXPECT_EQ(window->RowSeconds[0], 6 * 3600 + 30 * 60);
+            EXPECT_EQ(secondsOf(0), 6 * 3600 + 30 * 60);
         }
         EXPECT_EQ(window->statusColor(), frmMain::kGreen) << "set before the file is opened";
     }
@@ -262,7 +263,8 @@ TEST_F(SettingsFile, TimesThatCanNeverComeLoadAsNoTimeAndGrayTheirRow) {
     EXPECT_THAT(errors.trapped, IsEmpty());
     EXPECT_THAT(commandLines(), ElementsAre("a", "b", "c", "d", "e", "f"));
     EXPECT_THAT(times(), ElementsAre("25:00", "24:30", "99:99", "##:##", "0#:00", "24:00"));
-    EXPECT_THAT(window->RowSeconds, ElementsAre(0, 0, 0, 0, 0, 86400));
+    EXPECT_THAT(rowSeconds(),
+                ElementsAre(std::nullopt, std::nullopt, std::nullopt, std::nullopt, std::nullopt, 86400));
     std::vector<std::string> started;
     testRuntime->platform().processStarter = [&](std::string_view line) {
         started.emplace_back(line);

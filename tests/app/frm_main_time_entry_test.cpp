@@ -1,6 +1,6 @@
 // Typing a start time and leaving the box: the entry is checked and turned into seconds,
 // or the focus stays in the box.
-#include "app/app_fixture.h"
+#include "app/frm_main_fixture.h"
 
 namespace morrowset {
 namespace {
@@ -43,13 +43,13 @@ TEST_F(TimeEntry, EntriesAreCheckedWhenTheFocusLeaves) {
     for (const auto& entry : entries) {
         SCOPED_TRACE(entry.text);
         window->chkEnabled[0]->setValue(0);
-        window->RowSeconds[0] = 777;
+        window->timetable().setSeconds(0, 777);
         typeTime(entry.typed);
         ASSERT_EQ(box()->timeText(), entry.text);
         QTest::keyClick(box(), Qt::Key_Tab);
         const bool leftTheBox = QApplication::focusWidget() != box();
         EXPECT_EQ(leftTheBox, entry.accepted);
-        EXPECT_EQ(window->RowSeconds[0], entry.accepted ? entry.seconds : 777);
+        EXPECT_EQ(secondsOf(0), entry.accepted ? entry.seconds : 777);
         const bool blank = std::string(entry.text) == "##:##";
         EXPECT_EQ(window->chkEnabled[0]->value(), entry.accepted && !blank ? 1 : 0) << "a valid time checks the row";
     }
@@ -68,18 +68,18 @@ TEST_F(TimeEntry, AClickElsewhereDoesNotClickWhileTheEntryIsRefused) {
     QTest::keyClicks(box(), "45");
     QTest::mouseClick(window->cmdPause, Qt::LeftButton);
     EXPECT_EQ(window->cmdPause->text(), "Start Program");
-    EXPECT_EQ(window->RowSeconds[0], 12 * 3600 + 45 * 60);
+    EXPECT_EQ(secondsOf(0), 12 * 3600 + 45 * 60);
 }
 
 // A box cleared back to "##:##" keeps the row's old seconds.
 TEST_F(TimeEntry, ClearingTheBoxKeepsTheSeconds) {
     typeTime("0630");
     QTest::keyClick(box(), Qt::Key_Tab);
-    ASSERT_EQ(window->RowSeconds[0], 6 * 3600 + 30 * 60);
+    ASSERT_EQ(secondsOf(0), 6 * 3600 + 30 * 60);
     typeTime("");
     QTest::keyClick(box(), Qt::Key_Tab);
     EXPECT_NE(QApplication::focusWidget(), box());
-    EXPECT_EQ(window->RowSeconds[0], 6 * 3600 + 30 * 60);
+    EXPECT_EQ(secondsOf(0), 6 * 3600 + 30 * 60);
 }
 
 TEST_F(TimeEntry, TheBoxTakesOnlyDigitsAroundAFixedColon) {

@@ -2,7 +2,7 @@
 #include <QMenuBar>
 #include <QTest>
 
-#include "app/app_fixture.h"
+#include "app/frm_main_fixture.h"
 #include "app/frm_about.h"
 #include "platform/autostart.h"
 

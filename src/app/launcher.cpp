@@ -1,0 +1,95 @@
+#include "app/launcher.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <exception>
+
+#include "app/run_output.h"
+#include "platform/app_object.h"
+#include "platform/process_start.h"
+#include "platform/runtime_error.h"
+
+namespace morrowset {
+
+namespace {
+
+// Where a program's output goes when no output file can be had.
+int nullOutput() { return ::open("/dev/null", O_WRONLY | O_CLOEXEC); }
+
+}  // namespace
+
+Launcher::~Launcher() {
+    for (const auto& [pid, running] : running_) platform::processWatcher().watch(pid);
+}
+
+// "20261211T013000.012Z-<our pid>-<n>", the start in UTC: unique, and in the order of the
+// starts also when the clocks go back.
+std::string Launcher::newRunId(const Stamp& started) {
+    const Stamp utc{platform::WallTime::atPosition(started.local.position() - int64_t{started.utcOffsetSeconds} * 1000), 0};
+    const std::string iso = isoText(utc);  // 2026-12-11T01:30:00.012+00:00
+    std::string compact;
+    for (const char c : iso.substr(0, 23))
+        if (c != '-' && c != ':') compact += c;
+    char sequence[16];
+    std::snprintf(sequence, sizeof sequence, "%06d", ++sequence_);
+    return compact + "Z-" + std::to_string(::getpid()) + "-" + sequence;
+}
+
+template <typename Event>
+void Launcher::tell(Event event, const RunRecord& run) {
+    const std::vector<RunObserver*> observers = observers_;
+    for (RunObserver* observer : observers) (observer->*event)(run);
+}
+
+void Launcher::start(const RunRequest& request) {
+    const std::string appFolder = platform::app().path();
+    RunRecord run;
+    run.row = request.row;
+    run.command = request.commandLine;
+    run.trigger = request.trigger;
+    if (request.due) run.due = stampOf(*request.due);
+    run.started = stampNow();
+    run.id = newRunId(run.started);
+    run.output = runs::fileName(run.row, run.id);
+    int output = runs::create(appFolder, run.output);
+    if (output < 0) {
+        run.output.clear();
+        output = nullOutput();
+    }
+    const int64_t startedMs = platform::monotonicMilliseconds();
+    try {
+        run.pid = platform::launchProcess(run.command, output);
+    } catch (...) {
+        if (output >= 0) ::close(output);
+        if (!run.output.empty()) runs::remove(appFolder, run.output);
+        run.output.clear();
+        run.error = platform::errorInfoFor(std::current_exception()).number;
+        tell(&RunObserver::runRefused, run);
+        throw;
+    }
+    if (output >= 0) ::close(output);
+    runs::keepNewest(appFolder, run.row);
+    const int pid = run.pid;
+    if (platform::processWatcher().watch(pid, [this, pid](const platform::ChildEnd& end) { ended(pid, end); }))
+        running_[pid] = {run, appFolder, startedMs};
+    tell(&RunObserver::runStarted, run);
+}
+
+void Launcher::ended(int pid, const platform::ChildEnd& end) {
+    const auto found = running_.find(pid);
+    if (found == running_.end()) return;
+    Running finished = std::move(found->second);
+    running_.erase(found);
+    RunRecord& run = finished.run;
+    run.ended = stampNow();
+    run.durationMs = std::max<int64_t>(0, end.monotonicMs - finished.startedMonotonicMs);
+    if (end.exitStatus >= 0) run.exitStatus = end.exitStatus;
+    run.signal = end.signal;
+    if (!run.output.empty()) runs::cutToLast(finished.appFolder, run.output);
+    tell(&RunObserver::runEnded, run);
+}
+
+}  // namespace morrowset

@@ -1,0 +1,53 @@
+#pragma once
+// The run history "history.jsonl" in the application folder: one JSON object per line, one
+// line per event of a run, so that other tools can read it:
+//   "event"  "start", "end" or "refused"
+//   "run"    an id shared by a run's events
+//   "row"    1 to 6
+//   "command", "trigger" ("clock", "now" or "catch-up")
+//   "due"    the second it was due, ISO 8601 local time with offset, or null
+//   "time"   when the event happened, ISO 8601 with milliseconds and offset
+//   "pid"    null when it could not start
+//   on "end":     "duration_ms", "exit_status" (or null), "signal" ("SIGKILL", or null),
+//                 "output" (the output file's name in the folder "runs", or null)
+//   on "refused": "error" (the run-time error number)
+// Each line is written whole or not at all, with the rules of every log (log_open.h): the
+// user's own regular file, never through a link, made 0600. Once the file has passed 1 MiB
+// it becomes "history.jsonl.1" (replacing the one before) and a new file is begun.
+// Reading skips damaged lines (a cut line, garbage).
+#include <array>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/run_observer.h"
+
+namespace morrowset {
+
+class RunHistory : public RunObserver {
+public:
+    static constexpr long kRotateAtBytes = 1 << 20;
+    static constexpr int kRows = 6;
+    using LastRuns = std::array<std::optional<RunRecord>, kRows>;
+
+    static std::string filePath(const std::string& appFolder) { return appFolder + "/history.jsonl"; }
+
+    // The history's line for each event of `run`.
+    static std::string startLine(const RunRecord& run);
+    static std::string endLine(const RunRecord& run);
+    static std::string refusedLine(const RunRecord& run);
+
+    // Appends `line` to the history in `appFolder`; false when it could not be written whole.
+    static bool append(const std::string& appFolder, std::string_view line);
+
+    // Each row's last run in the history of `appFolder` (the older file first, then the
+    // current one). A run whose end is not in the history is marked as ended unseen.
+    static LastRuns lastRuns(const std::string& appFolder);
+
+    // Writes the events to the history of the application folder in use.
+    void runStarted(const RunRecord& run) override;
+    void runEnded(const RunRecord& run) override;
+    void runRefused(const RunRecord& run) override;
+};
+
+}  // namespace morrowset

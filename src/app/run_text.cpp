@@ -1,0 +1,147 @@
+#include "app/run_text.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <vector>
+
+#include "platform/error_texts.h"
+
+namespace morrowset::runtext {
+
+namespace {
+
+constexpr int64_t kMinuteMs = 60'000;
+constexpr int64_t kHourMs = 60 * kMinuteMs;
+constexpr int64_t kDayMs = 24 * kHourMs;
+
+std::string hoursMinutes(int32_t seconds) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%02d:%02d", seconds / 3600, seconds / 60 % 60);
+    return text;
+}
+
+// "in 3 h 12 min", counting a begun minute as a whole one.
+std::string countdown(int64_t milliseconds) {
+    const int64_t minutes = (milliseconds + kMinuteMs - 1) / kMinuteMs;
+    if (minutes < 60) return "in " + std::to_string(minutes) + " min";
+    return "in " + std::to_string(minutes / 60) + " h " + std::to_string(minutes % 60) + " min";
+}
+
+bool scheduled(const Timetable::Row& row) {
+    return row.state == Timetable::kChecked && row.hasTimeAndCommand() && row.seconds.has_value();
+}
+
+std::string stateWord(const Timetable::Row& row) {
+    if (row.state == Timetable::kGrayed || (row.state == Timetable::kChecked && !row.hasTimeAndCommand()))
+        return "grayed";
+    return row.state == Timetable::kChecked ? "yes" : "no";
+}
+
+// Columns padded to their widest entry, two blanks apart; the last is not padded.
+std::string table(const std::vector<std::vector<std::string>>& rows) {
+    std::vector<std::size_t> widths(rows.front().size(), 0);
+    for (const auto& row : rows)
+        for (std::size_t column = 0; column + 1 < row.size(); ++column)
+            widths[column] = std::max(widths[column], row[column].size());
+    std::string text;
+    for (const auto& row : rows) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            text += row[column];
+            if (column + 1 < row.size()) text += std::string(widths[column] - row[column].size() + 2, ' ');
+        }
+        while (!text.empty() && text.back() == ' ') text.pop_back();
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace
+
+std::string nextStart(const Timetable::Row& row, platform::WallTime now) {
+    if (!scheduled(row)) return "not scheduled";
+    const int64_t today = int64_t{now.day} * kDayMs + int64_t{*row.seconds} * 1000;
+    if (today > now.position()) return "today " + hoursMinutes(*row.seconds) + ", " + countdown(today - now.position());
+    return "tomorrow " + hoursMinutes(*row.seconds);
+}
+
+std::string when(const Stamp& stamp, platform::WallTime now) {
+    const std::string iso = isoText(stamp, false);  // 2026-12-11T02:30:05+01:00
+    const std::string time = iso.substr(11, 8);
+    if (stamp.local.day == now.day) return "today " + time;
+    if (stamp.local.day == now.day - 1) return "yesterday " + time;
+    return iso.substr(0, 10) + " " + time;
+}
+
+std::string cause(Trigger trigger) {
+    switch (trigger) {
+        case Trigger::Clock: return "by the clock";
+        case Trigger::Now: return "with NOW";
+        case Trigger::CatchUp: return "to catch up a missed start";
+    }
+    return {};
+}
+
+std::string duration(int64_t milliseconds) {
+    char text[48];
+    if (milliseconds < 1000) {
+        std::snprintf(text, sizeof text, "%lld ms", static_cast<long long>(milliseconds));
+    } else if (milliseconds < kMinuteMs) {
+        std::snprintf(text, sizeof text, "%lld.%lld s", static_cast<long long>(milliseconds / 1000),
+                      static_cast<long long>(milliseconds % 1000 / 100));
+    } else if (milliseconds < kHourMs) {
+        std::snprintf(text, sizeof text, "%lld min %lld s", static_cast<long long>(milliseconds / kMinuteMs),
+                      static_cast<long long>(milliseconds % kMinuteMs / 1000));
+    } else if (milliseconds < kDayMs) {
+        std::snprintf(text, sizeof text, "%lld h %lld min", static_cast<long long>(milliseconds / kHourMs),
+                      static_cast<long long>(milliseconds % kHourMs / kMinuteMs));
+    } else {
+        std::snprintf(text, sizeof text, "%lld d %lld h", static_cast<long long>(milliseconds / kDayMs),
+                      static_cast<long long>(milliseconds % kDayMs / kHourMs));
+    }
+    return text;
+}
+
+std::string outcome(const RunRecord& run) {
+    if (run.refused())
+        return "could not start: error " + std::to_string(run.error) + " (" + platform::standardErrorText(run.error) + ")";
+    switch (run.result()) {
+        case RunRecord::Result::Running: return "running";
+        case RunRecord::Result::Unseen: return "end not seen";
+        default: break;
+    }
+    if (run.signal) return "killed by " + signalName(run.signal);
+    return run.exitStatus ? "exit status " + std::to_string(*run.exitStatus) : "ended, status unknown";
+}
+
+std::string toolTip(const RunRecord& run, const std::string& nextStart, platform::WallTime now) {
+    std::string text = "Last run: started " + when(run.started, now) + " " + cause(run.trigger);
+    if (run.due) text += " (due " + isoText(*run.due, false).substr(11, 5) + ")";
+    text += ".\n";
+    switch (run.result()) {
+        case RunRecord::Result::Running: text += "Still running.\n"; break;
+        case RunRecord::Result::Unseen: text += "Its end was not seen: Morrowset ended while it ran.\n"; break;
+        case RunRecord::Result::Succeeded: text += "Ran " + duration(run.durationMs) + " and ended well (exit status 0).\n"; break;
+        case RunRecord::Result::Failed:
+            text += run.refused() ? "It " + outcome(run) + ".\n"
+                                  : "Ran " + duration(run.durationMs) + " and failed: " + outcome(run) + ".\n";
+            break;
+    }
+    text += "Next start: " + nextStart + ".";
+    if (!run.output.empty()) text += "\nClick to open its output.";
+    return text;
+}
+
+std::string statusTable(const Timetable& timetable, const std::array<std::optional<RunRecord>, Timetable::kRows>& lastRuns,
+                        platform::WallTime now) {
+    std::vector<std::vector<std::string>> rows{{"ROW", "ENABLED", "TIME", "NEXT", "LAST", "RESULT", "COMMAND"}};
+    for (int index = 0; index < Timetable::kRows; ++index) {
+        const Timetable::Row& row = timetable.row(index);
+        const std::optional<RunRecord>& last = lastRuns[static_cast<std::size_t>(index)];
+        rows.push_back({std::to_string(index + 1), stateWord(row),
+                        row.timeText == Timetable::kNoTime ? "-" : row.timeText, nextStart(row, now),
+                        last ? when(last->started, now) : "-", last ? outcome(*last) : "-", row.commandLine});
+    }
+    return table(rows);
+}
+
+}  // namespace morrowset::runtext

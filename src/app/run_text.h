@@ -1,0 +1,33 @@
+#pragma once
+// What the window's row icons and `--status` say about a row's runs, in words.
+#include <string>
+
+#include "app/run_record.h"
+#include "app/timetable.h"
+#include "platform/clock.h"
+
+namespace morrowset::runtext {
+
+// When the row starts next, seen at `now`: "today 14:00, in 3 h 12 min", "tomorrow 02:30",
+// or "not scheduled" for a row that is not checked or lacks a time or a command line.
+std::string nextStart(const Timetable::Row& row, platform::WallTime now);
+
+// A moment seen at `now`: "today 02:30:05", "yesterday 23:10:00", "2026-12-01 08:00:00".
+std::string when(const Stamp& stamp, platform::WallTime now);
+// "by the clock", "with NOW", "to catch up a missed start".
+std::string cause(Trigger trigger);
+// "45 ms", "1.2 s", "3 min 4 s", "2 h 5 min", "3 d 4 h".
+std::string duration(int64_t milliseconds);
+// How the run stands or ended: "running", "exit status 0", "exit status 3",
+// "killed by SIGKILL", "could not start: error 53 (File not found)", "end not seen".
+std::string outcome(const RunRecord& run);
+
+// The row icon's tooltip: the last run (when it started, what started it, how long it ran,
+// how it ended) and the row's next start.
+std::string toolTip(const RunRecord& run, const std::string& nextStart, platform::WallTime now);
+
+// `--status`: a heading and one line per row, columns as wide as their widest entry.
+std::string statusTable(const Timetable& timetable, const std::array<std::optional<RunRecord>, Timetable::kRows>& lastRuns,
+                        platform::WallTime now);
+
+}  // namespace morrowset::runtext

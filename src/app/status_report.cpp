@@ -1,0 +1,26 @@
+#include "app/status_report.h"
+
+#include "app/run_history.h"
+#include "app/run_text.h"
+#include "app/settings_file.h"
+#include "app/timetable.h"
+#include "platform/error_texts.h"
+#include "platform/runtime_error.h"
+
+namespace morrowset {
+
+StatusReport statusReport(const std::string& appFolder, platform::WallTime now) {
+    StatusReport report;
+    Timetable timetable;
+    const std::string settings = settings::filePath(appFolder);
+    try {
+        timetable.load(settings);
+    } catch (const platform::RuntimeError& error) {
+        report.problem = settings + ": error " + std::to_string(error.number()) + " (" +
+                         platform::standardErrorText(error.number()) + ")\n";
+    }
+    report.table = runtext::statusTable(timetable, RunHistory::lastRuns(appFolder), now);
+    return report;
+}
+
+}  // namespace morrowset

@@ -1,0 +1,116 @@
+// What became of each start, in the window: the row's icon with real processes, its
+// tooltip, the output it opens, and the icons brought back after a restart.
+#include <QAction>
+#include <QDesktopServices>
+#include <QUrl>
+#include <csignal>
+
+#include "app/frm_main_fixture.h"
+#include "app/row_result_icon.h"
+#include "support/event_loop.h"
+
+namespace morrowset {
+namespace {
+
+using namespace apptest;
+using ::testing::HasSubstr;
+using Result = RunRecord::Result;
+
+// Takes the URLs the desktop would open.
+class UrlCatcher : public QObject {
+    Q_OBJECT
+public:
+    UrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+class RowRuns : public WindowTest {
+protected:
+    void SetUp() override {
+        WindowTest::SetUp();
+        std::string empty;
+        for (int i = 0; i < 6; ++i) empty += " 0 \r\n\r\n##:##\r\n";
+        writeFile(settingsPath(), empty);
+        load();
+    }
+    std::optional<Result> resultOf(int row) const {
+        const auto& run = window->timetable().row(row).lastRun;
+        return run ? std::optional(run->result()) : std::nullopt;
+    }
+    bool awaitResult(int row, Result result) {
+        return testsupport::runEventsUntil([&] { return resultOf(row) == result; });
+    }
+    std::string toolTip(int row) const { return window->runIcons[row]->toolTipText().toStdString(); }
+};
+
+TEST_F(RowRuns, AFailedRowShowsWhyInItsIconsToolTip) {
+    setRow(1, "sh -c 'echo cannot reach the backup disk >&2; exit 3'", "02:30", 1);
+    EXPECT_FALSE(window->runIcons[1]->isShown()) << "no run yet";
+    tickAt(2 * 3600 + 30 * 60 - 1 + 0.01);
+    tickAt(2 * 3600 + 30 * 60 + 0.01);
+    ASSERT_TRUE(awaitResult(1, Result::Failed));
+    EXPECT_TRUE(window->runIcons[1]->isShown());
+    const std::string tip = toolTip(1);
+    EXPECT_THAT(tip, HasSubstr("Last run: started today 02:30:00 by the clock (due 02:30).\n"));
+    EXPECT_THAT(tip, HasSubstr(" and failed: exit status 3.\nNext start: tomorrow 02:30.\nClick to open its output."));
+
+    UrlCatcher desktop;
+    window->runIcons[1]->action()->trigger();
+    ASSERT_EQ(desktop.opened.size(), 1);
+    EXPECT_EQ(readFile(desktop.opened[0].toLocalFile().toStdString()), "cannot reach the backup disk\n");
+    EXPECT_THAT(readFile(folder / "history.jsonl"), HasSubstr("\"trigger\":\"clock\",\"due\":\"2024-01-02T02:30:00"));
+}
+
+TEST_F(RowRuns, NowShowsTheRunGoingAndThenHowItEnded) {
+    setRow(0, "sh -c 'read line; exit 0'", "##:##", 1);
+    setRow(2, "sleep 0.5", "##:##", 1);
+    window->cmdGo[2]->click();
+    EXPECT_EQ(resultOf(2), Result::Running);
+    EXPECT_THAT(toolTip(2), HasSubstr(" with NOW.\nStill running.\nNext start: not scheduled."));
+    ASSERT_TRUE(awaitResult(2, Result::Succeeded));
+    EXPECT_THAT(toolTip(2), HasSubstr(" and ended well (exit status 0)."));
+    window->cmdGo[0]->click();
+    EXPECT_TRUE(awaitResult(0, Result::Succeeded)) << "its input is empty, not the terminal's";
+}
+
+// A program that cannot start is still reported at line 30, and its row says so.
+TEST_F(RowRuns, AMissingProgramIsAFailedRowAndStillAReportedError) {
+    setRow(3, "no-such-program-on-this-machine", "##:##", 1);
+    TrapRecorder errors;
+    window->cmdGo[3]->click();
+    EXPECT_THAT(errors.trapped, ::testing::ElementsAre(Trapped{53, 30, "Sub cmdGo_Click"}));
+    EXPECT_EQ(resultOf(3), Result::Failed);
+    EXPECT_THAT(toolTip(3), HasSubstr("It could not start: error 53 (File not found).\n"));
+}
+
+// The icons come back from the history after a restart; a run that was still going when
+// the program ended says that its end was not seen, and goes on running.
+TEST_F(RowRuns, ARestartBringsTheIconsBack) {
+    setRow(0, "sh -c 'kill -KILL $$'", "##:##", 1);
+    setRow(4, "sleep 60", "##:##", 1);
+    window->cmdGo[0]->click();
+    window->cmdGo[4]->click();
+    ASSERT_TRUE(awaitResult(0, Result::Failed));
+    const int sleeper = window->timetable().row(4).lastRun->pid;
+    const std::string before = toolTip(0);
+
+    window.reset();
+    freshRuntime();
+    load();
+    EXPECT_EQ(resultOf(0), Result::Failed);
+    EXPECT_EQ(toolTip(0), before);
+    EXPECT_THAT(before, HasSubstr("failed: killed by SIGKILL."));
+    EXPECT_EQ(resultOf(4), Result::Unseen);
+    EXPECT_THAT(toolTip(4), HasSubstr("Its end was not seen: Morrowset ended while it ran."));
+    for (int row : {1, 2, 3, 5}) EXPECT_FALSE(window->runIcons[row]->isShown()) << row;
+    EXPECT_EQ(::kill(sleeper, 0), 0);
+    ::kill(sleeper, SIGKILL);
+}
+
+}  // namespace
+}  // namespace morrowset
+
+#include "frm_main_runs_test.moc"

@@ -1,0 +1,90 @@
+// What the row icons and --status say, in words.
+#include "app/run_text.h"
+
+#include <signal.h>
+
+#include <gmock/gmock.h>
+
+namespace morrowset {
+namespace {
+
+constexpr int32_t kToday = 20433;  // 2025-12-11
+
+platform::WallTime todayAt(int hour, int minute, int second = 0) {
+    return {kToday, ((hour * 60 + minute) * 60 + second) * 1000};
+}
+
+Timetable::Row row(int16_t state, const char* command, const char* time, std::optional<int32_t> seconds) {
+    Timetable::Row r;
+    r.state = state;
+    r.commandLine = command;
+    r.timeText = time;
+    r.seconds = seconds;
+    return r;
+}
+
+TEST(RunText, NextStart) {
+    const platform::WallTime now = todayAt(10, 47, 30);
+    const std::pair<Timetable::Row, const char*> cases[] = {
+        {row(1, "backup", "14:00", 14 * 3600), "today 14:00, in 3 h 13 min"},
+        {row(1, "backup", "10:48", 10 * 3600 + 48 * 60), "today 10:48, in 1 min"},
+        {row(1, "backup", "10:47", 10 * 3600 + 47 * 60), "tomorrow 10:47"},
+        {row(1, "backup", "02:30", 2 * 3600 + 30 * 60), "tomorrow 02:30"},
+        {row(1, "backup", "24:00", 86400), "today 24:00, in 13 h 13 min"},
+        {row(0, "backup", "14:00", 14 * 3600), "not scheduled"},
+        {row(2, "backup", "14:00", 14 * 3600), "not scheduled"},
+        {row(1, "", "14:00", 14 * 3600), "not scheduled"},
+        {row(1, "backup", "##:##", 14 * 3600), "not scheduled"},
+        {row(1, "backup", "14:00", std::nullopt), "not scheduled"},
+    };
+    for (const auto& [r, text] : cases) EXPECT_EQ(runtext::nextStart(r, now), text) << r.timeText;
+}
+
+TEST(RunText, DurationsAndOutcomes) {
+    const std::pair<int64_t, const char*> durations[] = {
+        {0, "0 ms"}, {999, "999 ms"}, {1250, "1.2 s"}, {59999, "59.9 s"}, {184000, "3 min 4 s"},
+        {7'500'000, "2 h 5 min"}, {277'200'000, "3 d 5 h"}};
+    for (const auto& [ms, text] : durations) EXPECT_EQ(runtext::duration(ms), text);
+
+    RunRecord run;
+    EXPECT_EQ(runtext::outcome(run), "running");
+    run.endUnseen = true;
+    EXPECT_EQ(runtext::outcome(run), "end not seen");
+    run.ended = Stamp{};
+    run.exitStatus = 0;
+    EXPECT_EQ(runtext::outcome(run), "exit status 0");
+    run.exitStatus.reset();
+    run.signal = SIGKILL;
+    EXPECT_EQ(runtext::outcome(run), "killed by SIGKILL");
+    run.error = 53;
+    EXPECT_EQ(runtext::outcome(run), "could not start: error 53 (File not found)");
+}
+
+TEST(RunText, TheToolTipOfAFailedRow) {
+    RunRecord run;
+    run.command = "/usr/local/bin/backup-home";
+    run.trigger = Trigger::Clock;
+    run.due = Stamp{todayAt(2, 30), 3600};
+    run.started = Stamp{{todayAt(2, 30).day, todayAt(2, 30).millisecond + 8}, 3600};
+    run.ended = Stamp{todayAt(2, 31, 4), 3600};
+    run.durationMs = 64'012;
+    run.exitStatus = 3;
+    run.output = "row2-x.log";
+    EXPECT_EQ(runtext::toolTip(run, "tomorrow 02:30", todayAt(10, 47)),
+              "Last run: started today 02:30:00 by the clock (due 02:30).\n"
+              "Ran 1 min 4 s and failed: exit status 3.\n"
+              "Next start: tomorrow 02:30.\n"
+              "Click to open its output.");
+    run.error = 70;
+    run.output.clear();
+    run.trigger = Trigger::Now;
+    run.due.reset();
+    run.started.local.day -= 1;
+    EXPECT_EQ(runtext::toolTip(run, "not scheduled", todayAt(10, 47)),
+              "Last run: started yesterday 02:30:00 with NOW.\n"
+              "It could not start: error 70 (Permission denied).\n"
+              "Next start: not scheduled.");
+}
+
+}  // namespace
+}  // namespace morrowset
