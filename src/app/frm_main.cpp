@@ -74,6 +74,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     restoreLastRuns();
     startClock();
     chkEnabled[0]->setFocus();
+    QTimer::singleShot(0, this, [this] { catchUpMissedStarts(); });
 }
 
 // Tearing the controls down moves the focus; the window must hear nothing of it by then.
@@ -124,6 +125,25 @@ void frmMain::restoreLastRuns() {
         if (last[static_cast<std::size_t>(row)]) timetable_.setLastRun(row, *last[static_cast<std::size_t>(row)]);
 }
 
+// Starts missed while the program was not running, once the window is up, when the
+// preferences ask for it. Like the clock's, they wait for no dialog.
+void frmMain::catchUpMissedStarts() {
+    if (!catchUpWanted(platform::app().path() + "/WLCLIENT.INI")) return;
+    const platform::WallTime now = platform::wallNow();
+    const TickSchedule::Rows rows = timetable_.rows();
+    {
+        const wardline::ClockTick clockTick;
+        for (const int row : rowsToCatchUp(rows, now, RunHistory::dueStartsOn(platform::app().path(), now.day))) {
+            startTrigger_ = Trigger::CatchUp;
+            startDue_ = platform::WallTime{now.day, rows[static_cast<std::size_t>(row)].seconds * 1000};
+            cmdGo_Click(static_cast<int16_t>(row));
+        }
+        startTrigger_ = Trigger::Now;
+        startDue_.reset();
+    }
+    if (wardline::dialogsWaiting()) QTimer::singleShot(0, this, [] { wardline::showWaitingDialogs(); });
+}
+
 std::string frmMain::nextStartText(int row) const {
     if (!tmrMain->isEnabled()) return "not scheduled while the clock is paused";
     return runtext::nextStart(timetable_.row(row), platform::wallNow());
@@ -136,6 +156,7 @@ void frmMain::runRefused(const RunRecord& run) { timetable_.setLastRun(run.row, 
 void frmMain::connectEvents() {
     launcher_.addObserver(&history_);
     launcher_.addObserver(this);
+    launcher_.addObserver(&reports_);
     for (int16_t row = 0; row < kRows; ++row)
         connect(cmdGo[row], &QPushButton::clicked, this, [this, row] { cmdGo_Click(row); });
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });

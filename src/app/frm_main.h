@@ -22,6 +22,7 @@
 
 #include "app/launcher.h"
 #include "app/run_history.h"
+#include "app/run_reports.h"
 #include "app/run_observer.h"
 #include "app/tick_schedule.h"
 #include "app/timetable.h"
@@ -112,6 +113,7 @@ private:
     void startClock();
     void traceLateStart(const TickSchedule::Start& start) const;
     void restoreLastRuns();
+    void catchUpMissedStarts();
     std::string nextStartText(int row) const;
     void runStarted(const RunRecord& run) override;
     void runEnded(const RunRecord& run) override;
@@ -126,6 +128,7 @@ private:
     TickSchedule schedule_;
     Launcher launcher_;
     RunHistory history_;
+    RunReports reports_;
     // Why cmdGo_Click starts its row: the clock says so while it calls it, else NOW.
     Trigger startTrigger_ = Trigger::Now;
     std::optional<platform::WallTime> startDue_;
