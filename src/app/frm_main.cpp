@@ -13,6 +13,7 @@
 #include <QScopeGuard>
 #include <utility>
 
+#include "app/catch_up.h"
 #include "app/command_box.h"
 #include "app/frm_about.h"
 #include "app/frm_main_design.h"
@@ -29,6 +30,7 @@
 #include "errortrap/runtime.h"
 #include "errortrap/trace_sinks.h"
 #include "platform/autostart.h"
+#include "platform/profile_write.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
 #include "platform/formatting.h"
@@ -128,7 +130,7 @@ void frmMain::restoreLastRuns() {
 // Starts missed while the program was not running, once the window is up, when the
 // preferences ask for it. Like the clock's, they wait for no dialog.
 void frmMain::catchUpMissedStarts() {
-    if (!catchUpWanted(platform::app().path() + "/WLCLIENT.INI")) return;
+    if (!catchUpWanted(preferencesPath())) return;
     const platform::WallTime now = platform::wallNow();
     const TickSchedule::Rows rows = timetable_.rows();
     {
@@ -165,6 +167,7 @@ void frmMain::connectEvents() {
     connect(mnuQuit, &QAction::triggered, this, [this] { mnuQuit_Click(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
     connect(mnuStartAtLogin, &QAction::triggered, this, [this] { mnuStartAtLogin_Click(); });
+    connect(mnuCatchUp, &QAction::triggered, this, [this] { mnuCatchUp_Click(); });
     connect(qApp, &QApplication::focusChanged, this, &frmMain::onFocusChanged);
 }
 
@@ -316,6 +319,8 @@ void frmMain::tmrMain_Timer() {
              txtTime->setText(toQString(platform::formatClock12(now.tm_hour, now.tm_min)));
          }},
     });
+    // Whatever the leap passed over, catching up starts (when it is on).
+    if (schedule_.leaptAhead()) QTimer::singleShot(0, this, [this] { catchUpMissedStarts(); });
     if (wardline::dialogsWaiting()) QTimer::singleShot(0, this, [] { wardline::showWaitingDialogs(); });
 }
 
@@ -410,6 +415,19 @@ void frmMain::mnuStartAtLogin_Click() {
         {640, [&] { mnuStartAtLogin->setChecked(platform::startsAtLogin()); }},
     });
     mnuStartAtLogin->setChecked(platform::startsAtLogin());
+}
+
+std::string frmMain::preferencesPath() { return platform::app().path() + "/WLCLIENT.INI"; }
+
+// Switches catching up on or off in the preferences file; the check mark shows what the
+// file says afterwards, also when the change failed.
+void frmMain::mnuCatchUp_Click() {
+    const bool wanted = mnuCatchUp->isChecked();
+    Procedure(kModule, "Sub mnuCatchUp_Click").run({
+        {650, [&] { platform::writePrivateProfileString("timetable", "Catch Up", wanted ? "1" : "0", preferencesPath()); }},
+        {660, [&] { mnuCatchUp->setChecked(catchUpWanted(preferencesPath())); }},
+    });
+    mnuCatchUp->setChecked(catchUpWanted(preferencesPath()));
 }
 
 }  // namespace morrowset

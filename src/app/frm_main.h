@@ -64,6 +64,7 @@ public:
     void mnuAbout_Click();
     void txtPath_Change(int16_t index);
     void mnuStartAtLogin_Click();
+    void mnuCatchUp_Click();
 
     // Controls, named as the window's design names them; rows are indexed 0 to 5.
     std::array<StateCheckBox*, kRows> chkEnabled{};
@@ -83,6 +84,10 @@ public:
     QAction* mnuAbout = nullptr;
     QMenu* mnuOptions = nullptr;
     QAction* mnuStartAtLogin = nullptr;
+    QAction* mnuCatchUp = nullptr;
+
+    // The runtime's preferences file, which also holds the timetable's [timetable] options.
+    static std::string preferencesPath();
     // Each row's last run, at the end of its command box.
     std::array<RowResultIcon*, kRows> runIcons{};
 

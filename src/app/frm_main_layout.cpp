@@ -4,6 +4,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 
+#include "app/catch_up.h"
 #include "app/command_box.h"
 #include "app/frm_main.h"
 #include "app/frm_main_design.h"
@@ -112,6 +113,9 @@ void frmMain::createMenu() {
     mnuStartAtLogin = mnuOptions->addAction(QStringLiteral("Start at login"));
     mnuStartAtLogin->setCheckable(true);
     mnuStartAtLogin->setChecked(platform::startsAtLogin());
+    mnuCatchUp = mnuOptions->addAction(QStringLiteral("Catch up missed starts"));
+    mnuCatchUp->setCheckable(true);
+    mnuCatchUp->setChecked(catchUpWanted(preferencesPath()));
     mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
 }
 

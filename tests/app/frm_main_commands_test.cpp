@@ -160,6 +160,19 @@ TEST_F(WindowCommands, StartAtLoginWritesAndRemovesTheAutostartEntry) {
     EXPECT_FALSE(window->mnuStartAtLogin->isChecked());
 }
 
+// "Catch up missed starts" is kept in the preferences file beside what is there already.
+TEST_F(WindowCommands, CatchUpIsSwitchedInThePreferencesFile) {
+    writeFile(folder / "WLCLIENT.INI", "[preferences]\r\nSilent Run=1\r\n");
+    load();
+    EXPECT_FALSE(window->mnuCatchUp->isChecked());
+    window->mnuCatchUp->trigger();
+    EXPECT_TRUE(window->mnuCatchUp->isChecked());
+    EXPECT_EQ(readFile(folder / "WLCLIENT.INI"), "[preferences]\r\nSilent Run=1\r\n[timetable]\r\nCatch Up=1\r\n");
+    window->mnuCatchUp->trigger();
+    EXPECT_FALSE(window->mnuCatchUp->isChecked());
+    EXPECT_EQ(readFile(folder / "WLCLIENT.INI"), "[preferences]\r\nSilent Run=1\r\n[timetable]\r\nCatch Up=0\r\n");
+}
+
 // An entry that cannot be written is reported, and the mark stays off.
 TEST_F(WindowCommands, AnAutostartFolderThatCannotBeMadeIsReported) {
     testsupport::ScopedEnv config("XDG_CONFIG_HOME", folder / "config");

@@ -132,6 +132,22 @@ TEST_F(RowRuns, CatchUpStartsTodaysMissedRowsOnceAtStart) {
     EXPECT_EQ(history.find("true --later"), std::string::npos) << "23:00 has not come yet";
 }
 
+// A leap of the wall clock of more than 3 hours (a long suspend) is caught up like a start:
+// the rows it passed over start once, as catch-ups.
+TEST_F(RowRuns, CatchUpAfterTheClockLeaptAhead) {
+    window.reset();
+    writeFile(folder / "WLCLIENT.INI", "[timetable]\r\nCatch Up=1\r\n");
+    freshRuntime();
+    clock.set(7, 0);
+    load();
+    setRow(0, "true --at-eight", "08:00", 1);
+    tickAt(7 * 3600 + 0.01);
+    tickAt(7 * 3600 + 1.01);
+    tickAt(11 * 3600 + 0.01);  // four hours later
+    ASSERT_TRUE(awaitResult(0, Result::Succeeded));
+    EXPECT_EQ(window->timetable().row(0).lastRun->trigger, Trigger::CatchUp);
+}
+
 }  // namespace
 }  // namespace morrowset
 
