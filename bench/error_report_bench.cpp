@@ -7,9 +7,9 @@
 #include <filesystem>
 #include <string>
 
-#include "errortrap/error_log.h"
-#include "errortrap/procedure.h"
-#include "errortrap/runtime.h"
+#include "errortrap/report/error_log.h"
+#include "errortrap/trace/procedure.h"
+#include "errortrap/core/runtime.h"
 #include "errortrap/startup.h"
 #include "platform/runtime_error.h"
 #include "support/scoped_runtime.h"

@@ -24,7 +24,7 @@
 #include "app/command_box.h"
 #include "app/frm_main.h"
 #include "app/time_box.h"
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 #include "platform/process_start.h"
 #include "support/scoped_runtime.h"

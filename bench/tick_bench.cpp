@@ -16,7 +16,7 @@
 #include "app/frm_main.h"
 #include "app/second_timer.h"
 #include "app/tick_schedule.h"
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "support/scoped_runtime.h"

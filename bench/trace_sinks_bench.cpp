@@ -10,10 +10,10 @@
 #include <fstream>
 #include <string>
 
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 #include "errortrap/startup.h"
-#include "errortrap/trace_sinks.h"
-#include "errortrap/trace_stack.h"
+#include "errortrap/trace/trace_sinks.h"
+#include "errortrap/core/trace_stack.h"
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"
 #include "support/scoped_runtime.h"

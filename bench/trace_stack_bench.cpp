@@ -6,9 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "errortrap/procedure.h"
+#include "errortrap/trace/procedure.h"
 #include "errortrap/startup.h"
-#include "errortrap/trace_stack.h"
+#include "errortrap/core/trace_stack.h"
 #include "support/scoped_runtime.h"
 
 namespace {

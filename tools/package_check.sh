@@ -62,7 +62,10 @@ for size in "${icon_sizes[@]}"; do
   actual=$(identify -format '%wx%h' "$root/usr/share/icons/hicolor/${size}x${size}/apps/morrowset.png")
   [[ $actual == "${size}x${size}" ]] || fail "the ${size}x${size} icon is $actual"
 done
-identify "$root/usr/share/icons/hicolor/scalable/apps/morrowset.svg" >/dev/null || fail "the SVG icon does not load"
+# Desktops draw the scalable icon with librsvg; rsvg-convert is its own command line.
+rsvg-convert -w 48 -h 48 -o "$scratch/svg-48.png" "$root/usr/share/icons/hicolor/scalable/apps/morrowset.svg" ||
+  fail "the SVG icon does not load"
+[[ $(identify -format '%wx%h' "$scratch/svg-48.png") == 48x48 ]] || fail "the SVG icon does not draw at 48x48"
 
 step "desktop-file-validate"
 desktop=$root/usr/share/applications/morrowset.desktop

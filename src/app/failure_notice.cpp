@@ -8,7 +8,7 @@
 #include <QUrl>
 #include <QVariantMap>
 
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 
 namespace morrowset {
 

@@ -10,10 +10,10 @@
 #include <filesystem>
 
 #include "app/app_icon.h"
-#include "errortrap/dialog/button_keys.h"
-#include "errortrap/dialog/twips.h"
-#include "errortrap/procedure.h"
-#include "errortrap/runtime.h"
+#include "widgets/button_keys.h"
+#include "widgets/twips.h"
+#include "errortrap/trace/procedure.h"
+#include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 #include "platform/error_texts.h"
 #include "platform/process_start.h"

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "errortrap/dialog/twips.h"
+#include "widgets/twips.h"
 
 namespace platform {
 class AppObject;

@@ -26,7 +26,7 @@
 #include "app/run_observer.h"
 #include "app/tick_schedule.h"
 #include "app/timetable.h"
-#include "errortrap/dialog/twips.h"
+#include "widgets/twips.h"
 
 class QAction;
 class QLabel;

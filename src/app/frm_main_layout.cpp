@@ -11,8 +11,8 @@
 #include "app/second_timer.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
-#include "errortrap/dialog/button_keys.h"
-#include "errortrap/dialog/twips.h"
+#include "widgets/button_keys.h"
+#include "widgets/twips.h"
 #include "platform/autostart.h"
 
 namespace morrowset {

@@ -7,7 +7,7 @@
 #include "app/lazy_icon_style.h"
 #include "app/qt_ui_services.h"
 #include "app/single_instance.h"
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 
 int main(int argc, char** argv) {

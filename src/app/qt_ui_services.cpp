@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "errortrap/dialog/error_dialog.h"
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 
 namespace morrowset {

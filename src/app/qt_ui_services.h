@@ -1,6 +1,6 @@
 #pragma once
 // The runtime's user-interface services, done with the program's widgets.
-#include "errortrap/ui_services.h"
+#include "errortrap/core/ui_services.h"
 
 namespace morrowset {
 

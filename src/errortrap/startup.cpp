@@ -5,11 +5,11 @@
 #include <exception>
 #include <string_view>
 
-#include "errortrap/crash_handler.h"
-#include "errortrap/internal_error.h"
-#include "errortrap/runtime.h"
-#include "errortrap/runtime_texts.h"
-#include "errortrap/skip_on_failure.h"
+#include "errortrap/report/crash_handler.h"
+#include "errortrap/report/internal_error.h"
+#include "errortrap/core/runtime.h"
+#include "errortrap/core/runtime_texts.h"
+#include "errortrap/core/skip_on_failure.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"

@@ -111,6 +111,10 @@ std::vector<Drive> logicalDrives(const std::string& mountTable, const std::strin
     if (root != entries.rend()) {
         drives.push_back({'C', driveTypeOf(*root, sysRoot), "/"});
         lettered.insert(root->device);
+    } else if (!entries.empty()) {
+        // Inside a chroot the mount table lists only what was mounted below the new root,
+        // not the root itself; the root is still the program's drive C:.
+        drives.push_back({'C', DriveType::Fixed, "/"});
     }
     char nextLetter = 'D';
     for (const MountEntry& entry : entries) {

@@ -1,6 +1,6 @@
 // The clock tick: starting due rows with real processes, graying rows that cannot run, the
 // clock label; and the "NOW" buttons.
-#include "app/frm_main_fixture.h"
+#include "support/frm_main_fixture.h"
 #include "support/recording_ui.h"
 #include "platform/mail_transport.h"
 #include "platform/process_start.h"

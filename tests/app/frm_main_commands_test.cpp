@@ -2,7 +2,7 @@
 #include <QMenuBar>
 #include <QTest>
 
-#include "app/frm_main_fixture.h"
+#include "support/frm_main_fixture.h"
 #include "app/frm_about.h"
 #include "platform/autostart.h"
 

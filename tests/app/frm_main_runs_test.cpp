@@ -5,7 +5,7 @@
 #include <QUrl>
 #include <csignal>
 
-#include "app/frm_main_fixture.h"
+#include "support/frm_main_fixture.h"
 #include "app/row_result_icon.h"
 #include "support/event_loop.h"
 

@@ -8,7 +8,7 @@
 #include <QClipboard>
 #include <algorithm>
 
-#include "app/frm_main_fixture.h"
+#include "support/frm_main_fixture.h"
 #include "app/settings_file.h"
 
 namespace morrowset {

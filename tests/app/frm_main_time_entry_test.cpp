@@ -1,6 +1,6 @@
 // Typing a start time and leaving the box: the entry is checked and turned into seconds,
 // or the focus stays in the box.
-#include "app/frm_main_fixture.h"
+#include "support/frm_main_fixture.h"
 
 namespace morrowset {
 namespace {

@@ -9,7 +9,7 @@
 #include <QStyle>
 
 #include "app/frm_about.h"
-#include "app/frm_main_fixture.h"
+#include "support/frm_main_fixture.h"
 #include "errortrap/dialog/frm_wardline.h"
 
 namespace morrowset {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "errortrap/procedure.h"
-#include "errortrap/runtime.h"
+#include "errortrap/trace/procedure.h"
+#include "errortrap/core/runtime.h"
 #include "errortrap/startup.h"
 #include "platform/app_object.h"
 

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "circular_log_reader.h"
-#include "program_under_test.h"
+#include "support/program_under_test.h"
 
 namespace {
 

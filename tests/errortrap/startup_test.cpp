@@ -6,7 +6,7 @@
 #include "errortrap/wardline.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
-#include "tracing_fixture.h"
+#include "support/tracing_fixture.h"
 
 namespace {
 

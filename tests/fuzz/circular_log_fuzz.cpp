@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "circular_log_reader.h"
-#include "fuzz_support.h"
+#include "support/fuzz_support.h"
 
 namespace {
 

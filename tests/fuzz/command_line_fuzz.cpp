@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "fuzz_support.h"
+#include "support/fuzz_support.h"
 #include "platform/process_start.h"
 #include "platform/runtime_error.h"
 

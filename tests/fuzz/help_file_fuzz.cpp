@@ -5,7 +5,7 @@
 #include <sstream>
 #include <string>
 
-#include "fuzz_support.h"
+#include "support/fuzz_support.h"
 #include "platform/help_file.h"
 
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "fuzz_support.h"
+#include "support/fuzz_support.h"
 #include "platform/profile.h"
 #include "platform/profile_text.h"
 

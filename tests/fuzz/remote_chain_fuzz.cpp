@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "errortrap/remote_chain.h"
+#include "errortrap/report/remote_chain.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "app/settings_file.h"
-#include "fuzz_support.h"
+#include "support/fuzz_support.h"
 #include "platform/conversions.h"
 #include "platform/runtime_error.h"
 

@@ -43,6 +43,18 @@ TEST(LogicalDrives, NoMountTableNoDrives) {
     EXPECT_TRUE(platform::logicalDrives("/nonexistent/mounts", kFixture + "/sys").empty());
 }
 
+// A chroot's mount table shows what was mounted below it, never its own root.
+TEST(LogicalDrives, TheRootIsCAlsoWhenTheMountTableDoesNotListIt) {
+    using enum platform::DriveType;
+    const std::string table = ::testing::TempDir() + "/chroot-mounts";
+    {
+        std::FILE* out = std::fopen(table.c_str(), "w");
+        std::fputs("proc /proc proc rw 0 0\n/dev/vdb1 /data ext4 rw 0 0\ntmpfs /dev/shm tmpfs rw 0 0\n", out);
+        std::fclose(out);
+    }
+    expectDrives(platform::logicalDrives(table, kFixture + "/sys"), {{'C', Fixed, "/"}, {'D', Fixed, "/data"}});
+}
+
 TEST(LogicalDrives, LettersStopAtZ) {
     const std::string table = ::testing::TempDir() + "/many-mounts";
     {

@@ -179,7 +179,12 @@ TEST(StartProcess, PathSearchSkipsWhatMayNotRun) {
     fs::create_directory(folder / "second");
     writeFile(folder / "first/tool", "echo first\n", kReadWrite);
     const std::string marker = folder / "marker";
-    writeFile(folder / "second/tool", "echo second > " + quoted(marker) + "\n", kExecutable);
+    // Written aside and renamed, so the test never reads the marker between its creation and
+    // its text; mv by its full name, as the tool runs with the test's PATH.
+    writeFile(folder / "second/tool",
+              "echo second > " + quoted(marker + ".tmp") + "\n/bin/mv " + quoted(marker + ".tmp") + " " +
+                  quoted(marker) + "\n",
+              kExecutable);
     const std::string savedPath = std::getenv("PATH");
     ::setenv("PATH", ((folder / "first") + ":" + (folder / "second")).c_str(), 1);
     platform::startProcess("tool");

@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "errortrap/runtime.h"
-#include "errortrap/ui_services.h"
+#include "errortrap/core/runtime.h"
+#include "errortrap/core/ui_services.h"
 
 namespace testsupport {
 

@@ -12,7 +12,7 @@
 #include <string>
 #include <utility>
 
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 
 namespace testsupport {
 

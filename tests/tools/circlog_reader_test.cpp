@@ -3,7 +3,7 @@
 #include <unistd.h>
 
 #include "circular_log_reader.h"
-#include "run_program.h"
+#include "support/run_program.h"
 #include "support/temp_folder.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <gmock/gmock.h>
 
 #include "morrowset_version.h"
-#include "run_program.h"
+#include "support/run_program.h"
 
 namespace {
 

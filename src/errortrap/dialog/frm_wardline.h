@@ -16,7 +16,7 @@
 
 #include "errortrap/dialog/dialog_focus_rules.h"
 #include "errortrap/dialog/frm_wardline_controls.h"
-#include "errortrap/dialog/twips.h"
+#include "widgets/twips.h"
 
 class QWindow;
 

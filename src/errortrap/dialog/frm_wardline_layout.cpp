@@ -9,7 +9,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "errortrap/dialog/button_keys.h"
+#include "widgets/button_keys.h"
 #include "errortrap/dialog/call_tree_list.h"
 
 namespace wardline {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "errortrap/dialog/frm_wardline_controls.h"
-#include "errortrap/dialog/twips.h"
+#include "widgets/twips.h"
 
 namespace wardline {
 

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "errortrap/dialog/button_keys.h"
+#include "widgets/button_keys.h"
 #include "platform/help_file.h"
 
 namespace platform {

@@ -2,7 +2,7 @@
 // The hourglass pointer for the length of a step, put back however the step ends. It is
 // the screen's pointer, set through the runtime's user-interface services; nested steps
 // each restore the pointer they found.
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 
 namespace wardline {
 

@@ -13,8 +13,8 @@
 #include <filesystem>
 
 #include "errortrap/dialog/hourglass.h"
-#include "errortrap/runtime.h"
-#include "errortrap/ui_services.h"
+#include "errortrap/core/runtime.h"
+#include "errortrap/core/ui_services.h"
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"
 #include "platform/conversions.h"

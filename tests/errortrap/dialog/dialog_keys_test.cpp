@@ -12,7 +12,7 @@
 
 #include <gmock/gmock.h>
 
-#include "dialog_test_support.h"
+#include "support/dialog_test_support.h"
 #include "errortrap/dialog/help_viewer.h"
 
 namespace wardline::testing {

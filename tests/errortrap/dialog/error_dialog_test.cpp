@@ -10,7 +10,7 @@
 #include <QTest>
 #include <QWindow>
 
-#include "dialog_test_support.h"
+#include "support/dialog_test_support.h"
 #include "errortrap/dialog/call_tree_list.h"
 
 namespace wardline::testing {

@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "dialog_test_support.h"
+#include "support/dialog_test_support.h"
 #include "errortrap/dialog/call_tree_list.h"
-#include "errortrap/error_handler.h"
-#include "errortrap/procedure.h"
+#include "errortrap/report/error_handler.h"
+#include "errortrap/trace/procedure.h"
 
 namespace wardline::testing {
 namespace {

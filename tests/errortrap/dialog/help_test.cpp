@@ -7,7 +7,7 @@
 #include <QTest>
 #include <QWindow>
 
-#include "dialog_test_support.h"
+#include "support/dialog_test_support.h"
 #include "errortrap/dialog/help_viewer.h"
 #include "platform/help_file.h"
 

@@ -4,7 +4,7 @@
 #include <QPushButton>
 #include <optional>
 
-#include "dialog_test_support.h"
+#include "support/dialog_test_support.h"
 
 namespace wardline::testing {
 namespace {

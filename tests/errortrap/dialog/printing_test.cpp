@@ -7,7 +7,7 @@
 #include <QStandardPaths>
 #include <filesystem>
 
-#include "dialog_test_support.h"
+#include "support/dialog_test_support.h"
 #include "errortrap/dialog/report_printer.h"
 
 namespace wardline::testing {

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <regex>
 
-#include "errortrap/runtime.h"
+#include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 #include "support/scoped_runtime.h"
 

@@ -1,0 +1,49 @@
+#include "errortrap/trace/trace_sinks.h"
+
+#include "errortrap/core/runtime.h"
+
+namespace wardline {
+
+TraceSinks::TraceSinks(RuntimeState& state, CircularLog::CannotOpen circularLogCannotOpen,
+                       MonitorSink::HoldActions monitorHold)
+    : disk_(state.prefs),
+      circularLog_(state.prefs, std::move(circularLogCannotOpen)),
+      monitor_(state, std::move(monitorHold)) {}
+
+namespace {
+
+// Each sink by its own type, so that asking whether it is on costs no call: this runs for
+// every trace line.
+template <typename Sink>
+void writeTo(Sink& sink, const std::string& line) {
+    try {
+        if (sink.on()) sink.write(line);
+    } catch (...) {
+        // The line is lost for this sink only.
+    }
+}
+
+template <typename Sink>
+void writeLastLineTo(Sink& sink, std::string_view line) noexcept {
+    if (sink.on()) sink.writeLastLine(line);
+}
+
+}  // namespace
+
+void TraceSinks::write(const std::string& line) {
+    writeTo(disk_, line);
+    writeTo(circularLog_, line);
+    writeTo(monitor_, line);
+}
+
+void TraceSinks::writeLastLine(std::string_view line) noexcept {
+    writeLastLineTo(disk_, line);
+    writeLastLineTo(circularLog_, line);
+    writeLastLineTo(monitor_, line);
+}
+
+void pfLogLine(const std::string& line) { currentRuntime().sinks().write(line); }
+
+void logLastLine(std::string_view line) noexcept { currentRuntime().sinks().writeLastLine(line); }
+
+}  // namespace wardline
