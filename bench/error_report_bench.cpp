@@ -7,10 +7,10 @@
 #include <filesystem>
 #include <string>
 
-#include "errortrap/report/error_log.h"
-#include "errortrap/trace/procedure.h"
 #include "errortrap/core/runtime.h"
+#include "errortrap/report/error_log.h"
 #include "errortrap/startup.h"
+#include "errortrap/trace/procedure.h"
 #include "platform/runtime_error.h"
 #include "support/scoped_runtime.h"
 
@@ -33,7 +33,7 @@ void BM_ReportBuiltInMemory(benchmark::State& state) {
     testsupport::ScopedRuntime runtime;
     startSilentRun(*runtime, "");
     failInFormLoad();
-    for (auto _ : state) benchmark::DoNotOptimize(wardline::errorReportText());
+    for (auto _ : state) benchmark::DoNotOptimize(wardline::errorReportText(wardline::currentRuntime().errorRecord()));
 }
 BENCHMARK(BM_ReportBuiltInMemory);
 

@@ -11,9 +11,9 @@
 #include <string>
 
 #include "errortrap/core/runtime.h"
+#include "errortrap/core/trace_stack.h"
 #include "errortrap/startup.h"
 #include "errortrap/trace/trace_sinks.h"
-#include "errortrap/core/trace_stack.h"
 #include "errortrap/wardline.h"
 #include "platform/app_object.h"
 #include "support/scoped_runtime.h"
@@ -39,7 +39,7 @@ public:
         ::setenv("XDG_RUNTIME_DIR", folder_.c_str(), 1);
         std::ofstream(folder_ + "/WLCLIENT.INI") << preferences;
         runtime_->platform().app = platform::AppObject(folder_, "Morrowset");
-        wardline::wlSTART();
+        wardline::startRuntime(wardline::currentRuntime());
     }
     ~Scratch() { std::filesystem::remove_all(folder_); }
     const std::string& folder() const { return folder_; }

@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "errortrap/trace/procedure.h"
-#include "errortrap/startup.h"
 #include "errortrap/core/trace_stack.h"
+#include "errortrap/startup.h"
+#include "errortrap/trace/enter_leave.h"
+#include "errortrap/trace/procedure.h"
 #include "support/scoped_runtime.h"
 
 namespace {
@@ -63,7 +64,7 @@ BENCHMARK(BM_EnterLeavePair)->Arg(1)->Arg(50);
 // each bump a counter the compiler cannot drop.
 void BM_ProcedureThreeStatements(benchmark::State& state) {
     testsupport::ScopedRuntime runtime;
-    wardline::wlSTART();
+    wardline::startRuntime(wardline::currentRuntime());
     int counter = 0;
     for (auto _ : state) {
         wardline::Procedure(kModule, kProcedure).run({

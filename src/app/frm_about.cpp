@@ -10,15 +10,15 @@
 #include <filesystem>
 
 #include "app/app_icon.h"
-#include "widgets/button_keys.h"
-#include "widgets/twips.h"
-#include "errortrap/trace/procedure.h"
 #include "errortrap/core/runtime.h"
+#include "errortrap/trace/procedure.h"
 #include "platform/app_object.h"
 #include "platform/error_texts.h"
 #include "platform/process_start.h"
 #include "platform/registry.h"
 #include "platform/runtime_error.h"
+#include "widgets/button_keys.h"
+#include "widgets/twips.h"
 
 namespace morrowset {
 

@@ -23,11 +23,9 @@
 #include "app/settings_file.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
-#include "widgets/button_keys.h"
-#include "widgets/twips.h"
 #include "errortrap/report/error_handler.h"
-#include "errortrap/trace/procedure.h"
 #include "errortrap/core/runtime.h"
+#include "errortrap/trace/procedure.h"
 #include "errortrap/trace/trace_sinks.h"
 #include "platform/autostart.h"
 #include "platform/profile_write.h"
@@ -36,6 +34,8 @@
 #include "platform/formatting.h"
 #include "platform/process_start.h"
 #include "platform/program_end.h"
+#include "widgets/button_keys.h"
+#include "widgets/twips.h"
 
 namespace morrowset {
 

@@ -2,6 +2,7 @@
 #include <QApplication>
 
 #include "app/app_icon.h"
+#include "app/app_identity.h"
 #include "app/command_line.h"
 #include "app/frm_main.h"
 #include "app/lazy_icon_style.h"
@@ -12,7 +13,7 @@
 
 int main(int argc, char** argv) {
     // The program's one runtime, current for the whole run.
-    wardline::Runtime runtime;
+    wardline::Runtime runtime(morrowset::appIdentity());
     wardline::makeCurrent(&runtime);
     QApplication::setApplicationName(QString::fromStdString(platform::app().title()));
     QApplication::setApplicationVersion(QStringLiteral("%1.%2.%3")

@@ -9,8 +9,8 @@
 #include <cstdio>
 #include <vector>
 
-#include "errortrap/dialog/error_dialog.h"
 #include "errortrap/core/runtime.h"
+#include "errortrap/dialog/error_dialog.h"
 #include "platform/app_object.h"
 
 namespace morrowset {

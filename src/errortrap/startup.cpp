@@ -5,11 +5,12 @@
 #include <exception>
 #include <string_view>
 
-#include "errortrap/report/crash_handler.h"
-#include "errortrap/report/internal_error.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/skip_on_failure.h"
+#include "errortrap/report/crash_handler.h"
+#include "errortrap/report/internal_error.h"
+#include "errortrap/trace/trace_sinks.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
@@ -101,7 +102,7 @@ void openCircularLog(Runtime& runtime) {
     Preferences& prefs = runtime.prefs();
     if (!prefs.circularLogOn) return;
     prefs.circularLogOn =
-        runtime.sinks().circularLog().open(prefs.circFileName, prefs.circRecordSize, prefs.circRecordLimit);
+        sinksOf(runtime).circularLog().open(prefs.circFileName, prefs.circRecordSize, prefs.circRecordLimit);
 }
 
 void writeProgramStartFrame(TraceStack& stack) {
@@ -124,8 +125,8 @@ void secondHalf(Runtime& runtime, const std::string& iniPath) {
 
     state.exePrefix = "[" + platform::app().exeName() + "] ";
     runtime.traceStack().frameTime(0) = platform::monotonicFixedMilliseconds();
-    state.monitorPresent = runtime.sinks().monitor().connect() ? -1 : 0;
-    runtime.sinks().write(state.exePrefix + pfText(TextId::kStartBanner) + "\r\n");
+    state.monitorPresent = sinksOf(runtime).monitor().connect() ? -1 : 0;
+    sinksOf(runtime).write(state.exePrefix + pfText(TextId::kStartBanner) + "\r\n");
 }
 
 // The source text of the program's own run-time errors.
@@ -163,7 +164,5 @@ void startRuntime(Runtime& runtime) {
     skipOnFailure([&] { learnLocalSourceName(state); });
     skipOnFailure(installCrashHandlers);
 }
-
-void wlSTART() { startRuntime(currentRuntime()); }
 
 }  // namespace wardline

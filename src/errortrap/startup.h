@@ -9,8 +9,6 @@ class Runtime;
 // Starts `runtime` unless it has started: reads the preferences, opens the trace sinks and
 // writes the program-start line.
 void startRuntime(Runtime& runtime);
-// The same for the current runtime.
-void wlSTART();
 // The preferences file's name, looked for in the application folder.
 std::string pfIniName();
 

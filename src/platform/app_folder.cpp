@@ -55,11 +55,11 @@ std::string inUserConfigFolder(const std::string& name) {
     return (config == "/" ? std::string() : config) + "/" + name;
 }
 
-std::string userApplicationFolder() { return inUserConfigFolder("Morrowset"); }
+std::string userApplicationFolder(const std::string& folderName) { return inUserConfigFolder(folderName); }
 
-std::string chooseApplicationFolder(const std::string& exeFolder) {
+std::string chooseApplicationFolder(const std::string& exeFolder, const std::string& folderName) {
     if (mayCreateFilesIn(exeFolder)) return exeFolder;
-    const std::string user = userApplicationFolder();
+    const std::string user = userApplicationFolder(folderName);
     if (user.empty() || !makeFolders(user)) return exeFolder;
     return user;
 }

@@ -16,17 +16,17 @@ std::string userConfigFolder();
 // `name` (a relative path) in the user's configuration folder; empty when it is not known.
 std::string inUserConfigFolder(const std::string& name);
 
-// The user's folder for the program's files, not created: "Morrowset" in userConfigFolder().
-std::string userApplicationFolder();
+// The user's folder for the program's files, not created: `folderName` in userConfigFolder().
+std::string userApplicationFolder(const std::string& folderName);
 
 // Creates `folder` and its missing parents with mode 0700; true when it exists as a folder.
 bool makeFolders(const std::string& folder);
 
 // The application folder of a program whose executable lies in `exeFolder`: `exeFolder`
-// itself when this process may create files in it, otherwise userApplicationFolder(),
+// itself when this process may create files in it, otherwise userApplicationFolder(folderName),
 // created with mode 0700 (missing parents too) when it does not exist yet. Falls back to
 // `exeFolder` when there is no user folder or it cannot be made, so the program still runs
 // and reads what it can.
-std::string chooseApplicationFolder(const std::string& exeFolder);
+std::string chooseApplicationFolder(const std::string& exeFolder, const std::string& folderName);
 
 }  // namespace platform

@@ -4,17 +4,18 @@
 
 #include <filesystem>
 
-#include "morrowset_version.h"
 #include "platform/instance_lock.h"
 #include "platform/services.h"
 
 namespace platform {
 namespace {
 
+// Without /proc the executable is taken to be in the current folder, without a name of its
+// own: exeName() then gives the project's.
 std::filesystem::path executablePath() {
     std::error_code error;
     auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::current_path() / "Morrowset" : exe;
+    return error ? std::filesystem::current_path() / "" : exe;
 }
 
 }  // namespace
@@ -26,12 +27,16 @@ AppObject::AppObject() {
     exeName_ = exe.stem().string();
 }
 
-int AppObject::major() const { return MORROWSET_VERSION_MAJOR; }
-int AppObject::minor() const { return MORROWSET_VERSION_MINOR; }
-int AppObject::revision() const { return MORROWSET_VERSION_PATCH; }
+const std::string& AppObject::exeName() const {
+    return exeName_.empty() ? services().identity.projectName : exeName_;
+}
+const std::string& AppObject::title() const { return services().identity.title; }
+int AppObject::major() const { return services().identity.major; }
+int AppObject::minor() const { return services().identity.minor; }
+int AppObject::revision() const { return services().identity.revision; }
 
 const std::string& AppObject::path() const {
-    if (path_.empty()) path_ = chooseApplicationFolder(exeFolder_);
+    if (path_.empty()) path_ = chooseApplicationFolder(exeFolder_, services().identity.configFolderName);
     return path_;
 }
 

@@ -20,8 +20,9 @@ public:
     // the program are read from here.
     const std::string& exeFolder() const { return exeFolder_; }
     // Executable's file name without extension.
-    const std::string& exeName() const { return exeName_; }
-    const std::string& title() const { return title_; }
+    const std::string& exeName() const;
+    // The title and version of the program's identity (services.h).
+    const std::string& title() const;
     int major() const;
     int minor() const;
     int revision() const;
@@ -37,12 +38,10 @@ public:
 private:
     std::string exeFolder_;
     mutable std::string path_;  // empty until chosen
-    std::string exeName_;
-    std::string title_ = "System Morrowset";
+    std::string exeName_;  // empty when the executable cannot be found: the project's name
     std::string helpFile_;
 };
 
-// The application object of the services in use (services.h).
 // The application object of the services in use (services.h).
 AppObject& app();
 

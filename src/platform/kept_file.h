@@ -50,7 +50,6 @@ public:
     // the mapping cannot be had.
     bool mapWhole(int64_t size);
     bool isMapped() const { return mapped_ != nullptr; }
-    int64_t mappedSize() const { return mappedSize_; }
     // Copies `text` followed by `zeros` zero bytes into the mapping at `offset`. False when
     // they do not fit, or when the file was made shorter under the mapping by someone else
     // (the copy faulted and was abandoned; the owner should map the file afresh). Uses no

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "platform/file_io.h"
+#include "platform/process_state.h"
 
 namespace platform {
 namespace {
@@ -17,11 +18,21 @@ namespace {
 constexpr unsigned kRoot = 0;
 constexpr unsigned kWritableByOthers = S_IWGRP | S_IWOTH;
 
+// The profiles said to be ignored in this run (process_state.h).
+struct IgnoredProfiles {
+    std::mutex guard;
+    std::set<std::string> said;
+};
+
+IgnoredProfiles& ignoredProfiles() {
+    static IgnoredProfiles ignored;
+    return ignored;
+}
+
 void sayIgnoredOnce(const std::string& path, const std::string& why) {
-    static std::mutex guard;
-    static std::set<std::string> said;
-    const std::lock_guard<std::mutex> lock(guard);
-    if (said.insert(path).second) std::cerr << path << " ignored: " << why << std::endl;
+    IgnoredProfiles& ignored = ignoredProfiles();
+    const std::lock_guard<std::mutex> lock(ignored.guard);
+    if (ignored.said.insert(path).second) std::cerr << path << " ignored: " << why << std::endl;
 }
 
 std::optional<std::string> readAll(int fd) {
@@ -37,6 +48,12 @@ std::optional<std::string> readAll(int fd) {
 }
 
 }  // namespace
+
+void forgetIgnoredProfiles() {
+    IgnoredProfiles& ignored = ignoredProfiles();
+    const std::lock_guard<std::mutex> lock(ignored.guard);
+    ignored.said.clear();
+}
 
 std::optional<std::string> profileDistrust(unsigned ownerUid, unsigned mode, unsigned folderOwnerUid,
                                            unsigned folderMode) {

@@ -13,10 +13,7 @@ RuntimeError::RuntimeError(ErrorInfo info) : info_(std::move(info)) {
     what_ = "Run-time error " + std::to_string(info_.number) + ": " + standardErrorText(info_.number);
 }
 
-const std::string& projectName() {
-    static const std::string name = "Morrowset";
-    return name;
-}
+const std::string& projectName() { return services().identity.projectName; }
 
 ErrorInfo ownErrorInfo(int32_t number) {
     ErrorInfo info;

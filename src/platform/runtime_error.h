@@ -31,7 +31,8 @@ private:
     std::string what_;
 };
 
-// The program's project name, carried as the source of its own run-time errors.
+// The program's project name (its identity's, services.h), carried as the source of its
+// own run-time errors.
 const std::string& projectName();
 
 // Run-time error `number` as the program itself raises it: the project name as source,

@@ -1,6 +1,6 @@
 #pragma once
-// The operating-system services one program works with, in one place: where the program
-// lives, the wall clock, mail, starting programs, the registry store, where the memory
+// The operating-system services one program works with, in one place: who the program is,
+// where it lives, the wall clock, mail, starting programs, the registry store, where the memory
 // figures are read, who traces the process, where print jobs go, and the current error. The error-trap runtime
 // owns one set and makes it the set in use when it becomes the program's runtime; a test
 // makes a runtime of its own and puts its fakes into that runtime's set.
@@ -12,6 +12,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/app_identity.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 #include "platform/mail_transport.h"
@@ -24,6 +25,7 @@ namespace platform {
 using ProcessStarter = std::function<int(std::string_view commandLine)>;
 
 struct Services {
+    AppIdentity identity;                   // who the program is: its main says (app_identity.h)
     AppObject app;                          // the running executable unless a test says otherwise
     const TimeSource* clock = nullptr;      // nullptr: the system clock
     MailTransport* mail = nullptr;          // nullptr: the sendmail transport

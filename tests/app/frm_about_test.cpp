@@ -16,9 +16,9 @@
 #include <fstream>
 #include <thread>
 
-#include "errortrap/trace/procedure.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/core/trace_stack.h"
+#include "errortrap/trace/procedure.h"
 #include "platform/error_texts.h"
 #include "platform/registry.h"
 #include "platform/runtime_error.h"

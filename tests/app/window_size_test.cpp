@@ -9,8 +9,8 @@
 #include <QStyle>
 
 #include "app/frm_about.h"
-#include "support/frm_main_fixture.h"
 #include "errortrap/dialog/frm_wardline.h"
+#include "support/frm_main_fixture.h"
 
 namespace morrowset {
 namespace {

@@ -8,9 +8,10 @@
 #include <string>
 #include <string_view>
 
-#include "errortrap/trace/procedure.h"
+#include "app/app_identity.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/startup.h"
+#include "errortrap/trace/procedure.h"
 #include "platform/app_object.h"
 
 namespace {
@@ -62,7 +63,7 @@ int main(int argc, char** argv) {
     if (argc != 2) return 2;
     char folder[4096];
     if (!::getcwd(folder, sizeof folder)) return 2;
-    wardline::Runtime runtime;
+    wardline::Runtime runtime(morrowset::appIdentity());
     runtime.platform().app = platform::AppObject(folder, "Morrowset");
     wardline::makeCurrent(&runtime);
     const std::string_view how = argv[1];

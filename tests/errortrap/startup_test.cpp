@@ -50,7 +50,7 @@ TEST_F(StartupTest, SetsTheRunValuesOnce) {
     EXPECT_EQ(ui.errorDialogLoads, 1) << "the error dialog form is loaded once to learn where we run";
 
     app.write("WLCLIENT.INI", "[preferences]\nSilent Run=1\n");
-    wardline::wlSTART();
+    wardline::startRuntime(wardline::currentRuntime());
     EXPECT_EQ(prefs().silentRun, 0) << "the preferences are read only once";
     EXPECT_EQ(ui.errorDialogLoads, 1);
 }

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
-#include "support/fuzz_support.h"
 #include "platform/process_start.h"
 #include "platform/runtime_error.h"
+#include "support/fuzz_support.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <sstream>
 #include <string>
 
-#include "support/fuzz_support.h"
 #include "platform/help_file.h"
+#include "support/fuzz_support.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <string_view>
 
-#include "support/fuzz_support.h"
 #include "platform/profile.h"
 #include "platform/profile_text.h"
+#include "support/fuzz_support.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <string_view>
 
 #include "app/settings_file.h"
-#include "support/fuzz_support.h"
 #include "platform/conversions.h"
 #include "platform/runtime_error.h"
+#include "support/fuzz_support.h"
 
 namespace {
 

@@ -33,7 +33,7 @@ TEST(AppFolder, UserFolderFollowsXdgConfigHomeThenHome) {
         ScopedEnv home("HOME", c.home);
         ScopedEnv xdg("XDG_CONFIG_HOME", c.xdgConfigHome ? c.xdgConfigHome : "");
         if (!c.xdgConfigHome) ::unsetenv("XDG_CONFIG_HOME");
-        EXPECT_EQ(platform::userApplicationFolder(), c.expected)
+        EXPECT_EQ(platform::userApplicationFolder("Morrowset"), c.expected)
             << "XDG_CONFIG_HOME=" << (c.xdgConfigHome ? c.xdgConfigHome : "(unset)") << " HOME=" << c.home;
     }
 }
@@ -92,25 +92,25 @@ protected:
 TEST_F(AppFolderAsUser, APortableCopyKeepsItsFilesBesideItself) {
     const std::string home = base / "home";
     const std::string portable = base / "portable";
-    EXPECT_EQ(runAsUser(home.c_str(), nullptr, [&] { return platform::chooseApplicationFolder(portable); }), portable);
+    EXPECT_EQ(runAsUser(home.c_str(), nullptr, [&] { return platform::chooseApplicationFolder(portable, "Morrowset"); }), portable);
     EXPECT_FALSE(std::filesystem::exists(home + "/.config")) << "nothing is made in the home folder";
 }
 
 TEST_F(AppFolderAsUser, AnInstalledCopyUsesTheUsersConfigFolderMadePrivate) {
     const std::string home = base / "home";
     const std::string exe = base / "exe";
-    const std::string chosen = runAsUser(home.c_str(), nullptr, [&] { return platform::chooseApplicationFolder(exe); });
+    const std::string chosen = runAsUser(home.c_str(), nullptr, [&] { return platform::chooseApplicationFolder(exe, "Morrowset"); });
     EXPECT_EQ(chosen, home + "/.config/Morrowset");
     EXPECT_EQ(modeOf(home + "/.config"), 0700u);
     EXPECT_EQ(modeOf(chosen), 0700u);
 
     // A second start finds the folder and leaves it as the user keeps it.
     ::chmod(chosen.c_str(), 0750);
-    EXPECT_EQ(runAsUser(home.c_str(), nullptr, [&] { return platform::chooseApplicationFolder(exe); }), chosen);
+    EXPECT_EQ(runAsUser(home.c_str(), nullptr, [&] { return platform::chooseApplicationFolder(exe, "Morrowset"); }), chosen);
     EXPECT_EQ(modeOf(chosen), 0750u);
 
     const std::string xdg = home + "/elsewhere";
-    EXPECT_EQ(runAsUser(home.c_str(), xdg.c_str(), [&] { return platform::chooseApplicationFolder(exe); }),
+    EXPECT_EQ(runAsUser(home.c_str(), xdg.c_str(), [&] { return platform::chooseApplicationFolder(exe, "Morrowset"); }),
               xdg + "/Morrowset");
 }
 
@@ -120,7 +120,7 @@ TEST_F(AppFolderAsUser, WithoutAUsableUserFolderTheExecutablesFolderStays) {
     if (asRoot) ::chown(notAFolder.c_str(), kNobody, kNobody);
     // XDG_CONFIG_HOME names a file, so the folder cannot be made below it.
     EXPECT_EQ(runAsUser((base / "home").c_str(), notAFolder.c_str(),
-                        [&] { return platform::chooseApplicationFolder(exe); }),
+                        [&] { return platform::chooseApplicationFolder(exe, "Morrowset"); }),
               exe);
 }
 

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "platform/process_state.h"
 #include "platform/profile.h"
 #include "support/temp_folder.h"
 
@@ -52,6 +53,19 @@ TEST(ProfileTrust, GroupOrOtherWritableProfileReadsAsMissingAndSaysSo) {
             EXPECT_EQ(said, file + " ignored: group or others can write it\n") << c.name;
         }
     }
+}
+
+// A test's fresh runtime forgets what earlier tests were told: the same file is said again.
+TEST(ProfileTrust, ForgettingTheIgnoredProfilesSaysEachAgain) {
+    TempFolder folder;
+    const std::string file = folder.write("SHARED.INI", kRedirecting);
+    fs::permissions(file, fs::perms::owner_all | fs::perms::group_write);
+    const std::string line = file + " ignored: group or others can write it\n";
+    ::testing::internal::CaptureStderr();
+    readKey(file);
+    platform::forgetIgnoredProfiles();
+    readKey(file);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), line + line);
 }
 
 // A FIFO named like the profile is not waited on.

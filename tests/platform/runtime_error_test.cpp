@@ -10,6 +10,7 @@
 #include "platform/error_texts.h"
 #include "platform/file_errors.h"
 #include "platform/runtime_error.h"
+#include "support/scoped_services.h"
 
 namespace {
 
@@ -80,6 +81,7 @@ TEST(ErrnoMapping, RaisesTheMappedRunTimeError) {
 }
 
 TEST(RuntimeError, RaisingAnErrorFillsTheErrorObject) {
+    const testsupport::ScopedServices services;  // Morrowset's identity names the source
     try {
         platform::raiseError(91);
         FAIL() << "raiseError returned";
@@ -118,6 +120,7 @@ TEST(RuntimeError, OtherExceptionsMapToTheirNearestStandardError) {
         {std::make_exception_ptr(std::runtime_error("other")), 51},
         {std::make_exception_ptr(42), 51},
     };
+    const testsupport::ScopedServices services;
     for (const auto& c : cases) {
         const auto info = platform::errorInfoFor(c.error);
         EXPECT_EQ(info.number, c.number);

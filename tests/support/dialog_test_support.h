@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "errortrap/core/runtime.h"
 #include "errortrap/dialog/error_dialog.h"
 #include "errortrap/dialog/frm_wardline.h"
-#include "errortrap/core/runtime.h"
 #include "errortrap/startup.h"
 #include "platform/app_object.h"
 #include "platform/runtime_error.h"
@@ -76,7 +76,7 @@ class DialogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         testRuntime->setUi(&ui);
-        wlSTART();
+        startRuntime(currentRuntime());
         testRuntime->state().inDevEnvironment = 0;
     }
 

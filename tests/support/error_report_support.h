@@ -52,7 +52,7 @@ protected:
         savedFolder_ = fs::current_path();
         fs::current_path(scratch.path());
         giveFakes();
-        wlSTART();
+        startRuntime(currentRuntime());
     }
     void TearDown() override {
         fs::current_path(savedFolder_);

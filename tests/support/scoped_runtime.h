@@ -7,12 +7,15 @@
 //   runtime->platform().app = platform::AppObject(folder.path(), "Morrowset");
 //   runtime->platform().clock = &clock;
 //
-// Like a runtime after a reset, its trace stack has its frames but nothing has started.
+// Like a runtime after a reset, its trace stack has its frames but nothing has started; and
+// the profiles said to be ignored are forgotten, so each test sees its own warnings.
 #include <memory>
 #include <string>
 #include <utility>
 
+#include "app/app_identity.h"
 #include "errortrap/core/runtime.h"
+#include "platform/process_state.h"
 
 namespace testsupport {
 
@@ -26,7 +29,8 @@ public:
     // Replaces the runtime with a fresh one (for a table of cases in one test); the fakes
     // have to be given to it again.
     void renew() {
-        auto fresh = std::make_unique<wardline::Runtime>();
+        platform::forgetIgnoredProfiles();
+        auto fresh = std::make_unique<wardline::Runtime>(morrowset::appIdentity());
         fresh->traceStack().reset();
         wardline::makeCurrent(fresh.get());
         runtime_ = std::move(fresh);

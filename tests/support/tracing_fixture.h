@@ -7,9 +7,9 @@
 #include <string>
 
 #include "errortrap/core/runtime.h"
+#include "errortrap/core/trace_stack.h"
 #include "errortrap/startup.h"
 #include "errortrap/trace/trace_line.h"
-#include "errortrap/core/trace_stack.h"
 #include "platform/app_object.h"
 #include "support/recording_ui.h"
 #include "support/scoped_runtime.h"
@@ -38,7 +38,7 @@ protected:
     // Writes the preferences file (when given) and starts the runtime.
     void start(const char* preferences = nullptr) {
         if (preferences) app.write("WLCLIENT.INI", preferences);
-        wardline::wlSTART();
+        wardline::startRuntime(wardline::currentRuntime());
     }
     wardline::Preferences& prefs() { return testRuntime->prefs(); }
 

@@ -12,7 +12,9 @@
 namespace circlog {
 namespace {
 
-constexpr std::string_view kMarker = "HM100";
+using circular_log_layout::kLeadingZeros;
+using circular_log_layout::slotOffset;
+constexpr std::string_view kMarker = circular_log_layout::kMark;
 constexpr std::size_t kMaxDigits = 10;
 
 bool allDigits(std::string_view text) {
@@ -80,7 +82,8 @@ class SlotReader {
 
     // Slot `slot` (1-based) into `text`; false on a read error.
     bool read(uint64_t slot, std::string& text) {
-        const uint64_t offset = kHeaderSize + (slot - 1) * recordSize_;
+        const uint64_t offset =
+            static_cast<uint64_t>(slotOffset(static_cast<int64_t>(slot), static_cast<int64_t>(recordSize_)));
         const uint64_t length = std::min(recordSize_, source_.size() - offset);
         if (offset < chunkStart_ || offset + length > chunkStart_ + chunk_.size()) {
             const uint64_t wanted = std::max(length, kReadAhead / recordSize_ * recordSize_);
@@ -173,11 +176,11 @@ bool FileSource::read(uint64_t offset, std::size_t length, std::string& into) {
 Header readHeader(std::string_view header, uint64_t fileSize) {
     if (fileSize < kHeaderSize || header.size() < kHeaderSize)
         return refused("the file is shorter than a circular log's 512-byte header");
-    const bool fresh = header.substr(0, 4) == std::string_view("\0\0\0\0", 4);
+    const bool fresh = header.substr(0, kLeadingZeros) == std::string_view("\0\0\0\0", kLeadingZeros);
     const bool reopened = header.substr(0, kMarker.size()) == kMarker;
     if (!fresh && !reopened) return refused("damaged header: bytes 1 to 4 are neither zero nor \"HM10\"");
 
-    const std::size_t digitsAt = fresh ? 4 : kMarker.size();
+    const std::size_t digitsAt = fresh ? kLeadingZeros : kMarker.size();
     const std::size_t marker = header.find(kMarker, digitsAt);
     if (marker == std::string_view::npos || marker - digitsAt > kMaxDigits) {
         if (reopened)

@@ -2,8 +2,8 @@
 // Reads a circular trace log back in the order its lines were written, one record at a
 // time: memory stays at a few records whatever the file's size.
 //
-// File layout: a 512-byte header, then fixed slots of R bytes from byte 513 (counting from
-// 1). The header is one of
+// File layout (errortrap/trace/circular_log_layout.h): a 512-byte header, then fixed slots
+// of R bytes from byte 513 (counting from 1). The header is one of
 //   four zero bytes, R in decimal digits, "HM100"   a new log, or one reopened in full;
 //   "HM100", R without its first digit, "HM100"     reopened by older programs, which wrote
 //                                                   "HM100" over bytes 1 to 5; the lost
@@ -27,9 +27,11 @@
 #include <string_view>
 #include <vector>
 
+#include "errortrap/trace/circular_log_layout.h"
+
 namespace circlog {
 
-inline constexpr int32_t kHeaderSize = 512;
+using circular_log_layout::kHeaderSize;
 inline constexpr int32_t kMaxRecordSize = 1 << 20;
 
 struct Record {

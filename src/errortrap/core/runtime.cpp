@@ -22,17 +22,12 @@ constinit Runtime* current = &processRuntime.runtime;
 
 }  // namespace detail
 
-Runtime::Runtime()
-    : sinks_(state_, [this](const std::string& path) { circularLogCannotOpen(path); },
-             {[this](bool enabled) { ui().setVisibleWindowsEnabled(enabled); },
-              [this] { ui().processEvents(); }}) {}
+Runtime::Runtime() = default;
+
+Runtime::Runtime(platform::AppIdentity identity) { platform_.identity = std::move(identity); }
 
 Runtime::~Runtime() {
     if (detail::current == this) makeCurrent(nullptr);
-}
-
-void Runtime::circularLogCannotOpen(const std::string& path) {
-    if (state_.inDevEnvironment) ui().messageBox("Could not open circular log file " + path, kCritical, "");
 }
 
 Runtime* makeCurrent(Runtime* runtime) {
@@ -43,8 +38,7 @@ Runtime* makeCurrent(Runtime* runtime) {
     return before;
 }
 
-void waitWhileBusy() {
-    Runtime& runtime = currentRuntime();
+void waitWhileBusy(Runtime& runtime) {
     // A clock tick goes on at once (error_record.h).
     while (runtime.state().busy && runtime.handlersInProgress().clockTicks == 0) runtime.ui().processEvents();
 }

@@ -5,19 +5,21 @@
 // platform's services (where the program lives, the clock, mail, starting programs, the
 // registry store, file roots, the current error).
 //
-// The program makes one runtime and makes it current; the classic free functions (wlPUSH,
-// wlPOP, wlERROR, pfText, ...) and the accessors below work on the current runtime. A
-// test makes a fresh runtime, puts its fakes into it and makes that one current
+// The program makes one runtime with its identity and makes it current. Only the
+// instrumentation entry points (wlPUSH, wlPOP, wlERROR, pfText, wardline::Procedure) and
+// the accessors below look the current runtime up; what they call takes the runtime as an
+// argument. A test makes a fresh runtime, puts its fakes into it and makes that one current
 // (tests/support/scoped_runtime.h). Before anything is made current, the process has a
 // runtime of its own, with the silent user interface and the real platform services.
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "errortrap/core/error_record.h"
 #include "errortrap/core/runtime_state.h"
-#include "errortrap/trace/trace_line.h"
-#include "errortrap/trace/trace_sinks.h"
+#include "errortrap/core/trace_line_memo.h"
+#include "errortrap/core/trace_sink.h"
 #include "errortrap/core/trace_stack.h"
 #include "errortrap/core/ui_services.h"
 #include "platform/services.h"
@@ -32,6 +34,9 @@ using TrapHandler = std::function<int16_t(const std::string& module, const std::
 // Aligned so that what enter and leave read (the start of the object) takes two cache lines.
 class alignas(64) Runtime {
 public:
+    // A runtime for the program `identity` names (its main says who it is); without one, a
+    // runtime with no name, version or folder of its own (the process's runtime before main).
+    explicit Runtime(platform::AppIdentity identity);
     Runtime();
     // A runtime that is current when it ends hands over to the process's own runtime.
     ~Runtime();
@@ -43,7 +48,10 @@ public:
     TraceStack& traceStack() { return traceStack_; }
     ErrorRecord& errorRecord() { return errorRecord_; }
     HandlersInProgress& handlersInProgress() { return handlersInProgress_; }
-    TraceSinks& sinks() { return sinks_; }
+    // The trace sinks, once the trace stage made them (trace/trace_sinks.h: sinksOf), as
+    // one sink that hands each line to all of them; nullptr before.
+    TraceSink* traceSinks() const { return traceSinks_.get(); }
+    void setTraceSinks(std::unique_ptr<TraceSink> sinks) { traceSinks_ = std::move(sinks); }
     TraceLineMemo& traceLineMemo() { return traceLineMemo_; }
     platform::Services& platform() { return platform_; }
 
@@ -59,9 +67,6 @@ public:
     void setInnermostProcedure(Procedure* procedure) { innermostProcedure_ = procedure; }
 
 private:
-    // What the sinks ask of the program.
-    void circularLogCannotOpen(const std::string& path);
-
     // The stack and the state first: what enter and leave read sits in the first two cache lines.
     TraceStack traceStack_;
     RuntimeState state_;
@@ -73,7 +78,7 @@ private:
     TrapHandler trapHandler_;
     Procedure* innermostProcedure_ = nullptr;
     TraceLineMemo traceLineMemo_;
-    TraceSinks sinks_;
+    std::unique_ptr<TraceSink> traceSinks_;
 };
 
 namespace detail {
@@ -94,7 +99,7 @@ inline TraceStack& traceStack() { return currentRuntime().traceStack(); }
 inline ErrorRecord& errorRecord() { return currentRuntime().errorRecord(); }
 inline UiServices& ui() { return currentRuntime().ui(); }
 
-// Waits while the current runtime's busy flag is set, letting pending events run.
-void waitWhileBusy();
+// Waits while `runtime`'s busy flag is set, letting pending events run.
+void waitWhileBusy(Runtime& runtime);
 
 }  // namespace wardline

@@ -65,7 +65,8 @@ public:
     bool created() const { return frames_ != nullptr; }
 
 private:
-    // Enter and leave work on the frames directly: they run around every procedure call.
+    // Enter and leave (trace/enter_leave.cpp) work on the frames directly: they run around
+    // every procedure call.
     friend struct EnterLeave;
 
     enum class Kind : uint8_t { Empty, Parts, Literal };
@@ -94,10 +95,5 @@ private:
     std::unique_ptr<Frame[]> frames_;  // levels 0 to kMaxTraceLevel once created
     std::map<int, OwnedTexts> owned_;  // by level
 };
-
-// Enter and leave on the current runtime's trace stack: every instrumented procedure
-// enters with wlPUSH and leaves with wlPOP (procedure.h does both).
-void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments);
-void wlPOP(std::string_view module, std::string_view procedure, std::string_view arguments);
 
 }  // namespace wardline

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "errortrap/report/call_tree.h"
-#include "errortrap/dialog/frm_wardline.h"
 #include "errortrap/core/error_record.h"
 #include "errortrap/core/runtime.h"
+#include "errortrap/dialog/frm_wardline.h"
+#include "errortrap/report/call_tree.h"
 #include "platform/app_object.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"

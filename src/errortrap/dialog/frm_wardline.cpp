@@ -17,6 +17,11 @@
 #include <QWindow>
 #include <fstream>
 
+#include "errortrap/core/error_record.h"
+#include "errortrap/core/runtime.h"
+#include "errortrap/core/runtime_texts.h"
+#include "errortrap/core/skip_on_failure.h"
+#include "errortrap/core/ui_services.h"
 #include "errortrap/dialog/call_tree_list.h"
 #include "errortrap/dialog/frm_wardline_layout.h"
 #include "errortrap/dialog/help_viewer.h"
@@ -24,11 +29,6 @@
 #include "errortrap/dialog/knowledge_base.h"
 #include "errortrap/dialog/report_printer.h"
 #include "errortrap/dialog/system_report.h"
-#include "errortrap/core/error_record.h"
-#include "errortrap/core/runtime.h"
-#include "errortrap/core/skip_on_failure.h"
-#include "errortrap/core/ui_services.h"
-#include "errortrap/wardline.h"
 #include "platform/app_object.h"
 #include "platform/profile.h"
 #include "platform/runtime_error.h"

@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <utility>
 
-#include "widgets/button_keys.h"
 #include "errortrap/dialog/call_tree_list.h"
+#include "widgets/button_keys.h"
 
 namespace wardline {
 namespace {

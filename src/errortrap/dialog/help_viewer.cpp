@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 #include <QWindow>
 
-#include "widgets/button_keys.h"
 #include "platform/help_file.h"
+#include "widgets/button_keys.h"
 
 namespace platform {
 namespace {

@@ -12,10 +12,10 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "errortrap/dialog/hourglass.h"
 #include "errortrap/core/runtime.h"
+#include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/ui_services.h"
-#include "errortrap/wardline.h"
+#include "errortrap/dialog/hourglass.h"
 #include "platform/app_object.h"
 #include "platform/conversions.h"
 #include "platform/drives.h"
@@ -30,6 +30,8 @@ namespace {
 constexpr std::size_t kProfileBuffer = 128;
 constexpr char kUnknown[] = "<unknown>";
 constexpr char kNotLoaded[] = "DLL NOT LOADED";
+// No file of this platform carries version information (a version resource).
+constexpr char kNoFileVersion[] = "";
 
 std::string yesNo(bool value) { return pfText(value ? TextId::kYes : TextId::kNo); }
 std::string bytes(uint64_t count) { return std::to_string(count) + pfText(TextId::kBytesSuffix); }
@@ -78,7 +80,7 @@ public:
     void driver(const std::string& label, const std::string& versionLabel, const char* section, const char* key) {
         const std::string name = systemIni(section, key);
         item(label, upperCased(name));
-        item(versionLabel, FileVersionText(name));
+        item(versionLabel, kNoFileVersion);
     }
 
     const SystemSources& sources() const { return sources_; }
@@ -98,7 +100,7 @@ void addExecutableLines(ReportLines& report) {
     report.item("EXE time stamp",
                 file.exists() ? QLocale().toString(file.lastModified(), QLocale::ShortFormat).toStdString() : "");
     report.item("EXE size", file.exists() ? bytes(static_cast<uint64_t>(file.size())) : "");
-    report.item("EXE version", FileVersionText(exe));
+    report.item("EXE version", kNoFileVersion);
 }
 
 void addApplication(ReportLines& report) {
@@ -120,7 +122,7 @@ void addLanguageRuntime(ReportLines& report) {
     report.item("DLL Name", kNotLoaded);
     report.item("DLL Version", kNotLoaded);
     report.item("EXE name", "VB32.EXE");
-    report.item("EXE version", FileVersionText("VB32.EXE"));
+    report.item("EXE version", kNoFileVersion);
 }
 
 void addOperatingSystem(ReportLines& report) {
@@ -293,9 +295,6 @@ std::string PadLabel(const std::string& label) {
     padded.resize(kWidth, '.');
     return padded;
 }
-
-// No file of this platform carries version information.
-std::string FileVersionText(const std::string&) { return {}; }
 
 void AddReportLine(QPlainTextEdit* kxCtrlArgs, const std::string& line) {
     // Always at the very end, however long the report has grown.

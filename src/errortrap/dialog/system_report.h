@@ -44,10 +44,6 @@ std::vector<std::string> systemReportLines(const SystemSources& sources);
 // Three blanks, the label (cut to 22 characters), then "." up to column 25.
 std::string PadLabel(const std::string& label);
 
-// A file's version as "a.b.c.d", or "" when the file carries no version information
-// (no file on this platform does).
-std::string FileVersionText(const std::string& file);
-
 // Empties `kxCtrlArgs` and writes the report of the live machine into it, one line at a
 // time, with the hourglass pointer shown; sets `reportBuilt`.
 void BuildSystemReport(QPlainTextEdit* kxCtrlArgs, bool& reportBuilt);

@@ -19,12 +19,13 @@
 #include <string>
 #include <string_view>
 
-#include "errortrap/trace/procedure.h"
+#include "errortrap/core/error_categories.h"
 #include "errortrap/core/runtime.h"
+#include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/skip_on_failure.h"
-#include "errortrap/trace/trace_sinks.h"
 #include "errortrap/core/trace_stack.h"
-#include "errortrap/wardline.h"
+#include "errortrap/trace/procedure.h"
+#include "errortrap/trace/trace_sinks.h"
 #include "platform/error_texts.h"
 #include "platform/file_io.h"
 #include "platform/journal.h"
@@ -322,7 +323,7 @@ void tellTheStory(Story& story) {
     if (!s || !s->line || !s->report) return;
     findInnermostFrame(story);
     const std::string_view line = errorLine(*s, story);
-    logLastLine(line);
+    if (TraceSink* sinks = currentRuntime().traceSinks()) sinks->writeLastLine(line);
     appendReport(*s, report(*s, story));
     // The report is written: its buffer takes the journal's entry.
     std::string_view message = line.substr(std::min(s->exePrefix.size(), line.size()));

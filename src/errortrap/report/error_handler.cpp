@@ -6,14 +6,15 @@
 #include <string_view>
 
 #include "errortrap/core/error_categories.h"
+#include "errortrap/core/runtime.h"
+#include "errortrap/core/runtime_texts.h"
+#include "errortrap/core/skip_on_failure.h"
 #include "errortrap/report/error_log.h"
 #include "errortrap/report/internal_error.h"
 #include "errortrap/report/mail_report.h"
 #include "errortrap/report/remote_chain.h"
-#include "errortrap/core/runtime.h"
-#include "errortrap/core/runtime_texts.h"
-#include "errortrap/core/skip_on_failure.h"
 #include "errortrap/startup.h"
+#include "errortrap/trace/trace_sinks.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/journal.h"
@@ -41,8 +42,8 @@ struct TrappedError {
     std::string description;
 };
 
-TrappedError readCurrentError() {
-    const platform::ErrorInfo& current = platform::currentError();
+TrappedError readCurrentError(Runtime& runtime) {
+    const platform::ErrorInfo& current = runtime.platform().currentError;
     TrappedError error;
     error.number = current.number;
     error.line = platform::toInteger16(static_cast<double>(current.line));
@@ -146,7 +147,7 @@ private:
 // Without `nesting` the error is handled without waiting for an open dialog.
 std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime, std::optional<NestedHandler>* nesting) {
     try {
-        const TrappedError error = readCurrentError();
+        const TrappedError error = readCurrentError(runtime);
         RuntimeState& state = runtime.state();
         // Start-up learns the local source name, so it runs before the source is tagged:
         // an error handled before any enter would otherwise count as remote.
@@ -154,7 +155,7 @@ std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime
         const std::string source = error.source + (error.source == state.localSourceName ? " (local)" : " (remote)");
         // Only once an open dialog is done may this error touch the record.
         if (nesting) {
-            waitWhileBusy();
+            waitWhileBusy(runtime);
             nesting->emplace(runtime);
         }
         ErrorRecord& record = runtime.errorRecord();
@@ -247,7 +248,7 @@ void deliverReport(Runtime& runtime) {
 
 void exitPart(Runtime& runtime) {
     skipOnFailure([&] { runtime.ui().unloadErrorDialog(); });
-    skipOnFailure([] { platform::clearError(); });
+    skipOnFailure([&] { runtime.platform().currentError = platform::ErrorInfo{}; });
     runtime.state().busy = false;
 }
 
@@ -257,7 +258,7 @@ void recordError(Runtime& runtime, const TrappedError& error, const StackEntry& 
     fillLevelZero(runtime, error, raisedIn, module, procedure);
     std::string line;
     skipOnFailure([&] { line = errorTraceLine(runtime); });
-    skipOnFailure([&] { runtime.sinks().write(line); });
+    skipOnFailure([&] { sinksOf(runtime).write(line); });
     skipOnFailure([&] { journalEntry(runtime, line); });
     skipOnFailure([&] { snapshotCallTree(runtime); });
 }

@@ -9,11 +9,11 @@
 #include <string_view>
 #include <vector>
 
-#include "errortrap/report/call_tree.h"
 #include "errortrap/core/error_record.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/skip_on_failure.h"
+#include "errortrap/report/call_tree.h"
 #include "platform/file_io.h"
 #include "platform/log_open.h"
 
@@ -142,18 +142,13 @@ std::string errorReportText(const ErrorRecord& record) {
     return out.text();
 }
 
-std::string errorReportText() { return errorReportText(errorRecord()); }
-
 void WriteErrorLog(Runtime& runtime) {
     try {
-        std::string& path = runtime.prefs().errorLogPath;
-        if (path.empty()) path = kFallbackLogName;
-        appendReport(runtime.errorRecord(), path);
+        const std::string& path = runtime.prefs().errorLogPath;
+        appendReport(runtime.errorRecord(), path.empty() ? kFallbackLogName : path);
     } catch (...) {
     }
 }
-
-void WriteErrorLog() { WriteErrorLog(currentRuntime()); }
 
 bool WriteErrorLogToNewFile(const ErrorRecord& record, const std::string& path) {
     try {

@@ -17,12 +17,9 @@ namespace wardline {
 class Runtime;
 struct ErrorRecord;
 
-// Appends the report of the error `runtime` just recorded to its errorLogPath. When
-// errorLogPath is empty it becomes "wlerror.log" (in the current folder) for the rest of
-// the run.
+// Appends the report of the error `runtime` just recorded to its errorLogPath, or to
+// "wlerror.log" (in the current folder) while errorLogPath is empty.
 void WriteErrorLog(Runtime& runtime);
-// The same with the current runtime.
-void WriteErrorLog();
 
 // Writes the report of `record` into a new file at `path`; an existing file or link there
 // is never written to. False when the file could not be made.
@@ -30,7 +27,5 @@ bool WriteErrorLogToNewFile(const ErrorRecord& record, const std::string& path);
 
 // The report's text for `record`, exactly as WriteErrorLog would append it now.
 std::string errorReportText(const ErrorRecord& record);
-// The same for the current runtime's record.
-std::string errorReportText();
 
 }  // namespace wardline

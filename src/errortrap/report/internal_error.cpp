@@ -1,6 +1,5 @@
 #include "errortrap/report/internal_error.h"
 
-#include "errortrap/core/runtime.h"
 #include "errortrap/core/runtime_texts.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
@@ -23,10 +22,6 @@ void reportInternalError(UiServices& ui, int16_t number, const std::string& proc
             // A failing second box is not handled further.
         }
     }
-}
-
-void pfErr(int16_t number, const std::string& procedureText) {
-    reportInternalError(currentRuntime().ui(), number, procedureText);
 }
 
 }  // namespace wardline

@@ -10,7 +10,5 @@ namespace wardline {
 // Reports on `ui` that runtime procedure `procedureText` ("wlSTART()", "wlERROR()") failed
 // with run-time error `number`. Never raises and never calls wlERROR.
 void reportInternalError(UiServices& ui, int16_t number, const std::string& procedureText);
-// The same on the current runtime's user interface.
-void pfErr(int16_t number, const std::string& procedureText);
 
 }  // namespace wardline

@@ -2,10 +2,10 @@
 
 #include <unistd.h>
 
-#include "errortrap/report/error_log.h"
 #include "errortrap/core/error_record.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/core/skip_on_failure.h"
+#include "errortrap/report/error_log.h"
 #include "platform/app_object.h"
 #include "platform/monitor_link.h"
 
@@ -14,19 +14,6 @@ namespace {
 
 constexpr const char* kTemporaryLog = "!error!.log";
 constexpr const char* kAttachmentName = "wlerror.log";
-
-// Puts errorLogPath back however the mail ends.
-class RestoredLogPath {
-public:
-    explicit RestoredLogPath(std::string& path) : path_(path), remembered_(path) {}
-    ~RestoredLogPath() { path_.swap(remembered_); }
-    RestoredLogPath(const RestoredLogPath&) = delete;
-    RestoredLogPath& operator=(const RestoredLogPath&) = delete;
-
-private:
-    std::string& path_;
-    std::string remembered_;
-};
 
 // The report travels from a file in the user's private folder (0700, checked): the current
 // folder may be one that cannot be written, or hold another user's file or link of that name.
@@ -55,9 +42,7 @@ platform::MailMessage errorReportMail(Runtime& runtime) {
 
 void MailErrorReport(Runtime& runtime) {
     try {
-        std::string& logPath = runtime.prefs().errorLogPath;
-        const RestoredLogPath restore(logPath);
-        logPath = temporaryLogPath();
+        const std::string logPath = temporaryLogPath();
         if (logPath.empty()) return;
         // Each mail gets a file of its own: a copy left over from an earlier run (a delete
         // that failed) must not travel again with the new report.
@@ -68,7 +53,5 @@ void MailErrorReport(Runtime& runtime) {
     } catch (...) {
     }
 }
-
-void MailErrorReport() { MailErrorReport(currentRuntime()); }
 
 }  // namespace wardline

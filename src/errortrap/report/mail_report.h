@@ -13,10 +13,8 @@ class Runtime;
 // "!error!.log" (made exclusively, 0600) in the user's private folder (see monitor_link.h),
 // mails it as "wlerror.log" to mailAddress with a one-line summary, and deletes the
 // temporary file. Without a private folder nothing is mailed. A failed or refused send is
-// not reported; errorLogPath is the same afterwards in every case.
+// not reported. The preferences are only read.
 void MailErrorReport(Runtime& runtime);
-// The same with the current runtime.
-void MailErrorReport();
 
 // The message MailErrorReport sends for the error `runtime` just recorded.
 platform::MailMessage errorReportMail(Runtime& runtime);

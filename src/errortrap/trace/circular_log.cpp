@@ -5,14 +5,18 @@
 #include <algorithm>
 #include <array>
 
+#include "errortrap/trace/circular_log_layout.h"
 #include "platform/clock.h"
 
 namespace wardline {
 namespace {
 
-constexpr int64_t kHeaderSize = 512;
-constexpr std::string_view kMark = "HM100";
-constexpr std::size_t kMaxPadding = 1024;
+using circular_log_layout::kHeaderSize;
+using circular_log_layout::kLeadingZeros;
+using circular_log_layout::kMark;
+using circular_log_layout::kMaxPadding;
+using circular_log_layout::slotOffset;
+
 constexpr std::string_view kPreviousRun = ".prev";
 
 // Every slot index the writer can reach: limits below 1 put every record in slot 1.
@@ -43,9 +47,9 @@ bool CircularLog::openAndMap(const std::string& path) {
         return false;
     }
     std::array<char, 32> header{};
-    const int digits = std::snprintf(header.data() + 4, header.size() - 4, "%d", recordSize_);
-    std::copy(kMark.begin(), kMark.end(), header.begin() + 4 + digits);
-    file_.copyToMapping(0, std::string_view(header.data(), 4 + digits + kMark.size()), 0);
+    const int digits = std::snprintf(header.data() + kLeadingZeros, header.size() - kLeadingZeros, "%d", recordSize_);
+    std::copy(kMark.begin(), kMark.end(), header.begin() + kLeadingZeros + digits);
+    file_.copyToMapping(0, std::string_view(header.data(), kLeadingZeros + digits + kMark.size()), 0);
     return true;
 }
 
@@ -76,7 +80,7 @@ bool CircularLog::writeRecord(std::string_view line) noexcept {
 
     const auto text = line.substr(0, static_cast<std::size_t>(recordSize_));
     const auto padding = std::min<std::size_t>(static_cast<std::size_t>(recordSize_) - text.size(), kMaxPadding);
-    return file_.copyToMapping(kHeaderSize + (recordIndex_ - 1) * int64_t{recordSize_}, text, padding);
+    return file_.copyToMapping(slotOffset(recordIndex_, recordSize_), text, padding);
 }
 
 }  // namespace wardline

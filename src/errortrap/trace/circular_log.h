@@ -1,15 +1,8 @@
 #pragma once
 // The circular log: a binary file of fixed-size records in which the newest trace lines
 // overwrite the oldest, so the last lines of a run that crashed can still be read.
-//
-// Layout (offsets from 0):
-//   0..3          zero
-//   4..           the record size in decimal digits, then "HM100"
-//   up to 511     rest of the header, zero
-//   512 + (k-1)R  record slot k, k = 1 .. 2 x MaxRecords, R = record size
-// A record is the line (with its CR LF) cut to R bytes, or followed by zero bytes up to R
-// (at most 1024 of them; beyond those the slot keeps what it held). A reader orders the
-// records by the sequence number inside each trace line.
+// The file's layout is in circular_log_layout.h. A reader orders the records by the
+// sequence number inside each trace line.
 //
 // One run per file: at start-up an existing log is kept as the same name with ".prev"
 // appended (replacing an older one) and the run writes a fresh file, made its full size

@@ -2,9 +2,10 @@
 
 #include <cassert>
 
-#include "errortrap/report/error_handler.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/core/trace_stack.h"
+#include "errortrap/report/error_handler.h"
+#include "errortrap/trace/enter_leave.h"
 #include "platform/runtime_error.h"
 
 namespace wardline {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "errortrap/core/runtime.h"
+#include "errortrap/trace/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/decimal_separator.h"
 #include "platform/formatting.h"
@@ -255,10 +256,8 @@ void buildTraceLine(Runtime& runtime, std::string& line, int64_t overhead, int16
     }
     if (prefs.includeMemory || prefs.includeResources)
         out.append(currentMemoryText(prefs, now, memo, runtime.platform().memoryStatusRoot));
-    if (prefs.includeUser) {
-        out.append(" : ");
-        out.append(pfUserText());
-    }
+    // "User" adds the separator of a user text that no program here has.
+    if (prefs.includeUser) out.append(" : ");
     out.append("\r\n");
     out.flush();
 }
@@ -269,7 +268,7 @@ void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag) {
         if (memo.lineInUse) {
             std::string line;
             buildTraceLine(runtime, line, overhead, exitFlag);
-            runtime.sinks().write(line);
+            sinksOf(runtime).write(line);
             return;
         }
         memo.lineInUse = true;
@@ -278,7 +277,7 @@ void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag) {
             ~Release() { inUse = false; }
         } release{memo.lineInUse};
         buildTraceLine(runtime, memo.line, overhead, exitFlag);
-        runtime.sinks().write(memo.line);
+        sinksOf(runtime).write(memo.line);
     } catch (...) {
     }
 }
@@ -294,7 +293,5 @@ std::string pfDecimal(double seconds) {
     appendDecimal(figure, seconds, currentRuntime().traceLineMemo());
     return figure;
 }
-
-std::string pfUserText() { return {}; }
 
 }  // namespace wardline

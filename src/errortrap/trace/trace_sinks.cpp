@@ -1,5 +1,7 @@
 #include "errortrap/trace/trace_sinks.h"
 
+#include <memory>
+
 #include "errortrap/core/runtime.h"
 
 namespace wardline {
@@ -42,8 +44,19 @@ void TraceSinks::writeLastLine(std::string_view line) noexcept {
     writeLastLineTo(monitor_, line);
 }
 
-void pfLogLine(const std::string& line) { currentRuntime().sinks().write(line); }
+TraceSinks& makeSinks(Runtime& runtime) {
+    auto circularLogCannotOpen = [&runtime](const std::string& path) {
+        if (runtime.state().inDevEnvironment)
+            runtime.ui().messageBox("Could not open circular log file " + path, kCritical, "");
+    };
+    MonitorSink::HoldActions monitorHold{[&runtime](bool enabled) { runtime.ui().setVisibleWindowsEnabled(enabled); },
+                                         [&runtime] { runtime.ui().processEvents(); }};
+    auto sinks = std::make_unique<TraceSinks>(runtime.state(), std::move(circularLogCannotOpen), std::move(monitorHold));
+    TraceSinks& made = *sinks;
+    runtime.setTraceSinks(std::move(sinks));
+    return made;
+}
 
-void logLastLine(std::string_view line) noexcept { currentRuntime().sinks().writeLastLine(line); }
+void pfLogLine(const std::string& line) { sinksOf(currentRuntime()).write(line); }
 
 }  // namespace wardline

@@ -5,21 +5,24 @@
 #include <string>
 #include <string_view>
 
+#include "errortrap/core/runtime.h"
 #include "errortrap/trace/circular_log.h"
 #include "errortrap/trace/disk_capture.h"
 #include "errortrap/trace/monitor_sink.h"
 
 namespace wardline {
 
-class TraceSinks {
+class TraceSinks final : public TraceSink {
 public:
     TraceSinks(RuntimeState& state, CircularLog::CannotOpen circularLogCannotOpen,
                MonitorSink::HoldActions monitorHold);
 
+    // On when any of them is.
+    bool on() const override { return disk_.on() || circularLog_.on() || monitor_.on(); }
     // Hands one finished line to every sink that is switched on.
-    void write(const std::string& line);
+    void write(const std::string& line) override;
     // Hands a dying program's last line to every sink that is on, without allocating.
-    void writeLastLine(std::string_view line) noexcept;
+    void writeLastLine(std::string_view line) noexcept override;
 
     DiskCapture& disk() { return disk_; }
     CircularLog& circularLog() { return circularLog_; }
@@ -31,8 +34,16 @@ private:
     MonitorSink monitor_;
 };
 
-// The same with the current runtime's sinks.
+// Makes `runtime`'s sinks; sinksOf calls it once.
+TraceSinks& makeSinks(Runtime& runtime);
+
+// `runtime`'s sinks, made with the first call.
+inline TraceSinks& sinksOf(Runtime& runtime) {
+    if (TraceSink* made = runtime.traceSinks()) [[likely]]
+        return static_cast<TraceSinks&>(*made);
+    return makeSinks(runtime);
+}
+// Hands a line of the program's own to the current runtime's sinks.
 void pfLogLine(const std::string& line);
-void logLastLine(std::string_view line) noexcept;
 
 }  // namespace wardline

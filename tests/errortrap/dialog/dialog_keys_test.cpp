@@ -12,8 +12,8 @@
 
 #include <gmock/gmock.h>
 
-#include "support/dialog_test_support.h"
 #include "errortrap/dialog/help_viewer.h"
+#include "support/dialog_test_support.h"
 
 namespace wardline::testing {
 namespace {

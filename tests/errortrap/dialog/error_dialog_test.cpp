@@ -10,8 +10,8 @@
 #include <QTest>
 #include <QWindow>
 
-#include "support/dialog_test_support.h"
 #include "errortrap/dialog/call_tree_list.h"
+#include "support/dialog_test_support.h"
 
 namespace wardline::testing {
 namespace {

@@ -6,10 +6,10 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "support/dialog_test_support.h"
 #include "errortrap/dialog/call_tree_list.h"
 #include "errortrap/report/error_handler.h"
 #include "errortrap/trace/procedure.h"
+#include "support/dialog_test_support.h"
 
 namespace wardline::testing {
 namespace {

@@ -7,9 +7,9 @@
 #include <QTest>
 #include <QWindow>
 
-#include "support/dialog_test_support.h"
 #include "errortrap/dialog/help_viewer.h"
 #include "platform/help_file.h"
+#include "support/dialog_test_support.h"
 
 namespace wardline::testing {
 namespace {

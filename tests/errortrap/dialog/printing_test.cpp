@@ -7,8 +7,8 @@
 #include <QStandardPaths>
 #include <filesystem>
 
-#include "support/dialog_test_support.h"
 #include "errortrap/dialog/report_printer.h"
+#include "support/dialog_test_support.h"
 
 namespace wardline::testing {
 namespace {

@@ -2,13 +2,13 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/error_report_support.h"
 #include "errortrap/report/error_handler.h"
-#include "errortrap/trace/procedure.h"
 #include "errortrap/core/trace_stack.h"
+#include "errortrap/trace/procedure.h"
 #include "errortrap/wardline.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
+#include "support/error_report_support.h"
 #include "support/fake_sendmail.h"
 #include "support/private_journal.h"
 
@@ -154,7 +154,7 @@ TEST_F(ErrorHandlerTest, SilentRunShowsNoDialogAndWritesTheLogOnlyWithWriteToDis
         testsupport::TempFolder logFolder;
         const fs::path logPath = logFolder / "error.log";
         freshRuntime();
-        wlSTART();
+        startRuntime(currentRuntime());
         prefs().silentRun = -1;
         prefs().writeToDisk = writeToDisk ? -1 : 0;
         prefs().captureToDisk = writeToDisk ? -1 : 0;
@@ -191,7 +191,7 @@ TEST_F(ErrorHandlerTest, ReturnsTheDialogsAnswerAndGoesOnWhenTheDialogFails) {
     cmdGoClick([] { platform::raiseError(91); });
     EXPECT_EQ(seen, kChoiceContinue) << "a failing dialog counts as Continue";
     EXPECT_TRUE(fs::exists(scratch / "wlerror.log")) << "the error log is still written";
-    EXPECT_EQ(prefs().errorLogPath, "wlerror.log") << "kept for the rest of the run";
+    EXPECT_EQ(prefs().errorLogPath, "") << "the fallback name is not written into the preferences";
     EXPECT_EQ(countOf(readFile(scratch / "wlerror.log"), "User Said\r\n"), 2u);
     EXPECT_FALSE(runtime().busy);
 }

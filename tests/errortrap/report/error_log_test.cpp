@@ -6,12 +6,12 @@
 
 #include <csignal>
 
-#include "support/error_report_support.h"
+#include "errortrap/core/trace_stack.h"
 #include "errortrap/report/error_log.h"
 #include "errortrap/trace/procedure.h"
-#include "errortrap/core/trace_stack.h"
 #include "errortrap/wardline.h"
 #include "platform/runtime_error.h"
+#include "support/error_report_support.h"
 
 namespace wardline::testing {
 namespace {
@@ -155,7 +155,7 @@ TEST_F(ErrorLogTest, AStormOfErrorsWritesEveryReportInFlatMemory) {
     fs::remove(stormLog);
 
     ASSERT_FALSE(log.empty());
-    const std::string report = errorReportText();
+    const std::string report = errorReportText(errorRecord());
     EXPECT_EQ(log.size(), report.size() * kErrors);
     EXPECT_EQ(countOf(log, " - start Wardline client v"), static_cast<std::size_t>(kErrors));
     EXPECT_EQ(countOf(log, " - stop Wardline client v"), static_cast<std::size_t>(kErrors));
@@ -208,7 +208,7 @@ TEST_F(ErrorLogTest, AReportTheDiskCannotHoldIsTakenBackAndEveryReportStartsOnIt
     auto failOnce = [] { Procedure("frmMain.frm", "Sub Form_Load").run({{10, [] { platform::raiseError(75); }}}); };
     constexpr rlim_t kRoom = 300;
     failOnce();
-    const std::string report = errorReportText();  // every error here is alike
+    const std::string report = errorReportText(errorRecord());  // every error here is alike
 
     const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit saved{};

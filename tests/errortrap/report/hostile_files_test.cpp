@@ -6,9 +6,10 @@
 
 #include "errortrap/trace/disk_capture.h"
 #include "errortrap/trace/procedure.h"
+#include "errortrap/trace/trace_sinks.h"
 #include "errortrap/wardline.h"
-#include "support/error_report_support.h"
 #include "platform/runtime_error.h"
+#include "support/error_report_support.h"
 
 namespace wardline::testing {
 namespace {
@@ -45,7 +46,7 @@ TEST_F(HostileLogTest, FifoWithoutReaderLosesTheLinesWithoutWaiting) {
     const fs::path fifo = scratch / "collector";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     prefs().errorLogPath = fifo.string();
-    testRuntime->sinks().disk().write("a trace line");
+    sinksOf(*testRuntime).disk().write("a trace line");
     raiseOne();
     SUCCEED();  // reaching here is the test: before, open() waited for a reader for good
 }
@@ -56,7 +57,7 @@ TEST_F(HostileLogTest, FifoWithReaderGetsTraceLinesAndTheReport) {
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     ASSERT_GE(reader, 0);
     prefs().errorLogPath = fifo.string();
-    testRuntime->sinks().disk().write("a trace line");
+    sinksOf(*testRuntime).disk().write("a trace line");
     raiseOne();
     std::string received;
     char buffer[4096];
@@ -73,9 +74,9 @@ TEST_F(HostileLogTest, ReaderLeavingDoesNotEndTheProgram) {
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
     const int reader = ::open(fifo.c_str(), O_RDONLY | O_NONBLOCK);
     prefs().errorLogPath = fifo.string();
-    testRuntime->sinks().disk().write("first");
+    sinksOf(*testRuntime).disk().write("first");
     ::close(reader);
-    testRuntime->sinks().disk().write("second");
+    sinksOf(*testRuntime).disk().write("second");
     raiseOne();
     SUCCEED();
 }

@@ -11,7 +11,8 @@
 namespace {
 
 using testsupport::RecordingUi;
-using wardline::pfErr;
+using wardline::currentRuntime;
+using wardline::reportInternalError;
 
 // A fresh runtime whose user interface records the boxes.
 class InternalError : public ::testing::Test {
@@ -22,7 +23,7 @@ protected:
 };
 
 TEST_F(InternalError, ReportsTheProcedureTheNumberAndItsStandardText) {
-    pfErr(91, "wlERROR()");
+    reportInternalError(currentRuntime().ui(), 91, "wlERROR()");
     ASSERT_EQ(ui.boxes.size(), 1u);
     EXPECT_EQ(ui.boxes[0].text,
               "wlERROR() generated error 91, '" + platform::standardErrorText(91) + "', inside WARDLINE.BAS\r\n");
@@ -39,19 +40,20 @@ TEST_F(InternalError, AFailingReportFallsBackToAPlainBoxAndNeverRaises) {
             platform::raiseError(failure);
         }
     };
-    pfErr(-5, "wlSTART()");
+    reportInternalError(currentRuntime().ui(), -5, "wlSTART()");
     ASSERT_EQ(ui.boxes.size(), 2u);
     EXPECT_EQ(ui.boxes[1].text, "An internal error 7 has occured in module WARDLINE.BAS, proceure pfErr(), line 30");
     EXPECT_EQ(ui.boxes[1].style, wardline::kOkOnly);
     EXPECT_EQ(ui.boxes[1].title, "") << "the application's default title";
 
     ui.onMessageBox = [](const RecordingUi::Box&) { throw std::runtime_error("no display"); };
-    EXPECT_NO_THROW(pfErr(5, "wlSTART()")) << "a failing second box is not handled further";
+    EXPECT_NO_THROW(reportInternalError(currentRuntime().ui(), 5, "wlSTART()"))
+        << "a failing second box is not handled further";
 }
 
 TEST_F(InternalError, LeavesTheErrorHandlersStateAlone) {
     testRuntime->state().busy = true;
-    pfErr(13, "wlERROR()");
+    reportInternalError(currentRuntime().ui(), 13, "wlERROR()");
     EXPECT_TRUE(testRuntime->state().busy);
     EXPECT_EQ(testRuntime->errorRecord().levels[0].number, 0) << "no error was handled";
 }

@@ -4,11 +4,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "support/error_report_support.h"
 #include "errortrap/report/error_log.h"
 #include "errortrap/trace/procedure.h"
 #include "errortrap/wardline.h"
 #include "platform/runtime_error.h"
+#include "support/error_report_support.h"
 #include "support/fake_sendmail.h"
 
 namespace wardline::testing {
@@ -68,11 +68,11 @@ TEST_F(MailReportTest, MailsTheReportWithASummaryAndCleansUp) {
               "complete details.")
         << "the reduced number of an object-error-base error";
     EXPECT_THAT(mail.parts[1].header("Content-Disposition"), ::testing::HasSubstr("filename=\"wlerror.log\""));
-    EXPECT_EQ(mail.parts[1].content, errorReportText()) << "the attachment is the report";
+    EXPECT_EQ(mail.parts[1].content, errorReportText(errorRecord())) << "the attachment is the report";
 
     EXPECT_FALSE(temporaryCopyLeft());
     EXPECT_EQ(prefs().errorLogPath, logPath.string());
-    EXPECT_EQ(readFile(logPath), errorReportText()) << "the error log gets its own report after the mail";
+    EXPECT_EQ(readFile(logPath), errorReportText(errorRecord())) << "the error log gets its own report after the mail";
 }
 
 TEST_F(MailReportTest, ACopyLeftOverFromAnEarlierRunIsNotMailedAgain) {
@@ -85,7 +85,7 @@ TEST_F(MailReportTest, ACopyLeftOverFromAnEarlierRunIsNotMailedAgain) {
 
     const auto mail = parseMail(sendmail.message());
     ASSERT_EQ(mail.parts.size(), 2u);
-    EXPECT_EQ(mail.parts[1].content, errorReportText());
+    EXPECT_EQ(mail.parts[1].content, errorReportText(errorRecord()));
     EXPECT_FALSE(temporaryCopyLeft());
 }
 
@@ -100,7 +100,7 @@ TEST_F(MailReportTest, ALinkNamedLikeTheCopyInTheCurrentFolderIsLeftAlone) {
 
     const auto mail = parseMail(sendmail.message());
     ASSERT_EQ(mail.parts.size(), 2u);
-    EXPECT_EQ(mail.parts[1].content, errorReportText());
+    EXPECT_EQ(mail.parts[1].content, errorReportText(errorRecord()));
     EXPECT_EQ(readFile(scratch / "victims-file"), "kept\n");
     EXPECT_TRUE(fs::is_symlink(scratch / "!error!.log"));
     EXPECT_FALSE(fs::exists(privateCopy));
@@ -137,7 +137,7 @@ TEST_F(MailReportTest, AnAddressThatWouldInjectHeadersSendsNothing) {
         EXPECT_FALSE(sendmail.ran()) << address;
         EXPECT_FALSE(temporaryCopyLeft()) << address;
         EXPECT_EQ(prefs().errorLogPath, logPath.string()) << address;
-        EXPECT_EQ(readFile(logPath), errorReportText()) << address;
+        EXPECT_EQ(readFile(logPath), errorReportText(errorRecord())) << address;
     }
 }
 
@@ -158,7 +158,7 @@ TEST_F(MailReportTest, AFailedOrMissingSendmailIsIgnored) {
         EXPECT_EQ(action, 0) << c.afterReading << c.program;
         EXPECT_FALSE(temporaryCopyLeft()) << c.afterReading << c.program;
         EXPECT_EQ(prefs().errorLogPath, logPath.string());
-        EXPECT_EQ(readFile(logPath), errorReportText());
+        EXPECT_EQ(readFile(logPath), errorReportText(errorRecord()));
         sendmail.clear();
     }
 }

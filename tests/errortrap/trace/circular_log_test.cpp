@@ -179,7 +179,7 @@ TEST_F(CircularLogTest, InvalidRecordLimitsPutEveryRecordInSlotOne) {
     start("[preferences]\nCircularLog=1\n[CicularLog]\nMaxRecords=16384\n");
     pfLogLine(lineOf(2));
     pfLogLine(lineOf(3));
-    EXPECT_EQ(testRuntime->sinks().circularLog().recordIndex(), 1);
+    EXPECT_EQ(sinksOf(*testRuntime).circularLog().recordIndex(), 1);
     EXPECT_EQ(slot(log(), 1), lineOf(3) + zeros(924));
 }
 

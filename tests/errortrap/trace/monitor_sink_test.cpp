@@ -2,6 +2,7 @@
 #include <signal.h>
 
 #include "errortrap/trace/monitor_sink.h"
+#include "errortrap/trace/trace_sinks.h"
 #include "errortrap/wardline.h"
 #include "support/monitor_process.h"
 #include "support/tracing_fixture.h"
@@ -72,7 +73,7 @@ TEST_F(MonitorTest, AMonitorThatDiesWhileHoldingLetsTheProgramGoOn) {
 
     wardline::wlPOP("frmMain.frm", "Sub tmrMain_Timer", "");
     EXPECT_EQ(wardline::traceStack().traceDepth, 0) << "later lines are not held";
-    EXPECT_FALSE(testRuntime->sinks().monitor().link().connected());
+    EXPECT_FALSE(sinksOf(*testRuntime).monitor().link().connected());
 }
 
 TEST_F(MonitorTest, AMonitorThatStopsAnsweringLetsTheProgramGoOnAfterTheTimeOut) {
@@ -85,7 +86,7 @@ TEST_F(MonitorTest, AMonitorThatStopsAnsweringLetsTheProgramGoOnAfterTheTimeOut)
     wardline::wlPUSH("frmMain.frm", "Sub tmrMain_Timer", "");
     EXPECT_THAT(ui.windowsEnabled, ElementsAre(false, true));
     EXPECT_EQ(ui.eventRounds, 1);
-    EXPECT_FALSE(testRuntime->sinks().monitor().link().connected());
+    EXPECT_FALSE(sinksOf(*testRuntime).monitor().link().connected());
 }
 
 TEST_F(MonitorTest, AMonitorWithAnotherTitleIsNotTaken) {

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "errortrap/report/error_handler.h"
-#include "errortrap/trace/procedure.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/core/trace_stack.h"
+#include "errortrap/report/error_handler.h"
+#include "errortrap/trace/procedure.h"
 #include "platform/runtime_error.h"
 #include "support/recording_ui.h"
 #include "support/scoped_runtime.h"

@@ -3,6 +3,7 @@
 #include <clocale>
 #include <cstdlib>
 
+#include "errortrap/trace/trace_line.h"
 #include "errortrap/trace/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"

@@ -1,0 +1,26 @@
+# Fails the build when a file of the error-trap runtime includes against its stages:
+# core includes nothing from trace, report, start-up or the dialog, and no file of the
+# runtime includes wardline.h, the header for the programs that use the runtime.
+# Run as: cmake -DSOURCE_DIR=<src> -P RuntimeLayers.cmake
+set(rules
+  "errortrap/core|#include \"errortrap/(trace/|report/|dialog/|startup\\.h)"
+  "errortrap|#include \"errortrap/wardline\\.h\""
+)
+set(failures "")
+foreach(rule IN LISTS rules)
+  string(FIND "${rule}" "|" bar)
+  string(SUBSTRING "${rule}" 0 ${bar} folder)
+  math(EXPR after "${bar} + 1")
+  string(SUBSTRING "${rule}" ${after} -1 forbidden)
+  file(GLOB_RECURSE files "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp")
+  foreach(file IN LISTS files)
+    file(STRINGS "${file}" lines REGEX "${forbidden}")
+    foreach(line IN LISTS lines)
+      file(RELATIVE_PATH name "${SOURCE_DIR}" "${file}")
+      string(APPEND failures "  ${name}: ${line}\n")
+    endforeach()
+  endforeach()
+endforeach()
+if(failures)
+  message(FATAL_ERROR "Includes against the runtime's stages:\n${failures}")
+endif()
