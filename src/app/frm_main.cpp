@@ -6,11 +6,14 @@
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QScopeGuard>
 #include <utility>
 
+#include "app/catch_up.h"
 #include "app/command_box.h"
 #include "app/frm_about.h"
 #include "app/frm_main_design.h"
@@ -20,9 +23,12 @@
 #include "app/settings_file.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
+#include "errortrap/report/error_handler.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/trace/procedure.h"
 #include "errortrap/trace/trace_sinks.h"
+#include "platform/autostart.h"
+#include "platform/profile_write.h"
 #include "platform/clock.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
@@ -77,6 +83,7 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
     restoreLastRuns();
     startClock();
     chkEnabled[0]->setFocus();
+    QTimer::singleShot(0, this, [this] { catchUpMissedStarts(); });
 }
 
 // Tearing the controls down moves the focus; the window must hear nothing of it by then.
@@ -127,6 +134,25 @@ void frmMain::restoreLastRuns() {
         if (last[static_cast<std::size_t>(row)]) timetable_.setLastRun(row, *last[static_cast<std::size_t>(row)]);
 }
 
+// Starts missed while the program was not running, once the window is up, when the
+// preferences ask for it. Like the clock's, they wait for no dialog.
+void frmMain::catchUpMissedStarts() {
+    if (!catchUpWanted(preferencesPath())) return;
+    const platform::WallTime now = platform::wallNow();
+    const TickSchedule::Rows rows = timetable_.rows();
+    {
+        const wardline::ClockTick clockTick;
+        for (const int row : rowsToCatchUp(rows, now, RunHistory::dueStartsOn(platform::app().path(), now.day))) {
+            startTrigger_ = Trigger::CatchUp;
+            startDue_ = platform::WallTime{now.day, rows[static_cast<std::size_t>(row)].seconds * 1000};
+            cmdGo_Click(static_cast<int16_t>(row));
+        }
+        startTrigger_ = Trigger::Now;
+        startDue_.reset();
+    }
+    if (wardline::dialogsWaiting()) QTimer::singleShot(0, this, [] { wardline::showWaitingDialogs(); });
+}
+
 std::string frmMain::nextStartText(int row) const {
     if (!tmrMain->isEnabled()) return "not scheduled while the clock is paused";
     return runtext::nextStart(timetable_.row(row), platform::wallNow());
@@ -139,6 +165,7 @@ void frmMain::runRefused(const RunRecord& run) { timetable_.setLastRun(run.row, 
 void frmMain::connectEvents() {
     launcher_.addObserver(&history_);
     launcher_.addObserver(this);
+    launcher_.addObserver(&reports_);
     for (int16_t row = 0; row < kRows; ++row)
         connect(cmdGo[row], &QPushButton::clicked, this, [this, row] { cmdGo_Click(row); });
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
@@ -146,6 +173,8 @@ void frmMain::connectEvents() {
     connect(cmdExit, &QPushButton::clicked, this, [this] { cmdExit_Click(); });
     connect(mnuQuit, &QAction::triggered, this, [this] { mnuQuit_Click(); });
     connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
+    connect(mnuStartAtLogin, &QAction::triggered, this, [this] { mnuStartAtLogin_Click(); });
+    connect(mnuCatchUp, &QAction::triggered, this, [this] { mnuCatchUp_Click(); });
     connect(qApp, &QApplication::focusChanged, this, &frmMain::onFocusChanged);
 }
 
@@ -222,7 +251,12 @@ void frmMain::Form_Load() {
     int32_t seconds = 0;
     Procedure(kModule, "Sub Form_Load").run({
         {220, [&] { setStatusColor(kGreen); }},
-        {230, [&] { file.open(settings::filePath()); }},
+        {230, [&] {
+             // The first start has no file yet: the rows stay empty and there is nothing to report.
+             if (!settings::exists(settings::filePath())) return jumpTo(370);
+             file.open(settings::filePath());
+             return next();
+         }},
         {240, [&] { row = 0; }},
         {250, [&] { field = file.readLine(); }},
         {260, [&] { timetable_.setState(row, platform::toInteger16(field)); }},
@@ -263,7 +297,10 @@ void frmMain::cmdSave_Click() {
     });
 }
 
+// The tick never waits for a person: it runs on while an error dialog is open, and the
+// dialogs of its own errors come after it, from the event loop, while the clock goes on.
 void frmMain::tmrMain_Timer() {
+    const wardline::ClockTick clockTick;
     TickSchedule::Starts starts;
     platform::WallTime now;
     int row = 0;
@@ -294,6 +331,9 @@ void frmMain::tmrMain_Timer() {
              txtTime->setText(toQString(platform::formatClock12(now.tm_hour, now.tm_min)));
          }},
     });
+    // Whatever the leap passed over, catching up starts (when it is on).
+    if (schedule_.leaptAhead()) QTimer::singleShot(0, this, [this] { catchUpMissedStarts(); });
+    if (wardline::dialogsWaiting()) QTimer::singleShot(0, this, [] { wardline::showWaitingDialogs(); });
 }
 
 void frmMain::traceLateStart(const TickSchedule::Start& start) const {
@@ -376,6 +416,30 @@ void frmMain::txtPath_Change(int16_t index) {
     Procedure(kModule, "Sub txtPath_Change").run({
         {620, [&] { timetable_.setState(index, kChecked); }},
     });
+}
+
+// Writes or removes the entry that starts this executable at login; the check mark shows
+// what is on disk afterwards, also when the change failed.
+void frmMain::mnuStartAtLogin_Click() {
+    const bool wanted = mnuStartAtLogin->isChecked();
+    Procedure(kModule, "Sub mnuStartAtLogin_Click").run({
+        {630, [&] { platform::setStartAtLogin(wanted, platform::executablePath()); }},
+        {640, [&] { mnuStartAtLogin->setChecked(platform::startsAtLogin()); }},
+    });
+    mnuStartAtLogin->setChecked(platform::startsAtLogin());
+}
+
+std::string frmMain::preferencesPath() { return platform::app().path() + "/WLCLIENT.INI"; }
+
+// Switches catching up on or off in the preferences file; the check mark shows what the
+// file says afterwards, also when the change failed.
+void frmMain::mnuCatchUp_Click() {
+    const bool wanted = mnuCatchUp->isChecked();
+    Procedure(kModule, "Sub mnuCatchUp_Click").run({
+        {650, [&] { platform::writePrivateProfileString("timetable", "Catch Up", wanted ? "1" : "0", preferencesPath()); }},
+        {660, [&] { mnuCatchUp->setChecked(catchUpWanted(preferencesPath())); }},
+    });
+    mnuCatchUp->setChecked(catchUpWanted(preferencesPath()));
 }
 
 }  // namespace morrowset

@@ -22,6 +22,7 @@
 
 #include "app/launcher.h"
 #include "app/run_history.h"
+#include "app/run_reports.h"
 #include "app/run_observer.h"
 #include "app/tick_schedule.h"
 #include "app/timetable.h"
@@ -30,6 +31,7 @@
 class QAction;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 namespace morrowset {
@@ -61,6 +63,8 @@ public:
     void mnuQuit_Click();
     void mnuAbout_Click();
     void txtPath_Change(int16_t index);
+    void mnuStartAtLogin_Click();
+    void mnuCatchUp_Click();
 
     // Controls, named as the window's design names them; rows are indexed 0 to 5.
     std::array<StateCheckBox*, kRows> chkEnabled{};
@@ -78,6 +82,12 @@ public:
     SecondTimer* tmrMain = nullptr;
     QAction* mnuQuit = nullptr;
     QAction* mnuAbout = nullptr;
+    QMenu* mnuOptions = nullptr;
+    QAction* mnuStartAtLogin = nullptr;
+    QAction* mnuCatchUp = nullptr;
+
+    // The runtime's preferences file, which also holds the timetable's [timetable] options.
+    static std::string preferencesPath();
     // Each row's last run, at the end of its command box.
     std::array<RowResultIcon*, kRows> runIcons{};
 
@@ -108,6 +118,7 @@ private:
     void startClock();
     void traceLateStart(const TickSchedule::Start& start) const;
     void restoreLastRuns();
+    void catchUpMissedStarts();
     std::string nextStartText(int row) const;
     void runStarted(const RunRecord& run) override;
     void runEnded(const RunRecord& run) override;
@@ -122,6 +133,7 @@ private:
     TickSchedule schedule_;
     Launcher launcher_;
     RunHistory history_;
+    RunReports reports_;
     // Why cmdGo_Click starts its row: the clock says so while it calls it, else NOW.
     Trigger startTrigger_ = Trigger::Now;
     std::optional<platform::WallTime> startDue_;

@@ -1,8 +1,10 @@
 // The timetable window's design: its controls, where they sit in twips, their tab order.
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 
+#include "app/catch_up.h"
 #include "app/command_box.h"
 #include "app/frm_main.h"
 #include "app/frm_main_design.h"
@@ -11,6 +13,7 @@
 #include "app/time_box.h"
 #include "widgets/button_keys.h"
 #include "widgets/twips.h"
+#include "platform/autostart.h"
 
 namespace morrowset {
 
@@ -106,6 +109,13 @@ void frmMain::createControls() {
 
 void frmMain::createMenu() {
     mnuQuit = menuBar()->addAction(QStringLiteral("&Quit"));
+    mnuOptions = menuBar()->addMenu(QStringLiteral("&Options"));
+    mnuStartAtLogin = mnuOptions->addAction(QStringLiteral("Start at login"));
+    mnuStartAtLogin->setCheckable(true);
+    mnuStartAtLogin->setChecked(platform::startsAtLogin());
+    mnuCatchUp = mnuOptions->addAction(QStringLiteral("Catch up missed starts"));
+    mnuCatchUp->setCheckable(true);
+    mnuCatchUp->setChecked(catchUpWanted(preferencesPath()));
     mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
 }
 

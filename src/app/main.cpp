@@ -7,6 +7,7 @@
 #include "app/frm_main.h"
 #include "app/lazy_icon_style.h"
 #include "app/qt_ui_services.h"
+#include "app/single_instance.h"
 #include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 
@@ -20,6 +21,7 @@ int main(int argc, char** argv) {
                                             .arg(platform::app().minor())
                                             .arg(platform::app().revision()));
     if (const auto exitCode = morrowset::answerCommandLine(argc, argv)) return *exitCode;
+    if (const auto exitCode = morrowset::handOverToFirstInstance()) return *exitCode;
     QApplication application(argc, argv);
     if (const auto exitCode = morrowset::answerCommandLine(QApplication::arguments(), true)) return *exitCode;
     morrowset::useLazyIconStyle();
@@ -32,6 +34,7 @@ int main(int argc, char** argv) {
     auto* window = new morrowset::frmMain;
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
+    morrowset::bringToFrontOnRequest(window);
     const int result = QApplication::exec();
     runtime.setUi(nullptr);
     return result;

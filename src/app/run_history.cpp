@@ -187,6 +187,30 @@ RunHistory::LastRuns RunHistory::lastRuns(const std::string& appFolder) {
     return folder.lastRuns();
 }
 
+std::vector<DueStart> RunHistory::dueStartsOn(const std::string& appFolder, int32_t day) {
+    std::vector<DueStart> starts;
+    for (const std::string& path : {filePath(appFolder) + ".1", filePath(appFolder)}) {
+        const std::string text = readOwnFile(path);
+        for (std::size_t start = 0; start < text.size();) {
+            const std::size_t end = text.find('\n', start);
+            if (end == std::string::npos) break;
+            const auto line = json::readLine(std::string_view(text).substr(start, end - start));
+            start = end + 1;
+            if (!line) continue;
+            const std::string* event = stringOf(*line, "event");
+            const std::string* due = stringOf(*line, "due");
+            const std::optional<int64_t> row = numberOf(*line, "row");
+            const std::optional<Stamp> stamp = due ? stampFromIso(*due) : std::nullopt;
+            // A refused start was tried: catching up would only fail again.
+            if (!event || (*event != "start" && *event != "refused") || !stamp || !row || *row < 1 || *row > kRows ||
+                stamp->local.day != day)
+                continue;
+            starts.push_back({static_cast<int>(*row) - 1, stamp->local.millisecond / 1000});
+        }
+    }
+    return starts;
+}
+
 void RunHistory::runStarted(const RunRecord& run) { append(platform::app().path(), startLine(run)); }
 void RunHistory::runEnded(const RunRecord& run) { append(platform::app().path(), endLine(run)); }
 void RunHistory::runRefused(const RunRecord& run) { append(platform::app().path(), refusedLine(run)); }

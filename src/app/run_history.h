@@ -19,7 +19,9 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "app/catch_up.h"
 #include "app/run_observer.h"
 
 namespace morrowset {
@@ -43,6 +45,10 @@ public:
     // Each row's last run in the history of `appFolder` (the older file first, then the
     // current one). A run whose end is not in the history is marked as ended unseen.
     static LastRuns lastRuns(const std::string& appFolder);
+
+    // The starts (and refused starts) of local date `day` (days since 1970-01-01) that were
+    // due at a second of that date, as catching up asks for them.
+    static std::vector<DueStart> dueStartsOn(const std::string& appFolder, int32_t day);
 
     // Writes the events to the history of the application folder in use.
     void runStarted(const RunRecord& run) override;

@@ -178,6 +178,11 @@ std::string stateText(int16_t state) {
     return (state < 0 ? "-" : " ") + std::to_string(state < 0 ? -state : state) + " ";
 }
 
+bool exists(const std::string& path) {
+    struct stat info {};
+    return ::lstat(path.c_str(), &info) == 0 || errno != ENOENT;
+}
+
 void Reader::open(const std::string& path) {
     close();
     if (!linkChainTrusted(path)) platform::raiseError(platform::kPermissionDenied);

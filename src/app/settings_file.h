@@ -16,6 +16,10 @@ namespace morrowset::settings {
 std::string filePath();
 std::string filePath(const std::string& appFolder);
 
+// True when anything at all is at `path` (a link that leads nowhere too): only a start
+// with nothing there is a first start, which reads no file and reports nothing.
+bool exists(const std::string& path);
+
 // A state as the settings file stores it: the number with a blank (or the minus sign)
 // before it and a blank after it, " 1 ".
 std::string stateText(int16_t state);

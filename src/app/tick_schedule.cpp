@@ -28,6 +28,7 @@ TickSchedule::Starts TickSchedule::tick(platform::WallTime now, const Rows& rows
     int64_t firstSecond = nowSecond;
     if (lastSecond_ && nowSecond > *lastSecond_ && nowSecond - *lastSecond_ <= kMaxCatchUpSeconds)
         firstSecond = *lastSecond_ + 1;
+    leaptAhead_ = lastSecond_ && nowSecond - *lastSecond_ > kMaxCatchUpSeconds;
     lastSecond_ = nowSecond;
 
     Starts starts;

@@ -69,6 +69,9 @@ public:
     // Forgets the last tick (the clock was paused): the next tick looks at its own second
     // alone. What started on which date is kept.
     void forget() { lastSecond_.reset(); }
+    // Whether the last tick found the wall clock moved ahead by more than
+    // kMaxCatchUpSeconds since the tick before, and so looked at its own second alone.
+    bool leaptAhead() const { return leaptAhead_; }
 
     // Milliseconds from `millisecondOfDay` to the next tick: just after the next whole second.
     static int millisecondsToNextTick(int32_t millisecondOfDay);
@@ -87,6 +90,7 @@ private:
 
     // The wall-clock second (WallTime::position() / 1000) of the last tick.
     std::optional<int64_t> lastSecond_;
+    bool leaptAhead_ = false;
     std::array<Started, kRows> started_{};
 };
 

@@ -23,7 +23,8 @@ std::string homeFolder() {
     return {};
 }
 
-// Creates `folder` and its missing parents with mode 0700; true when it exists as a folder.
+}  // namespace
+
 bool makeFolders(const std::string& folder) {
     struct stat info {};
     if (::stat(folder.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
@@ -31,6 +32,8 @@ bool makeFolders(const std::string& folder) {
     if (slash != std::string::npos && slash > 0 && !makeFolders(folder.substr(0, slash))) return false;
     return ::mkdir(folder.c_str(), 0700) == 0 || errno == EEXIST;
 }
+
+namespace {
 
 // The folder is the user's alone: the user may create files in it (checked with the
 // effective user, the one who would create them) and no other user may. In a folder others
@@ -45,16 +48,24 @@ bool onlyUserMayWrite(const std::string& folder) {
 
 }  // namespace
 
-std::string userApplicationFolder(const std::string& folderName) {
+std::string userConfigFolder() {
     std::string config = environment("XDG_CONFIG_HOME");
     if (config.empty() || config.front() != '/') {
         const std::string home = homeFolder();
         if (home.empty()) return {};
         config = home + "/.config";
     }
-    while (!config.empty() && config.back() == '/') config.pop_back();
-    return config + "/" + folderName;
+    while (config.size() > 1 && config.back() == '/') config.pop_back();
+    return config;
 }
+
+std::string inUserConfigFolder(const std::string& name) {
+    const std::string config = userConfigFolder();
+    if (config.empty()) return config;
+    return (config == "/" ? std::string() : config) + "/" + name;
+}
+
+std::string userApplicationFolder(const std::string& folderName) { return inUserConfigFolder(folderName); }
 
 std::string chooseApplicationFolder(const std::string& exeFolder, const std::string& folderName) {
     if (onlyUserMayWrite(exeFolder)) return exeFolder;

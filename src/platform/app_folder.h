@@ -9,11 +9,19 @@
 
 namespace platform {
 
-// The user's folder for the program's files, not created: an absolute XDG_CONFIG_HOME (a
-// relative one is ignored, as the XDG base directory rules ask), else $HOME/.config, else
-// the home folder of the password database plus "/.config"; then "/" and `folderName`.
-// Empty when no home folder is known.
+// The user's configuration folder, not created: an absolute XDG_CONFIG_HOME (a relative one
+// is ignored, as the XDG base directory rules ask), else $HOME/.config, else the home folder
+// of the password database plus "/.config"; no trailing "/" but for "/" itself. Empty when
+// no home is known.
+std::string userConfigFolder();
+// `name` (a relative path) in the user's configuration folder; empty when it is not known.
+std::string inUserConfigFolder(const std::string& name);
+
+// The user's folder for the program's files, not created: `folderName` in userConfigFolder().
 std::string userApplicationFolder(const std::string& folderName);
+
+// Creates `folder` and its missing parents with mode 0700; true when it exists as a folder.
+bool makeFolders(const std::string& folder);
 
 // The application folder of a program whose executable lies in `exeFolder`: `exeFolder`
 // itself when it belongs to the user, who may create files in it, and neither group nor

@@ -43,7 +43,7 @@ const std::string& AppObject::path() const {
 std::string AppObject::runtimeHelpFile() const { return exeFolder_ + "/wardline.hlp"; }
 
 bool AppObject::prevInstance() const {
-    static const bool previous = takeInstanceLock(services().identity.lockName) == InstanceLock::Another;
+    static const bool previous = takeInstanceLock(path()) == InstanceLock::Another;
     return previous;
 }
 

@@ -31,7 +31,8 @@ public:
     void setHelpFile(std::string file) { helpFile_ = std::move(file); }
     // The runtime's own help file beside the executable.
     std::string runtimeHelpFile() const;
-    // True when another instance of the program was already running for this user at start.
+    // True when another instance of the program was already running for this application
+    // folder when first asked; the first call takes the folder's lock (instance_lock.h).
     bool prevInstance() const;
 
 private:

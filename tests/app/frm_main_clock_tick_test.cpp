@@ -1,6 +1,7 @@
 // The clock tick: starting due rows with real processes, graying rows that cannot run, the
 // clock label; and the "NOW" buttons.
 #include "support/frm_main_fixture.h"
+#include "support/recording_ui.h"
 #include "platform/mail_transport.h"
 #include "platform/process_start.h"
 
@@ -112,6 +113,41 @@ TEST_F(ClockTick, ARowDueWhileAnErrorDialogHeldTheProgramStartsOnceLateAndSaysSo
     const std::string trace = readFile(folder / "trace.log");
     EXPECT_THAT(trace, HasSubstr("[app_tests] LATE START row 2 (10:01) 60.500 s after its time\r\n"));
     EXPECT_THAT(trace, Not(HasSubstr("LATE START row 1")));
+}
+
+// The clock never waits for a person. With the dialog of a failed NOW left open, the clock
+// goes on: a row due meanwhile starts within its second, and a row that fails meanwhile is
+// written to the error log at once, its dialog shown once the open one has closed.
+TEST_F(ClockTick, ADialogLeftOpenHoldsNoStart) {
+    window.reset();
+    freshRuntime();
+    writeFile(folder / "WLCLIENT.INI", "[log file]\r\nWrite To Disk=1\r\nLog File=error.log\r\n");
+    testsupport::RecordingUi ui;
+    testRuntime->setUi(&ui);
+    load();
+    recordStarts();
+    setRow(0, "no-such-program-pressed-now", "23:00", 1);
+    setRow(1, marker("on-time"), "00:53", 1);
+    setRow(2, "no-such-program-at-0053", "00:53", 1);
+    tickAt(52 * 60 + 0.01);
+
+    std::string logWhileOpen;
+    ui.whileShown = [&] {
+        testRuntime->state().busy = true;  // the dialog is up and nobody answers it
+        tickAt(53 * 60 + 0.01);
+        EXPECT_EQ(ui.shown.size(), 1u) << "no second dialog over the first";
+        EXPECT_EQ(awaitFile(folder / "on-time"), "ran\n");
+        logWhileOpen = readFile(folder / "error.log");
+        testRuntime->state().busy = false;  // Continue, hours later
+    };
+    QTest::mouseClick(window->cmdGo[0], Qt::LeftButton);
+
+    EXPECT_THAT(started, ElementsAre("no-such-program-pressed-now", marker("on-time"), "no-such-program-at-0053"));
+    EXPECT_EQ(countOf(logWhileOpen, "Error No.     53"), 1) << "the tick's failure is written at once";
+    EXPECT_EQ(countOf(readFile(folder / "error.log"), "Error No.     53"), 2);
+    ASSERT_EQ(ui.shown.size(), 2u);
+    EXPECT_EQ(ui.shown[1].procedure, "Sub cmdGo_Click");
+    EXPECT_EQ(window->txtTime->text(), "12:53AM");
 }
 
 // Mail never holds the clock: with a sendmail that never returns, three failing rows are

@@ -4,6 +4,7 @@
 
 #include "support/frm_main_fixture.h"
 #include "app/frm_about.h"
+#include "platform/autostart.h"
 
 namespace morrowset {
 namespace {
@@ -120,7 +121,7 @@ TEST_F(WindowCommands, LaidOutFromTheDesignWithItsTabOrder) {
 
     QStringList menu;
     for (QAction* entry : window->menuBar()->actions()) menu << entry->text();
-    EXPECT_EQ(menu, QStringList({"&Quit", "&About"}));
+    EXPECT_EQ(menu, QStringList({"&Quit", "&Options", "&About"}));
 
     QList<QWidget*> expected;
     for (auto* w : window->chkEnabled) expected << w;
@@ -136,6 +137,55 @@ TEST_F(WindowCommands, LaidOutFromTheDesignWithItsTabOrder) {
     }
     EXPECT_EQ(chain, expected);
 }
+// "Start at login" writes an entry that starts this very executable, one the desktop's own
+// checker accepts, and takes it away again; the check mark follows the file.
+TEST_F(WindowCommands, StartAtLoginWritesAndRemovesTheAutostartEntry) {
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", folder / "config");
+    load();
+    const std::string entry = folder / "config/autostart/morrowset.desktop";
+    EXPECT_FALSE(window->mnuStartAtLogin->isChecked());
+
+    TrapRecorder errors;
+    window->mnuStartAtLogin->trigger();
+    EXPECT_THAT(errors.trapped, ::testing::IsEmpty());
+    EXPECT_TRUE(window->mnuStartAtLogin->isChecked());
+    const std::string text = readFile(entry);
+    EXPECT_THAT(text, ::testing::HasSubstr("\nExec=\"" + platform::executablePath() + "\"\n"));
+    if (std::system("command -v desktop-file-validate >/dev/null") == 0) {
+        EXPECT_EQ(std::system(("desktop-file-validate '" + entry + "'").c_str()), 0);
+    }
+
+    window->mnuStartAtLogin->trigger();
+    EXPECT_FALSE(fs::exists(entry));
+    EXPECT_FALSE(window->mnuStartAtLogin->isChecked());
+}
+
+// "Catch up missed starts" is kept in the preferences file beside what is there already.
+TEST_F(WindowCommands, CatchUpIsSwitchedInThePreferencesFile) {
+    writeFile(folder / "WLCLIENT.INI", "[preferences]\r\nSilent Run=1\r\n");
+    load();
+    EXPECT_FALSE(window->mnuCatchUp->isChecked());
+    window->mnuCatchUp->trigger();
+    EXPECT_TRUE(window->mnuCatchUp->isChecked());
+    EXPECT_EQ(readFile(folder / "WLCLIENT.INI"), "[preferences]\r\nSilent Run=1\r\n[timetable]\r\nCatch Up=1\r\n");
+    window->mnuCatchUp->trigger();
+    EXPECT_FALSE(window->mnuCatchUp->isChecked());
+    EXPECT_EQ(readFile(folder / "WLCLIENT.INI"), "[preferences]\r\nSilent Run=1\r\n[timetable]\r\nCatch Up=0\r\n");
+}
+
+// An entry that cannot be written is reported, and the mark stays off.
+TEST_F(WindowCommands, AnAutostartFolderThatCannotBeMadeIsReported) {
+    testsupport::ScopedEnv config("XDG_CONFIG_HOME", folder / "config");
+    writeFile(folder / "config", "a file where the folder should be");
+    load();
+    TrapRecorder errors;
+    window->mnuStartAtLogin->trigger();
+    ASSERT_EQ(errors.trapped.size(), 1u);
+    EXPECT_EQ(errors.trapped[0].line, 630);
+    EXPECT_EQ(errors.trapped[0].procedure, "Sub mnuStartAtLogin_Click");
+    EXPECT_FALSE(window->mnuStartAtLogin->isChecked());
+}
 
 }  // namespace
+
 }  // namespace morrowset

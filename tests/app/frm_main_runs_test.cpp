@@ -110,6 +110,44 @@ TEST_F(RowRuns, ARestartBringsTheIconsBack) {
     ::kill(sleeper, SIGKILL);
 }
 
+// With "Catch Up" on, a start finds what was missed today while the program was not
+// running: a row whose time passed and that the history holds no start of today for starts
+// once, as a catch-up; a row the history holds does not start again.
+TEST_F(RowRuns, CatchUpStartsTodaysMissedRowsOnceAtStart) {
+    window.reset();
+    writeFile(folder / "WLCLIENT.INI", "[timetable]\r\nCatch Up=1\r\n");
+    std::string rows = " 1 \r\ntrue\r\n02:30\r\n 1 \r\ntrue --second\r\n03:00\r\n 1 \r\ntrue --later\r\n23:00\r\n";
+    for (int i = 3; i < 6; ++i) rows += " 0 \r\n\r\n##:##\r\n";
+    writeFile(settingsPath(), rows);
+    writeFile(folder / "history.jsonl",
+              "{\"event\":\"start\",\"run\":\"r1\",\"row\":1,\"command\":\"true\",\"trigger\":\"clock\","
+              "\"due\":\"2024-01-01T02:30:00+00:00\",\"time\":\"2024-01-01T02:30:00.010+00:00\",\"pid\":1}\n");
+    freshRuntime();
+    load();
+    ASSERT_TRUE(awaitResult(1, Result::Succeeded));
+    const std::string history = readFile(folder / "history.jsonl");
+    EXPECT_THAT(history, HasSubstr("\"row\":2,\"command\":\"true --second\",\"trigger\":\"catch-up\","
+                                   "\"due\":\"2024-01-01T03:00:00"));
+    EXPECT_EQ(history.find("\"row\":1,\"command\":\"true\",\"trigger\":\"catch-up\""), std::string::npos);
+    EXPECT_EQ(history.find("true --later"), std::string::npos) << "23:00 has not come yet";
+}
+
+// A leap of the wall clock of more than 3 hours (a long suspend) is caught up like a start:
+// the rows it passed over start once, as catch-ups.
+TEST_F(RowRuns, CatchUpAfterTheClockLeaptAhead) {
+    window.reset();
+    writeFile(folder / "WLCLIENT.INI", "[timetable]\r\nCatch Up=1\r\n");
+    freshRuntime();
+    clock.set(7, 0);
+    load();
+    setRow(0, "true --at-eight", "08:00", 1);
+    tickAt(7 * 3600 + 0.01);
+    tickAt(7 * 3600 + 1.01);
+    tickAt(11 * 3600 + 0.01);  // four hours later
+    ASSERT_TRUE(awaitResult(0, Result::Succeeded));
+    EXPECT_EQ(window->timetable().row(0).lastRun->trigger, Trigger::CatchUp);
+}
+
 }  // namespace
 }  // namespace morrowset
 

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "support/private_journal.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -148,5 +149,24 @@ INSTANTIATE_TEST_SUITE_P(Deaths, CrashTest, ::testing::ValuesIn(kDeaths),
                              std::replace(name.begin(), name.end(), '-', '_');
                              return name;
                          });
+
+// The journal hears of the death too, from the handler, at priority 2.
+TEST(CrashJournal, AFatalSignalLeavesACriticalJournalEntry) {
+    TempFolder folder;
+    folder.write("WLCLIENT.INI", kCircularLogOnly);
+    int status = 0;
+    const auto entries = testsupport::withPrivateJournal([&] { status = runChild(folder.path(), "null-dereference"); });
+    if (!entries) GTEST_SKIP() << "no private mount namespace here (needs CAP_SYS_ADMIN)";
+    ASSERT_EQ(entries->size(), 1u);
+    const testsupport::JournalEntry& entry = entries->front();
+    EXPECT_EQ(entry.at("SYSLOG_IDENTIFIER"), "morrowset");
+    EXPECT_EQ(entry.at("PRIORITY"), "2");
+    EXPECT_EQ(entry.at("MESSAGE_ID"), "de1427104933441ca0ec1243f6f39b30");
+    EXPECT_EQ(entry.at("MESSAGE"),
+              "ERROR 51 at modCrash.bas : Sub Third : Line 20 : Fatal signal SIGSEGV (segmentation fault)");
+    EXPECT_EQ(entry.at("WARDLINE_PROCEDURE"), "Sub Third");
+    EXPECT_EQ(entry.at("WARDLINE_LINE"), "20");
+    EXPECT_EQ(entry.at("MORROWSET_SIGNAL"), "SIGSEGV");
+}
 
 }  // namespace

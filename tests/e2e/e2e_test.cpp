@@ -3,7 +3,10 @@
 #include <gmock/gmock.h>
 
 #include <signal.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -202,8 +205,9 @@ TEST(InstalledRun, FilesGoToTheUsersConfigFolder) {
     EXPECT_EQ(info.st_mode & 07777, 0700u);
     EXPECT_EQ(info.st_uid, user);
 
-    // With preferences there, the missing timetable is reported to the error log there, and
-    // its header names that folder.
+    // With preferences there, a timetable that cannot be read (a folder in its place) is
+    // reported to the error log there, and its header names that folder.
+    std::filesystem::create_directory(userFolder / "Morrowset.ini");
     const auto preferences = userFolder / "WLCLIENT.INI";
     std::ofstream(preferences) << "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\n";
     if (asRoot) ASSERT_EQ(::chown(preferences.c_str(), user, user), 0);
@@ -217,7 +221,7 @@ TEST(InstalledRun, FilesGoToTheUsersConfigFolder) {
         << "no report in " << log;
     program.stop();
     EXPECT_THAT(logText(), HasSubstr("\r\n" + userFolder.string() + "/Morrowset ver "));
-    EXPECT_THAT(logText(), HasSubstr("Error No.     53"));
+    EXPECT_THAT(logText(), HasSubstr("Error No.     75"));
     EXPECT_FALSE(std::filesystem::exists(program.file("error.log")));
     ::chmod(program.folder().c_str(), 0700);  // so that the folder can be removed
 }
@@ -272,6 +276,49 @@ TEST(HeadlessRun, ALoadErrorIsReportedWithoutADialogThatNobodyCouldClose) {
     const std::string log = program.readFile("error.log");
     EXPECT_THAT(log, HasSubstr("Error No.     62"));
     EXPECT_EQ(countOf(program.readFile("stderr"), "running as with Silent Run"), 1) << program.readFile("stderr");
+    EXPECT_TRUE(program.running());
+}
+
+// A second start for the same folder, run to its end: its exit status and what it said on
+// standard error; -1 when it had not ended within 10 s.
+std::pair<int, std::string> startAgainAndWait(const ProgramUnderTest& program) {
+    int errors[2];
+    if (::pipe2(errors, O_CLOEXEC) != 0) return {-1, "pipe"};
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::chdir(program.folder().c_str());
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::dup2(errors[1], STDERR_FILENO);
+        const std::string exe = program.file("Morrowset").string();
+        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(errors[1]);
+    int status = 0;
+    const bool ended = e2e::eventually([&] { return ::waitpid(pid, &status, WNOHANG) == pid; }, seconds(10));
+    if (!ended) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    std::string said;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(errors[0], buffer, sizeof buffer)) > 0;) said.append(buffer, static_cast<std::size_t>(n));
+    ::close(errors[0]);
+    return {ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1, said};
+}
+
+// Two copies of one folder's program would start every row twice: the second start asks the
+// first to come to the front, says so and ends with status 0; the first goes on.
+TEST(SecondStart, HandsOverToTheFirstAndEnds) {
+    ProgramUnderTest program;
+    program.writeFile("Morrowset.ini", settingsFile({}));
+    program.start();
+    ASSERT_TRUE(e2e::eventually([&] { return program.readFile("stderr").find("no display") != std::string::npos; },
+                                10s));
+    const auto [status, said] = startAgainAndWait(program);
+    EXPECT_EQ(status, 0) << said;
+    EXPECT_THAT(said, HasSubstr("already running for " + program.folder().string()));
+    EXPECT_THAT(said, HasSubstr("its window was brought to the front"));
     EXPECT_TRUE(program.running());
 }
 

@@ -44,9 +44,17 @@ struct ErrorRecord {
 // The error handlers running now. A handler entered while another one runs (an error
 // raised while the first one's dialog runs the event loop) leaves its record here for the
 // outermost one to write and mail.
+//
+// The clock never waits for a person: while a clock tick runs (clockTicks > 0), enter and
+// leave do not wait for an open dialog, and an error raised in the tick, or while a dialog
+// is open, is reported at once (trace line, error log, mail) and its record waits in
+// dialogsToShow for its dialog, shown once no other is open, one at a time, in order.
 struct HandlersInProgress {
     int count = 0;
     std::deque<ErrorRecord> deferredReports;
+    int clockTicks = 0;
+    std::deque<ErrorRecord> dialogsToShow;
+    bool showingDialogs = false;
 };
 
 }  // namespace wardline

@@ -29,6 +29,7 @@
 #include "platform/clock.h"
 #include "platform/error_texts.h"
 #include "platform/file_io.h"
+#include "platform/journal.h"
 #include "platform/kept_file.h"
 #include "platform/log_open.h"
 #include "platform/text.h"
@@ -227,6 +228,7 @@ struct Story {
     std::string_view trap;          // "Fatal signal SIGSEGV"
     TraceStack::FrameNames frame;   // the innermost procedure on the trace stack
     int line = 0;                   // the statement it was running
+    std::string_view signalName;    // "SIGSEGV"; empty for an uncaught exception
 };
 
 void findInnermostFrame(Story& story) {
@@ -322,8 +324,14 @@ void tellTheStory(Story& story) {
     const Scene* s = scene;
     if (!s || !s->line || !s->report) return;
     findInnermostFrame(story);
-    if (TraceSink* sinks = currentRuntime().traceSinks()) sinks->writeLastLine(errorLine(*s, story));
+    const std::string_view line = errorLine(*s, story);
+    if (TraceSink* sinks = currentRuntime().traceSinks()) sinks->writeLastLine(line);
     appendReport(*s, report(*s, story));
+    // The report is written: its buffer takes the journal's entry.
+    std::string_view message = line.substr(std::min(s->exePrefix.size(), line.size()));
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.remove_suffix(1);
+    platform::journal::sendFatalEntry(s->report, kReportCapacity, message, story.frame.procedure, story.line,
+                                      story.signalName);
 }
 
 const FatalSignal* fatalSignal(int number) {
@@ -347,6 +355,7 @@ void onFatalSignal(int number, siginfo_t* info, void*) {
         Story story;
         story.description = text.view();
         story.trap = text.view().substr(0, trapLength);
+        story.signalName = fatal->name;
         tellTheStory(story);
     }
     errno = savedErrno;
@@ -435,6 +444,7 @@ void installCrashHandlers() {
         scene = fresh;
     }
     skipOnFailure([] { prepareScene(*scene); });  // out of memory: the report lacks some texts
+    platform::journal::prepareFatalEntry();
     if (!installed) {
         installed = true;
         installHandlers();

@@ -17,6 +17,7 @@
 #include "errortrap/trace/trace_sinks.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
+#include "platform/journal.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 
@@ -143,7 +144,8 @@ private:
 // an open dialog, the code pointer, the category and where on the trace stack the error
 // was raised. A failure here is the runtime's own: it goes to the internal error handler
 // and nothing is returned.
-std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime, std::optional<NestedHandler>& nesting) {
+// Without `nesting` the error is handled without waiting for an open dialog.
+std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime, std::optional<NestedHandler>* nesting) {
     try {
         const TrappedError error = readCurrentError(runtime);
         RuntimeState& state = runtime.state();
@@ -152,8 +154,10 @@ std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime
         if (!state.runtimeStarted) startRuntime(runtime);
         const std::string source = error.source + (error.source == state.localSourceName ? " (local)" : " (remote)");
         // Only once an open dialog is done may this error touch the record.
-        waitWhileBusy(runtime);
-        nesting.emplace(runtime);
+        if (nesting) {
+            waitWhileBusy(runtime);
+            nesting->emplace(runtime);
+        }
         ErrorRecord& record = runtime.errorRecord();
         ErrorLevel& top = record.levels[0];
         top.source = source;
@@ -205,6 +209,14 @@ std::string errorTraceLine(Runtime& runtime) {
            top.procedure + " " + ": Line " + std::to_string(top.line) + " : " + top.description + "\r\n";
 }
 
+// The system journal's entry: the trace line without the program's tag and line end.
+void journalEntry(Runtime& runtime, std::string_view line) {
+    const ErrorLevel& top = runtime.errorRecord().levels[0];
+    line.remove_prefix(std::min(runtime.state().exePrefix.size(), line.size()));
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+    platform::journal::errorReported(top.number, top.procedure, top.line, line);
+}
+
 void snapshotCallTree(Runtime& runtime) {
     const TraceStack& stack = runtime.traceStack();
     auto& snapshot = runtime.errorRecord().callTreeSnapshot;
@@ -241,21 +253,75 @@ void exitPart(Runtime& runtime) {
     runtime.state().busy = false;
 }
 
+// Steps 14 and 15: the trace line and the call tree of the record just filled.
+void recordError(Runtime& runtime, const TrappedError& error, const StackEntry& raisedIn, const std::string& module,
+                 const std::string& procedure) {
+    fillLevelZero(runtime, error, raisedIn, module, procedure);
+    std::string line;
+    skipOnFailure([&] { line = errorTraceLine(runtime); });
+    skipOnFailure([&] { sinksOf(runtime).write(line); });
+    skipOnFailure([&] { journalEntry(runtime, line); });
+    skipOnFailure([&] { snapshotCallTree(runtime); });
+}
+
+// A dialog would keep the clock waiting for a person: one is open, or a tick is running.
+bool dialogMustWait(Runtime& runtime) {
+    return runtime.state().busy || runtime.handlersInProgress().clockTicks > 0;
+}
+
+// Reports the error at once and queues its dialog; the record an open dialog shows is put
+// back, so that its comment and report stay its own. The caller leaves its procedure, as
+// after every dialog of this program.
+int16_t handleWithoutWaiting(Runtime& runtime, const std::string& module, const std::string& procedure) {
+    ErrorRecord shown = runtime.errorRecord();
+    if (const auto captured = captureError(runtime, nullptr)) {
+        const auto& [error, raisedIn] = *captured;
+        recordError(runtime, error, raisedIn, module, procedure);
+        skipOnFailure([&] { deliverReport(runtime); });
+        if (!runtime.prefs().silentRun) runtime.handlersInProgress().dialogsToShow.push_back(runtime.errorRecord());
+    }
+    skipOnFailure([] { platform::clearError(); });
+    runtime.errorRecord() = std::move(shown);
+    return 0;
+}
+
 }  // namespace
 
 int16_t handleError(Runtime& runtime, const std::string& module, const std::string& procedure) {
+    if (dialogMustWait(runtime)) return handleWithoutWaiting(runtime, module, procedure);
     int16_t result = 0;
-    std::optional<NestedHandler> nesting;
-    if (const auto captured = captureError(runtime, nesting)) {
-        const auto& [error, raisedIn] = *captured;
-        fillLevelZero(runtime, error, raisedIn, module, procedure);
-        skipOnFailure([&] { sinksOf(runtime).write(errorTraceLine(runtime)); });
-        skipOnFailure([&] { snapshotCallTree(runtime); });
-        result = showDialog(runtime);
-        skipOnFailure([&] { nesting->deliver(); });
+    {
+        std::optional<NestedHandler> nesting;
+        if (const auto captured = captureError(runtime, &nesting)) {
+            const auto& [error, raisedIn] = *captured;
+            recordError(runtime, error, raisedIn, module, procedure);
+            result = showDialog(runtime);
+            skipOnFailure([&] { nesting->deliver(); });
+        }
+        exitPart(runtime);
     }
-    exitPart(runtime);
+    showWaitingDialogs(runtime);
     return result;
+}
+
+ClockTick::ClockTick() : runtime_(currentRuntime()) { ++runtime_.handlersInProgress().clockTicks; }
+ClockTick::~ClockTick() { --runtime_.handlersInProgress().clockTicks; }
+
+bool dialogsWaiting() { return !currentRuntime().handlersInProgress().dialogsToShow.empty(); }
+
+void showWaitingDialogs() { showWaitingDialogs(currentRuntime()); }
+
+void showWaitingDialogs(Runtime& runtime) {
+    HandlersInProgress& handlers = runtime.handlersInProgress();
+    if (handlers.showingDialogs || handlers.count > 0 || runtime.state().busy) return;
+    handlers.showingDialogs = true;
+    while (!handlers.dialogsToShow.empty()) {
+        runtime.errorRecord() = std::move(handlers.dialogsToShow.front());
+        handlers.dialogsToShow.pop_front();
+        showDialog(runtime);
+        exitPart(runtime);
+    }
+    handlers.showingDialogs = false;
 }
 
 int16_t wlERROR(const std::string& module, const std::string& procedure) {

@@ -19,4 +19,26 @@ int16_t wlERROR(const std::string& module, const std::string& procedure);
 // The same with `runtime`.
 int16_t handleError(Runtime& runtime, const std::string& module, const std::string& procedure);
 
+// Marks a clock tick for as long as it lives: nothing in the tick waits for an open error
+// dialog, and an error raised in it is reported at once, its dialog shown afterwards
+// (showWaitingDialogs).
+class ClockTick {
+public:
+    ClockTick();
+    ~ClockTick();
+    ClockTick(const ClockTick&) = delete;
+    ClockTick& operator=(const ClockTick&) = delete;
+
+private:
+    Runtime& runtime_;
+};
+
+// Whether errors reported at once still wait for their dialogs.
+bool dialogsWaiting();
+// Shows the waiting dialogs one after the other, the oldest first, unless a dialog is open
+// already (its handler shows them when it closes). Their answers change nothing: each
+// error's procedure was left when it was reported.
+void showWaitingDialogs();
+void showWaitingDialogs(Runtime& runtime);
+
 }  // namespace wardline

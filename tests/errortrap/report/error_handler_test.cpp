@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "errortrap/report/error_handler.h"
 #include "errortrap/core/trace_stack.h"
 #include "errortrap/trace/procedure.h"
 #include "errortrap/wardline.h"
@@ -9,6 +10,7 @@
 #include "platform/runtime_error.h"
 #include "support/error_report_support.h"
 #include "support/fake_sendmail.h"
+#include "support/private_journal.h"
 
 namespace wardline::testing {
 namespace {
@@ -194,31 +196,51 @@ TEST_F(ErrorHandlerTest, ReturnsTheDialogsAnswerAndGoesOnWhenTheDialogFails) {
     EXPECT_FALSE(runtime().busy);
 }
 
-TEST_F(ErrorHandlerTest, AnErrorWhileADialogIsOpenWaitsUntilItIsDismissed) {
-    // The first dialog is up (busy) when a clock tick fails; the user then presses Continue.
-    ui.whileShown = [this] {
+// An error raised while a dialog is open (a clock tick's row that cannot start) does not
+// wait for the person in front of it: it is reported at once, and its dialog follows once
+// the open one closes. The open dialog keeps its own record.
+TEST_F(ErrorHandlerTest, AnErrorWhileADialogIsOpenIsReportedAtOnceAndItsDialogFollows) {
+    bool tickWentOn = false;
+    ui.whileShown = [&] {
         runtime().busy = true;
-        ui.onProcessEvents = [this](int) {
-            ui.events.push_back("continue pressed");
-            runtime().busy = false;
-            ui.onProcessEvents = nullptr;
-        };
+        const ClockTick tick;
         Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(6); }}});
+        Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{80, [&] { tickWentOn = true; }}});
+        EXPECT_EQ(errorRecord().levels[0].number, 53) << "the open dialog's record is its own";
+        EXPECT_EQ(ui.shown.size(), 1u) << "no second dialog over the first";
+        runtime().busy = false;  // Continue
     };
 
     cmdGoClick([] { platform::raiseError(53); });
 
-    EXPECT_THAT(ui.events, ElementsAre("show Sub cmdGo_Click", "processEvents", "continue pressed",
-                                       "show Sub tmrMain_Timer", "unload", "unload"));
+    EXPECT_TRUE(tickWentOn);
+    EXPECT_THAT(ui.events, ElementsAre("show Sub cmdGo_Click", "unload", "show Sub tmrMain_Timer", "unload"));
     ASSERT_EQ(ui.shown.size(), 2u);
     EXPECT_EQ(ui.shown[1].number, 6);
-    EXPECT_EQ(errorRecord().levels[0].number, 6) << "the later error overwrote the record";
     EXPECT_EQ(traceStack().traceDepth, 0);
+    EXPECT_FALSE(runtime().busy);
+}
+
+// A clock tick never shows a dialog inside itself: its error is reported at once, the tick
+// goes on with its next statement's procedure, and the dialog comes when asked for after it.
+TEST_F(ErrorHandlerTest, AnErrorInAClockTickWaitsForItsDialogUntilTheTickIsDone) {
+    {
+        const ClockTick tick;
+        Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(53); }}});
+        EXPECT_TRUE(ui.shown.empty());
+        EXPECT_THAT(readFile(scratch / "wlerror.log"), HasSubstr("Error No.     53\r\n"));
+        EXPECT_TRUE(dialogsWaiting());
+    }
+    showWaitingDialogs();
+    EXPECT_THAT(ui.events, ElementsAre("show Sub tmrMain_Timer", "unload"));
+    EXPECT_FALSE(dialogsWaiting());
+    EXPECT_EQ(countOf(readFile(scratch / "wlerror.log"), "Error No.     53"), 1u) << "written once";
 }
 
 // Two errors, two reports: a clock tick that fails while the first error's dialog is open
-// does not take over the first error's record. The error log and the mail get both
-// reports whole, the first error's first, each with what its own dialog was told.
+// does not take over the first error's record. Its report is written and mailed whole at
+// once, while the first dialog is still open; the first error's report follows when its
+// dialog closes, with what its own dialog was told.
 TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsWhole) {
     fs::create_directory(scratch / "mail");
     const morrowset::testing::FakeSendmail sendmail(scratch / "mail", "cat '" + scratch / "mail/message" +
@@ -226,15 +248,16 @@ TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsW
     prefs().writeToDisk = -1;
     prefs().errorLogPath = scratch / "error.log";
     prefs().mailAddress = "ops@example.org";
-    ui.whileShown = [this] {
+    std::string loggedWhileOpen;
+    ui.whileShown = [&] {
         runtime().busy = true;
-        ui.onProcessEvents = [this](int) {  // Continue on the first dialog, with a comment
-            errorRecord().userComment = "about the first";
-            runtime().busy = false;
-            ui.onProcessEvents = nullptr;
-            ui.whileShown = [] { errorRecord().userComment = "about the second"; };
-        };
-        Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(6); }}});
+        {
+            const ClockTick tick;
+            Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(6); }}});
+        }
+        loggedWhileOpen = readFile(scratch / "error.log");
+        errorRecord().userComment = "about the first";  // Continue, with a comment
+        runtime().busy = false;
     };
 
     cmdGoClick([] { platform::raiseError(53); });
@@ -248,14 +271,14 @@ TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsW
         }
         return parts;
     };
+    EXPECT_THAT(loggedWhileOpen, HasSubstr("Error No.     6\r\n"));
     const auto logged = reports(readFile(scratch / "error.log"));
     ASSERT_EQ(logged.size(), 2u) << readFile(scratch / "error.log");
-    EXPECT_THAT(logged[0], HasSubstr("Error No.     53\r\n"));
-    EXPECT_THAT(logged[0], HasSubstr("Sub cmdGo_Click"));
-    EXPECT_THAT(logged[0], HasSubstr("User Said\r\n              about the first\r\n"));
-    EXPECT_THAT(logged[1], HasSubstr("Error No.     6\r\n"));
-    EXPECT_THAT(logged[1], HasSubstr("Sub tmrMain_Timer"));
-    EXPECT_THAT(logged[1], HasSubstr("User Said\r\n              about the second\r\n"));
+    EXPECT_THAT(logged[0], HasSubstr("Error No.     6\r\n"));
+    EXPECT_THAT(logged[0], HasSubstr("Sub tmrMain_Timer"));
+    EXPECT_THAT(logged[1], HasSubstr("Error No.     53\r\n"));
+    EXPECT_THAT(logged[1], HasSubstr("Sub cmdGo_Click"));
+    EXPECT_THAT(logged[1], HasSubstr("User Said\r\n              about the first\r\n"));
     for (const auto& report : logged) EXPECT_THAT(report, HasSubstr(" - stop Wardline")) << "whole";
 
     ASSERT_TRUE(sendmail.ran());
@@ -264,7 +287,20 @@ TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsW
     const auto second = mails.find("reports error 6 ");
     ASSERT_NE(first, std::string::npos);
     ASSERT_NE(second, std::string::npos);
-    EXPECT_LT(first, second) << "mailed in the order the errors happened";
+    EXPECT_LT(second, first) << "mailed in the order they were reported";
+}
+
+// Every intercepted error is one journal entry of priority 3, where it happened included.
+TEST_F(ErrorHandlerTest, EachInterceptedErrorGoesToTheJournal) {
+    const auto entries = testsupport::withPrivateJournal([] { cmdGoClick([] { platform::raiseError(53); }); });
+    if (!entries) GTEST_SKIP() << "no private mount namespace here (needs CAP_SYS_ADMIN)";
+    ASSERT_EQ(entries->size(), 1u);
+    const testsupport::JournalEntry& entry = entries->front();
+    EXPECT_EQ(entry.at("PRIORITY"), "3");
+    EXPECT_EQ(entry.at("MESSAGE"), "ERROR 53 at frmMain.frm : Sub cmdGo_Click : Line 20 : File not found");
+    EXPECT_EQ(entry.at("WARDLINE_ERROR_NUMBER"), "53");
+    EXPECT_EQ(entry.at("WARDLINE_PROCEDURE"), "Sub cmdGo_Click");
+    EXPECT_EQ(entry.at("WARDLINE_LINE"), "20");
 }
 
 TEST_F(ErrorHandlerTest, ErrorBeforeAnyEnterStartsTheRuntimeAndStillCountsAsLocal) {

@@ -1,0 +1,42 @@
+#include "app/single_instance.h"
+
+#include <QSocketNotifier>
+#include <QWidget>
+#include <cstdio>
+#include <memory>
+
+#include "platform/app_object.h"
+#include "platform/instance_lock.h"
+
+namespace morrowset {
+
+namespace {
+
+// Long enough for a first instance that is still loading its window.
+constexpr int kPatienceMs = 3000;
+
+}  // namespace
+
+std::optional<int> handOverToFirstInstance() {
+    const platform::AppObject& app = platform::app();
+    if (!app.prevInstance()) return std::nullopt;
+    const bool asked = platform::askFirstInstanceToShow(app.path(), kPatienceMs);
+    std::fprintf(stderr, "%s: already running for %s; %s\n", app.exeName().c_str(), app.path().c_str(),
+                 asked ? "its window was brought to the front" : "it did not answer");
+    return 0;
+}
+
+void bringToFrontOnRequest(QWidget* window) {
+    auto listener = std::make_shared<platform::InstanceListener>(platform::app().path());
+    if (!listener->listening()) return;
+    auto* notifier = new QSocketNotifier(listener->fd(), QSocketNotifier::Read, window);
+    QObject::connect(notifier, &QSocketNotifier::activated, window, [window, listener] {
+        if (!listener->takeRequests()) return;
+        if (window->isMinimized()) window->showNormal();
+        window->show();
+        window->raise();
+        window->activateWindow();
+    });
+}
+
+}  // namespace morrowset

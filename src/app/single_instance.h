@@ -1,0 +1,18 @@
+#pragma once
+// One Morrowset per application folder: a second start hands over to the first one, which
+// brings its window to the front, instead of running a second clock that would start every
+// row twice.
+#include <optional>
+
+class QWidget;
+
+namespace morrowset {
+
+// When another instance holds this application folder: asks it to bring its window to the
+// front, says so on standard error and returns the exit status (0). nullopt for the first.
+std::optional<int> handOverToFirstInstance();
+
+// Brings `window` to the front whenever a later start asks, for as long as it lives.
+void bringToFrontOnRequest(QWidget* window);
+
+}  // namespace morrowset

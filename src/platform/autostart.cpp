@@ -1,0 +1,108 @@
+#include "platform/autostart.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "platform/app_folder.h"
+#include "platform/file_errors.h"
+#include "platform/file_io.h"
+#include "platform/runtime_error.h"
+
+namespace platform {
+namespace {
+
+constexpr int32_t kPathFileAccess = 75;
+
+// Whether `text` is well-formed UTF-8 without control characters.
+bool isPlainUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 || c == 0x7F) return false;
+        const int more = c < 0x80 ? 0 : (c & 0xE0) == 0xC0 && c >= 0xC2 ? 1 : (c & 0xF0) == 0xE0 ? 2
+                                       : (c & 0xF8) == 0xF0 && c <= 0xF4 ? 3 : -1;
+        if (more < 0 || i + static_cast<std::size_t>(more) >= text.size()) return false;
+        for (int k = 1; k <= more; ++k)
+            if ((static_cast<unsigned char>(text[i + static_cast<std::size_t>(k)]) & 0xC0) != 0x80) return false;
+        i += static_cast<std::size_t>(more) + 1;
+    }
+    return true;
+}
+
+// The program's path as one argument of an Exec line: in double quotes, with the double
+// quote, backquote, dollar and backslash escaped by a backslash; then, as in every string
+// value of an entry, each backslash doubled; and % doubled, which Exec gives a meaning.
+std::string execArgument(const std::string& path) {
+    std::string quoted = "\"";
+    for (const char c : path) {
+        if (c == '"' || c == '`' || c == '$' || c == '\\') quoted += '\\';
+        quoted += c;
+    }
+    quoted += '"';
+    std::string value;
+    for (const char c : quoted) {
+        if (c == '\\') value += '\\';
+        if (c == '%') value += '%';
+        value += c;
+    }
+    return value;
+}
+
+}  // namespace
+
+std::string autostartPath() { return inUserConfigFolder("autostart/morrowset.desktop"); }
+
+std::optional<std::string> autostartEntry(const std::string& exePath) {
+    if (exePath.empty() || exePath.front() != '/' || !isPlainUtf8(exePath)) return std::nullopt;
+    return "[Desktop Entry]\n"
+           "Type=Application\n"
+           "Name=System Morrowset\n"
+           "Comment=Start up to six programs each at a set time of day\n"
+           "Exec=" + execArgument(exePath) + "\n"
+           "Icon=morrowset\n"
+           "Terminal=false\n"
+           "X-GNOME-Autostart-enabled=true\n";
+}
+
+bool startsAtLogin() {
+    const std::string path = autostartPath();
+    struct stat info {};
+    return !path.empty() && ::lstat(path.c_str(), &info) == 0;
+}
+
+void setStartAtLogin(bool on, const std::string& exePath) {
+    const std::string path = autostartPath();
+    if (path.empty()) raiseError(kPathFileAccess);
+    if (!on) {
+        if (::unlink(path.c_str()) != 0 && errno != ENOENT) raiseErrno(errno);
+        return;
+    }
+    const std::optional<std::string> entry = autostartEntry(exePath);
+    if (!entry) raiseError(kPathFileAccess);
+    const std::string folder = folderOf(path);
+    if (!makeFolders(folder)) raiseErrno(errno ? errno : ENOTDIR);
+    // Written under another name and renamed into place: the session never reads half an entry.
+    const std::string temporary = path + ".new";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) raiseErrno(errno);
+    const bool written = writeAll(fd, *entry) && ::fsync(fd) == 0;
+    const int writeError = errno;
+    ::close(fd);
+    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
+        const int error = written ? errno : writeError;
+        ::unlink(temporary.c_str());
+        raiseErrno(error);
+    }
+    syncFolder(folder.c_str());
+}
+
+std::string executablePath() {
+    std::error_code error;
+    const auto exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::string() : exe.string();
+}
+
+}  // namespace platform

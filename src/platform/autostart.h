@@ -1,0 +1,29 @@
+#pragma once
+// Starting the program when its user logs in: a desktop entry in the user's autostart
+// folder, ${XDG_CONFIG_HOME:-~/.config}/autostart/morrowset.desktop, which the desktop
+// session starts at login. The entry names the executable by its full path, so a portable
+// copy starts itself and not another one.
+#include <optional>
+#include <string>
+
+namespace platform {
+
+// The entry's full path; empty when the user has no home folder.
+std::string autostartPath();
+
+// The entry's text for the executable `exePath`; nullopt when the path cannot be written
+// into a desktop entry (a line break or other control character, or bytes that are not UTF-8).
+std::optional<std::string> autostartEntry(const std::string& exePath);
+
+// Whether the entry is there.
+bool startsAtLogin();
+
+// Writes the entry for `exePath` (replacing one there, never half-written; the folder is
+// made when missing) or removes it. Raises 75 Path/File access error when the path cannot
+// be written into an entry or there is no home folder, else the file error.
+void setStartAtLogin(bool on, const std::string& exePath);
+
+// The full path of the running executable.
+std::string executablePath();
+
+}  // namespace platform
