@@ -2,8 +2,8 @@
 # One user's first two sessions with the installed program, driven through the X server
 # with xdotool (run by tools/package_check.sh inside xvfb-run, as an ordinary user with a
 # fresh HOME):
-#   1. first start: no timetable yet, so the error report on the missing settings file
-#      appears; Continue; type a command line and a time into the first row; Save Settings;
+#   1. first start: no timetable yet, and no error report about it: the empty timetable
+#      opens; type a command line and a time into the first row; Save Settings;
 #   2. start again: no error report this time; the first row must hold what was typed,
 #      which Save Settings shows by writing it again into a removed settings file.
 #
@@ -63,10 +63,8 @@ tabs_to_command=6 tabs_to_time=6 tabs_to_save=6
 
 echo "first start"
 start_program
-dialog=$(window_titled "$dialog_title") || fail "no error report on the missing settings file at first start"
-focus "$dialog"
-xdotool key alt+c
 main=$(window_titled "$main_title") || fail "the main window did not appear"
+if xdotool search --name "^$dialog_title\$" >/dev/null; then fail "an error report appeared at the first start"; fi
 focus "$main"
 press_tab $tabs_to_command
 xdotool type --delay 20 "$command_line"
