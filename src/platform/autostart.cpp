@@ -84,19 +84,8 @@ void setStartAtLogin(bool on, const std::string& exePath) {
     if (!entry) raiseError(kPathFileAccess);
     const std::string folder = folderOf(path);
     if (!makeFolders(folder)) raiseErrno(errno ? errno : ENOTDIR);
-    // Written under another name and renamed into place: the session never reads half an entry.
-    const std::string temporary = path + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0) raiseErrno(errno);
-    const bool written = writeAll(fd, *entry) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    ::close(fd);
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = written ? errno : writeError;
-        ::unlink(temporary.c_str());
-        raiseErrno(error);
-    }
-    syncFolder(folder.c_str());
+    // Replaced whole: the session never reads half an entry.
+    replaceFileWhole(path, *entry, 0644);
 }
 
 std::string executablePath() {

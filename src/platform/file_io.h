@@ -1,6 +1,8 @@
 #pragma once
 // Writing whole buffers and making folder entries durable. writeAll and syncFolder call
 // only async-signal-safe functions and allocate nothing: the crash handlers use them too.
+#include <sys/types.h>
+
 #include <string>
 #include <string_view>
 
@@ -16,5 +18,10 @@ void syncFolder(const char* folder) noexcept;
 
 // The folder part of `path`: "." for a bare name, "/" for a name in the root folder.
 std::string folderOf(const std::string& path);
+
+// Replaces the file at `path` with `bytes`, written under "<path>.new" (new files get
+// `mode`, a link there is refused) and renamed into place, so a reader never sees half a
+// file. Raises the run-time error for the system's error; the old file stays on failure.
+void replaceFileWhole(const std::string& path, std::string_view bytes, mode_t mode);
 
 }  // namespace platform

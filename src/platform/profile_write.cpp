@@ -87,18 +87,7 @@ void writePrivateProfileString(std::string_view section, std::string_view key, s
         old = *trusted;
     }
     const std::string text = withProfileValue(old, section, key, value);
-    const std::string temporary = path + ".new";
-    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0600);
-    if (fd < 0) raiseErrno(errno);
-    const bool written = writeAll(fd, text) && ::fsync(fd) == 0;
-    const int writeError = errno;
-    ::close(fd);
-    if (!written || ::rename(temporary.c_str(), path.c_str()) != 0) {
-        const int error = written ? errno : writeError;
-        ::unlink(temporary.c_str());
-        raiseErrno(error);
-    }
-    syncFolder(folderOf(path).c_str());
+    replaceFileWhole(path, text, 0600);
 }
 
 }  // namespace platform
