@@ -108,8 +108,9 @@ void openCircularLog(Runtime& runtime) {
         sinksOf(runtime).circularLog().open(prefs.circFileName, prefs.circRecordSize, prefs.circRecordLimit);
 }
 
-void writeProgramStartFrame(TraceStack& stack) {
-    const std::tm now = platform::localNow();
+void writeProgramStartFrame(Runtime& runtime) {
+    const std::tm now = runtime.platform().timeSource().localNow();
+    TraceStack& stack = runtime.traceStack();
     stack.setFrameText(0, pfText(TextId::kProgramStart) + " <" + platform::formatDate(now) + ", " +
                               platform::formatTime(now) + ">");
 }
@@ -126,15 +127,15 @@ void secondHalf(Runtime& runtime, const std::string& iniPath) {
     runtime.ui().probeErrorDialog();
     state.inDevEnvironment = platform::inDevelopmentDebugger() ? -1 : 0;
 
-    state.exePrefix = "[" + platform::app().exeName() + "] ";
+    state.exePrefix = "[" + runtime.platform().app.exeName() + "] ";
     runtime.traceStack().frameTime(0) = platform::monotonicFixedMilliseconds();
     state.monitorPresent = sinksOf(runtime).monitor().connect() ? -1 : 0;
     sinksOf(runtime).write(state.exePrefix + pfText(TextId::kStartBanner) + "\r\n");
 }
 
 // The source text of the program's own run-time errors.
-void learnLocalSourceName(RuntimeState& state) {
-    state.localSourceName = platform::projectName();
+void learnLocalSourceName(Runtime& runtime) {
+    runtime.state().localSourceName = runtime.platform().identity.projectName;
 }
 
 // A file-size limit (ulimit -f) makes a write past it fail with EFBIG, which every writer
@@ -163,7 +164,7 @@ void startRuntime(Runtime& runtime) {
     TraceStack& stack = runtime.traceStack();
     skipOnFailure([&] { stack.reset(); });
     state.runtimeStarted = true;  // before anything can end start-up early: it runs once
-    skipOnFailure([&] { writeProgramStartFrame(stack); });
+    skipOnFailure([&] { writeProgramStartFrame(runtime); });
     // (No process error mode to set: file errors never raise system dialogs here.)
 
     try {
@@ -173,7 +174,7 @@ void startRuntime(Runtime& runtime) {
         reportInternalError(runtime.ui(), static_cast<int16_t>(failure.number), "wlSTART()");
     }
 
-    skipOnFailure([&] { learnLocalSourceName(state); });
+    skipOnFailure([&] { learnLocalSourceName(runtime); });
     skipOnFailure(installCrashHandlers);
 }
 

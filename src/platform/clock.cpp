@@ -46,10 +46,9 @@ WallTime wallTimeAt(int64_t unixMilliseconds) {
     return {static_cast<int32_t>(date.time_since_epoch().count()), second * 1000 + fraction};
 }
 
-const TimeSource& timeSource() {
-    const TimeSource* given = services().clock;
-    return given ? *given : systemClock();
-}
+const TimeSource& Services::timeSource() const { return clock ? *clock : systemClock(); }
+
+const TimeSource& timeSource() { return services().timeSource(); }
 
 int64_t monotonicMilliseconds() {
     using namespace std::chrono;

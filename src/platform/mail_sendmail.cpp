@@ -331,10 +331,11 @@ bool SendmailTransport::waitUntilIdle(std::chrono::milliseconds limit) { return 
 
 MailResult SendmailTransport::lastOutcome() { return mailQueue().lastOutcome(); }
 
-MailTransport& mailTransport() {
+MailTransport& Services::mailTransport() const {
     static SendmailTransport sendmail;
-    MailTransport* given = services().mail;
-    return given ? *given : sendmail;
+    return mail ? *mail : sendmail;
 }
+
+MailTransport& mailTransport() { return services().mailTransport(); }
 
 }  // namespace platform

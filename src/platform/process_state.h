@@ -5,13 +5,23 @@
 //   errortrap/core/runtime.cpp      The current runtime, and the process's own one before main
 //                                   makes another current: enter and leave are reached from
 //                                   any code, with no runtime to hand.
-//   platform/services.cpp           The platform services in use: the current runtime's set.
+//   platform/services.cpp           How the platform's free functions find the services in use
+//                                   (set once, before main: the current runtime's set); there
+//                                   is no second "current" pointer to keep in step.
 //   errortrap/report/crash_handler.cpp
 //                                   The signal and terminate handlers and what they read: a
 //                                   fatal signal comes to the process, not to a runtime.
 //   platform/mail_sendmail.cpp      The mail queue and its sending thread: a report still on its
 //                                   way must outlive the error (and the runtime) that sent it.
 //   platform/memory_status.cpp      /proc/meminfo, kept open: one descriptor serves every reader.
+//   platform/child_watcher.cpp      The watcher of started programs: a process has one set of
+//                                   children and one SIGCHLD, whichever runtime started them.
+//   platform/log_open.cpp           The descriptor held back for the error's report when the
+//                                   process runs out of them: descriptors are the process's.
+//   platform/kept_file.cpp          Where a copy from a mapped file jumps back to when the file
+//                                   shrinks under it: SIGBUS comes to the process.
+//   platform/journal.cpp            The journal socket a fatal signal writes through: opened
+//                                   before the signal, when nothing may be allocated any more.
 //   platform/app_object.cpp         Whether another instance held the lock at start: the lock
 //                                   belongs to the process, taken once.
 //   platform/profile_trust.cpp      The profiles already said to be ignored: one line on standard

@@ -1,9 +1,11 @@
 #include "platform/services.h"
 
+#include <utility>
+
 namespace platform {
 namespace {
 
-constinit Services* inUse = nullptr;
+constinit ServicesLookup lookup = nullptr;
 
 // Never destroyed: code running while the program ends may still ask for a service.
 Services& processServices() {
@@ -13,12 +15,8 @@ Services& processServices() {
 
 }  // namespace
 
-Services& services() { return inUse ? *inUse : processServices(); }
+Services& services() { return lookup ? lookup() : processServices(); }
 
-Services* useServices(Services* set) {
-    Services* const before = inUse;
-    inUse = set;
-    return before;
-}
+ServicesLookup findServicesWith(ServicesLookup given) { return std::exchange(lookup, given); }
 
 }  // namespace platform

@@ -2,11 +2,12 @@
 // The operating-system services one program works with, in one place: who the program is,
 // where it lives, the wall clock, mail, starting programs, the registry store, where the memory
 // figures are read, who traces the process, where print jobs go, and the current error. The error-trap runtime
-// owns one set and makes it the set in use when it becomes the program's runtime; a test
-// makes a runtime of its own and puts its fakes into that runtime's set.
+// owns one set; the set in use is the current runtime's. A test makes a runtime of its own
+// and puts its fakes into that runtime's set.
 //
 // The platform's free functions (app(), localNow(), mailTransport(), regOpenKeyEx(),
-// currentError(), ...) work on the set in use.
+// currentError(), ...) work on the set in use; code that holds a runtime reaches its set
+// directly (runtime.platform()).
 #include <functional>
 #include <optional>
 #include <string>
@@ -35,12 +36,18 @@ struct Services {
     std::optional<std::string> tracerName;  // nullopt: the tracer /proc names
     std::string printToPdfFile;             // "": the default printer; else jobs go to this PDF
     ErrorInfo currentError;                 // the program's current error
+
+    // The clock and the mail transport, with the defaults put in where none is given.
+    const TimeSource& timeSource() const;
+    MailTransport& mailTransport() const;
 };
 
-// The set in use. Until a runtime makes its set current, the process has a set of its own.
+// The set in use: the one `lookup` (below) finds. The process keeps no "current set" of its
+// own: the error-trap runtime says once, before main runs, how the current runtime's set is
+// found. A program without that runtime works with a set the process makes at the first call.
 Services& services();
-// Makes `set` the set in use and returns the one it replaces (nullptr for the process's
-// own set). The error-trap runtime calls this; nothing else needs to.
-Services* useServices(Services* set);
+// Sets how the set in use is found; returns the lookup it replaces (nullptr for none).
+using ServicesLookup = Services& (*)();
+ServicesLookup findServicesWith(ServicesLookup lookup);
 
 }  // namespace platform

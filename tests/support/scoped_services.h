@@ -1,7 +1,9 @@
 #pragma once
 // A fresh set of platform services for one platform test, in use for the object's
-// lifetime; the set in use before comes back afterwards. (Tests of the runtime and above
-// make a whole runtime instead: scoped_runtime.h.)
+// lifetime; the way the set in use was found before comes back afterwards. (Tests of the
+// runtime and above make a whole runtime instead: scoped_runtime.h.)
+#include <utility>
+
 #include "app/app_identity.h"
 #include "platform/process_state.h"
 #include "platform/services.h"
@@ -10,11 +12,14 @@ namespace testsupport {
 
 class ScopedServices {
 public:
-    ScopedServices() : previous_(platform::useServices(&services_)) {
+    ScopedServices() : outer_(std::exchange(inUse(), &services_)), previousLookup_(platform::findServicesWith(lookup)) {
         services_.identity = morrowset::appIdentity();
         platform::forgetIgnoredProfiles();
     }
-    ~ScopedServices() { platform::useServices(previous_); }
+    ~ScopedServices() {
+        platform::findServicesWith(previousLookup_);
+        inUse() = outer_;
+    }
     ScopedServices(const ScopedServices&) = delete;
     ScopedServices& operator=(const ScopedServices&) = delete;
 
@@ -22,8 +27,15 @@ public:
     platform::Services* operator->() { return &services_; }
 
 private:
+    static platform::Services*& inUse() {
+        static platform::Services* set = nullptr;
+        return set;
+    }
+    static platform::Services& lookup() { return *inUse(); }
+
     platform::Services services_;
-    platform::Services* previous_;
+    platform::Services* outer_;
+    platform::ServicesLookup previousLookup_;
 };
 
 }  // namespace testsupport

@@ -5,10 +5,12 @@ namespace wardline {
 namespace {
 
 // The process's own runtime: made before main runs and never destroyed, so that procedures
-// may still enter and leave while the program ends. Its platform services are the set in
-// use until another runtime is made current.
+// may still enter and leave while the program ends. From here on the platform's services in
+// use are the current runtime's.
 union ProcessRuntime {
-    ProcessRuntime() : runtime() { platform::useServices(&runtime.platform()); }
+    ProcessRuntime() : runtime() {
+        platform::findServicesWith([]() -> platform::Services& { return currentRuntime().platform(); });
+    }
     ~ProcessRuntime() {}
     Runtime runtime;
 };
@@ -34,7 +36,6 @@ Runtime* makeCurrent(Runtime* runtime) {
     if (!runtime) runtime = &processRuntime.runtime;
     Runtime* const before = detail::current;
     detail::current = runtime;
-    platform::useServices(&runtime->platform());
     return before;
 }
 

@@ -41,7 +41,7 @@ std::string notMailed(const std::string& why) { return "Not mailed: " + why; }
 
 platform::MailMessage errorReportMail(Runtime& runtime) {
     const ErrorLevel& top = runtime.errorRecord().levels[0];
-    const std::string& exeName = platform::app().exeName();
+    const std::string& exeName = runtime.platform().app.exeName();
     platform::MailMessage message;
     message.to = runtime.prefs().mailAddress;
     message.subject = "Remote Error Report From " + exeName;
@@ -60,7 +60,7 @@ void noteWhyNotMailed(Runtime& runtime) {
     if (temporaryLogPath(&whyNot).empty()) {
         sayMailOffOnce(whyNot);
         note = notMailed("no private folder (" + whyNot + ")");
-    } else if (platform::mailTransport().queueFull()) {
+    } else if (runtime.platform().mailTransport().queueFull()) {
         note = notMailed(std::to_string(platform::SendmailTransport::kMaxQueuedMessages) +
                          " reports are waiting for the mail system already");
     }
@@ -79,7 +79,7 @@ void MailErrorReport(Runtime& runtime) {
         const int whyNotWritten = errno;
         platform::MailResult result = platform::MailResult::Failed;
         errno = 0;
-        if (written) skipOnFailure([&] { result = platform::mailTransport().send(errorReportMail(runtime)); });
+        if (written) skipOnFailure([&] { result = runtime.platform().mailTransport().send(errorReportMail(runtime)); });
         const int whyNotSent = errno;
         ::unlink(logPath.c_str());
         if (!written)
