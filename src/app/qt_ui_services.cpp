@@ -97,7 +97,9 @@ void QtUiServices::setVisibleWindowsEnabled(bool enabled) {
         if (window->isVisible()) window->setEnabled(enabled);
 }
 
-int16_t QtUiServices::showErrorDialog() { return wardline::ShowErrorDialog(); }
+wardline::DialogResult QtUiServices::showErrorDialog(const wardline::DialogInput& input) {
+    return wardline::ShowErrorDialog(input);
+}
 void QtUiServices::unloadErrorDialog() { wardline::UnloadErrorDialog(); }
 bool QtUiServices::probeErrorDialog() { return wardline::ProbeErrorDialog(); }
 

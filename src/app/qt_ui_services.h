@@ -17,7 +17,7 @@ public:
     int mousePointer() override { return pointer_; }
     void setMousePointer(int pointer) override;
     void setVisibleWindowsEnabled(bool enabled) override;
-    int16_t showErrorDialog() override;
+    wardline::DialogResult showErrorDialog(const wardline::DialogInput& input) override;
     void unloadErrorDialog() override;
     bool probeErrorDialog() override;
 

@@ -14,6 +14,7 @@
 #include "errortrap/core/runtime.h"
 #include "errortrap/dialog/error_dialog.h"
 #include "errortrap/dialog/frm_wardline.h"
+#include "errortrap/report/error_handler.h"
 #include "errortrap/startup.h"
 #include "platform/app_object.h"
 #include "platform/runtime_error.h"
@@ -42,7 +43,7 @@ public:
     int mousePointer() override { return pointer_; }
     void setMousePointer(int pointer) override { pointer_ = pointer; }
     void setVisibleWindowsEnabled(bool) override {}
-    int16_t showErrorDialog() override { return ShowErrorDialog(); }
+    DialogResult showErrorDialog(const DialogInput& input) override { return ShowErrorDialog(input); }
     void unloadErrorDialog() override { UnloadErrorDialog(); }
     bool probeErrorDialog() override { return ProbeErrorDialog(); }
 
@@ -52,6 +53,15 @@ public:
 private:
     int pointer_ = kPointerDefault;
 };
+
+// Shows the error dialog for the current runtime's error record as the error handler does,
+// keeps the answer in the runtime as the handler does, and returns the choice.
+inline int16_t showDialogForRecord() {
+    Runtime& runtime = currentRuntime();
+    const DialogResult answer = ShowErrorDialog(dialogInputFor(runtime));
+    takeDialogAnswer(runtime, answer);
+    return answer.choice;
+}
 
 // Runs `action` on the error dialog as soon as it is up and active, from inside its modal
 // loop. If the action leaves the dialog open, Continue closes it (unless `keepOpen`), so a

@@ -75,8 +75,9 @@ public:
         pointer_ = pointer;
     }
     void setVisibleWindowsEnabled(bool enabled) override { windowsEnabled.push_back(enabled); }
-    int16_t showErrorDialog() override {
-        const wardline::ErrorLevel& top = wardline::errorRecord().levels[0];
+    // The fake leaves the runtime's busy flag alone: a test that plays the user sets it.
+    wardline::DialogResult showErrorDialog(const wardline::DialogInput& input) override {
+        const wardline::ErrorLevel& top = input.record->levels[0];
         shown.push_back({top.module, top.procedure, top.number, wardline::runtime().busy});
         events.push_back("show " + top.procedure);
         if (whileShown) {
@@ -85,7 +86,7 @@ public:
             action();
         }
         if (failDialog) throw std::runtime_error("dialog failed");
-        return answer;
+        return {.choice = answer};
     }
     void unloadErrorDialog() override { events.push_back("unload"); }
     bool probeErrorDialog() override {

@@ -33,12 +33,12 @@ struct Preferences {
 
 struct RuntimeState {
     int16_t inDevEnvironment = 0;
-    // The error dialog's closing buttons leave the user's choice (a DialogChoice) here.
+    // The user's choice in the last error dialog (a DialogChoice), kept by the error handler.
     int16_t dialogChoice = 0;
     // These three last before the preferences: with the preferences' first switches they
     // make the one word enter and leave read (see quietFlags below).
     bool runtimeStarted = false;
-    // Set while the error dialog is up; enter, leave and the error handler wait on it.
+    // Set while the error dialog waits for the user; enter, leave and the error handler wait on it.
     bool busy = false;
     int16_t monitorPresent = 0;
     Preferences prefs;

@@ -3,9 +3,14 @@
 // with its widgets; tests implement them with a scripted fake. A runtime given none uses a
 // silent one that answers as a user dismissing every box would.
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <string>
 
 namespace wardline {
+
+struct ErrorRecord;
+class UiServices;
 
 // Message box style bits, as the classic message box takes them.
 enum MessageBoxStyle : int {
@@ -39,6 +44,30 @@ enum MousePointer : int {
 // The error dialog's answers: the button the user closed it with.
 enum DialogChoice : int16_t { kChoiceContinue = 0, kChoiceBreakTo = 5 };
 
+// What the error dialog shows and works with. The dialog keeps nothing of the runtime's:
+// the error handler fills this in and acts on the answer (DialogResult).
+struct DialogInput {
+    const ErrorRecord* record = nullptr;  // the error to show; nullptr: a form with no error
+    bool inDevEnvironment = false;        // running under a debugger: the developer's tools
+    bool forceSystemInfo = false;         // outside it, keep the views beyond the comment
+    bool reportOnShow = false;            // build the system state report as the dialog comes up
+    std::string exeName;                  // the program the headline names
+    std::string helpFile;                 // the application's help file (F1 outside the debugger)
+    UiServices* ui = nullptr;             // message boxes, pointer and events; nullptr: none
+    // Told as the dialog comes up (active, waiting for the user) and as the user answers.
+    std::function<void()> shown;
+    std::function<void()> answered;
+};
+
+// The user's answer.
+struct DialogResult {
+    int16_t choice = kChoiceContinue;            // a DialogChoice
+    std::optional<std::string> userComment;      // what the user typed, when they continued
+    std::optional<std::string> systemStateText;  // the system state report (CR LF line ends), when shown
+    std::string helpFile;                        // the help topic of the level last chosen
+    int32_t helpContext = 0;
+};
+
 class UiServices {
 public:
     virtual ~UiServices() = default;
@@ -50,9 +79,8 @@ public:
     virtual void setMousePointer(int pointer) = 0;
     // Enables or disables every visible window of the program.
     virtual void setVisibleWindowsEnabled(bool enabled) = 0;
-    // Loads the error dialog for the error record just filled, shows it modally and
-    // returns the user's choice (a DialogChoice).
-    virtual int16_t showErrorDialog() = 0;
+    // Loads the error dialog for `input`, shows it modally and returns the user's answer.
+    virtual DialogResult showErrorDialog(const DialogInput& input) = 0;
     // Unloads the error dialog when it is loaded; does nothing otherwise.
     virtual void unloadErrorDialog() = 0;
     // Whether the error dialog form can be loaded, asked without building it (start-up asks
@@ -71,7 +99,7 @@ public:
     int mousePointer() override { return pointer_; }
     void setMousePointer(int pointer) override { pointer_ = pointer; }
     void setVisibleWindowsEnabled(bool) override {}
-    int16_t showErrorDialog() override { return kChoiceContinue; }
+    DialogResult showErrorDialog(const DialogInput&) override { return {}; }
     void unloadErrorDialog() override {}
     bool probeErrorDialog() override { return false; }
 

@@ -6,17 +6,12 @@
 #include <vector>
 
 #include "errortrap/core/error_record.h"
-#include "errortrap/core/runtime.h"
 #include "errortrap/dialog/frm_wardline.h"
 #include "errortrap/report/call_tree.h"
-#include "platform/app_object.h"
-#include "platform/runtime_error.h"
 #include "platform/text.h"
 
 namespace wardline {
 namespace {
-
-constexpr const char* kRuntimeHelpFile = "wardline.hlp";
 
 QPointer<frmWARDLINE>& loadedForm() {
     static QPointer<frmWARDLINE> form;
@@ -32,7 +27,9 @@ bool widgetsAvailable() {
 // one again afterwards.
 class LoadedForm {
 public:
-    LoadedForm() : previous_(loadedForm()), form_(new frmWARDLINE) { loadedForm() = form_; }
+    explicit LoadedForm(const DialogInput& input) : previous_(loadedForm()), form_(new frmWARDLINE(input)) {
+        loadedForm() = form_;
+    }
     ~LoadedForm() {
         delete form_.data();
         loadedForm() = previous_;
@@ -51,22 +48,19 @@ int recordedLevels(const ErrorRecord& record) {
     return std::clamp<int>(record.levelCount, 0, kMaxErrorLevel);
 }
 
-void adaptToEnvironment(frmWARDLINE& form) {
-    const RuntimeState& state = runtime();
-    if (state.inDevEnvironment != 0) {
+void adaptToEnvironment(frmWARDLINE& form, const DialogInput& input) {
+    if (input.inDevEnvironment) {
         form.showView(1);
         form.centreOnScreen();
         form.offerDevelopmentTools();
-        platform::app().setHelpFile(kRuntimeHelpFile);
         return;
     }
-    form.offerOnlyContinue(state.prefs.forceSystemInfo != 0);
+    form.offerOnlyContinue(input.forceSystemInfo);
     form.showView(0);
     form.centreOnScreen();
 }
 
-std::string headline(const ErrorRecord& record) {
-    const std::string& exeName = platform::app().exeName();
+std::string headline(const ErrorRecord& record, const std::string& exeName) {
     const int levels = recordedLevels(record);
     if (levels < 2)
         return "An unexpected '" + platform::lowerAscii(record.levels[0].description) +
@@ -88,30 +82,24 @@ std::vector<std::string> levelEntries(const ErrorRecord& record) {
 
 }  // namespace
 
-int16_t ShowErrorDialog() {
-    if (!widgetsAvailable()) return 0;
-    const ErrorRecord& record = errorRecord();
-    const LoadedForm loaded;
+DialogResult ShowErrorDialog(const DialogInput& input) {
+    if (!widgetsAvailable() || !input.record) return {};
+    const ErrorRecord& record = *input.record;
+    const LoadedForm loaded(input);
     frmWARDLINE& form = *loaded;
-    const std::string savedHelpFile = platform::app().helpFile();
-    adaptToEnvironment(form);
+    adaptToEnvironment(form, input);
     form.setComment("Type in what you where doing here.");
     form.showLevelDetails(record.levels[0], record.codePointer);
     form.listLevels(levelEntries(record));
-    form.showHeadline(headline(record) + "\n" + std::to_string(form.levelCount()) + " error(s) are logged.");
+    form.showHeadline(headline(record, input.exeName) + "\n" + std::to_string(form.levelCount()) +
+                      " error(s) are logged.");
     form.showCallTree(callTreeLines(record, CallTreeLayout::Dialog));
-    platform::currentError().helpFile = record.levels[0].helpFile;
-    platform::currentError().helpContext = record.levels[0].helpContext;
     form.selectLevel(form.levelCount() - 1);
 
     form.inModalShow = true;
     form.exec();
     form.inModalShow = false;
-
-    const int16_t result = runtime().dialogChoice;
-    platform::app().setHelpFile(savedHelpFile);
-    errorRecord().systemStateText = form.systemStateText();
-    return result;
+    return form.answer();
 }
 
 void UnloadErrorDialog() {

@@ -18,7 +18,6 @@
 #include <fstream>
 
 #include "errortrap/core/error_record.h"
-#include "errortrap/core/runtime.h"
 #include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/skip_on_failure.h"
 #include "errortrap/core/ui_services.h"
@@ -29,7 +28,6 @@
 #include "errortrap/dialog/knowledge_base.h"
 #include "errortrap/dialog/report_printer.h"
 #include "errortrap/dialog/system_report.h"
-#include "platform/app_object.h"
 #include "platform/profile.h"
 #include "platform/runtime_error.h"
 
@@ -69,9 +67,14 @@ ButtonCaptions buttonCaptions() {
 
 const QString kHelpCaption = QStringLiteral("Help");
 
+// Inside the debugger F1 opens the runtime's own help.
+constexpr const char* kRuntimeHelpFile = "wardline.hlp";
+
 }  // namespace
 
-frmWARDLINE::frmWARDLINE() : scale_(layoutScale(font())) {
+frmWARDLINE::frmWARDLINE(DialogInput input)
+    : scale_(layoutScale(font())), input_(std::move(input)),
+      helpFileForF1_(input_.inDevEnvironment ? kRuntimeHelpFile : input_.helpFile) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
     setModal(true);
@@ -108,13 +111,9 @@ void frmWARDLINE::connectEvents() {
     connect(c_.cmdWWW, &QPushButton::clicked, this, &frmWARDLINE::cmdWWW_Click);
     connect(c_.wlPrint, &QPushButton::clicked, this, &frmWARDLINE::wlPrint_Click);
     connect(qApp, &QGuiApplication::focusWindowChanged, this, &frmWARDLINE::noteFocusWindow);
-    // Key preview (F1) and hover help: the form watches itself and every control.
-    setMouseTracking(true);
+    // Key preview (F1): the form watches itself and every control.
     installEventFilter(this);
-    for (QWidget* control : findChildren<QWidget*>()) {
-        control->installEventFilter(this);
-        if (dialogHoverText(c_, control)) control->setMouseTracking(true);
-    }
+    for (QWidget* control : findChildren<QWidget*>()) control->installEventFilter(this);
 }
 
 void frmWARDLINE::Form_Load() {
@@ -123,6 +122,7 @@ void frmWARDLINE::Form_Load() {
     for (const auto& caption : buttonCaptions()) (c_.*caption.control)->setText(caption.text);
     for (const auto& caption : rowCaptions()) (c_.*caption.control)->setText(caption.text);
     centreOnScreen();
+    setDialogStatusTips(c_, this);
     c_.kxCtrlCalls->setHorizontalExtent(QFontMetrics(font()).horizontalAdvance(QString(128, QLatin1Char('w'))));
     {
         // Filling the list chooses no view yet: the driver does that.
@@ -200,6 +200,16 @@ std::string frmWARDLINE::systemStateText() const {
     return c_.kxCtrlArgs->toPlainText().replace(QLatin1Char('\n'), QLatin1String("\r\n")).toStdString();
 }
 
+DialogResult frmWARDLINE::answer() const {
+    DialogResult result = answer_;
+    result.systemStateText = systemStateText();
+    return result;
+}
+
+void frmWARDLINE::tellAnswered() {
+    if (input_.answered) input_.answered();
+}
+
 // ---- Event procedures ----
 
 void frmWARDLINE::Combo1_Click() {
@@ -214,21 +224,23 @@ void frmWARDLINE::Combo1_Click() {
         return;
     }
     if (view == 3 && !reportBuilt) {
-        const Hourglass hourglass;
+        const Hourglass hourglass(input_.ui);
         skipOnFailure([&] { c_.kxCtrlArgs->clear(); });
-        skipOnFailure([&] { BuildSystemReport(c_.kxCtrlArgs, reportBuilt); });
+        skipOnFailure([&] { BuildSystemReport(c_.kxCtrlArgs, reportBuilt, reportedProgram(), input_.ui); });
         reportBuilt = true;
     }
 }
 
 void frmWARDLINE::Form_Activate() {
     platform::clearError();
-    skipOnFailure([] { runtime().busy = true; });
+    skipOnFailure([&] {
+        if (input_.shown) input_.shown();
+    });
     skipOnFailure([] { QCoreApplication::processEvents(); });
     skipOnFailure([&] { c_.Text1->setFocus(); });
     skipOnFailure([&] { c_.Text1->selectAll(); });
     skipOnFailure([&] {
-        if (runtime().prefs.displayMode != 0) BuildSystemReport(c_.kxCtrlArgs, reportBuilt);
+        if (input_.reportOnShow) BuildSystemReport(c_.kxCtrlArgs, reportBuilt, reportedProgram(), input_.ui);
     });
 }
 
@@ -243,27 +255,26 @@ void frmWARDLINE::Form_Paint() {
 }
 
 void frmWARDLINE::kxCtrlContinue_Click() {
-    runtime().dialogChoice = kChoiceContinue;
-    errorRecord().userComment = c_.Text1->text().toStdString();
-    runtime().busy = false;
+    answer_.choice = kChoiceContinue;
+    answer_.userComment = c_.Text1->text().toStdString();
+    tellAnswered();
     hide();
 }
 
 void frmWARDLINE::kxCtrlMore_Click() {
-    runtime().dialogChoice = kChoiceBreakTo;
-    runtime().busy = false;
+    answer_.choice = kChoiceBreakTo;
+    tellAnswered();
     hide();
 }
 
 void frmWARDLINE::errText_Click() {
     const int index = c_.errText->currentIndex();
-    if (index < 0 || index > kMaxErrorLevel) return;
-    const ErrorRecord& record = errorRecord();
+    if (!input_.record || index < 0 || index > kMaxErrorLevel) return;
+    const ErrorRecord& record = *input_.record;
     const ErrorLevel& level = record.levels[static_cast<std::size_t>(index)];
     showLevelDetails(level, record.codePointer);
-    platform::ErrorInfo& current = platform::currentError();
-    current.helpFile = level.helpFile;
-    current.helpContext = level.helpContext;
+    answer_.helpFile = level.helpFile;
+    answer_.helpContext = level.helpContext;
 }
 
 std::string frmWARDLINE::lineCaption(int32_t line, int32_t codePointer) {
@@ -272,33 +283,38 @@ std::string frmWARDLINE::lineCaption(int32_t line, int32_t codePointer) {
 }
 
 void frmWARDLINE::kxHelp_Click() {
-    if (platform::currentError().helpFile.empty()) errText_Click();
-    const platform::ErrorInfo& current = platform::currentError();
-    platform::showHelpTopic(nullptr, current.helpFile, current.helpContext);
+    if (answer_.helpFile.empty()) errText_Click();
+    platform::showHelpTopic(nullptr, answer_.helpFile, answer_.helpContext);
 }
 
 void frmWARDLINE::Form_KeyDown(int key) {
     if (key != Qt::Key_F1) return;
-    platform::showHelpTopic(this, platform::app().helpFile(), dialogHelpContext(c_, focusWidget()));
+    platform::showHelpTopic(this, helpFileForF1_, dialogHelpContext(c_, focusWidget()));
 }
 
+void frmWARDLINE::messageBox(const std::string& text, int style, const std::string& title) const {
+    if (input_.ui) input_.ui->messageBox(text, style, title);
+}
+
+ReportedProgram frmWARDLINE::reportedProgram() const { return {input_.inDevEnvironment, helpFileForF1_}; }
+
 void frmWARDLINE::cmdWWW_Click() {
-    if (runtime().inDevEnvironment == 0) return;
+    if (!input_.inDevEnvironment) return;
     platform::clearError();
     std::ifstream index;
     skipOnFailure([&] {
         if (const auto path = locateKnowledgeBase(pfSys())) index.open(*path, std::ios::binary);
     });
     if (!index.is_open()) {
-        ui().messageBox("Cannot find allmskb.txt -- assistance not available.", kOkOnly, "");
+        messageBox("Cannot find allmskb.txt -- assistance not available.", kOkOnly, "");
         return;
     }
     std::string result;
     {
-        const Hourglass hourglass;
+        const Hourglass hourglass(input_.ui);
         skipOnFailure([&] { result = searchKnowledgeBase(index, c_.ErrNo->text().toStdString()); });
     }
-    skipOnFailure([&] { ui().messageBox(result, kOkOnly | kInformation, "Wardline"); });
+    skipOnFailure([&] { messageBox(result, kOkOnly | kInformation, "Wardline"); });
 }
 
 std::vector<std::string> frmWARDLINE::printedLines(int view) const {
@@ -334,7 +350,7 @@ std::vector<std::string> frmWARDLINE::printedLines(int view) const {
 
 void frmWARDLINE::wlPrint_Click() {
     platform::clearError();
-    const Hourglass hourglass;
+    const Hourglass hourglass(input_.ui);
     std::vector<std::string> lines;
     skipOnFailure([&] { lines = printedLines(c_.Combo1->currentIndex()); });
     skipOnFailure([&] { printLines(lines); });
@@ -366,22 +382,10 @@ bool frmWARDLINE::eventFilter(QObject* watched, QEvent* e) {
                 return true;
             }
             break;
-        case QEvent::MouseMove:
-            if (const char* text = hoverTextOver(watched, static_cast<QMouseEvent*>(e)->position().toPoint()))
-                emit UpdateStatusBar(QLatin1String(text));
-            break;
         default:
             break;
     }
     return QDialog::eventFilter(watched, e);
-}
-
-// The hover text for a mouse move that `watched` receives at `position`. A move over a
-// control that has no text of its own reaches the form too, and is no move over the form.
-const char* frmWARDLINE::hoverTextOver(QObject* watched, QPoint position) const {
-    if (watched == this) return childAt(position) ? nullptr : dialogHoverText(c_, nullptr);
-    const auto* control = qobject_cast<const QWidget*>(watched);
-    return control ? dialogHoverText(c_, control) : nullptr;
 }
 
 void frmWARDLINE::watchWindowExposure() {

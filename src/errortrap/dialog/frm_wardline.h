@@ -2,8 +2,9 @@
 // frmWARDLINE: the modal dialog in which the runtime shows an intercepted error. Four
 // overlapping views chosen with Combo1 (the user's comment, the error details, the call
 // tree, the system state report), two closing buttons (Continue and Break to), Help,
-// the knowledge-base lookup and Print. The form holds no error data of its own: the
-// driver (error_dialog.h) fills it through the methods below and reads it back.
+// the knowledge-base lookup and Print. The form is given what it shows as a value
+// (DialogInput, ui_services.h): the driver (error_dialog.h) fills it through the methods
+// below and reads the user's answer back (answer()). It writes nothing into the runtime.
 //
 // The form's procedures are not instrumented, so an error inside the dialog never comes
 // back to the error handler. Handlers that "skip failing steps" run each step on its own:
@@ -14,8 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "errortrap/core/ui_services.h"
 #include "errortrap/dialog/dialog_focus_rules.h"
 #include "errortrap/dialog/frm_wardline_controls.h"
+#include "errortrap/dialog/system_report.h"
 #include "widgets/twips.h"
 
 class QWindow;
@@ -28,8 +31,10 @@ class frmWARDLINE : public QDialog {
     Q_OBJECT
 
 public:
-    // Loads the form: builds the controls from the twip layout and sets the captions.
-    frmWARDLINE();
+    // Loads the form for `input`: builds the controls from the twip layout and sets the
+    // captions. Without an input, a form with no error, outside the debugger and no user
+    // interface to call on.
+    explicit frmWARDLINE(DialogInput input = {});
     ~frmWARDLINE() override;
 
     // The form's twip scale when its text is `font`.
@@ -68,6 +73,11 @@ public:
     void showView(int view);
     // The system state report as the error log writes it, with CR LF line ends.
     std::string systemStateText() const;
+    // The user's answer so far: the button, the comment (after Continue), the system state
+    // report and the help topic of the level last chosen.
+    DialogResult answer() const;
+    // The help file F1 opens: the runtime's own inside the debugger, else the application's.
+    const std::string& helpFileForF1() const { return helpFileForF1_; }
 
     // Event procedures; code runs them too, as the form's own logic does.
     void Combo1_Click();
@@ -92,10 +102,6 @@ public:
     // True once the system state report has been built into kxCtrlArgs.
     bool reportBuilt = false;
 
-signals:
-    // The sink of the hover-help texts; nothing in the program listens to it.
-    void UpdateStatusBar(const QString& text);
-
 protected:
     bool event(QEvent* e) override;
     bool eventFilter(QObject* watched, QEvent* e) override;
@@ -112,12 +118,17 @@ private:
     void Form_KeyDown(int key);
     void noteFocusWindow(QWindow* window);
     void watchWindowExposure();
-    const char* hoverTextOver(QObject* watched, QPoint position) const;
+    void tellAnswered();
+    void messageBox(const std::string& text, int style, const std::string& title) const;
+    ReportedProgram reportedProgram() const;
 
     TwipScale scale_;
     DialogControls c_;
     DialogFocusRules focusRules_;
     QPointer<QWindow> watchedWindow_;
+    DialogInput input_;
+    std::string helpFileForF1_;
+    DialogResult answer_;
 };
 
 }  // namespace wardline

@@ -290,10 +290,9 @@ int dialogHelpContext(const DialogControls& controls, const QWidget* control) {
     return context;
 }
 
-const char* dialogHoverText(const DialogControls& controls, const QWidget* control) {
+void setDialogStatusTips(const DialogControls& controls, QWidget* form) {
     for (const HoverText& hover : kHoverTexts)
-        if (hover.control ? control && hover.control(controls) == control : !control) return hover.text;
-    return nullptr;
+        (hover.control ? hover.control(controls) : form)->setStatusTip(QLatin1String(hover.text));
 }
 
 }  // namespace wardline

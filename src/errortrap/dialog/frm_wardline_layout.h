@@ -38,8 +38,7 @@ std::vector<QWidget*> dialogTabOrder(const DialogControls& controls);
 // The help number of `control` (0 for none or for a control not of the form).
 int dialogHelpContext(const DialogControls& controls, const QWidget* control);
 
-// The hover text of `control`, or of the form itself when `control` is null; nullptr
-// when it has none.
-const char* dialogHoverText(const DialogControls& controls, const QWidget* control);
+// Gives the form and its controls their hover texts, as the status tips a status bar shows.
+void setDialogStatusTips(const DialogControls& controls, QWidget* form);
 
 }  // namespace wardline

@@ -112,8 +112,8 @@ void addApplication(ReportLines& report) {
                                        std::to_string(app.revision()));
     report.item("OLE Server", yesNo(false));  // never started as an automation server here
     report.item("Previous instance", app.prevInstance() ? "True" : "False");
-    report.item("Help file", app.helpFile());
-    if (!runtime().inDevEnvironment) addExecutableLines(report);
+    report.item("Help file", report.sources().program.helpFile);
+    if (!report.sources().program.inDevEnvironment) addExecutableLines(report);
 }
 
 // The language runtime library is never loaded on this platform.
@@ -303,11 +303,12 @@ void AddReportLine(QPlainTextEdit* kxCtrlArgs, const std::string& line) {
     cursor.insertText(QString::fromStdString(line) + QLatin1Char('\n'));
 }
 
-void BuildSystemReport(QPlainTextEdit* kxCtrlArgs, bool& reportBuilt) {
-    const Hourglass hourglass;
+void BuildSystemReport(QPlainTextEdit* kxCtrlArgs, bool& reportBuilt, const ReportedProgram& program, UiServices* ui) {
+    const Hourglass hourglass(ui);
     reportBuilt = true;
     SystemSources sources = realSystemSources();
-    ui().processEvents();
+    sources.program = program;
+    if (ui) ui->processEvents();
     sources.screen = liveScreenFigures();
     const std::vector<std::string> lines = systemReportLines(sources);
     kxCtrlArgs->clear();

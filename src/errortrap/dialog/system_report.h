@@ -14,6 +14,14 @@ class QPlainTextEdit;
 
 namespace wardline {
 
+class UiServices;
+
+// What the program says of itself in the report beyond its application object.
+struct ReportedProgram {
+    bool inDevEnvironment = false;  // under a debugger: no lines about the executable
+    std::string helpFile;           // the help file F1 opens
+};
+
 // The display and pointer figures of the machine.
 struct ScreenFigures {
     int widthPixels = 0;
@@ -33,6 +41,7 @@ struct SystemSources {
     std::string windowsDirectory;  // folder of "system.INI" and "win.INI"
     std::string currentPath;
     ScreenFigures screen;
+    ReportedProgram program;
 };
 
 // The live machine; the screen figures stay zero (the dialog side fills them).
@@ -44,9 +53,9 @@ std::vector<std::string> systemReportLines(const SystemSources& sources);
 // Three blanks, the label (cut to 22 characters), then "." up to column 25.
 std::string PadLabel(const std::string& label);
 
-// Empties `kxCtrlArgs` and writes the report of the live machine into it, one line at a
-// time, with the hourglass pointer shown; sets `reportBuilt`.
-void BuildSystemReport(QPlainTextEdit* kxCtrlArgs, bool& reportBuilt);
+// Empties `kxCtrlArgs` and writes the report of the live machine and `program` into it, one
+// line at a time, with the hourglass pointer shown through `ui`; sets `reportBuilt`.
+void BuildSystemReport(QPlainTextEdit* kxCtrlArgs, bool& reportBuilt, const ReportedProgram& program, UiServices* ui);
 
 // Inserts `line` and a line end at the end of the report box.
 void AddReportLine(QPlainTextEdit* kxCtrlArgs, const std::string& line);

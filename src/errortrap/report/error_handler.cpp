@@ -15,6 +15,7 @@
 #include "errortrap/report/remote_chain.h"
 #include "errortrap/startup.h"
 #include "errortrap/trace/trace_sinks.h"
+#include "platform/app_object.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/journal.h"
@@ -233,7 +234,11 @@ int16_t showDialog(Runtime& runtime) {
     int pointer = kPointerDefault;
     skipOnFailure([&] { pointer = ui.mousePointer(); });
     skipOnFailure([&] { ui.setMousePointer(kPointerDefault); });
-    skipOnFailure([&] { result = ui.showErrorDialog(); });
+    skipOnFailure([&] {
+        const DialogResult answer = ui.showErrorDialog(dialogInputFor(runtime));
+        takeDialogAnswer(runtime, answer);
+        result = answer.choice;
+    });
     skipOnFailure([&] { ui.setMousePointer(pointer); });
     return result;
 }
@@ -286,6 +291,30 @@ int16_t handleWithoutWaiting(Runtime& runtime, const std::string& module, const 
 }
 
 }  // namespace
+
+DialogInput dialogInputFor(Runtime& runtime) {
+    const RuntimeState& state = runtime.state();
+    const platform::AppObject& app = runtime.platform().app;
+    DialogInput input;
+    input.record = &runtime.errorRecord();
+    input.inDevEnvironment = state.inDevEnvironment != 0;
+    input.forceSystemInfo = state.prefs.forceSystemInfo != 0;
+    input.reportOnShow = state.prefs.displayMode != 0;
+    input.exeName = app.exeName();
+    input.helpFile = app.helpFile();
+    input.ui = &runtime.ui();
+    // Busy while the dialog waits for the user: enter, leave and further errors wait too.
+    input.shown = [&runtime] { runtime.state().busy = true; };
+    input.answered = [&runtime] { runtime.state().busy = false; };
+    return input;
+}
+
+void takeDialogAnswer(Runtime& runtime, const DialogResult& answer) {
+    runtime.state().dialogChoice = answer.choice;
+    ErrorRecord& record = runtime.errorRecord();
+    if (answer.userComment) record.userComment = *answer.userComment;
+    if (answer.systemStateText) record.systemStateText = *answer.systemStateText;
+}
 
 int16_t handleError(Runtime& runtime, const std::string& module, const std::string& procedure) {
     if (dialogMustWait(runtime)) return handleWithoutWaiting(runtime, module, procedure);

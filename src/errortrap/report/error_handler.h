@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "errortrap/core/ui_services.h"
+
 namespace wardline {
 
 class Runtime;
@@ -18,6 +20,14 @@ enum ErrorAction : int16_t { kRetry = 1, kResumeNext = 2 };
 int16_t wlERROR(const std::string& module, const std::string& procedure);
 // The same with `runtime`.
 int16_t handleError(Runtime& runtime, const std::string& module, const std::string& procedure);
+
+// What the error dialog is given for `runtime`'s error record: the record, where the program
+// runs, and the handler's part while the dialog is up (busy from when it shows until the user
+// answers).
+DialogInput dialogInputFor(Runtime& runtime);
+// Keeps the dialog's answer: the choice, and in the error record the comment (after
+// Continue) and the system state report.
+void takeDialogAnswer(Runtime& runtime, const DialogResult& answer);
 
 // Marks a clock tick for as long as it lives: nothing in the tick waits for an open error
 // dialog, and an error raised in it is reported at once, its dialog shown afterwards

@@ -74,7 +74,7 @@ TEST_F(DialogKeys, KeysClickTheFocusedButtonAndEnterInTheCommentIsNoContinue) {
             QTest::keyClick(button, c.key);
             EXPECT_FALSE(form.isVisible()) << "key " << c.key << " on " << button->text().toStdString();
         });
-        EXPECT_EQ(ShowErrorDialog(), c.choice) << "key " << c.key;
+        EXPECT_EQ(showDialogForRecord(), c.choice) << "key " << c.key;
         EXPECT_EQ(errorRecord().userComment, c.choice == 0 ? "first second" : "") << "key " << c.key;
     }
 }
@@ -110,7 +110,7 @@ TEST_F(DialogKeys, ClosingTheHelpViewerOrAMessageBoxGivesContinueTheFocus) {
         EXPECT_EQ(form.focusWidget(), c.kxCtrlContinue) << "after the message box";
         EXPECT_TRUE(form.isVisible());
     });
-    EXPECT_EQ(ShowErrorDialog(), 0);
+    EXPECT_EQ(showDialogForRecord(), 0);
 }
 
 // The description of a level can be changed before printing; what is typed never becomes
@@ -130,7 +130,7 @@ TEST_F(DialogKeys, TheDescriptionCanBeChangedBeforePrinting) {
         EXPECT_EQ(levels->currentIndex(), chosen);
         EXPECT_THAT(form.printedLines(1).back(), ::testing::EndsWith("seen after a full disk"));
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
 }  // namespace

@@ -79,7 +79,7 @@ TEST_F(ErrorDialogTest, LocalErrorOutsideTheDevelopmentEnvironmentOffersOnlyTheC
         form.controls().kxCtrlContinue->click();
     });
 
-    EXPECT_EQ(ShowErrorDialog(), 0);
+    EXPECT_EQ(showDialogForRecord(), 0);
     EXPECT_EQ(errorRecord().userComment, "pressed NOW on row 3");
     EXPECT_FALSE(runtime().busy);
     EXPECT_EQ(errorRecord().systemStateText, "");
@@ -105,7 +105,7 @@ TEST_F(ErrorDialogTest, ForwardedErrorInsideTheDevelopmentEnvironmentShowsEveryL
         EXPECT_TRUE(form.controls().cmdWWW->isVisible());
         EXPECT_EQ(form.controls().kxCtrlContinue->x(), form.twipsToPixelsX(105));
         EXPECT_TRUE(centred(form));
-        EXPECT_EQ(platform::app().helpFile(), "wardline.hlp");
+        EXPECT_EQ(form.helpFileForF1(), "wardline.hlp");
         EXPECT_EQ(entriesOf(form.controls().errText), (std::vector<std::string>{
                                                "Error 3 - Remote Automation error",
                                                "Error 2 - ActiveX component can't create object",
@@ -131,15 +131,16 @@ TEST_F(ErrorDialogTest, ForwardedErrorInsideTheDevelopmentEnvironmentShowsEveryL
         form.controls().errText->setCurrentIndex(1);
         EXPECT_EQ(form.controls().ErrNo->text(), " 429");
         EXPECT_EQ(form.controls().ErrLine->text(), " 12");
-        EXPECT_EQ(platform::currentError().helpContext, 429);
+        EXPECT_EQ(form.answer().helpFile, "/nowhere/srv.hlp");
+        EXPECT_EQ(form.answer().helpContext, 429);
         QTest::keyClicks(form.controls().Text1, "not taken");
         form.controls().kxCtrlMore->click();
     });
 
-    EXPECT_EQ(ShowErrorDialog(), kChoiceBreakTo);
+    EXPECT_EQ(showDialogForRecord(), kChoiceBreakTo);
     EXPECT_EQ(errorRecord().userComment, "earlier comment");
     EXPECT_FALSE(runtime().busy);
-    EXPECT_EQ(platform::app().helpFile(), "morrowset.hlp");
+    EXPECT_EQ(platform::app().helpFile(), "morrowset.hlp") << "the application's help file is left alone";
 }
 
 TEST_F(ErrorDialogTest, HeadlineNamesTheProgramUntilTwoRemoteLevels) {
@@ -150,7 +151,7 @@ TEST_F(ErrorDialogTest, HeadlineNamesTheProgramUntilTwoRemoteLevels) {
             form.controls().lblErrCnt->text().startsWith("An unexpected 'remote automation error' error occured in "));
         EXPECT_TRUE(form.controls().lblErrCnt->text().endsWith(".\n2 error(s) are logged."));
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
 TEST_F(ErrorDialogTest, AnErrorRaisedInACalleeEndsTheCallTreeWithAnErrorLine) {
@@ -168,14 +169,14 @@ TEST_F(ErrorDialogTest, AnErrorRaisedInACalleeEndsTheCallTreeWithAnErrorLine) {
                                                }));
         EXPECT_EQ(form.controls().ErrLine->text(), " line numbers not used - Code Pointer = 0");
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
 TEST_F(ErrorDialogTest, ALevelCountBeyondTheRecordListsOnlyTheRecordedLevels) {
     recordForwardedError();
     errorRecord().levelCount = 15;
     whenDialogShown([](frmWARDLINE& form) { EXPECT_EQ(form.controls().errText->count(), kMaxErrorLevel + 1); });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
 TEST_F(ErrorDialogTest, ForceSystemInfoKeepsEveryViewOutsideTheDevelopmentEnvironment) {
@@ -192,7 +193,7 @@ TEST_F(ErrorDialogTest, ForceSystemInfoKeepsEveryViewOutsideTheDevelopmentEnviro
         EXPECT_EQ(form.focusWidget(), form.controls().Text1);
         EXPECT_EQ(form.controls().Text1->selectedText(), form.controls().Text1->text());
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
 TEST_F(ErrorDialogTest, TheFrameAndEscapeDoNotCloseTheDialog) {
@@ -205,7 +206,7 @@ TEST_F(ErrorDialogTest, TheFrameAndEscapeDoNotCloseTheDialog) {
         EXPECT_TRUE(form.isVisible());
         EXPECT_TRUE(runtime().busy);
     });
-    EXPECT_EQ(ShowErrorDialog(), 0);
+    EXPECT_EQ(showDialogForRecord(), 0);
 }
 
 TEST_F(ErrorDialogTest, TheReportIsBuiltOnceAndKeepsTheUsersEdits) {
@@ -221,7 +222,7 @@ TEST_F(ErrorDialogTest, TheReportIsBuiltOnceAndKeepsTheUsersEdits) {
         form.controls().Combo1->setCurrentIndex(3);
         EXPECT_EQ(form.controls().kxCtrlArgs->toPlainText(), "first line\nadded by the user");
     });
-    ShowErrorDialog();
+    showDialogForRecord();
     EXPECT_EQ(errorRecord().systemStateText, "first line\r\nadded by the user");
 }
 
@@ -235,7 +236,7 @@ TEST_F(ErrorDialogTest, DisplayModeBuildsTheReportOnEveryActivation) {
         QCoreApplication::sendEvent(&form, &activate);
         EXPECT_NE(form.controls().kxCtrlArgs->toPlainText(), "replaced on the next activation");
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
 TEST_F(ErrorDialogTest, UncoveringTheWindowMovesTheFocusToContinueButTypingDoesNot) {
@@ -260,7 +261,7 @@ TEST_F(ErrorDialogTest, UncoveringTheWindowMovesTheFocusToContinueButTypingDoesN
         QCoreApplication::sendEvent(form.windowHandle(), &uncovered);
         EXPECT_EQ(form.focusWidget(), form.controls().kxCtrlContinue);
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
 TEST_F(ErrorDialogTest, ClosingADropDownListOfTheFormIsNoRepaintRequest) {
@@ -288,22 +289,14 @@ TEST_F(ErrorDialogTest, ClosingADropDownListOfTheFormIsNoRepaintRequest) {
         uncover();  // what the list leaves behind when it closes
         EXPECT_EQ(form.focusWidget(), form.controls().Text1);
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
-TEST_F(ErrorDialogTest, HoverTextsGoToTheStatusBarHook) {
-    recordLocalError();
-    whenDialogShown([](frmWARDLINE& form) {
-        QStringList texts;
-        QObject::connect(&form, &frmWARDLINE::UpdateStatusBar,
-                         [&texts](const QString& text) { texts << text; });
-        QTest::mouseMove(form.controls().wlPrint);
-        QTest::mouseMove(form.controls().Text1);
-        QTest::mouseMove(&form, QPoint(2, form.height() - 2));
-        EXPECT_EQ(texts, (QStringList{"Press to print this tabs data to the default printer.",
-                                      "Press 'Continue' to acknowledge this error and continue."}));
-    });
-    ShowErrorDialog();
+TEST_F(ErrorDialogTest, HoverTextsAreTheStatusTips) {
+    const frmWARDLINE form;
+    EXPECT_EQ(form.controls().wlPrint->statusTip(), "Press to print this tabs data to the default printer.");
+    EXPECT_EQ(form.controls().Text1->statusTip(), "");
+    EXPECT_EQ(form.statusTip(), "Press 'Continue' to acknowledge this error and continue.");
 }
 
 TEST_F(ErrorDialogTest, ProbeFindsTheFormAndLeavesNoneLoaded) {

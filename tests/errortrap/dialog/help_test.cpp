@@ -83,7 +83,7 @@ TEST_F(HelpTest, F1AsksForTheTopicOfTheFocusedControl) {
         QTest::keyClick(form.controls().kxCtrlArgs, Qt::Key_F1);
         EXPECT_EQ(platform::helpViewer()->context(), 330);
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
 TEST_F(HelpTest, HelpOpensTheChosenLevelsTopicEvenAfterTheCurrentErrorWasCleared) {
@@ -103,7 +103,7 @@ TEST_F(HelpTest, HelpOpensTheChosenLevelsTopicEvenAfterTheCurrentErrorWasCleared
         EXPECT_EQ(platform::helpViewer()->context(), 91);
         EXPECT_EQ(platform::helpViewer()->titleText(), "No help available");
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 }
 
 TEST_F(HelpTest, TheViewerCanBeUsedWhileTheDialogIsOpenAndOutlivesIt) {
@@ -121,7 +121,7 @@ TEST_F(HelpTest, TheViewerCanBeUsedWhileTheDialogIsOpenAndOutlivesIt) {
         EXPECT_TRUE(!closed || !closed->isVisible());
         form.controls().kxHelp->click();
     });
-    ShowErrorDialog();
+    showDialogForRecord();
     ASSERT_NE(platform::helpViewer(), nullptr);
     EXPECT_EQ(platform::helpViewer()->titleText(), "Type mismatch");
 }

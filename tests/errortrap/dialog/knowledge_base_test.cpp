@@ -50,7 +50,7 @@ TEST_P(KnowledgeBaseTest, ChecksTheIndexForTheErrorShown) {
     const SearchCase& c = GetParam();
     if (c.index) scratch.write("allmskb.txt", *c.index);
     enterDevelopmentEnvironment();
-    frmWARDLINE form;
+    frmWARDLINE form(dialogInputFor(currentRuntime()));
     form.controls().ErrNo->setText(c.errNo);
     form.controls().cmdWWW->click();
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -77,7 +77,7 @@ using KnowledgeBaseFileTest = KnowledgeBaseTest;
 TEST_F(KnowledgeBaseFileTest, TheIndexIsFoundWithoutRegardToTheCaseOfItsName) {
     scratch.write("AllMsKb.TXT", "Q5 Error 13 again\r\n");
     enterDevelopmentEnvironment();
-    frmWARDLINE form;
+    frmWARDLINE form(dialogInputFor(currentRuntime()));
     form.controls().ErrNo->setText(" 13");
     form.controls().cmdWWW->click();
     ASSERT_EQ(ui.messages.size(), 1u);
@@ -86,7 +86,7 @@ TEST_F(KnowledgeBaseFileTest, TheIndexIsFoundWithoutRegardToTheCaseOfItsName) {
 
 TEST_F(KnowledgeBaseFileTest, OutsideTheDevelopmentEnvironmentTheButtonDoesNothing) {
     scratch.write("allmskb.txt", "Q5 Error 13 again\r\n");
-    frmWARDLINE form;
+    frmWARDLINE form(dialogInputFor(currentRuntime()));
     form.controls().ErrNo->setText(" 13");
     form.controls().cmdWWW->click();
     EXPECT_TRUE(ui.messages.empty());

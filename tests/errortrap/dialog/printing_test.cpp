@@ -71,7 +71,7 @@ TEST_F(PrintingTest, EachViewPrintsWhatItShows) {
             form.controls().wlPrint->click();
         }
     });
-    ShowErrorDialog();
+    showDialogForRecord();
 
     EXPECT_EQ(printedText(pdf(0)), std::vector<std::string>{"Type in what you where doing here."});
     EXPECT_EQ(printedText(pdf(1)), (std::vector<std::string>{

@@ -42,7 +42,7 @@ TEST(PadLabel, TwentyFiveColumnsOfBlanksLabelAndDots) {
 class SystemReport : public ::testing::Test {
 protected:
     void SetUp() override {
-        testRuntime->state().inDevEnvironment = -1;
+        sources.program.inDevEnvironment = true;
         sources.procRoot = kFixture + "/proc";
         sources.sysRoot = kFixture + "/sys";
         sources.mountTable = kFixture + "/mounts-mixed";
@@ -184,7 +184,7 @@ TEST_F(SystemReport, ExecutableLinesOnlyOutsideTheDevelopmentEnvironment) {
     EXPECT_THAT(application()[3], item("Project version", "1.0.0"));
     EXPECT_THAT(application()[4], item("OLE Server", "NO"));
 
-    wardline::runtime().inDevEnvironment = 0;
+    sources.program.inDevEnvironment = false;
     const std::vector<std::string> outside = application();
     ASSERT_EQ(outside.size(), 11u);
     EXPECT_EQ(outside[7], item("EXE name", kFixture + "/program/Morrowset"));
@@ -217,12 +217,10 @@ public:
 TEST(SystemReportOnThisMachine, EverySectionInOrderWithoutBlankLines) {
     testsupport::ScopedRuntime testRuntime;
     PointerLog ui;
-    testRuntime->setUi(&ui);
     QPlainTextEdit box;
     box.setPlainText("an older report");
     bool reportBuilt = false;
-    wardline::BuildSystemReport(&box, reportBuilt);
-    testRuntime->setUi(nullptr);
+    wardline::BuildSystemReport(&box, reportBuilt, {false, "morrowset.hlp"}, &ui);
 
     EXPECT_TRUE(reportBuilt);
     EXPECT_EQ(ui.pointers, (std::vector<int>{wardline::kPointerHourglass, wardline::kPointerDefault}));
@@ -237,6 +235,7 @@ TEST(SystemReportOnThisMachine, EverySectionInOrderWithoutBlankLines) {
     }
     EXPECT_THAT(headers, ElementsAreArray(kSectionHeaders));
     EXPECT_FALSE(box.toPlainText().contains("an older report"));
+    EXPECT_TRUE(box.toPlainText().contains(QString::fromStdString(PadLabel("Help file") + "morrowset.hlp")));
     EXPECT_TRUE(box.toPlainText().contains(QString::fromStdString(PadLabel("   Free Space"))))
         << "the root file system is drive C: with its free space";
 }
