@@ -71,7 +71,7 @@ bool userMove(Qt::FocusReason reason) {
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent) {
+frmMain::frmMain(QWidget* parent) : QMainWindow(parent), runtime_(wardline::currentRuntime()) {
     setWindowTitle(kCaption);
     createControls();
     createMenu();
@@ -141,7 +141,7 @@ void frmMain::catchUpMissedStarts() {
     const platform::WallTime now = platform::wallNow();
     const TickSchedule::Rows rows = timetable_.rows();
     {
-        const wardline::ClockTick clockTick;
+        const wardline::ClockTick clockTick(runtime_);
         for (const int row : rowsToCatchUp(rows, now, RunHistory::dueStartsOn(platform::app().path(), now.day))) {
             startTrigger_ = Trigger::CatchUp;
             startDue_ = platform::WallTime{now.day, rows[static_cast<std::size_t>(row)].seconds * 1000};
@@ -150,7 +150,7 @@ void frmMain::catchUpMissedStarts() {
         startTrigger_ = Trigger::Now;
         startDue_.reset();
     }
-    if (wardline::dialogsWaiting()) QTimer::singleShot(0, this, [] { wardline::showWaitingDialogs(); });
+    showWaitingDialogsLater();
 }
 
 std::string frmMain::nextStartText(int row) const {
@@ -300,7 +300,7 @@ void frmMain::cmdSave_Click() {
 // The tick never waits for a person: it runs on while an error dialog is open, and the
 // dialogs of its own errors come after it, from the event loop, while the clock goes on.
 void frmMain::tmrMain_Timer() {
-    const wardline::ClockTick clockTick;
+    const wardline::ClockTick clockTick(runtime_);
     TickSchedule::Starts starts;
     platform::WallTime now;
     int row = 0;
@@ -333,11 +333,17 @@ void frmMain::tmrMain_Timer() {
     });
     // Whatever the leap passed over, catching up starts (when it is on).
     if (schedule_.leaptAhead()) QTimer::singleShot(0, this, [this] { catchUpMissedStarts(); });
-    if (wardline::dialogsWaiting()) QTimer::singleShot(0, this, [] { wardline::showWaitingDialogs(); });
+    showWaitingDialogsLater();
+}
+
+// The dialogs of errors reported during a tick come from the event loop, after the tick.
+void frmMain::showWaitingDialogsLater() {
+    if (wardline::dialogsWaiting(runtime_))
+        QTimer::singleShot(0, this, [this] { wardline::showWaitingDialogs(runtime_); });
 }
 
 void frmMain::traceLateStart(const TickSchedule::Start& start) const {
-    wardline::pfLogLine(wardline::runtime().exePrefix +
+    wardline::pfLogLine(runtime_.state().exePrefix +
                         TickSchedule::lateStartText(start.row, timetable_.row(start.row).seconds.value_or(0), start.lateMs) + "\r\n");
 }
 

@@ -28,6 +28,10 @@
 #include "app/timetable.h"
 #include "widgets/twips.h"
 
+namespace wardline {
+class Runtime;
+}  // namespace wardline
+
 class QAction;
 class QLabel;
 class QLineEdit;
@@ -117,6 +121,7 @@ private:
     void setStatusColor(uint32_t bgr);
     void startClock();
     void traceLateStart(const TickSchedule::Start& start) const;
+    void showWaitingDialogsLater();
     void restoreLastRuns();
     void catchUpMissedStarts();
     std::string nextStartText(int row) const;
@@ -128,6 +133,8 @@ private:
     void onFocusChanged(QWidget* old, QWidget* now);
     int timeBoxIndex(const QObject* widget) const;
 
+    // The program's runtime: the one current when the window loads.
+    wardline::Runtime& runtime_;
     Timetable timetable_;
     bool showingRow_ = false;  // while a row's controls are set from the timetable
     TickSchedule schedule_;

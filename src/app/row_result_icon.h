@@ -28,15 +28,14 @@ public:
     bool isShown() const;
     // The tooltip as it would be shown now; empty without a run.
     QString toolTipText() const;
-    // The output file a click opens; empty when the run has none.
-    QString outputPath() const;
-
-    static QIcon iconFor(RunRecord::Result result);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    // The output file a click opens; empty when the run has none.
+    QString outputPath() const;
+    static QIcon iconFor(RunRecord::Result result);
     void open() const;
 
     QLineEdit* box_;

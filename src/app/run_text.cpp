@@ -72,6 +72,9 @@ std::string when(const Stamp& stamp, platform::WallTime now) {
     return iso.substr(0, 10) + " " + time;
 }
 
+namespace {
+
+// "by the clock", "with NOW", "to catch up a missed start".
 std::string cause(Trigger trigger) {
     switch (trigger) {
         case Trigger::Clock: return "by the clock";
@@ -80,6 +83,8 @@ std::string cause(Trigger trigger) {
     }
     return {};
 }
+
+}  // namespace
 
 std::string duration(int64_t milliseconds) {
     char text[48];

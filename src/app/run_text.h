@@ -14,8 +14,6 @@ std::string nextStart(const Timetable::Row& row, platform::WallTime now);
 
 // A moment seen at `now`: "today 02:30:05", "yesterday 23:10:00", "2026-12-01 08:00:00".
 std::string when(const Stamp& stamp, platform::WallTime now);
-// "by the clock", "with NOW", "to catch up a missed start".
-std::string cause(Trigger trigger);
 // "45 ms", "1.2 s", "3 min 4 s", "2 h 5 min", "3 d 4 h".
 std::string duration(int64_t milliseconds);
 // How the run stands or ended: "running", "exit status 0", "exit status 3",

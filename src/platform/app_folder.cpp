@@ -46,8 +46,10 @@ bool onlyUserMayWrite(const std::string& folder) {
            ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
-}  // namespace
-
+// The user's configuration folder, not created: an absolute XDG_CONFIG_HOME (a relative one
+// is ignored, as the XDG base directory rules ask), else $HOME/.config, else the home folder
+// of the password database plus "/.config"; no trailing "/" but for "/" itself. Empty when
+// no home is known.
 std::string userConfigFolder() {
     std::string config = environment("XDG_CONFIG_HOME");
     if (config.empty() || config.front() != '/') {
@@ -58,6 +60,8 @@ std::string userConfigFolder() {
     while (config.size() > 1 && config.back() == '/') config.pop_back();
     return config;
 }
+
+}  // namespace
 
 std::string inUserConfigFolder(const std::string& name) {
     const std::string config = userConfigFolder();

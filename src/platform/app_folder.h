@@ -9,11 +9,6 @@
 
 namespace platform {
 
-// The user's configuration folder, not created: an absolute XDG_CONFIG_HOME (a relative one
-// is ignored, as the XDG base directory rules ask), else $HOME/.config, else the home folder
-// of the password database plus "/.config"; no trailing "/" but for "/" itself. Empty when
-// no home is known.
-std::string userConfigFolder();
 // `name` (a relative path) in the user's configuration folder; empty when it is not known.
 std::string inUserConfigFolder(const std::string& name);
 

@@ -51,9 +51,10 @@ std::string execArgument(const std::string& path) {
     return value;
 }
 
-}  // namespace
-
+// The entry's full path; empty when the user has no home folder.
 std::string autostartPath() { return inUserConfigFolder("autostart/morrowset.desktop"); }
+
+}  // namespace
 
 std::optional<std::string> autostartEntry(const std::string& exePath) {
     if (exePath.empty() || exePath.front() != '/' || !isPlainUtf8(exePath)) return std::nullopt;

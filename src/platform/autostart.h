@@ -8,9 +8,6 @@
 
 namespace platform {
 
-// The entry's full path; empty when the user has no home folder.
-std::string autostartPath();
-
 // The entry's text for the executable `exePath`; nullopt when the path cannot be written
 // into a desktop entry (a line break or other control character, or bytes that are not UTF-8).
 std::optional<std::string> autostartEntry(const std::string& exePath);

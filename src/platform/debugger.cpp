@@ -10,7 +10,12 @@
 
 namespace platform {
 
-std::string tracerProgramName(const std::string& procRoot) {
+namespace {
+
+// Name of the program tracing this process (from TracerPid in /proc/self/status), or ""
+// when none is.
+std::string tracerProgramName() {
+    const std::string procRoot = "/proc";
     std::ifstream status(procRoot + "/self/status");
     std::string line;
     constexpr std::string_view kKey = "TracerPid:";
@@ -27,8 +32,6 @@ std::string tracerProgramName(const std::string& procRoot) {
     }
     return {};
 }
-
-namespace {
 
 constexpr std::array<std::string_view, 3> kDevelopmentDebuggers = {"gdb", "lldb", "lldb-server"};
 

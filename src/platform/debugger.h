@@ -4,10 +4,6 @@
 
 namespace platform {
 
-// Name of the program tracing this process (from TracerPid in /proc/self/status), or ""
-// when none is. `procRoot` lets tests point at a fixture instead of /proc.
-std::string tracerProgramName(const std::string& procRoot = "/proc");
-
 // True when the process runs inside the development environment: traced by a program
 // whose executable name is exactly gdb, lldb or lldb-server. The tracer is the one the
 // services in use name (services.h), else the one /proc names.

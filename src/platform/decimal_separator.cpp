@@ -6,9 +6,13 @@
 
 namespace platform {
 
+namespace {
+
 bool usableDecimalSeparator(std::string_view separator) {
     return separator.size() == 1 && !(separator[0] >= '0' && separator[0] <= '9');
 }
+
+}  // namespace
 
 DecimalRule traceDecimalRule() {
     // A missing key gives each read its own default; a key that is there gives both the

@@ -9,8 +9,6 @@
 
 namespace platform {
 
-bool usableDecimalSeparator(std::string_view separator);
-
 struct DecimalRule {
     enum class Kind {
         AsFormatted,  // the profile names no separator

@@ -86,8 +86,7 @@ bool isDrive(const MountEntry& entry) {
     return entry.device.starts_with("/dev/") || isOneOf(entry.fileSystem, kNetworkFileSystems);
 }
 
-}  // namespace
-
+// The entries of a mount table file such as /proc/self/mounts; empty when unreadable.
 std::vector<MountEntry> readMountTable(const std::string& path) {
     std::vector<MountEntry> entries;
     std::ifstream in(path);
@@ -100,6 +99,8 @@ std::vector<MountEntry> readMountTable(const std::string& path) {
     }
     return entries;
 }
+
+}  // namespace
 
 std::vector<Drive> logicalDrives(const std::string& mountTable, const std::string& sysRoot) {
     const std::vector<MountEntry> entries = readMountTable(mountTable);

@@ -37,9 +37,6 @@ struct Drive {
     std::string mountPoint;
 };
 
-// The entries of a mount table file such as /proc/self/mounts; empty when unreadable.
-std::vector<MountEntry> readMountTable(const std::string& path);
-
 // The drives of `mountTable`, in letter order. `sysRoot` is where the block devices'
 // "removable" marks are read (<sysRoot>/class/block/<device>/removable).
 std::vector<Drive> logicalDrives(const std::string& mountTable = "/proc/self/mounts",

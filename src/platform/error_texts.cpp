@@ -154,6 +154,5 @@ std::string standardErrorText(int32_t number) {
     return std::string(entry ? entry->text : kNoEntryText);
 }
 
-bool hasStandardErrorText(int32_t number) { return find(number) != nullptr; }
 
 }  // namespace platform

@@ -31,7 +31,5 @@ enum ErrorNumber : int32_t {
 // The classic text for `number`; numbers without an entry give
 // "Application-defined or object-defined error".
 std::string standardErrorText(int32_t number);
-// True when the table has an entry of its own for `number`.
-bool hasStandardErrorText(int32_t number);
 
 }  // namespace platform

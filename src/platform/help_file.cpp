@@ -95,10 +95,15 @@ std::optional<HelpTopic> findHelpTopic(std::istream& in, int32_t context) {
     return topic;
 }
 
+namespace {
+
+// `file` with the application folder put before a bare name.
 std::string resolveHelpFile(const std::string& file) {
     if (file.empty() || file.find('/') != std::string::npos) return file;
     return app().exeFolder() + "/" + file;  // help files ship beside the program
 }
+
+}  // namespace
 
 HelpLookupResult lookUpHelpTopic(const std::string& file, int32_t context) {
     HelpLookupResult result;

@@ -41,7 +41,4 @@ struct HelpLookupResult {
 // the application folder.
 HelpLookupResult lookUpHelpTopic(const std::string& file, int32_t context);
 
-// `file` with the application folder put before a bare name.
-std::string resolveHelpFile(const std::string& file);
-
 }  // namespace platform

@@ -27,10 +27,9 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     const std::string& path() const { return path_; }
 
-    // True when the file's path no longer leads to the open file.
-    bool replaced() const;
-    // The same (or, for a mapped file, made shorter than its mapping), asked at most once
-    // per kReplacedCheckInterval of the monotonic clock (`nowMilliseconds`); in between the
+    // True when the file's path no longer leads to the open file (or, for a mapped file, when
+    // the file was made shorter than its mapping), asked at most once per
+    // kReplacedCheckInterval of the monotonic clock (`nowMilliseconds`); in between the
     // answer is false. So a file deleted or replaced is noticed within that interval, and
     // lines written meanwhile go to the old file.
     static constexpr int64_t kReplacedCheckInterval = 100;
@@ -65,6 +64,8 @@ public:
     static void escapeFaultedCopy(const void* address) noexcept;
 
 private:
+    // True when the file's path no longer leads to the open file.
+    bool replaced() const;
     bool appendToStream(std::string_view head, std::string_view tail) noexcept;
     void unmap();
     bool shorterThanMapping() const;

@@ -336,6 +336,4 @@ MailTransport& Services::mailTransport() const {
     return mail ? *mail : sendmail;
 }
 
-MailTransport& mailTransport() { return services().mailTransport(); }
-
 }  // namespace platform

@@ -80,8 +80,5 @@ public:
 // (a line break would start a header of its own) or the address is empty.
 std::optional<std::string> composeMimeMessage(const MailMessage& message, const std::string& attachment);
 
-// The transport of the services in use (services.h): the sendmail transport unless a test
-// gave its own.
-MailTransport& mailTransport();
 
 }  // namespace platform

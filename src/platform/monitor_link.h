@@ -86,9 +86,9 @@ public:
     // about to die. Uses no memory beyond its stack and never blocks, so a signal handler
     // may call it; a line the socket cannot take at once is lost.
     void sendLastLine(std::string_view line) const noexcept;
-    void close();
 
 private:
+    void close();
     MonitorLink(int fd, std::string title) : fd_(fd), title_(std::move(title)) {}
     bool writeAll(std::string_view bytes, int64_t deadline);
     bool readAll(char* into, std::size_t size, int64_t deadline);

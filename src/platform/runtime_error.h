@@ -31,10 +31,6 @@ private:
     std::string what_;
 };
 
-// The program's project name (its identity's, services.h), carried as the source of its
-// own run-time errors.
-const std::string& projectName();
-
 // Run-time error `number` as the program itself raises it: the project name as source,
 // the standard text as description and the runtime's help file with the number as help
 // context.
@@ -46,13 +42,10 @@ ErrorInfo ownErrorInfo(int32_t number);
 [[noreturn]] void raiseError(const ErrorInfo& info);
 
 // The error a trap sees for any exception: run-time errors keep their fields; other
-// exceptions become the program's own error of the nearest number (see
-// errorNumberForException).
+// exceptions become the program's own error of the nearest number: bad_alloc -> 7 Out of
+// memory, out_of_range -> 9 Subscript out of range, overflow_error -> 6 Overflow,
+// invalid_argument -> 5 Invalid procedure call or argument, anything else -> 51 Internal error.
 ErrorInfo errorInfoFor(const std::exception_ptr& error);
-// bad_alloc -> 7 Out of memory, out_of_range -> 9 Subscript out of range,
-// overflow_error -> 6 Overflow, invalid_argument -> 5 Invalid procedure call or argument,
-// anything else -> 51 Internal error.
-int32_t errorNumberForException(const std::exception& error);
 
 // The current error of the program (the runtime's error object), kept by the services in
 // use (services.h).

@@ -4,6 +4,7 @@
 // leaves them, and a way to act on the dialog from inside its modal loop.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
@@ -63,6 +64,16 @@ inline int16_t showDialogForRecord() {
     return answer.choice;
 }
 
+// The error dialog that is up: the modal window in front, when it is the dialog.
+inline frmWARDLINE* shownErrorDialog() { return qobject_cast<frmWARDLINE*>(QApplication::activeModalWidget()); }
+
+// Whether any error dialog is loaded (built and not yet unloaded), shown or not.
+inline bool anyErrorDialogLoaded() {
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (qobject_cast<frmWARDLINE*>(window)) return true;
+    return false;
+}
+
 // Runs `action` on the error dialog as soon as it is up and active, from inside its modal
 // loop. If the action leaves the dialog open, Continue closes it (unless `keepOpen`), so a
 // failing test cannot hang.
@@ -70,7 +81,7 @@ inline void whenDialogShown(std::function<void(frmWARDLINE&)> action, bool keepO
     auto* poll = new QTimer;
     poll->setInterval(5);
     QObject::connect(poll, &QTimer::timeout, [poll, keepOpen, action = std::move(action)] {
-        frmWARDLINE* form = LoadedErrorDialog();
+        frmWARDLINE* form = shownErrorDialog();
         if (!form || !form->isVisible() || !runtime().busy) return;
         poll->stop();
         poll->deleteLater();

@@ -86,7 +86,9 @@ public:
             action();
         }
         if (failDialog) throw std::runtime_error("dialog failed");
-        return {.choice = answer};
+        wardline::DialogResult result;
+        result.choice = answer;
+        return result;
     }
     void unloadErrorDialog() override { events.push_back("unload"); }
     bool probeErrorDialog() override {

@@ -111,8 +111,4 @@ void UnloadErrorDialog() {
 // would cost start-up several milliseconds, and its load procedure leaves nothing behind.
 bool ProbeErrorDialog() { return widgetsAvailable(); }
 
-frmWARDLINE* LoadedErrorDialog() {
-    return loadedForm();
-}
-
 }  // namespace wardline

@@ -12,8 +12,4 @@ void UnloadErrorDialog();
 // Whether the dialog form can be loaded here, answered without building it.
 bool ProbeErrorDialog();
 
-class frmWARDLINE;
-// The loaded error dialog, or nullptr when none is loaded.
-frmWARDLINE* LoadedErrorDialog();
-
 }  // namespace wardline

@@ -333,12 +333,10 @@ int16_t handleError(Runtime& runtime, const std::string& module, const std::stri
     return result;
 }
 
-ClockTick::ClockTick() : runtime_(currentRuntime()) { ++runtime_.handlersInProgress().clockTicks; }
+ClockTick::ClockTick(Runtime& runtime) : runtime_(runtime) { ++runtime_.handlersInProgress().clockTicks; }
 ClockTick::~ClockTick() { --runtime_.handlersInProgress().clockTicks; }
 
-bool dialogsWaiting() { return !currentRuntime().handlersInProgress().dialogsToShow.empty(); }
-
-void showWaitingDialogs() { showWaitingDialogs(currentRuntime()); }
+bool dialogsWaiting(Runtime& runtime) { return !runtime.handlersInProgress().dialogsToShow.empty(); }
 
 void showWaitingDialogs(Runtime& runtime) {
     HandlersInProgress& handlers = runtime.handlersInProgress();

@@ -34,7 +34,7 @@ void takeDialogAnswer(Runtime& runtime, const DialogResult& answer);
 // (showWaitingDialogs).
 class ClockTick {
 public:
-    ClockTick();
+    explicit ClockTick(Runtime& runtime);
     ~ClockTick();
     ClockTick(const ClockTick&) = delete;
     ClockTick& operator=(const ClockTick&) = delete;
@@ -44,11 +44,10 @@ private:
 };
 
 // Whether errors reported at once still wait for their dialogs.
-bool dialogsWaiting();
+bool dialogsWaiting(Runtime& runtime);
 // Shows the waiting dialogs one after the other, the oldest first, unless a dialog is open
 // already (its handler shows them when it closes). Their answers change nothing: each
 // error's procedure was left when it was reported.
-void showWaitingDialogs();
 void showWaitingDialogs(Runtime& runtime);
 
 }  // namespace wardline

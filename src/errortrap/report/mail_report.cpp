@@ -37,8 +37,7 @@ void sayMailOffOnce(const std::string& why) {
 
 std::string notMailed(const std::string& why) { return "Not mailed: " + why; }
 
-}  // namespace
-
+// The message MailErrorReport sends for the error `runtime` just recorded.
 platform::MailMessage errorReportMail(Runtime& runtime) {
     const ErrorLevel& top = runtime.errorRecord().levels[0];
     const std::string& exeName = runtime.platform().app.exeName();
@@ -51,6 +50,8 @@ platform::MailMessage errorReportMail(Runtime& runtime) {
     message.attachmentName = kAttachmentName;
     return message;
 }
+
+}  // namespace
 
 void noteWhyNotMailed(Runtime& runtime) {
     std::string& note = runtime.errorRecord().mailNote;

@@ -22,7 +22,4 @@ void noteWhyNotMailed(Runtime& runtime);
 // send is not reported. The preferences are only read.
 void MailErrorReport(Runtime& runtime);
 
-// The message MailErrorReport sends for the error `runtime` just recorded.
-platform::MailMessage errorReportMail(Runtime& runtime);
-
 }  // namespace wardline

@@ -282,15 +282,9 @@ void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag) {
     }
 }
 
-std::string pfTraceLine(int64_t overhead, int16_t exitFlag) {
-    std::string line;
-    buildTraceLine(currentRuntime(), line, overhead, exitFlag);
-    return line;
-}
-
-std::string pfDecimal(double seconds) {
+std::string pfDecimal(Runtime& runtime, double seconds) {
     std::string figure;
-    appendDecimal(figure, seconds, currentRuntime().traceLineMemo());
+    appendDecimal(figure, seconds, runtime.traceLineMemo());
     return figure;
 }
 

@@ -83,7 +83,7 @@ TEST_F(ErrorDialogTest, LocalErrorOutsideTheDevelopmentEnvironmentOffersOnlyTheC
     EXPECT_EQ(errorRecord().userComment, "pressed NOW on row 3");
     EXPECT_FALSE(runtime().busy);
     EXPECT_EQ(errorRecord().systemStateText, "");
-    EXPECT_EQ(LoadedErrorDialog(), nullptr);
+    EXPECT_FALSE(anyErrorDialogLoaded());
 }
 
 TEST_F(ErrorDialogTest, ForwardedErrorInsideTheDevelopmentEnvironmentShowsEveryLevel) {
@@ -301,7 +301,7 @@ TEST_F(ErrorDialogTest, HoverTextsAreTheStatusTips) {
 
 TEST_F(ErrorDialogTest, ProbeFindsTheFormAndLeavesNoneLoaded) {
     EXPECT_TRUE(ProbeErrorDialog());
-    EXPECT_EQ(LoadedErrorDialog(), nullptr);
+    EXPECT_FALSE(anyErrorDialogLoaded());
     UnloadErrorDialog();  // nothing loaded: nothing happens
 }
 

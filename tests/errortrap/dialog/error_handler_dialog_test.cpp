@@ -77,7 +77,7 @@ TEST_F(ErrorHandlerDialogTest, ALocalErrorIsShownAndContinueLeavesTheProcedure) 
     runTickWithFailingRow(afterErrorRan);
 
     EXPECT_FALSE(afterErrorRan);
-    EXPECT_EQ(LoadedErrorDialog(), nullptr);
+    EXPECT_FALSE(anyErrorDialogLoaded());
     EXPECT_FALSE(runtime().busy);
     EXPECT_EQ(errorRecord().userComment, "started row 3 by hand");
     EXPECT_NE(errorLog().find("User Said"), std::string::npos);
@@ -120,7 +120,7 @@ TEST_F(ErrorHandlerDialogTest, AForwardedErrorInsideTheDevelopmentEnvironmentLis
 
     EXPECT_FALSE(afterErrorRan);
     EXPECT_EQ(errorRecord().userComment, "kept from before");
-    EXPECT_EQ(LoadedErrorDialog(), nullptr);
+    EXPECT_FALSE(anyErrorDialogLoaded());
 }
 
 // The real dialog, modal and busy: a clock tick that comes meanwhile runs at once.
@@ -132,7 +132,7 @@ TEST_F(ErrorHandlerDialogTest, AClockTickDuringTheDialogRunsAtOnce) {
             QTimer::singleShot(0, [&, dialog = &form] {
                 EXPECT_TRUE(runtime().busy) << "the dialog is up";
                 {
-                    const ClockTick tick;
+                    const ClockTick tick(currentRuntime());
                     Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{10, [&] { tickRan = true; }}});
                 }
                 ranBeforeContinue = tickRan;

@@ -203,7 +203,7 @@ TEST_F(ErrorHandlerTest, AnErrorWhileADialogIsOpenIsReportedAtOnceAndItsDialogFo
     bool tickWentOn = false;
     ui.whileShown = [&] {
         runtime().busy = true;
-        const ClockTick tick;
+        const ClockTick tick(currentRuntime());
         Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(6); }}});
         Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{80, [&] { tickWentOn = true; }}});
         EXPECT_EQ(errorRecord().levels[0].number, 53) << "the open dialog's record is its own";
@@ -225,15 +225,15 @@ TEST_F(ErrorHandlerTest, AnErrorWhileADialogIsOpenIsReportedAtOnceAndItsDialogFo
 // goes on with its next statement's procedure, and the dialog comes when asked for after it.
 TEST_F(ErrorHandlerTest, AnErrorInAClockTickWaitsForItsDialogUntilTheTickIsDone) {
     {
-        const ClockTick tick;
+        const ClockTick tick(currentRuntime());
         Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(53); }}});
         EXPECT_TRUE(ui.shown.empty());
         EXPECT_THAT(readFile(scratch / "wlerror.log"), HasSubstr("Error No.     53\r\n"));
-        EXPECT_TRUE(dialogsWaiting());
+        EXPECT_TRUE(dialogsWaiting(currentRuntime()));
     }
-    showWaitingDialogs();
+    showWaitingDialogs(currentRuntime());
     EXPECT_THAT(ui.events, ElementsAre("show Sub tmrMain_Timer", "unload"));
-    EXPECT_FALSE(dialogsWaiting());
+    EXPECT_FALSE(dialogsWaiting(currentRuntime()));
     EXPECT_EQ(countOf(readFile(scratch / "wlerror.log"), "Error No.     53"), 1u) << "written once";
 }
 
@@ -252,7 +252,7 @@ TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsW
     ui.whileShown = [&] {
         runtime().busy = true;
         {
-            const ClockTick tick;
+            const ClockTick tick(currentRuntime());
             Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(6); }}});
         }
         loggedWhileOpen = readFile(scratch / "error.log");

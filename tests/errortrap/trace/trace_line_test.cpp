@@ -14,9 +14,15 @@ namespace {
 using ::testing::MatchesRegex;
 using testsupport::maskedTime;
 using testsupport::TempFolder;
-using wardline::pfDecimal;
-using wardline::pfTraceLine;
 using wardline::traceStack;
+
+// The trace line and a time figure as the test's runtime makes them.
+std::string pfTraceLine(int64_t overhead, int16_t exitFlag) {
+    std::string line;
+    wardline::buildTraceLine(wardline::currentRuntime(), line, overhead, exitFlag);
+    return line;
+}
+std::string pfDecimal(double seconds) { return wardline::pfDecimal(wardline::currentRuntime(), seconds); }
 
 // Three nested procedures on the stack, as the enter operation leaves them, and the
 // memory figures of a 64 GiB machine with 40 GiB available.
