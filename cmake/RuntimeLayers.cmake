@@ -1,9 +1,11 @@
 # Fails the build when a file of the error-trap runtime includes against its stages:
-# core includes nothing from trace, report, start-up or the dialog, and no file of the
-# runtime includes wardline.h, the header for the programs that use the runtime.
+# core includes nothing from trace, report, start-up or the dialog; the dialog works on the
+# values it is given, not on the runtime (core/runtime.h) nor its trace or start-up; and no
+# file of the runtime includes wardline.h, the header for the programs that use the runtime.
 # Run as: cmake -DSOURCE_DIR=<src> -P RuntimeLayers.cmake
 set(rules
   "errortrap/core|#include \"errortrap/(trace/|report/|dialog/|startup\\.h)"
+  "errortrap/dialog|#include \"errortrap/(core/runtime\\.h|trace/|startup\\.h)"
   "errortrap|#include \"errortrap/wardline\\.h\""
 )
 set(failures "")

@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "errortrap/core/runtime.h"
 #include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/ui_services.h"
 #include "errortrap/dialog/hourglass.h"
