@@ -28,7 +28,7 @@ int main(int argc, char** argv) {
     QApplication::setWindowIcon(morrowset::morrowsetIcon());
     morrowset::QtUiServices ui;
     runtime.setUi(&ui);
-    morrowset::runSilentlyWithoutDisplay();
+    morrowset::runSilentlyWithoutDisplay(runtime);
 
     // Loading the window runs its Form_Load; the window unloads itself when closed.
     auto* window = new morrowset::frmMain;

@@ -103,12 +103,12 @@ wardline::DialogResult QtUiServices::showErrorDialog(const wardline::DialogInput
 void QtUiServices::unloadErrorDialog() { wardline::UnloadErrorDialog(); }
 bool QtUiServices::probeErrorDialog() { return wardline::ProbeErrorDialog(); }
 
-bool runSilentlyWithoutDisplay() {
+bool runSilentlyWithoutDisplay(wardline::Runtime& runtime) {
     const QString qtPlatform = QGuiApplication::platformName();
     if (qtPlatform != QLatin1String("offscreen") && qtPlatform != QLatin1String("minimal")) return false;
-    wardline::runtime().withoutDisplay = true;
+    runtime.state().withoutDisplay = true;
     std::fprintf(stderr, "%s: no display (Qt platform \"%s\"): running as with Silent Run, no error dialog\n",
-                 platform::app().exeName().c_str(), qtPlatform.toLocal8Bit().constData());
+                 runtime.platform().app.exeName().c_str(), qtPlatform.toLocal8Bit().constData());
     return true;
 }
 

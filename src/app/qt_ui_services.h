@@ -2,6 +2,10 @@
 // The runtime's user-interface services, done with the program's widgets.
 #include "errortrap/core/ui_services.h"
 
+namespace wardline {
+class Runtime;
+}  // namespace wardline
+
 namespace morrowset {
 
 class QtUiServices : public wardline::UiServices {
@@ -28,8 +32,8 @@ private:
 };
 
 // Without a display (Qt's offscreen or minimal platform) nobody can see or close the error
-// dialog: the runtime then runs as with "Silent Run", which this says once on standard
+// dialog: `runtime` then runs as with "Silent Run", which this says once on standard
 // error. True when there is no display.
-bool runSilentlyWithoutDisplay();
+bool runSilentlyWithoutDisplay(wardline::Runtime& runtime);
 
 }  // namespace morrowset

@@ -175,7 +175,7 @@ void startRuntime(Runtime& runtime) {
     }
 
     skipOnFailure([&] { learnLocalSourceName(runtime); });
-    skipOnFailure(installCrashHandlers);
+    skipOnFailure([&] { installCrashHandlers(runtime); });
 }
 
 }  // namespace wardline

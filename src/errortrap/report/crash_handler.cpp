@@ -153,8 +153,8 @@ char* preparedMemory(std::size_t size) {
     return memory == MAP_FAILED ? nullptr : static_cast<char*>(memory);
 }
 
-void prepareScene(Scene& s) {
-    const RuntimeState& state = runtime();
+void prepareScene(Scene& s, Runtime& runtime) {
+    const RuntimeState& state = runtime.state();
     s.exePrefix = state.exePrefix;
     s.errorTag = platform::upperAscii(platform::trimmed(pfText(TextId::kErrorSuffix), platform::kSpaces));
     s.startBanner = bannerTail(pfText(TextId::kStartBanner));
@@ -224,6 +224,7 @@ void addDateAndTime(FixedText& out, const platform::UtcOffsets& offsets) {
 
 // What died and where.
 struct Story {
+    Runtime* runtime = nullptr;  // the runtime current when it died
     std::string_view description;  // "Fatal signal SIGSEGV (segmentation fault)"
     std::string_view trap;          // "Fatal signal SIGSEGV"
     TraceStack::FrameNames frame;   // the innermost procedure on the trace stack
@@ -232,10 +233,10 @@ struct Story {
 };
 
 void findInnermostFrame(Story& story) {
-    const TraceStack& stack = traceStack();
+    const TraceStack& stack = story.runtime->traceStack();
     for (int level = std::min<int>(stack.traceDepth, kMaxTraceLevel); level >= 1; --level) {
         if (stack.frameNames(level, story.frame)) {
-            story.line = runningStatementLine(level);
+            story.line = runningStatementLine(*story.runtime, level);
             return;
         }
     }
@@ -268,7 +269,7 @@ void writeErrorLevel(FixedText& out, const Scene& s, const Story& story) {
 // One Call line per procedure on the trace stack, outermost first, then the Trap line.
 void writeCallTree(FixedText& out, const Scene& s, const Story& story) {
     out.endLine().add(s.callTreeTitle).endLine();
-    const TraceStack& stack = traceStack();
+    const TraceStack& stack = story.runtime->traceStack();
     const int depth = std::min<int>(stack.traceDepth, kMaxTraceLevel);
     int written = 0;
     for (int level = 1; level <= depth; ++level) {
@@ -319,13 +320,15 @@ void appendReport(const Scene& s, std::string_view text) {
 }
 
 // The error line to the sinks first (so it is the circular log's last record), then the
-// report.
+// report. A fatal signal comes to the process: the story is the current runtime's.
 void tellTheStory(Story& story) {
     const Scene* s = scene;
     if (!s || !s->line || !s->report) return;
+    Runtime& runtime = currentRuntime();
+    story.runtime = &runtime;
     findInnermostFrame(story);
     const std::string_view line = errorLine(*s, story);
-    if (TraceSink* sinks = currentRuntime().traceSinks()) sinks->writeLastLine(line);
+    if (TraceSink* sinks = runtime.traceSinks()) sinks->writeLastLine(line);
     appendReport(*s, report(*s, story));
     // The report is written: its buffer takes the journal's entry.
     std::string_view message = line.substr(std::min(s->exePrefix.size(), line.size()));
@@ -435,7 +438,7 @@ void installHandlers() {
 
 }  // namespace
 
-void installCrashHandlers() {
+void installCrashHandlers(Runtime& runtime) {
     static bool installed = false;
     if (!scene) {
         auto* fresh = new Scene;  // lives until the process ends, past static destructors
@@ -443,7 +446,7 @@ void installCrashHandlers() {
         fresh->report = preparedMemory(kReportCapacity);
         scene = fresh;
     }
-    skipOnFailure([] { prepareScene(*scene); });  // out of memory: the report lacks some texts
+    skipOnFailure([&] { prepareScene(*scene, runtime); });  // out of memory: the report lacks some texts
     platform::journal::prepareFatalEntry();
     if (!installed) {
         installed = true;

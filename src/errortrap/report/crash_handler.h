@@ -17,8 +17,10 @@
 // changes included) are learned at start-up for the two years after it.
 namespace wardline {
 
+class Runtime;
+
 // Installs the handlers on the first call; every call (each start-up) prepares the texts
-// of the report afresh from the runtime's state. Start-up calls it last.
-void installCrashHandlers();
+// of the report afresh from `runtime`'s state. Start-up calls it last.
+void installCrashHandlers(Runtime& runtime);
 
 }  // namespace wardline

@@ -68,8 +68,8 @@ private:
     bool completed_ = false;
 };
 
-int runningStatementLine(int level) noexcept {
-    for (const Procedure* p = currentRuntime().innermostProcedure(); p; p = p->outer_)
+int runningStatementLine(const Runtime& runtime, int level) noexcept {
+    for (const Procedure* p = runtime.innermostProcedure(); p; p = p->outer_)
         if (p->level_ == level) return p->line_;
     return 0;
 }

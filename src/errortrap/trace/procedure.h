@@ -30,6 +30,8 @@
 
 namespace wardline {
 
+class Runtime;
+
 // Where a statement lets the procedure go on.
 struct Flow {
     enum class Kind : uint8_t { Next, Jump, Leave };
@@ -89,7 +91,7 @@ public:
 
 private:
     friend class RunningProcedure;
-    friend int runningStatementLine(int level) noexcept;
+    friend int runningStatementLine(const Runtime& runtime, int level) noexcept;
     int16_t trap(int line);
     bool enter();
     void exit(int line);
@@ -106,8 +108,8 @@ private:
 };
 
 // The number of the statement in progress in the procedure that runs at trace level
-// `level`, 0 when no Procedure runs there. It only reads memory (no allocation, no lock),
-// so a signal handler may call it.
-int runningStatementLine(int level) noexcept;
+// `level` of `runtime`, 0 when no Procedure runs there. It only reads memory (no
+// allocation, no lock), so a signal handler may call it.
+int runningStatementLine(const Runtime& runtime, int level) noexcept;
 
 }  // namespace wardline
