@@ -86,6 +86,50 @@ TEST_F(ErrorDialogTest, LocalErrorOutsideTheDevelopmentEnvironmentOffersOnlyTheC
     EXPECT_FALSE(anyErrorDialogLoaded());
 }
 
+// The dialog works on the value it is given and answers with one: the runtime's record,
+// busy flag and choice stay as they were; it says when it is up and when it is answered.
+TEST_F(ErrorDialogTest, TheDialogTakesAValueAndGivesOneBack) {
+    recordLocalError();
+    const ErrorRecord given = errorRecord();
+    errorRecord().levels[0].description = "not the error shown";
+    errorRecord().userComment = "the runtime's own";
+    runtime().dialogChoice = kChoiceBreakTo;
+    std::vector<std::string> told;
+    DialogInput input;
+    input.record = &given;
+    input.exeName = "Shown";
+    input.ui = &ui;
+    input.shown = [&] { told.push_back("shown"); };
+    input.answered = [&] { told.push_back("answered"); };
+
+    auto* poll = new QTimer;
+    poll->setInterval(5);
+    QObject::connect(poll, &QTimer::timeout, [&, poll] {
+        frmWARDLINE* form = shownErrorDialog();
+        if (!form || !form->isVisible() || told.empty()) return;
+        poll->stop();
+        poll->deleteLater();
+        EXPECT_EQ(form->controls().lblErrCnt->text(),
+                  "An unexpected 'type mismatch' error occured in Shown.\n1 error(s) are logged.");
+        EXPECT_FALSE(runtime().busy);
+        QTest::keyClicks(form->controls().Text1, "typed");
+        form->controls().kxCtrlContinue->click();
+    });
+    poll->start();
+    const DialogResult answer = ShowErrorDialog(input);
+
+    EXPECT_EQ(told, (std::vector<std::string>{"shown", "answered"}));
+    EXPECT_EQ(answer.choice, kChoiceContinue);
+    EXPECT_EQ(answer.userComment, "typed");
+    EXPECT_EQ(answer.systemStateText, "");
+    EXPECT_EQ(answer.helpFile, "wardline.hlp");
+    EXPECT_EQ(answer.helpContext, 13);
+    EXPECT_EQ(errorRecord().userComment, "the runtime's own");
+    EXPECT_EQ(errorRecord().levels[0].description, "not the error shown");
+    EXPECT_FALSE(runtime().busy);
+    EXPECT_EQ(runtime().dialogChoice, kChoiceBreakTo);
+}
+
 TEST_F(ErrorDialogTest, ForwardedErrorInsideTheDevelopmentEnvironmentShowsEveryLevel) {
     enterDevelopmentEnvironment();
     recordForwardedError();
