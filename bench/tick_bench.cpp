@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <unistd.h>
 
@@ -64,39 +65,48 @@ std::string timetableFolder() {
     return folder;
 }
 
-void BM_ClockTickSixRows(benchmark::State& state) {
-    testsupport::ScopedRuntime runtime;
-    const std::string folder = timetableFolder();
-    runtime->platform().app = platform::AppObject(folder, platform::AppObject().exeName());
-    SteppingClock clock;
-    runtime->platform().clock = &clock;
-    {
-        frmMain window;
-        window.tmrMain->setManual(true);
-        for (auto _ : state) window.tmrMain_Timer();
-        if (window.chkEnabled.size() != 6 || window.txtTime->text().isEmpty()) state.SkipWithError("no tick ran");
+// The window over those rows, on the stepping clock, in a runtime and a folder of its own;
+// the folder goes when the window has gone.
+class TickWindow {
+public:
+    TickWindow() : folder_(timetableFolder()) {
+        runtime_->platform().app = platform::AppObject(folder_, platform::AppObject().exeName());
+        runtime_->platform().clock = &clock_;
+        window_.emplace();
+        window_->tmrMain->setManual(true);
     }
-    std::filesystem::remove_all(folder);
+    ~TickWindow() {
+        window_.reset();
+        std::filesystem::remove_all(folder_);
+    }
+    TickWindow(const TickWindow&) = delete;
+    TickWindow& operator=(const TickWindow&) = delete;
+
+    frmMain* operator->() { return &*window_; }
+    const std::string& folder() const { return folder_; }
+
+private:
+    testsupport::ScopedRuntime runtime_;
+    std::string folder_;
+    SteppingClock clock_;
+    std::optional<frmMain> window_;
+};
+
+void BM_ClockTickSixRows(benchmark::State& state) {
+    TickWindow window;
+    for (auto _ : state) window->tmrMain_Timer();
+    if (window->chkEnabled.size() != 6 || window->txtTime->text().isEmpty()) state.SkipWithError("no tick ran");
 }
 BENCHMARK(BM_ClockTickSixRows);
 
 void BM_ClockTickSixRowsWithRunsWatched(benchmark::State& state) {
-    testsupport::ScopedRuntime runtime;
-    const std::string folder = timetableFolder();
-    runtime->platform().app = platform::AppObject(folder, platform::AppObject().exeName());
-    SteppingClock clock;
-    runtime->platform().clock = &clock;
-    {
-        frmMain window;
-        window.tmrMain->setManual(true);
-        for (int row = 0; row < 6; ++row) window.launcher().start({row, "sleep 600", morrowset::Trigger::Now, {}});
-        QCoreApplication::processEvents();
-        for (auto _ : state) window.tmrMain_Timer();
-        if (window.launcher().running() != 6 || !std::filesystem::exists(folder + "/history.jsonl"))
-            state.SkipWithError("the runs were not watched");
-        for (int row = 0; row < 6; ++row) ::kill(window.timetable().row(row).lastRun->pid, SIGKILL);
-    }
-    std::filesystem::remove_all(folder);
+    TickWindow window;
+    for (int row = 0; row < 6; ++row) window->launcher().start({row, "sleep 600", morrowset::Trigger::Now, {}});
+    QCoreApplication::processEvents();
+    for (auto _ : state) window->tmrMain_Timer();
+    if (window->launcher().running() != 6 || !std::filesystem::exists(window.folder() + "/history.jsonl"))
+        state.SkipWithError("the runs were not watched");
+    for (int row = 0; row < 6; ++row) ::kill(window->timetable().row(row).lastRun->pid, SIGKILL);
 }
 BENCHMARK(BM_ClockTickSixRowsWithRunsWatched);
 

@@ -15,8 +15,7 @@ namespace {
 // Name of the program tracing this process (from TracerPid in /proc/self/status), or ""
 // when none is.
 std::string tracerProgramName() {
-    const std::string procRoot = "/proc";
-    std::ifstream status(procRoot + "/self/status");
+    std::ifstream status("/proc/self/status");
     std::string line;
     constexpr std::string_view kKey = "TracerPid:";
     while (std::getline(status, line)) {
@@ -25,7 +24,7 @@ std::string tracerProgramName() {
                                                 ? line.size()
                                                 : line.find_first_not_of(" \t", kKey.size()));
         if (pid.empty() || pid == "0") return {};
-        std::ifstream comm(procRoot + "/" + pid + "/comm");
+        std::ifstream comm("/proc/" + pid + "/comm");
         std::string name;
         std::getline(comm, name);
         return name;
