@@ -19,9 +19,9 @@
 #include <unistd.h>
 
 #include "app/frm_main.h"
-#include "app/launcher.h"
+#include "timetable/launcher.h"
 #include "app/second_timer.h"
-#include "app/tick_schedule.h"
+#include "timetable/tick_schedule.h"
 #include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"

@@ -2,7 +2,7 @@
 
 #include <QValidator>
 
-#include "app/timetable.h"
+#include "timetable/timetable.h"
 
 namespace morrowset {
 namespace {

@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
-#include "app/status_report.h"
+#include "timetable/status_report.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
 

@@ -13,14 +13,14 @@
 #include <QScopeGuard>
 #include <utility>
 
-#include "app/catch_up.h"
+#include "timetable/catch_up.h"
 #include "app/command_box.h"
 #include "app/frm_about.h"
 #include "app/frm_main_design.h"
 #include "app/row_result_icon.h"
-#include "app/run_text.h"
+#include "timetable/run_text.h"
 #include "app/second_timer.h"
-#include "app/settings_file.h"
+#include "timetable/settings_file.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
 #include "errortrap/report/error_handler.h"

@@ -20,12 +20,12 @@
 #include <string>
 #include <string_view>
 
-#include "app/launcher.h"
-#include "app/run_history.h"
+#include "timetable/launcher.h"
+#include "timetable/run_history.h"
 #include "app/run_reports.h"
-#include "app/run_observer.h"
-#include "app/tick_schedule.h"
-#include "app/timetable.h"
+#include "timetable/run_observer.h"
+#include "timetable/tick_schedule.h"
+#include "timetable/timetable.h"
 #include "widgets/twips.h"
 
 namespace wardline {

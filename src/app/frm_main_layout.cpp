@@ -4,7 +4,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 
-#include "app/catch_up.h"
+#include "timetable/catch_up.h"
 #include "app/command_box.h"
 #include "app/frm_main.h"
 #include "app/frm_main_design.h"

@@ -9,8 +9,8 @@
 #include <QToolTip>
 #include <QUrl>
 
-#include "app/run_output.h"
-#include "app/run_text.h"
+#include "timetable/run_output.h"
+#include "timetable/run_text.h"
 #include "platform/clock.h"
 
 namespace morrowset {

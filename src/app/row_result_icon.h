@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "app/run_record.h"
+#include "timetable/run_record.h"
 
 class QAction;
 class QLineEdit;

@@ -1,7 +1,7 @@
 #include "app/run_reports.h"
 
 #include "app/failure_notice.h"
-#include "app/run_output.h"
+#include "timetable/run_output.h"
 #include "platform/app_object.h"
 #include "platform/journal.h"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string>
 
-#include "app/run_observer.h"
+#include "timetable/run_observer.h"
 
 namespace morrowset {
 

@@ -1,6 +1,6 @@
 #include "app/second_timer.h"
 
-#include "app/tick_schedule.h"
+#include "timetable/tick_schedule.h"
 #include "platform/clock.h"
 
 namespace morrowset {

@@ -1,6 +1,6 @@
 #include "app/time_box.h"
 
-#include "app/timetable.h"
+#include "timetable/timetable.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 

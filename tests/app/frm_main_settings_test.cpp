@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "support/frm_main_fixture.h"
-#include "app/settings_file.h"
+#include "timetable/settings_file.h"
 #include "support/second_user.h"
 
 namespace morrowset {

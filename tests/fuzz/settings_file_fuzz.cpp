@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/settings_file.h"
+#include "timetable/settings_file.h"
 #include "platform/conversions.h"
 #include "platform/runtime_error.h"
 #include "support/fuzz_support.h"

@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "app/run_observer.h"
-#include "app/run_record.h"
+#include "timetable/run_observer.h"
+#include "timetable/run_record.h"
 #include "platform/child_watcher.h"
 #include "platform/clock.h"
 

@@ -2,8 +2,8 @@
 // What the window's row icons and `--status` say about a row's runs, in words.
 #include <string>
 
-#include "app/run_record.h"
-#include "app/timetable.h"
+#include "timetable/run_record.h"
+#include "timetable/timetable.h"
 #include "platform/clock.h"
 
 namespace morrowset::runtext {

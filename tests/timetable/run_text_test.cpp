@@ -1,5 +1,5 @@
 // What the row icons and --status say, in words.
-#include "app/run_text.h"
+#include "timetable/run_text.h"
 
 #include <signal.h>
 

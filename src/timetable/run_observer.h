@@ -3,7 +3,7 @@
 // when a row's command line started, ended or could not start (a desktop notice, a log of
 // the system's). Observers are called on the user-interface thread, in the order they
 // were added, once for each event of a run.
-#include "app/run_record.h"
+#include "timetable/run_record.h"
 
 namespace morrowset {
 

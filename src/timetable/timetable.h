@@ -14,8 +14,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/run_record.h"
-#include "app/tick_schedule.h"
+#include "timetable/run_record.h"
+#include "timetable/tick_schedule.h"
 
 namespace morrowset {
 

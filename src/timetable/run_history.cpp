@@ -1,4 +1,4 @@
-#include "app/run_history.h"
+#include "timetable/run_history.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,8 +7,8 @@
 #include <cerrno>
 #include <map>
 
-#include "app/json_line.h"
-#include "app/run_output.h"
+#include "timetable/json_line.h"
+#include "timetable/run_output.h"
 #include "platform/app_object.h"
 #include "platform/file_io.h"
 #include "platform/log_open.h"

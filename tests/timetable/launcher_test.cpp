@@ -1,6 +1,6 @@
 // Starting rows as runs with real processes: how each run ended, its output, its history,
 // the observers, and a run still going when Morrowset ends.
-#include "app/launcher.h"
+#include "timetable/launcher.h"
 
 #include <signal.h>
 
@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_history.h"
+#include "timetable/run_history.h"
 #include "platform/app_object.h"
 #include "platform/runtime_error.h"
 #include "support/event_loop.h"

@@ -1,5 +1,5 @@
 // The run history's JSON lines: what is written, and that every byte comes back.
-#include "app/json_line.h"
+#include "timetable/json_line.h"
 
 #include <gmock/gmock.h>
 

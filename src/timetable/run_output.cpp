@@ -1,4 +1,4 @@
-#include "app/run_output.h"
+#include "timetable/run_output.h"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/tick_schedule.h"
+#include "timetable/tick_schedule.h"
 #include "platform/clock.h"
 
 namespace morrowset {

@@ -1,4 +1,4 @@
-#include "app/run_text.h"
+#include "timetable/run_text.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -21,8 +21,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/catch_up.h"
-#include "app/run_observer.h"
+#include "timetable/catch_up.h"
+#include "timetable/run_observer.h"
 
 namespace morrowset {
 

@@ -1,6 +1,6 @@
 // Which rows a start catches up: those whose time passed earlier today and that the history
 // holds no start of today for.
-#include "app/catch_up.h"
+#include "timetable/catch_up.h"
 
 #include <gmock/gmock.h>
 

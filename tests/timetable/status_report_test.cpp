@@ -1,9 +1,9 @@
 // `Morrowset --status`: the table from the settings file and the run history alone.
-#include "app/status_report.h"
+#include "timetable/status_report.h"
 
 #include <gmock/gmock.h>
 
-#include "app/run_history.h"
+#include "timetable/run_history.h"
 #include "support/temp_folder.h"
 
 namespace morrowset {

@@ -1,9 +1,9 @@
-#include "app/status_report.h"
+#include "timetable/status_report.h"
 
-#include "app/run_history.h"
-#include "app/run_text.h"
-#include "app/settings_file.h"
-#include "app/timetable.h"
+#include "timetable/run_history.h"
+#include "timetable/run_text.h"
+#include "timetable/settings_file.h"
+#include "timetable/timetable.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 

@@ -1,6 +1,6 @@
 // Each run's output file: the private folder, the files kept per row, and the cut of an
 // output that grew too large.
-#include "app/run_output.h"
+#include "timetable/run_output.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,6 +1,6 @@
 // The timetable model without its window: the one rule for times, the rows' values and
 // what the clock's schedule is given.
-#include "app/timetable.h"
+#include "timetable/timetable.h"
 
 #include <gmock/gmock.h>
 

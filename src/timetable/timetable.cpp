@@ -1,6 +1,6 @@
-#include "app/timetable.h"
+#include "timetable/timetable.h"
 
-#include "app/settings_file.h"
+#include "timetable/settings_file.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"

@@ -1,4 +1,4 @@
-#include "app/tick_schedule.h"
+#include "timetable/tick_schedule.h"
 
 #include <cstdio>
 

@@ -1,6 +1,6 @@
 // The run history file: its lines, its file rules, its rotation, and reading each row's
 // last run back from it, damaged lines and all.
-#include "app/run_history.h"
+#include "timetable/run_history.h"
 
 #include <signal.h>
 #include <sys/resource.h>

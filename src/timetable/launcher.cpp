@@ -1,4 +1,4 @@
-#include "app/launcher.h"
+#include "timetable/launcher.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <exception>
 
-#include "app/run_output.h"
+#include "timetable/run_output.h"
 #include "platform/app_object.h"
 #include "platform/process_start.h"
 #include "platform/runtime_error.h"

@@ -1,4 +1,4 @@
-#include "app/catch_up.h"
+#include "timetable/catch_up.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "app/json_line.h"
+#include "timetable/json_line.h"
 
 #include <cstdio>
 

@@ -1,4 +1,4 @@
-#include "app/run_record.h"
+#include "timetable/run_record.h"
 
 #include <signal.h>
 

@@ -2,7 +2,7 @@
 // 1970 UTC that each case moves as time passes, a suspend or a hand would move it; the
 // schedule reads it through the platform's conversion to the local wall clock, in a real
 // time zone with daylight saving (Europe/Berlin: CET, UTC+1, and CEST, UTC+2).
-#include "app/tick_schedule.h"
+#include "timetable/tick_schedule.h"
 
 #include <gmock/gmock.h>
 
