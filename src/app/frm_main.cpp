@@ -42,24 +42,13 @@ namespace morrowset {
 
 namespace {
 
-// The two characters of `text` from `start` on (fewer at its end), as the settings file's
-// hour and minute are taken.
-std::string twoCharactersAt(const std::string& text, std::size_t start) {
-    return start < text.size() ? text.substr(start, 2) : std::string();
-}
-
 using wardline::jumpTo;
-using wardline::leave;
 using wardline::next;
 using wardline::Procedure;
 
 using namespace frm_main_design;
 
 const std::string kModule = "frmMain.frm";
-
-constexpr int16_t kChecked = Timetable::kChecked;
-constexpr int16_t kGrayed = Timetable::kGrayed;
-using TimeFault = Timetable::TimeFault;
 
 QString toQString(const std::string& text) { return QString::fromStdString(text); }
 
@@ -71,7 +60,13 @@ bool userMove(Qt::FocusReason reason) {
 
 }  // namespace
 
-frmMain::frmMain(QWidget* parent) : QMainWindow(parent), runtime_(wardline::currentRuntime()) {
+// The scheduler works for the runtime current when the window loads, in its application
+// folder, with the process's child watcher.
+frmMain::frmMain(QWidget* parent)
+    : QMainWindow(parent),
+      scheduler_(platform::app().path(), platform::processWatcher(), Launcher::startWith(platform::processWatcher()),
+                 wardline::currentRuntime()),
+      reports_(platform::app().path()) {
     setWindowTitle(kCaption);
     createControls();
     createMenu();
@@ -80,10 +75,11 @@ frmMain::frmMain(QWidget* parent) : QMainWindow(parent), runtime_(wardline::curr
     connectEvents();
     setFixedSize(sizeHint());
     Form_Load();
-    restoreLastRuns();
-    startClock();
+    scheduler_.restoreLastRuns();
+    scheduler_.clockStarted();
+    tmrMain->setEnabled(true);
     chkEnabled[0]->setFocus();
-    QTimer::singleShot(0, this, [this] { catchUpMissedStarts(); });
+    scheduler_.catchUpLater();
 }
 
 // Tearing the controls down moves the focus; the window must hear nothing of it by then.
@@ -94,78 +90,39 @@ frmMain::~frmMain() {
 
 // ---- Set-up ----
 
-// The rows' controls show the timetable, and an edit in them goes to it. A command line
-// set from the timetable raises txtPath_Change as a typed one does.
+// The rows' controls show the timetable, and the user's edits in them go to it; what the
+// scheduler decides (a typed command line checks its row) comes back through rowChanged.
 void frmMain::bindRows() {
-    timetable_.setOnChange([this](int row) { showRow(row); });
+    scheduler_.setView(this);
     for (int16_t row = 0; row < kRows; ++row) {
-        runIcons[row] = new RowResultIcon(txtPath[row], [this, row] { return nextStartText(row); });
+        runIcons[row] = new RowResultIcon(txtPath[row], [this, row] { return scheduler_.nextStartText(row); });
         connect(chkEnabled[row], &QCheckBox::stateChanged, this, [this, row] {
-            if (!showingRow_) timetable_.setState(row, chkEnabled[row]->value());
+            if (!showingRow_) timetable().setState(row, chkEnabled[row]->value());
         });
         connect(txtPath[row], &QLineEdit::textChanged, this, [this, row] {
-            if (!showingRow_) timetable_.setCommandLine(row, txtPath[row]->commandLine());
-            txtPath_Change(row);
+            if (!showingRow_) scheduler_.commandLineEdited(row, txtPath[row]->commandLine());
         });
         connect(mskTime[row], &QLineEdit::textChanged, this, [this, row] {
-            if (!showingRow_) timetable_.setTimeText(row, mskTime[row]->timeText());
+            if (!showingRow_) timetable().setTimeText(row, mskTime[row]->timeText());
         });
     }
 }
 
 void frmMain::showRow(int row) {
     const bool outer = std::exchange(showingRow_, true);
-    const Timetable::Row& shown = timetable_.row(row);
+    const Timetable::Row& shown = timetable().row(row);
     if (chkEnabled[row]->value() != shown.state) chkEnabled[row]->setValue(shown.state);
     if (txtPath[row]->commandLine() != shown.commandLine) {
         txtPath[row]->setCommandLine(shown.commandLine);
         txtPath[row]->setCursorPosition(0);  // show a long command line from its start
     }
     if (mskTime[row]->timeText() != shown.timeText) mskTime[row]->setTimeText(shown.timeText);
-    runIcons[row]->show(shown.lastRun, platform::app().path());
+    runIcons[row]->show(shown.lastRun, scheduler_.appFolder());
     showingRow_ = outer;
 }
 
-// ---- Runs ----
-
-void frmMain::restoreLastRuns() {
-    const RunHistory::LastRuns last = RunHistory::lastRuns(platform::app().path());
-    for (int row = 0; row < kRows; ++row)
-        if (last[static_cast<std::size_t>(row)]) timetable_.setLastRun(row, *last[static_cast<std::size_t>(row)]);
-}
-
-// Starts missed while the program was not running, once the window is up, when the
-// preferences ask for it. Like the clock's, they wait for no dialog.
-void frmMain::catchUpMissedStarts() {
-    if (!catchUpWanted(preferencesPath())) return;
-    const platform::WallTime now = platform::wallNow();
-    const TickSchedule::Rows rows = timetable_.rows();
-    {
-        const wardline::ClockTick clockTick(runtime_);
-        for (const int row : rowsToCatchUp(rows, now, RunHistory::dueStartsOn(platform::app().path(), now.day))) {
-            startTrigger_ = Trigger::CatchUp;
-            startDue_ = platform::WallTime{now.day, rows[static_cast<std::size_t>(row)].seconds * 1000};
-            cmdGo_Click(static_cast<int16_t>(row));
-        }
-        startTrigger_ = Trigger::Now;
-        startDue_.reset();
-    }
-    showWaitingDialogsLater();
-}
-
-std::string frmMain::nextStartText(int row) const {
-    if (!tmrMain->isEnabled()) return "not scheduled while the clock is paused";
-    return runtext::nextStart(timetable_.row(row), platform::wallNow());
-}
-
-void frmMain::runStarted(const RunRecord& run) { timetable_.setLastRun(run.row, run); }
-void frmMain::runEnded(const RunRecord& run) { timetable_.setLastRun(run.row, run); }
-void frmMain::runRefused(const RunRecord& run) { timetable_.setLastRun(run.row, run); }
-
 void frmMain::connectEvents() {
-    launcher_.addObserver(&history_);
-    launcher_.addObserver(this);
-    launcher_.addObserver(&reports_);
+    scheduler_.addRunObserver(&reports_);
     for (int16_t row = 0; row < kRows; ++row)
         connect(cmdGo[row], &QPushButton::clicked, this, [this, row] { cmdGo_Click(row); });
     connect(cmdSave, &QPushButton::clicked, this, [this] { cmdSave_Click(); });
@@ -185,9 +142,13 @@ void frmMain::setStatusColor(uint32_t bgr) {
     lblStatus->setPalette(palette);
 }
 
+void frmMain::clockRunning(bool running) { setStatusColor(running ? kGreen : kRed); }
+
+void frmMain::clockShown(const std::string& text) { txtTime->setText(toQString(text)); }
+
 // Restarting after a pause looks only at the second it restarts in.
 void frmMain::startClock() {
-    schedule_.forget();
+    scheduler_.resume();
     tmrMain->setEnabled(true);
 }
 
@@ -244,151 +205,21 @@ void frmMain::onFocusChanged(QWidget* old, QWidget* now) {
 // Each keeps its name and its numbered statements: the numbers are what the error reports
 // show users as the failing line, so they stay as they are when the code around them changes.
 
-void frmMain::Form_Load() {
-    settings::Reader file;
-    int row = 0;
-    std::string field;
-    int32_t seconds = 0;
-    Procedure(kModule, "Sub Form_Load").run({
-        {220, [&] { setStatusColor(kGreen); }},
-        {230, [&] {
-             // The first start has no file yet: the rows stay empty and there is nothing to report.
-             if (!settings::exists(settings::filePath())) return jumpTo(370);
-             file.open(settings::filePath());
-             return next();
-         }},
-        {240, [&] { row = 0; }},
-        {250, [&] { field = file.readLine(); }},
-        {260, [&] { timetable_.setState(row, platform::toInteger16(field)); }},
-        {270, [&] { field = file.readLine(); }},
-        {280, [&] { timetable_.setCommandLine(row, field); }},
-        {290, [&] { field = file.readLine(); }},
-        // A time that does not fit the box ("7:00", "ab:cd") is reported and leaves the row
-        // without a time, so the next tick grays it, as it does a time that never comes
-        // ("25:00"); an hour or minute that is no number ("0#:00") is reported at its statement.
-        {300, [&] {
-             const bool fits = Timetable::fitsTimeBox(field);
-             timetable_.setTimeText(row, fits ? field : Timetable::kNoTime);
-             if (!fits) platform::raiseError(platform::kInvalidPropertyValue);
-         }},
-        {310, [&] { return field != Timetable::kNoTime ? next() : jumpTo(350); }},
-        {320, [&] { seconds = platform::toInteger32(platform::toDouble(twoCharactersAt(field, 0)) * 3600); }},
-        {330, [&] {
-             seconds = platform::toInteger32(platform::toDouble(twoCharactersAt(field, 3)) * 60 + seconds);
-             timetable_.setSeconds(row, seconds);
-         }},
-        {350, [&] { return ++row < kRows ? jumpTo(250) : next(); }},
-        {360, [&] { file.close(); }},
-        {370, [&] { setStatusColor(kGreen); }},
-    });
-}
-
-void frmMain::cmdSave_Click() {
-    settings::Writer file;
-    int row = 0;
-    Procedure(kModule, "Sub cmdSave_Click").run({
-        {140, [&] { file.open(settings::filePath()); }},
-        {150, [&] { row = 0; }},
-        {160, [&] { file.writeLine(settings::stateText(timetable_.row(row).state)); }},
-        {170, [&] { file.writeLine(timetable_.row(row).commandLine); }},
-        {180, [&] { file.writeLine(timetable_.row(row).timeText); }},
-        {190, [&] { return ++row < kRows ? jumpTo(160) : next(); }},
-        {200, [&] { file.commit(); }},
-    });
-}
-
-// The tick never waits for a person: it runs on while an error dialog is open, and the
-// dialogs of its own errors come after it, from the event loop, while the clock goes on.
-void frmMain::tmrMain_Timer() {
-    const wardline::ClockTick clockTick(runtime_);
-    TickSchedule::Starts starts;
-    platform::WallTime now;
-    int row = 0;
-    Procedure(kModule, "Sub tmrMain_Timer").run({
-        {570, [&] {
-             now = platform::wallNow();
-             starts = schedule_.tick(now, timetable_.rows());
-             row = 0;
-         }},
-        {580, [&] {
-             if (const auto start = starts.of(row)) {
-                 if (start->late()) traceLateStart(*start);
-                 startTrigger_ = Trigger::Clock;
-                 startDue_ = platform::WallTime::atPosition(now.position() - start->lateMs);
-                 const auto byNowAgain = qScopeGuard([this] {
-                     startTrigger_ = Trigger::Now;
-                     startDue_.reset();
-                 });
-                 cmdGo_Click(static_cast<int16_t>(row));
-             }
-         }},
-        {590, [&] {
-             if (!timetable_.row(row).hasTimeAndCommand()) timetable_.setState(row, kGrayed);
-         }},
-        {600, [&] { return ++row < kRows ? jumpTo(580) : next(); }},
-        {610, [&] {
-             const std::tm now = platform::localNow();
-             txtTime->setText(toQString(platform::formatClock12(now.tm_hour, now.tm_min)));
-         }},
-    });
-    // Whatever the leap passed over, catching up starts (when it is on).
-    if (schedule_.leaptAhead()) QTimer::singleShot(0, this, [this] { catchUpMissedStarts(); });
-    showWaitingDialogsLater();
-}
-
-// The dialogs of errors reported during a tick come from the event loop, after the tick.
-void frmMain::showWaitingDialogsLater() {
-    if (wardline::dialogsWaiting(runtime_))
-        QTimer::singleShot(0, this, [this] { wardline::showWaitingDialogs(runtime_); });
-}
-
-void frmMain::traceLateStart(const TickSchedule::Start& start) const {
-    wardline::pfLogLine(runtime_.state().exePrefix +
-                        TickSchedule::lateStartText(start.row, timetable_.row(start.row).seconds.value_or(0), start.lateMs) + "\r\n");
-}
-
-void frmMain::cmdGo_Click(int16_t index) {
-    Procedure(kModule, "Sub cmdGo_Click").run({
-        {20, [&] { return timetable_.row(index).state == kChecked ? next() : jumpTo(40); }},
-        {30, [&] { launcher_.start({index, timetable_.row(index).commandLine, startTrigger_, startDue_}); }},
-        {40, [] {}},
-    });
-}
-
-void frmMain::mskTime_Validate(int16_t index, bool& cancel) {
-    Timetable::TimeReading reading;
-    int32_t seconds = 0;
-    Procedure(kModule, "Sub mskTime_Validate").run({
-        {400, [&] { cancel = false; }},
-        {410, [&] {
-             reading = Timetable::readTime(timetable_.row(index).timeText);
-             return reading.fault == TimeFault::NoTime ? leave() : next();
-         }},
-        {420, [&] { return reading.fault == TimeFault::Incomplete ? next() : jumpTo(460); }},
-        {430, [&] {
-             cancel = true;
-             return leave();
-         }},
-        {460, [&] { return reading.fault == TimeFault::Hour ? next() : jumpTo(500); }},
-        {470, [&] {
-             cancel = true;
-             return leave();
-         }},
-        {500, [&] { return reading.fault == TimeFault::Minute ? next() : jumpTo(540); }},
-        {510, [&] {
-             cancel = true;
-             return leave();
-         }},
-        {540, [&] { seconds = reading.seconds; }},
-        {550, [&] { timetable_.setSeconds(index, seconds); }},
-        {560, [&] { timetable_.setState(index, kChecked); }},
-    });
-}
+// The timetable's own procedures run in the scheduler.
+void frmMain::Form_Load() { scheduler_.Form_Load(); }
+void frmMain::cmdSave_Click() { scheduler_.cmdSave_Click(); }
+void frmMain::tmrMain_Timer() { scheduler_.tmrMain_Timer(); }
+void frmMain::cmdGo_Click(int16_t index) { scheduler_.cmdGo_Click(index); }
+void frmMain::mskTime_Validate(int16_t index, bool& cancel) { scheduler_.mskTime_Validate(index, cancel); }
+void frmMain::txtPath_Change(int16_t index) { scheduler_.txtPath_Change(index); }
 
 void frmMain::cmdPause_Click() {
     Procedure(kModule, "Sub cmdPause_Click").run({
         {50, [&] { return tmrMain->isEnabled() ? next() : jumpTo(100); }},
-        {60, [&] { tmrMain->setEnabled(false); }},
+        {60, [&] {
+             tmrMain->setEnabled(false);
+             scheduler_.pause();
+         }},
         {70, [&] { cmdPause->setText(QString::fromLatin1(kStartCaption)); }},
         {80, [&] { setStatusColor(kRed); }},
         {90, [] { return jumpTo(130); }},
@@ -418,12 +249,6 @@ void frmMain::mnuAbout_Click() {
     });
 }
 
-void frmMain::txtPath_Change(int16_t index) {
-    Procedure(kModule, "Sub txtPath_Change").run({
-        {620, [&] { timetable_.setState(index, kChecked); }},
-    });
-}
-
 // Writes or removes the entry that starts this executable at login; the check mark shows
 // what is on disk afterwards, also when the change failed.
 void frmMain::mnuStartAtLogin_Click() {
@@ -435,17 +260,15 @@ void frmMain::mnuStartAtLogin_Click() {
     mnuStartAtLogin->setChecked(platform::startsAtLogin());
 }
 
-std::string frmMain::preferencesPath() { return platform::app().path() + "/WLCLIENT.INI"; }
-
 // Switches catching up on or off in the preferences file; the check mark shows what the
 // file says afterwards, also when the change failed.
 void frmMain::mnuCatchUp_Click() {
     const bool wanted = mnuCatchUp->isChecked();
     Procedure(kModule, "Sub mnuCatchUp_Click").run({
-        {650, [&] { platform::writePrivateProfileString("timetable", "Catch Up", wanted ? "1" : "0", preferencesPath()); }},
-        {660, [&] { mnuCatchUp->setChecked(catchUpWanted(preferencesPath())); }},
+        {650, [&] { platform::writePrivateProfileString("timetable", "Catch Up", wanted ? "1" : "0", scheduler_.preferencesPath()); }},
+        {660, [&] { mnuCatchUp->setChecked(catchUpWanted(scheduler_.preferencesPath())); }},
     });
-    mnuCatchUp->setChecked(catchUpWanted(preferencesPath()));
+    mnuCatchUp->setChecked(catchUpWanted(scheduler_.preferencesPath()));
 }
 
 }  // namespace morrowset

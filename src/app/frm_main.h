@@ -3,15 +3,14 @@
 // "NOW" button; a clock label; "Save Settings", "Pause Program" and "Shutdown"; a status
 // light; the menu entries "&Quit" and "&About".
 //
-// The window is a view of the timetable (timetable.h): its rows show the timetable's rows,
-// an edit in a row goes to the timetable, and the clock asks the timetable what to start.
-// Rows start through the launcher (launcher.h); each row's command box shows the row's
-// last run as an icon (row_result_icon.h), also the last run before a restart, from the
-// run history.
+// The window is a view of the scheduler (timetable/scheduler.h): its rows show the
+// timetable's rows, an edit, a click or a clock tick goes to the scheduler, and the
+// scheduler tells the window what to show. Each row's command box shows the row's last run
+// as an icon (row_result_icon.h), also the last run before a restart, from the run history.
 //
-// Constructing the window loads it: its controls are made, Form_Load fills the timetable
-// from the settings file and the clock starts. Every event procedure runs under the
-// error-trap runtime's protocol with module "frmMain.frm".
+// Constructing the window loads it: its controls are made, the scheduler's Form_Load fills
+// the timetable from the settings file and the clock starts. Every event procedure runs
+// under the error-trap runtime's protocol with module "frmMain.frm".
 #include <QMainWindow>
 #include <array>
 #include <cstdint>
@@ -20,12 +19,8 @@
 #include <string>
 #include <string_view>
 
-#include "timetable/launcher.h"
-#include "timetable/run_history.h"
 #include "app/run_reports.h"
-#include "timetable/run_observer.h"
-#include "timetable/tick_schedule.h"
-#include "timetable/timetable.h"
+#include "timetable/scheduler.h"
 #include "widgets/twips.h"
 
 namespace wardline {
@@ -46,7 +41,7 @@ class SecondTimer;
 class StateCheckBox;
 class TimeBox;
 
-class frmMain : public QMainWindow, private RunObserver {
+class frmMain : public QMainWindow, private SchedulerView {
 public:
     static constexpr int kRows = Timetable::kRows;
     // Status light colours, 0xBBGGRR.
@@ -90,16 +85,14 @@ public:
     QAction* mnuStartAtLogin = nullptr;
     QAction* mnuCatchUp = nullptr;
 
-    // The runtime's preferences file, which also holds the timetable's [timetable] options.
-    static std::string preferencesPath();
     // Each row's last run, at the end of its command box.
     std::array<RowResultIcon*, kRows> runIcons{};
 
-    // The rows the window shows.
-    Timetable& timetable() { return timetable_; }
-    const Timetable& timetable() const { return timetable_; }
-    // Starts the rows' command lines.
-    Launcher& launcher() { return launcher_; }
+    // What the window shows.
+    Scheduler& scheduler() { return scheduler_; }
+    Timetable& timetable() { return scheduler_.timetable(); }
+    const Timetable& timetable() const { return scheduler_.timetable(); }
+    Launcher& launcher() { return scheduler_.launcher(); }
 
     // The status light's colour, 0xBBGGRR.
     uint32_t statusColor() const { return statusColor_; }
@@ -120,30 +113,18 @@ private:
     void showRow(int row);
     void setStatusColor(uint32_t bgr);
     void startClock();
-    void traceLateStart(const TickSchedule::Start& start) const;
-    void showWaitingDialogsLater();
-    void restoreLastRuns();
-    void catchUpMissedStarts();
-    std::string nextStartText(int row) const;
-    void runStarted(const RunRecord& run) override;
-    void runEnded(const RunRecord& run) override;
-    void runRefused(const RunRecord& run) override;
+    // What the scheduler tells the window.
+    void rowChanged(int row) override { showRow(row); }
+    void clockRunning(bool running) override;
+    void clockShown(const std::string& text) override;
 
     // Validation when the focus leaves a time box.
     void onFocusChanged(QWidget* old, QWidget* now);
     int timeBoxIndex(const QObject* widget) const;
 
-    // The program's runtime: the one current when the window loads.
-    wardline::Runtime& runtime_;
-    Timetable timetable_;
-    bool showingRow_ = false;  // while a row's controls are set from the timetable
-    TickSchedule schedule_;
-    Launcher launcher_;
-    RunHistory history_;
+    Scheduler scheduler_;
     RunReports reports_;
-    // Why cmdGo_Click starts its row: the clock says so while it calls it, else NOW.
-    Trigger startTrigger_ = Trigger::Now;
-    std::optional<platform::WallTime> startDue_;
+    bool showingRow_ = false;  // while a row's controls are set from the timetable
     uint32_t statusColor_ = 0;
     // A time box the focus is leaving, and why.
     std::optional<std::pair<int, Qt::FocusReason>> leaving_;

@@ -115,7 +115,7 @@ void frmMain::createMenu() {
     mnuStartAtLogin->setChecked(platform::startsAtLogin());
     mnuCatchUp = mnuOptions->addAction(QStringLiteral("Catch up missed starts"));
     mnuCatchUp->setCheckable(true);
-    mnuCatchUp->setChecked(catchUpWanted(preferencesPath()));
+    mnuCatchUp->setChecked(catchUpWanted(scheduler_.preferencesPath()));
     mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
 }
 

@@ -45,7 +45,8 @@ Look lookOf(RunRecord::Result result) {
         case RunRecord::Result::Running: return {QColor(0x2F, 0x6F, 0xB5), playMark};
         case RunRecord::Result::Succeeded: return {QColor(0x2E, 0x9E, 0x3A), checkMark};
         case RunRecord::Result::Failed: return {QColor(0xC8, 0x28, 0x28), crossMark};
-        case RunRecord::Result::Unseen: break;
+        case RunRecord::Result::Unseen:
+        case RunRecord::Result::Skipped: break;
     }
     return {QColor(0x80, 0x80, 0x80), dashMark};
 }

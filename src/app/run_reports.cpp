@@ -2,7 +2,6 @@
 
 #include "app/failure_notice.h"
 #include "timetable/run_output.h"
-#include "platform/app_object.h"
 #include "platform/journal.h"
 
 namespace morrowset {
@@ -13,7 +12,7 @@ platform::journal::Run journalRun(const RunRecord& run) { return {run.row + 1, t
 
 }  // namespace
 
-RunReports::RunReports() = default;
+RunReports::RunReports(std::string appFolder) : appFolder_(std::move(appFolder)) {}
 RunReports::~RunReports() = default;
 
 void RunReports::runStarted(const RunRecord& run) { platform::journal::runStarted(journalRun(run)); }
@@ -38,7 +37,7 @@ std::string RunReports::failureText(const RunRecord& run) {
 void RunReports::notice(const RunRecord& run) {
     if (!FailureNotices::wanted()) return;
     if (!notices_) notices_ = std::make_unique<FailureNotices>();
-    const std::string output = run.output.empty() ? std::string() : runs::folderOf(platform::app().path()) + "/" + run.output;
+    const std::string output = run.output.empty() ? std::string() : runs::folderOf(appFolder_) + "/" + run.output;
     notices_->runFailed(run.row + 1, QString::fromStdString(failureText(run)), QString::fromStdString(run.command),
                         QString::fromStdString(output));
 }

@@ -13,7 +13,8 @@ class FailureNotices;
 
 class RunReports : public RunObserver {
 public:
-    RunReports();
+    // A failed run's notice offers its output in the folder "runs" of `appFolder`.
+    explicit RunReports(std::string appFolder);
     ~RunReports() override;
 
     void runStarted(const RunRecord& run) override;
@@ -26,6 +27,7 @@ public:
 
 private:
     void notice(const RunRecord& run);
+    const std::string appFolder_;
     // Made at the first failure: a program whose runs all go well never opens the bus.
     std::unique_ptr<FailureNotices> notices_;
 };

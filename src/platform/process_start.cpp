@@ -181,7 +181,7 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine) {
     return WordSplitter(commandLine).split();
 }
 
-int startProcess(std::string_view commandLine, int outputFd) {
+int startProcess(std::string_view commandLine, int outputFd, OnChildEnd onEnd, ChildWatcher* watcher) {
     std::vector<std::string> words = splitCommandLine(commandLine);
     if (words.empty()) raiseError(kInvalidProcedureCall);
     const std::vector<char*> argv = argumentVector(words);
@@ -194,7 +194,7 @@ int startProcess(std::string_view commandLine, int outputFd) {
         int error = settings.spawn(candidate, argv, pid);
         if (error == ENOEXEC) error = spawnThroughShell(settings, candidate, argv, pid);
         if (error == 0) {
-            processWatcher().watch(pid);
+            (watcher ? *watcher : processWatcher()).watch(pid, std::move(onEnd));
             return pid;
         }
         if (error == EACCES) deniedSomewhere = true;
@@ -203,9 +203,13 @@ int startProcess(std::string_view commandLine, int outputFd) {
     raiseErrno(deniedSomewhere ? EACCES : ENOENT);
 }
 
-int launchProcess(std::string_view commandLine, int outputFd) {
+int launchProcess(std::string_view commandLine, int outputFd, OnChildEnd onEnd, ChildWatcher* watcher) {
     const ProcessStarter& starter = services().processStarter;
-    return starter ? starter(commandLine) : startProcess(commandLine, outputFd);
+    if (!starter) return startProcess(commandLine, outputFd, std::move(onEnd), watcher);
+    // A test's starter starts its own way; the end is still heard of here.
+    const int pid = starter(commandLine);
+    (watcher ? *watcher : processWatcher()).watch(pid, std::move(onEnd));
+    return pid;
 }
 
 }  // namespace platform

@@ -14,9 +14,9 @@
 // The program starts in its own session (no controlling terminal, not hit by signals sent
 // to ours), with stdin from /dev/null, stdout and stderr to the file given (else ours), no
 // other open file of ours, every signal at its default and none blocked. The call returns as
-// soon as the program is running; nothing waits for it: the process's child watcher
-// (child_watcher.h) reaps it when the event loop hears that it ended, so it never lingers as
-// a zombie. Watch the id again to hear of its end.
+// soon as the program is running; nothing waits for it: a child watcher (child_watcher.h,
+// the process's own unless another is given) reaps it when the event loop hears that it
+// ended, so it never lingers as a zombie, and calls the given `onEnd` then.
 //
 // Failures are raised as run-time errors: 5 for an empty or blank command line or an
 // unterminated quote, 53 when the program cannot be found, 70 when it may not be run,
@@ -26,6 +26,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/child_watcher.h"
 
 namespace platform {
 
@@ -38,11 +40,13 @@ const sigset_t& everySignal();
 std::vector<std::string> splitCommandLine(std::string_view commandLine);
 
 // Starts the command line with its output to `outputFd` (-1: ours); returns the new
-// process's id.
-int startProcess(std::string_view commandLine, int outputFd = -1);
+// process's id. `watcher` (nullptr: the process's) watches it, once, with `onEnd`.
+int startProcess(std::string_view commandLine, int outputFd = -1, OnChildEnd onEnd = {},
+                 ChildWatcher* watcher = nullptr);
 
 // Starts the command line with the process starter of the services in use (services.h):
 // startProcess unless a test gave a starter of its own (which keeps the output its own).
-int launchProcess(std::string_view commandLine, int outputFd = -1);
+int launchProcess(std::string_view commandLine, int outputFd = -1, OnChildEnd onEnd = {},
+                  ChildWatcher* watcher = nullptr);
 
 }  // namespace platform

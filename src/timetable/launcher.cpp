@@ -8,7 +8,6 @@
 #include <exception>
 
 #include "timetable/run_output.h"
-#include "platform/app_object.h"
 #include "platform/process_start.h"
 #include "platform/runtime_error.h"
 
@@ -21,8 +20,18 @@ int nullOutput() { return ::open("/dev/null", O_WRONLY | O_CLOEXEC); }
 
 }  // namespace
 
+Launcher::StartProgram Launcher::startWith(platform::ChildWatcher& watcher) {
+    return [&watcher](std::string_view commandLine, int outputFd, platform::OnChildEnd onEnd) {
+        return platform::launchProcess(commandLine, outputFd, std::move(onEnd), &watcher);
+    };
+}
+
+Launcher::Launcher(std::string appFolder, platform::ChildWatcher& watcher, StartProgram startProgram)
+    : appFolder_(std::move(appFolder)), watcher_(watcher), startProgram_(std::move(startProgram)) {}
+
+// The children are still reaped when they end; nobody hears of it.
 Launcher::~Launcher() {
-    for (const auto& [pid, running] : running_) platform::processWatcher().watch(pid);
+    for (const auto& [pid, running] : running_) watcher_.watch(pid);
 }
 
 // "20261211T013000.012Z-<our pid>-<n>", the start in UTC: unique, and in the order of the
@@ -44,8 +53,7 @@ void Launcher::tell(Event event, const RunRecord& run) {
     for (RunObserver* observer : observers) (observer->*event)(run);
 }
 
-void Launcher::start(const RunRequest& request) {
-    const std::string appFolder = platform::app().path();
+RunRecord Launcher::recordOf(const RunRequest& request) {
     RunRecord run;
     run.row = request.row;
     run.command = request.commandLine;
@@ -53,28 +61,37 @@ void Launcher::start(const RunRequest& request) {
     if (request.due) run.due = stampOf(*request.due);
     run.started = stampNow();
     run.id = newRunId(run.started);
+    return run;
+}
+
+void Launcher::skip(const RunRequest& request, std::string reason) {
+    RunRecord run = recordOf(request);
+    run.skipped = std::move(reason);
+    tell(&RunObserver::runSkipped, run);
+}
+
+void Launcher::start(const RunRequest& request) {
+    RunRecord run = recordOf(request);
     run.output = runs::fileName(run.row, run.id);
-    int output = runs::create(appFolder, run.output);
+    int output = runs::create(appFolder_, run.output);
     if (output < 0) {
         run.output.clear();
         output = nullOutput();
     }
     const int64_t startedMs = platform::monotonicMilliseconds();
     try {
-        run.pid = platform::launchProcess(run.command, output);
+        run.pid = startProgram_(run.command, output, [this](const platform::ChildEnd& end) { ended(end.pid, end); });
     } catch (...) {
         if (output >= 0) ::close(output);
-        if (!run.output.empty()) runs::remove(appFolder, run.output);
+        if (!run.output.empty()) runs::remove(appFolder_, run.output);
         run.output.clear();
         run.error = platform::errorInfoFor(std::current_exception()).number;
         tell(&RunObserver::runRefused, run);
         throw;
     }
     if (output >= 0) ::close(output);
-    runs::keepNewest(appFolder, run.row);
-    const int pid = run.pid;
-    if (platform::processWatcher().watch(pid, [this, pid](const platform::ChildEnd& end) { ended(pid, end); }))
-        running_[pid] = {run, appFolder, startedMs};
+    runs::keepNewest(appFolder_, run.row);
+    running_[run.pid] = {run, startedMs};
     tell(&RunObserver::runStarted, run);
 }
 
@@ -88,7 +105,7 @@ void Launcher::ended(int pid, const platform::ChildEnd& end) {
     run.durationMs = std::max<int64_t>(0, end.monotonicMs - finished.startedMonotonicMs);
     if (end.exitStatus >= 0) run.exitStatus = end.exitStatus;
     run.signal = end.signal;
-    if (!run.output.empty()) runs::cutToLast(finished.appFolder, run.output);
+    if (!run.output.empty()) runs::cutToLast(appFolder_, run.output);
     tell(&RunObserver::runEnded, run);
 }
 

@@ -8,11 +8,13 @@
 // one of them (run_history.h). A program still running when Morrowset ends is left
 // running; its run stays started, with no end.
 //
-// The clock, the NOW buttons and, later, a catch-up after missed starts all start rows
-// here; a notice on the desktop or a log of the system's can be added as observers.
+// The clock, the NOW buttons and catching up start rows here; the run history, the rows'
+// icons, the journal and the desktop notices hear of them as observers.
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "timetable/run_observer.h"
@@ -32,17 +34,27 @@ struct RunRequest {
 
 class Launcher {
 public:
-    Launcher() = default;
+    // Starts a command line with its output to `outputFd` and has `onEnd` called when it
+    // ends (process_start.h); returns the process id or raises the run-time error.
+    using StartProgram = std::function<int(std::string_view commandLine, int outputFd, platform::OnChildEnd onEnd)>;
+    // The usual way: platform::launchProcess, watched by `watcher`.
+    static StartProgram startWith(platform::ChildWatcher& watcher);
+
+    // Runs start in `appFolder`, whose folder "runs" takes their output.
+    Launcher(std::string appFolder, platform::ChildWatcher& watcher, StartProgram startProgram);
     ~Launcher();  // runs still going are no longer followed
     Launcher(const Launcher&) = delete;
     Launcher& operator=(const Launcher&) = delete;
 
     void addObserver(RunObserver* observer) { observers_.push_back(observer); }
 
-    // Starts the run in the application folder in use. When the command line cannot be
+    // Starts the run. When the command line cannot be
     // started, the observers hear that it was refused and the run-time error (5, 53, 70, ...)
     // is raised on to the caller.
     void start(const RunRequest& request);
+
+    // Tells the observers that the row's time passed without a start, for `reason`.
+    void skip(const RunRequest& request, std::string reason);
 
     // The runs started and not yet seen to end.
     int running() const { return static_cast<int>(running_.size()); }
@@ -50,14 +62,17 @@ public:
 private:
     struct Running {
         RunRecord run;
-        std::string appFolder;
         int64_t startedMonotonicMs = 0;
     };
     std::string newRunId(const Stamp& started);
+    RunRecord recordOf(const RunRequest& request);
     void ended(int pid, const platform::ChildEnd& end);
     template <typename Event>
     void tell(Event event, const RunRecord& run);
 
+    const std::string appFolder_;
+    platform::ChildWatcher& watcher_;
+    const StartProgram startProgram_;
     std::vector<RunObserver*> observers_;
     std::map<int, Running> running_;  // by process id
     int sequence_ = 0;

@@ -79,13 +79,17 @@ public:
         const std::optional<Stamp> stamp = time ? stampFromIso(*time) : std::nullopt;
         const std::optional<int64_t> error = numberOf(line, "error");
         if (!event || !id || !row || *row < 1 || *row > RunHistory::kRows || !stamp) return;
-        if (*event != "start" && *event != "end" && !(*event == "refused" && error && *error != 0)) return;
+        const std::string* reason = stringOf(line, "reason");
+        if (*event != "start" && *event != "end" && !(*event == "refused" && error && *error != 0) &&
+            !(*event == "skipped" && reason && !reason->empty()))
+            return;
         const auto known = runs_.find(*id);
         RunRecord& run = known != runs_.end() ? known->second : runs_[*id];
         if (known == runs_.end()) begin(run, line, *id, static_cast<int>(*row) - 1, *stamp);
-        if (*event == "start" || *event == "refused") {
+        if (*event != "end") {
             run.started = *stamp;
             run.error = *event == "refused" ? static_cast<int32_t>(*error) : 0;
+            if (*event == "skipped") run.skipped = *reason;
             last_[static_cast<std::size_t>(run.row)] = *id;
         } else {
             end(run, line, *stamp);
@@ -99,7 +103,7 @@ public:
         for (std::size_t row = 0; row < last.size(); ++row) {
             if (last_[row].empty()) continue;
             RunRecord run = runs_.at(last_[row]);
-            run.endUnseen = !run.ended && !run.refused();
+            run.endUnseen = !run.ended && !run.refused() && run.skipped.empty();
             // The end names the output file; the launcher names it so from the start.
             if (run.endUnseen) run.output = runs::fileName(run.row, run.id);
             last[row] = std::move(run);
@@ -141,6 +145,12 @@ std::string RunHistory::endLine(const RunRecord& run) {
         .numberOrNull("exit_status", run.exitStatus ? std::optional<int64_t>(*run.exitStatus) : std::nullopt)
         .stringOrNull("signal", run.signal ? std::optional(signalName(run.signal)) : std::nullopt)
         .stringOrNull("output", run.output.empty() ? std::nullopt : std::optional(run.output));
+    return line.line();
+}
+
+std::string RunHistory::skippedLine(const RunRecord& run) {
+    json::LineWriter line = eventLine("skipped", run, run.started);
+    line.string("reason", run.skipped);
     return line.line();
 }
 
@@ -201,8 +211,9 @@ std::vector<DueStart> RunHistory::dueStartsOn(const std::string& appFolder, int3
             const std::string* due = stringOf(*line, "due");
             const std::optional<int64_t> row = numberOf(*line, "row");
             const std::optional<Stamp> stamp = due ? stampFromIso(*due) : std::nullopt;
-            // A refused start was tried: catching up would only fail again.
-            if (!event || (*event != "start" && *event != "refused") || !stamp || !row || *row < 1 || *row > kRows ||
+            // A refused start was tried: catching up would only fail again. A skipped one
+            // was left out on purpose.
+            if (!event || (*event != "start" && *event != "refused" && *event != "skipped") || !stamp || !row || *row < 1 || *row > kRows ||
                 stamp->local.day != day)
                 continue;
             starts.push_back({static_cast<int>(*row) - 1, stamp->local.millisecond / 1000});
@@ -211,8 +222,9 @@ std::vector<DueStart> RunHistory::dueStartsOn(const std::string& appFolder, int3
     return starts;
 }
 
-void RunHistory::runStarted(const RunRecord& run) { append(platform::app().path(), startLine(run)); }
-void RunHistory::runEnded(const RunRecord& run) { append(platform::app().path(), endLine(run)); }
-void RunHistory::runRefused(const RunRecord& run) { append(platform::app().path(), refusedLine(run)); }
+void RunHistory::runStarted(const RunRecord& run) { append(appFolder_, startLine(run)); }
+void RunHistory::runEnded(const RunRecord& run) { append(appFolder_, endLine(run)); }
+void RunHistory::runRefused(const RunRecord& run) { append(appFolder_, refusedLine(run)); }
+void RunHistory::runSkipped(const RunRecord& run) { append(appFolder_, skippedLine(run)); }
 
 }  // namespace morrowset

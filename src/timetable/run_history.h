@@ -11,6 +11,7 @@
 //   on "end":     "duration_ms", "exit_status" (or null), "signal" ("SIGKILL", or null),
 //                 "output" (the output file's name in the folder "runs", or null)
 //   on "refused": "error" (the run-time error number)
+//   "skipped" (the row's time passed while the clock was paused): "reason" ("paused")
 // Each line is written whole or not at all, with the rules of every log (log_open.h): the
 // user's own regular file, never through a link, made 0600. Once the file has passed 1 MiB
 // it becomes "history.jsonl.1" (replacing the one before) and a new file is begun.
@@ -22,14 +23,18 @@
 #include <vector>
 
 #include "timetable/catch_up.h"
+#include "timetable/row_count.h"
 #include "timetable/run_observer.h"
 
 namespace morrowset {
 
 class RunHistory : public RunObserver {
 public:
+    // Writes the events of runs to the history in `appFolder`.
+    explicit RunHistory(std::string appFolder) : appFolder_(std::move(appFolder)) {}
+
     static constexpr long kRotateAtBytes = 1 << 20;
-    static constexpr int kRows = 6;
+    static constexpr int kRows = kRowCount;
     using LastRuns = std::array<std::optional<RunRecord>, kRows>;
 
     static std::string filePath(const std::string& appFolder) { return appFolder + "/history.jsonl"; }
@@ -38,6 +43,7 @@ public:
     static std::string startLine(const RunRecord& run);
     static std::string endLine(const RunRecord& run);
     static std::string refusedLine(const RunRecord& run);
+    static std::string skippedLine(const RunRecord& run);
 
     // Appends `line` to the history in `appFolder`; false when it could not be written whole.
     static bool append(const std::string& appFolder, std::string_view line);
@@ -50,10 +56,13 @@ public:
     // due at a second of that date, as catching up asks for them.
     static std::vector<DueStart> dueStartsOn(const std::string& appFolder, int32_t day);
 
-    // Writes the events to the history of the application folder in use.
     void runStarted(const RunRecord& run) override;
     void runEnded(const RunRecord& run) override;
     void runRefused(const RunRecord& run) override;
+    void runSkipped(const RunRecord& run) override;
+
+private:
+    const std::string appFolder_;
 };
 
 }  // namespace morrowset

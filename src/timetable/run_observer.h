@@ -16,6 +16,8 @@ public:
     virtual void runEnded(const RunRecord& run) { (void)run; }
     // The command line could not be started; `run.error` says why.
     virtual void runRefused(const RunRecord& run) { (void)run; }
+    // The row's time passed without a start; `run.skipped` says why.
+    virtual void runSkipped(const RunRecord& run) { (void)run; }
 };
 
 }  // namespace morrowset

@@ -120,6 +120,7 @@ std::optional<Stamp> stampFromIso(std::string_view text) {
 }
 
 RunRecord::Result RunRecord::result() const {
+    if (!skipped.empty()) return Result::Skipped;
     if (refused()) return Result::Failed;
     if (!ended) return endUnseen ? Result::Unseen : Result::Running;
     return exitStatus == 0 && signal == 0 ? Result::Succeeded : Result::Failed;

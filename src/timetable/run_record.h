@@ -45,6 +45,7 @@ struct RunRecord {
         Succeeded,  // exit status 0
         Failed,     // another exit status, a signal, or it could not start
         Unseen,     // started by an earlier Morrowset that ended before the run did
+        Skipped,    // never started: its time passed while the clock was paused
     };
 
     std::string id;  // shared by the run's events in the history
@@ -61,6 +62,7 @@ struct RunRecord {
     std::optional<int> exitStatus;
     int signal = 0;               // the signal that ended it, 0 for none
     bool endUnseen = false;       // restored from the history with no end
+    std::string skipped;          // why it never started ("paused"), "" for a start
 
     Result result() const;
     bool refused() const { return error != 0; }

@@ -31,6 +31,11 @@ bool scheduled(const Timetable::Row& row) {
     return row.state == Timetable::kChecked && row.hasTimeAndCommand() && row.seconds.has_value();
 }
 
+std::string timeWord(const Timetable::Row& row) {
+    if (!row.timeAsRead.empty()) return row.timeAsRead;
+    return row.timeText == Timetable::kNoTime ? "-" : row.timeText;
+}
+
 std::string stateWord(const Timetable::Row& row) {
     if (row.state == Timetable::kGrayed || (row.state == Timetable::kChecked && !row.hasTimeAndCommand()))
         return "grayed";
@@ -106,12 +111,18 @@ std::string duration(int64_t milliseconds) {
     return text;
 }
 
+// Why a run was skipped, in words: "the clock was paused".
+std::string skipReason(const RunRecord& run) {
+    return run.skipped == "paused" ? "the clock was paused" : run.skipped;
+}
+
 std::string outcome(const RunRecord& run) {
     if (run.refused())
         return "could not start: error " + std::to_string(run.error) + " (" + platform::standardErrorText(run.error) + ")";
     switch (run.result()) {
         case RunRecord::Result::Running: return "running";
         case RunRecord::Result::Unseen: return "end not seen";
+        case RunRecord::Result::Skipped: return "skipped: " + skipReason(run);
         default: break;
     }
     if (run.signal) return "killed by " + signalName(run.signal);
@@ -119,6 +130,9 @@ std::string outcome(const RunRecord& run) {
 }
 
 std::string toolTip(const RunRecord& run, const std::string& nextStart, platform::WallTime now) {
+    if (run.result() == RunRecord::Result::Skipped)
+        return "Skipped at " + (run.due ? isoText(*run.due, false).substr(11, 5) : when(run.started, now)) + ": " +
+               skipReason(run) + ".\nNext start: " + nextStart + ".";
     std::string text = "Last run: started " + when(run.started, now) + " " + cause(run.trigger);
     if (run.due) text += " (due " + isoText(*run.due, false).substr(11, 5) + ")";
     text += ".\n";
@@ -126,6 +140,7 @@ std::string toolTip(const RunRecord& run, const std::string& nextStart, platform
         case RunRecord::Result::Running: text += "Still running.\n"; break;
         case RunRecord::Result::Unseen: text += "Its end was not seen: Morrowset ended while it ran.\n"; break;
         case RunRecord::Result::Succeeded: text += "Ran " + duration(run.durationMs) + " and ended well (exit status 0).\n"; break;
+        case RunRecord::Result::Skipped: break;
         case RunRecord::Result::Failed:
             text += run.refused() ? "It " + outcome(run) + ".\n"
                                   : "Ran " + duration(run.durationMs) + " and failed: " + outcome(run) + ".\n";
@@ -136,14 +151,12 @@ std::string toolTip(const RunRecord& run, const std::string& nextStart, platform
     return text;
 }
 
-std::string statusTable(const Timetable& timetable, const std::array<std::optional<RunRecord>, Timetable::kRows>& lastRuns,
-                        platform::WallTime now) {
+std::string statusTable(const Timetable& timetable, platform::WallTime now) {
     std::vector<std::vector<std::string>> rows{{"ROW", "ENABLED", "TIME", "NEXT", "LAST", "RESULT", "COMMAND"}};
     for (int index = 0; index < Timetable::kRows; ++index) {
         const Timetable::Row& row = timetable.row(index);
-        const std::optional<RunRecord>& last = lastRuns[static_cast<std::size_t>(index)];
-        rows.push_back({std::to_string(index + 1), stateWord(row),
-                        row.timeText == Timetable::kNoTime ? "-" : row.timeText, nextStart(row, now),
+        const std::optional<RunRecord>& last = row.lastRun;
+        rows.push_back({std::to_string(index + 1), stateWord(row), timeWord(row), nextStart(row, now),
                         last ? when(last->started, now) : "-", last ? outcome(*last) : "-", row.commandLine});
     }
     return table(rows);

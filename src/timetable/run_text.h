@@ -24,8 +24,8 @@ std::string outcome(const RunRecord& run);
 // how it ended) and the row's next start.
 std::string toolTip(const RunRecord& run, const std::string& nextStart, platform::WallTime now);
 
-// `--status`: a heading and one line per row, columns as wide as their widest entry.
-std::string statusTable(const Timetable& timetable, const std::array<std::optional<RunRecord>, Timetable::kRows>& lastRuns,
-                        platform::WallTime now);
+// `--status`: a heading and one line per row with its last run, columns as wide as their
+// widest entry. A time the settings file held that no time box could hold shows as read.
+std::string statusTable(const Timetable& timetable, platform::WallTime now);
 
 }  // namespace morrowset::runtext

@@ -1,26 +1,34 @@
 #include "timetable/status_report.h"
 
-#include "timetable/run_history.h"
-#include "timetable/run_text.h"
-#include "timetable/settings_file.h"
-#include "timetable/timetable.h"
+#include "errortrap/core/runtime.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
+#include "timetable/run_text.h"
+#include "timetable/scheduler.h"
+#include "timetable/settings_file.h"
 
 namespace morrowset {
 
-StatusReport statusReport(const std::string& appFolder, platform::WallTime now) {
+StatusReport statusReport(Scheduler& scheduler, platform::WallTime now) {
     StatusReport report;
-    Timetable timetable;
-    const std::string settings = settings::filePath(appFolder);
+    const std::string settings = settings::filePath(scheduler.appFolder());
+    // Before the first Save there is nothing to read, and nothing is wrong.
+    if (!settings::exists(settings)) report.problem = settings + ": no timetable saved yet\n";
     try {
-        timetable.load(settings);
+        scheduler.readSettings();
     } catch (const platform::RuntimeError& error) {
         report.problem = settings + ": error " + std::to_string(error.number()) + " (" +
                          platform::standardErrorText(error.number()) + ")\n";
     }
-    report.table = runtext::statusTable(timetable, RunHistory::lastRuns(appFolder), now);
+    scheduler.restoreLastRuns();
+    report.table = runtext::statusTable(scheduler.timetable(), now);
     return report;
+}
+
+StatusReport statusReport(const std::string& appFolder, platform::WallTime now) {
+    platform::ChildWatcher& watcher = platform::processWatcher();
+    Scheduler scheduler(appFolder, watcher, Launcher::startWith(watcher), wardline::currentRuntime());
+    return statusReport(scheduler, now);
 }
 
 }  // namespace morrowset

@@ -37,7 +37,7 @@ TickSchedule::Starts TickSchedule::tick(platform::WallTime now, const Rows& rows
         if (!job.enabled || job.seconds < 0 || job.seconds > kSecondsPerDay) continue;
         // The row's latest time at or before now, and the date that time belongs to (for a
         // row at 24:00, the date that midnight closes).
-        const int64_t date = floorDivide(nowSecond - job.seconds, kSecondsPerDay);
+        const int64_t date = dateOfLatestDue(nowSecond, job.seconds);
         const int64_t dueSecond = date * kSecondsPerDay + job.seconds;
         if (dueSecond < firstSecond) continue;
         const Started started{static_cast<int32_t>(date), job.seconds};
@@ -47,6 +47,30 @@ TickSchedule::Starts TickSchedule::tick(platform::WallTime now, const Rows& rows
         starts.add({row, nowMs - dueSecond * 1000});
     }
     return starts;
+}
+
+int64_t TickSchedule::dateOfLatestDue(int64_t second, int32_t rowSeconds) {
+    return floorDivide(second - rowSeconds, kSecondsPerDay);
+}
+
+void TickSchedule::beginAt(platform::WallTime now) { lastSecond_ = floorDivide(now.position(), 1000) - 1; }
+
+std::vector<std::pair<int, platform::WallTime>> TickSchedule::pausedOver(platform::WallTime now, const Rows& rows) {
+    std::vector<std::pair<int, platform::WallTime>> skipped;
+    if (!lastSecond_) return skipped;
+    const int64_t nowSecond = floorDivide(now.position(), 1000);
+    for (int row = 0; row < kRows; ++row) {
+        const Row& job = rows[static_cast<std::size_t>(row)];
+        if (!job.enabled || job.seconds < 0 || job.seconds > kSecondsPerDay) continue;
+        const int64_t date = dateOfLatestDue(nowSecond, job.seconds);
+        const int64_t dueSecond = date * kSecondsPerDay + job.seconds;
+        auto& last = started_[static_cast<std::size_t>(row)];
+        const Started due{static_cast<int32_t>(date), job.seconds};
+        if (dueSecond <= *lastSecond_ || last == due) continue;
+        last = due;
+        skipped.emplace_back(row, platform::WallTime::atPosition(dueSecond * 1000));
+    }
+    return skipped;
 }
 
 int TickSchedule::millisecondsToNextTick(int32_t millisecondOfDay) {

@@ -12,7 +12,11 @@
 //    its time was typed in since) does. A new time is a new job: it starts that date too.
 //  - A second is looked at only once it has begun; times are whole milliseconds, so no row
 //    starts early.
-//  - After a pause the first tick looks at its own second alone.
+//  - At the program's start the first tick looks back to the second the program started
+//    in, so a row due in that very second starts. After a pause the first tick looks at its
+//    own second alone: the times that passed while paused are skipped (pausedOver says
+//    which).
+//  - A start by catching up counts as the row's start for its date and time.
 //  - A row at 24:00 belongs to the date that ends: it starts at the midnight closing it,
 //    the same moment as a row at 00:00 of the next date.
 // The starts of the "NOW" buttons are none of the schedule's business.
@@ -20,14 +24,17 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/clock.h"
+#include "timetable/row_count.h"
 
 namespace morrowset {
 
 class TickSchedule {
 public:
-    static constexpr int kRows = 6;
+    static constexpr int kRows = kRowCount;
     static constexpr int32_t kSecondsPerDay = 86400;
     static constexpr int64_t kMaxCatchUpSeconds = 3 * 3600;
     // A start more than this after its second began is a late start.
@@ -69,6 +76,15 @@ public:
     // Forgets the last tick (the clock was paused): the next tick looks at its own second
     // alone. What started on which date is kept.
     void forget() { lastSecond_.reset(); }
+    // The clock starts at `now`: the next tick looks at every second from now's on.
+    void beginAt(platform::WallTime now);
+    // The row started for its time `seconds` of local date `date` other than by a tick
+    // (catching up): the clock leaves that start alone, also when the clock goes back.
+    void markStarted(int row, int32_t date, int32_t seconds) { started_.at(static_cast<std::size_t>(row)) = {date, seconds}; }
+    // The rows whose latest due second up to `now` came after the second of the last tick
+    // (the clock was paused since): each with that due second, marked as started so the
+    // clock leaves them. Nothing when no tick came before.
+    std::vector<std::pair<int, platform::WallTime>> pausedOver(platform::WallTime now, const Rows& rows);
     // Whether the last tick found the wall clock moved ahead by more than
     // kMaxCatchUpSeconds since the tick before, and so looked at its own second alone.
     bool leaptAhead() const { return leaptAhead_; }
@@ -81,6 +97,9 @@ public:
     static std::string lateStartText(int row, int32_t rowSeconds, int64_t lateMs);
 
 private:
+    // The date a row's latest due second at or before wall-clock second `second` belongs to.
+    static int64_t dateOfLatestDue(int64_t second, int32_t rowSeconds);
+
     // A row's last start by the clock: the date it belonged to and the time it was for.
     struct Started {
         int32_t date = INT32_MIN;

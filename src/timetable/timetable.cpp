@@ -1,7 +1,5 @@
 #include "timetable/timetable.h"
 
-#include "timetable/settings_file.h"
-#include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
 
@@ -63,8 +61,16 @@ void Timetable::setCommandLine(int index, std::string_view bytes) {
 void Timetable::setTimeText(int index, std::string_view text) {
     if (!fitsTimeBox(text)) platform::raiseError(platform::kInvalidPropertyValue);
     Row& row = changing(index);
-    if (row.timeText == text) return;
+    if (row.timeText == text && row.timeAsRead.empty()) return;
     row.timeText = text;
+    row.timeAsRead.clear();
+    changed(index);
+}
+
+void Timetable::setTimeAsRead(int index, std::string_view text) {
+    Row& row = changing(index);
+    if (row.timeAsRead == text) return;
+    row.timeAsRead = text;
     changed(index);
 }
 
@@ -81,22 +87,6 @@ void Timetable::setLastRun(int index, const RunRecord& run) {
         return;
     row.lastRun = run;
     changed(index);
-}
-
-void Timetable::load(const std::string& path) {
-    settings::Reader file;
-    file.open(path);
-    for (int index = 0; index < kRows; ++index) {
-        setState(index, platform::toInteger16(file.readLine()));
-        const std::string commandLine = withoutLineBreaks(file.readLine());
-        if (commandLine != row(index).commandLine) {
-            setCommandLine(index, commandLine);
-            setState(index, kChecked);
-        }
-        const std::string time = file.readLine();
-        setTimeText(index, fitsTimeBox(time) ? time : kNoTime);
-        if (const TimeReading reading = readTime(time); reading.fault == TimeFault::None) setSeconds(index, reading.seconds);
-    }
 }
 
 TickSchedule::Rows Timetable::rows() const {

@@ -1,8 +1,8 @@
 #pragma once
 // The timetable: six rows, each an enabled state, a command line, the time text the user
-// typed, the row's start time in seconds after midnight and its last run. The window shows it and passes
-// the user's edits to it; the clock asks it which rows may start; the settings file is
-// read into it and written from it. Nothing here needs the widgets.
+// typed, the row's start time in seconds after midnight and its last run. The scheduler
+// (scheduler.h) reads the settings file into it, writes it back, and asks it which rows may
+// start; the window shows it. Nothing here needs the widgets.
 //
 // The time rules are here and nowhere else: what a time text may look like (the time
 // box's shape, "hh:mm" with "#" for a place not yet typed) and which texts are times of day
@@ -21,8 +21,7 @@ namespace morrowset {
 
 class Timetable {
 public:
-    static constexpr int kRows = 6;
-    static_assert(kRows == TickSchedule::kRows);
+    static constexpr int kRows = kRowCount;
 
     // A row's enabled state: only a checked row may start; the clock grays a row that has
     // no time or no command line.
@@ -39,6 +38,9 @@ public:
         std::string timeText{kNoTime};      // what the time box holds
         std::optional<int32_t> seconds;     // the start time; none until a time was accepted
         std::optional<RunRecord> lastRun;   // the last run started, none before the first
+        // A time the settings file held that the time box cannot hold ("ab:cd"), as read;
+        // the box then holds no time. Empty otherwise.
+        std::string timeAsRead;
         // The clock grays a row that lacks either.
         bool hasTimeAndCommand() const;
     };
@@ -69,14 +71,10 @@ public:
     // Raises 380 Invalid property value when `text` does not fit the time box.
     void setTimeText(int index, std::string_view text);
     void setSeconds(int index, int32_t seconds);
+    // Keeps a time text read from the settings file that the time box cannot hold.
+    void setTimeAsRead(int index, std::string_view text);
     // Becomes the row's last run, unless the row's last run started later.
     void setLastRun(int index, const RunRecord& run);
-
-    // Reads the settings file at `path` as the window's load does, for readers without the
-    // window (--status): a command line read anew checks its row, as the window does when
-    // it shows it. Raises the first fault's run-time error; the rows read before it keep
-    // what they got.
-    void load(const std::string& path);
 
     // What the clock's schedule needs: a row takes part when it is checked and its time
     // can come.

@@ -9,8 +9,10 @@
 #include <QClipboard>
 #include <algorithm>
 
+#include "platform/error_texts.h"
 #include "support/frm_main_fixture.h"
 #include "timetable/settings_file.h"
+#include "timetable/status_report.h"
 #include "support/second_user.h"
 
 namespace morrowset {
@@ -52,6 +54,24 @@ protected:
         std::vector<std::string> lines;
         for (auto* path : window->txtPath) lines.push_back(path->text().toStdString());
         return lines;
+    }
+    // `--status` reads the file with the window's own load: the same rows, the same first
+    // error, and the time shown as the file holds it.
+    void expectStatusReadsAsTheWindow(int32_t error, const std::string& timeAsRead) {
+        platform::ChildWatcher& watcher = platform::processWatcher();
+        Scheduler status(folder.path(), watcher, Launcher::startWith(watcher), *testRuntime);
+        const StatusReport report = statusReport(status, platform::wallNow());
+        for (int row = 0; row < frmMain::kRows; ++row) {
+            const Timetable::Row& read = status.timetable().row(row);
+            const Timetable::Row& shown = window->timetable().row(row);
+            EXPECT_EQ(std::tie(read.state, read.commandLine, read.timeText, read.seconds),
+                      std::tie(shown.state, shown.commandLine, shown.timeText, shown.seconds))
+                << "row " << row + 1;
+        }
+        EXPECT_EQ(report.problem, error == 0 ? std::string()
+                                             : settingsPath() + ": error " + std::to_string(error) + " (" +
+                                                   platform::standardErrorText(error) + ")\n");
+        EXPECT_THAT(report.table, ::testing::HasSubstr("  " + timeAsRead + "  "));
     }
     std::vector<int> states() const {
         std::vector<int> values;
@@ -237,7 +257,6 @@ TEST_F(SettingsFile, AFailedSaveLeavesTheOldFileIntact) {
 
 // A folder that is gone is "Path not found", not "File not found".
 TEST_F(SettingsFile, AnUnwritableFolderFailsTheSaveAtItsFirstStatement) {
-    load();
     struct Case {
         std::string folder;
         int32_t number;
@@ -251,7 +270,8 @@ TEST_F(SettingsFile, AnUnwritableFolderFailsTheSaveAtItsFirstStatement) {
         cases.push_back({folder / "read-only", 70});
     }
     for (const auto& [path, number] : cases) {
-        runIn(path);
+        runIn(path);  // the window saves where it was loaded
+        load();
         TrapRecorder errors;
         window->cmdSave->click();
         EXPECT_THAT(errors.trapped, ElementsAre(Trapped{number, 140, "Sub cmdSave_Click"})) << path;
@@ -292,6 +312,7 @@ TEST_F(SettingsFile, BadTimesAreReportedAndTheirRowsGrayed) {
         EXPECT_EQ(errors.trapped, c.errors);
         EXPECT_EQ(times()[0], c.shown);
         EXPECT_EQ(rowSeconds()[0], c.seconds);
+        expectStatusReadsAsTheWindow(c.errors.empty() ? 0 : c.errors[0].number, c.time);
         tickAt(c.seconds.value_or(0) % 86400 + 0.01);
         EXPECT_EQ(states()[0], 2) << "grayed at the next tick";
         EXPECT_THAT(started, IsEmpty());

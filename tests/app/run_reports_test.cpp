@@ -35,7 +35,7 @@ TEST(RunReports, EachRunEventIsOneJournalEntry) {
     runtime->prefs().silentRun = -1;  // no desktop notice from the child
     RunRecord run = runOfRow(2);
     const auto entries = testsupport::withPrivateJournal([&] {
-        RunReports reports;
+        RunReports reports(".");
         reports.runStarted(run);
         run.exitStatus = 3;
         run.durationMs = 1200;

@@ -38,7 +38,8 @@ protected:
     void SetUp() override {
         testsupport::ensureCoreApplication();
         services->app = platform::AppObject(folder.path(), "Morrowset");
-        launcher = std::make_unique<Launcher>();
+        launcher = std::make_unique<Launcher>(folder.path(), platform::processWatcher(),
+                                              Launcher::startWith(platform::processWatcher()));
         launcher->addObserver(&history);
         launcher->addObserver(&recorder);
     }
@@ -53,7 +54,7 @@ protected:
 
     testsupport::TempFolder folder;
     testsupport::ScopedServices services;
-    RunHistory history;
+    RunHistory history{folder.path()};
     Recorder recorder;
     std::unique_ptr<Launcher> launcher;
 };

@@ -41,10 +41,11 @@ TEST(StatusReport, OneLinePerRowFromTheSettingsAndTheHistory) {
               "6    no       -      not scheduled               -               -\n");
 }
 
-TEST(StatusReport, WithoutASettingsFileItSaysWhyAndShowsEmptyRows) {
+// Before the first Save: no error, just the empty rows and a word on why.
+TEST(StatusReport, WithoutASettingsFileItSaysNoTimetableWasSavedYet) {
     testsupport::TempFolder app;
     const StatusReport report = statusReport(app.path(), {20433, 0});
-    EXPECT_EQ(report.problem, app / "Morrowset.ini" + ": error 53 (File not found)\n");
+    EXPECT_EQ(report.problem, app / "Morrowset.ini" + ": no timetable saved yet\n");
     EXPECT_THAT(report.table, ::testing::HasSubstr("\n6    no       -     not scheduled  -     -\n"));
 }
 

@@ -170,4 +170,10 @@ void Procedure::runUntrapped(std::initializer_list<Statement> list) {
     wlPOP(module_, name_, arguments_);
 }
 
+void Procedure::runPlainly(std::initializer_list<Statement> list) {
+    const std::span<const Statement> statements(list.begin(), list.size());
+    assert(inNumberOrder(statements));
+    for (std::size_t pc = 0; pc < statements.size();) pc = following(statements, pc, statements[pc].run());
+}
+
 }  // namespace wardline

@@ -85,6 +85,10 @@ public:
     // Runs them without a trap: an error leaves the frame on the trace stack (no wlPOP)
     // and travels on to the caller's trap.
     void runUntrapped(std::initializer_list<Statement> statements);
+    // Runs them outside the runtime: no trace, no trap, and nothing that would start the
+    // runtime; a run-time error travels on to the caller. For a second reader of the same
+    // steps (a command-line query) that must not touch a running program's trace files.
+    static void runPlainly(std::initializer_list<Statement> statements);
 
     std::string_view module() const { return module_; }
     std::string_view name() const { return name_; }

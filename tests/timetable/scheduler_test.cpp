@@ -1,0 +1,147 @@
+// The whole run loop without a display: the settings file loaded, the clock's ticks, real
+// programs started and followed to their end, the history, catching up after a restart,
+// and the timetable saved, with a view that records what it was told.
+#include "timetable/scheduler.h"
+
+#include <gmock/gmock.h>
+#include <string>
+#include <vector>
+
+#include "platform/child_watcher.h"
+#include "platform/runtime_error.h"
+#include "support/event_loop.h"
+#include "support/fake_clock.h"
+#include "support/scoped_runtime.h"
+#include "support/temp_folder.h"
+
+namespace morrowset {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using testsupport::readFile;
+using testsupport::runEventsUntil;
+using testsupport::writeFile;
+
+struct RecordingView : SchedulerView {
+    void rowChanged(int row) override { changed.push_back(row); }
+    void clockRunning(bool running) override { lights.push_back(running); }
+    void clockShown(const std::string& text) override { clock = text; }
+    std::vector<int> changed;
+    std::vector<bool> lights;
+    std::string clock;
+};
+
+// The settings file's 18 lines for rows given as {state, command line, time}.
+std::string settingsOf(std::vector<std::vector<std::string>> rows) {
+    rows.resize(6, {" 0 ", "", "##:##"});
+    std::string text;
+    for (const auto& row : rows)
+        for (const auto& field : row) text += field + "\r\n";
+    return text;
+}
+
+class RunLoop : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testsupport::ensureCoreApplication();
+        runtime->prefs().silentRun = 1;  // errors are recorded by the trap below, no dialog
+        runtime->platform().clock = &clock;
+        clock.set(9, 0);
+    }
+
+    // A scheduler in the folder, as a fresh start of the program makes it.
+    std::unique_ptr<Scheduler> start() {
+        auto scheduler = std::make_unique<Scheduler>(folder.path(), platform::processWatcher(),
+                                                     Launcher::startWith(platform::processWatcher()), *runtime);
+        scheduler->setView(&view);
+        scheduler->Form_Load();
+        scheduler->restoreLastRuns();
+        scheduler->clockStarted();
+        return scheduler;
+    }
+    void tickAt(Scheduler& scheduler, int hour, int minute, double second = 0.01) {
+        clock.set(hour, minute, second);
+        scheduler.tmrMain_Timer();
+    }
+    bool endOf(Scheduler& scheduler, int row) {
+        return runEventsUntil([&] {
+            const auto& run = scheduler.timetable().row(row).lastRun;
+            return run && run->ended;
+        });
+    }
+    std::string history() const { return readFile(folder / "history.jsonl"); }
+
+    testsupport::ScopedRuntime runtime;
+    testsupport::TempFolder folder;
+    testsupport::FakeClock clock;
+    RecordingView view;
+    std::vector<int32_t> trapped;
+    testsupport::ScopedTrapHandler trap{[this](const std::string&, const std::string&) {
+        trapped.push_back(platform::currentError().number);
+        return int16_t{0};
+    }};
+};
+
+TEST_F(RunLoop, LoadTickStartEndHistoryAndSave) {
+    writeFile(folder / "Morrowset.ini", settingsOf({{" 1 ", "sh -c 'echo ran'", "10:00"}, {" 1 ", "no-such-program-x", "10:00"}}));
+    auto scheduler = start();
+    EXPECT_THAT(view.lights, ElementsAre(true, true)) << "the load shows the running clock";
+
+    tickAt(*scheduler, 9, 59, 59.5);
+    EXPECT_FALSE(scheduler->timetable().row(0).lastRun) << "never early";
+    tickAt(*scheduler, 10, 0);
+    EXPECT_EQ(view.clock, "10:00AM");
+    EXPECT_THAT(trapped, ElementsAre(53)) << "the missing program is reported, the tick goes on";
+    ASSERT_TRUE(endOf(*scheduler, 0));
+    const RunRecord& run = *scheduler->timetable().row(0).lastRun;
+    EXPECT_EQ(run.trigger, Trigger::Clock);
+    EXPECT_EQ(run.exitStatus, 0);
+    EXPECT_EQ(readFile(folder / ("runs/" + run.output)), "ran\n");
+    EXPECT_THAT(history(), HasSubstr(R"("event":"start")"));
+    EXPECT_THAT(history(), HasSubstr(R"("event":"end")"));
+    EXPECT_THAT(history(), HasSubstr(R"("event":"refused")"));
+
+    // An edit checks its row; Save writes the 18 lines (the tick grayed the empty rows).
+    scheduler->commandLineEdited(2, "report --daily");
+    EXPECT_EQ(scheduler->timetable().row(2).state, Timetable::kChecked);
+    scheduler->cmdSave_Click();
+    EXPECT_EQ(readFile(folder / "Morrowset.ini"),
+              settingsOf({{" 1 ", "sh -c 'echo ran'", "10:00"},
+                          {" 1 ", "no-such-program-x", "10:00"},
+                          {" 1 ", "report --daily", "##:##"},
+                          {" 2 ", "", "##:##"},
+                          {" 2 ", "", "##:##"},
+                          {" 2 ", "", "##:##"}}));
+}
+
+// With catching up on, a restart after the row's time starts it once; a second restart
+// finds its start in the history and leaves it.
+TEST_F(RunLoop, CatchingUpAfterARestartStartsOnce) {
+    writeFile(folder / "Morrowset.ini", settingsOf({{" 1 ", "true", "08:00"}}));
+    writeFile(folder / "WLCLIENT.INI", "[timetable]\nCatch Up=1\n");
+    clock.set(12, 0);
+    {
+        auto scheduler = start();
+        scheduler->catchUpMissedStarts();
+        ASSERT_TRUE(endOf(*scheduler, 0));
+        EXPECT_EQ(scheduler->timetable().row(0).lastRun->trigger, Trigger::CatchUp);
+    }
+    auto again = start();
+    again->catchUpMissedStarts();
+    EXPECT_EQ(again->timetable().row(0).lastRun->trigger, Trigger::CatchUp) << "the last run, from the history";
+    EXPECT_EQ(again->launcher().running(), 0);
+}
+
+// While the clock is paused a row's next start says why there is none.
+TEST_F(RunLoop, APausedClockSaysSoInTheNextStart) {
+    writeFile(folder / "Morrowset.ini", settingsOf({{" 1 ", "true", "10:00"}}));
+    auto scheduler = start();
+    scheduler->pause();
+    EXPECT_EQ(scheduler->nextStartText(0), "not scheduled while the clock is paused");
+    scheduler->resume();
+    EXPECT_THAT(scheduler->nextStartText(0), HasSubstr("today 10:00"));
+}
+
+}  // namespace
+}  // namespace morrowset
