@@ -3,6 +3,8 @@
 // and the timetable saved, with a view that records what it was told.
 #include "timetable/scheduler.h"
 
+#include <filesystem>
+#include <functional>
 #include <gmock/gmock.h>
 #include <string>
 #include <vector>
@@ -42,7 +44,7 @@ std::string settingsOf(std::vector<std::vector<std::string>> rows) {
 }
 
 class RunLoop : public ::testing::Test {
-protected:
+public:
     void SetUp() override {
         testsupport::ensureCoreApplication();
         runtime->prefs().silentRun = 1;  // errors are recorded by the trap below, no dialog
@@ -141,6 +143,88 @@ TEST_F(RunLoop, APausedClockSaysSoInTheNextStart) {
     EXPECT_EQ(scheduler->nextStartText(0), "not scheduled while the clock is paused");
     scheduler->resume();
     EXPECT_THAT(scheduler->nextStartText(0), HasSubstr("today 10:00"));
+}
+
+// How often the history says the row started, by the clock or catching up.
+int startsIn(const std::string& history) {
+    int count = 0;
+    for (std::size_t at = history.find(R"("event":"start")"); at != std::string::npos;
+         at = history.find(R"("event":"start")", at + 1))
+        ++count;
+    return count;
+}
+
+// A start is neither doubled nor lost around the moments the clock and catching up meet.
+TEST_F(RunLoop, EachDueStartHappensOnce) {
+    writeFile(folder / "Morrowset.ini", settingsOf({{" 1 ", "true", "10:00"}}));
+    writeFile(folder / "WLCLIENT.INI", "[timetable]\nCatch Up=1\n");
+    struct Case {
+        const char* name;
+        std::function<void(RunLoop&)> steps;
+    };
+    const Case cases[] = {
+        {"started inside the due second, the first tick starts it",
+         [](RunLoop& t) {
+             t.clock.set(10, 0, 0.2);
+             auto s = t.start();
+             s->catchUpMissedStarts();
+             t.tickAt(*s, 10, 0, 1.01);
+             t.tickAt(*s, 10, 0, 2.01);
+             EXPECT_TRUE(t.endOf(*s, 0));
+         }},
+        {"caught up a moment after the start second, the tick leaves it",
+         [](RunLoop& t) {
+             t.clock.set(10, 0, 0.98);
+             auto s = t.start();
+             t.clock.set(10, 0, 1.05);
+             s->catchUpMissedStarts();
+             t.tickAt(*s, 10, 0, 2.01);
+             EXPECT_TRUE(t.endOf(*s, 0));
+         }},
+        {"caught up after a leap, the clock set back does not start it again",
+         [](RunLoop& t) {
+             t.clock.set(8, 0);
+             auto s = t.start();
+             t.tickAt(*s, 8, 0, 1.01);
+             t.tickAt(*s, 12, 0);  // more than 3 hours ahead: catching up follows
+             EXPECT_TRUE(t.endOf(*s, 0));
+             t.clock.setTo({t.clock.wallNow().day, (9 * 3600 + 59 * 60 + 56) * 1000});
+             s->tmrMain_Timer();
+             t.tickAt(*s, 10, 0, 0.01);
+             t.tickAt(*s, 10, 0, 1.01);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::filesystem::remove(folder / "history.jsonl");
+        c.steps(*this);
+        EXPECT_EQ(startsIn(history()), 1) << history();
+    }
+}
+
+// A time that passes while the clock is paused is skipped that day: the history and the
+// row say so, and catching up at the next start leaves it alone.
+TEST_F(RunLoop, ATimePassedWhilePausedIsSkippedAndNotCaughtUp) {
+    writeFile(folder / "Morrowset.ini", settingsOf({{" 1 ", "true", "10:00"}}));
+    writeFile(folder / "WLCLIENT.INI", "[timetable]\nCatch Up=1\n");
+    clock.set(9, 59);
+    {
+        auto scheduler = start();
+        tickAt(*scheduler, 9, 59, 30.01);
+        scheduler->pause();
+        clock.set(10, 5);
+        scheduler->resume();
+        tickAt(*scheduler, 10, 5, 1.01);
+        const auto& last = scheduler->timetable().row(0).lastRun;
+        ASSERT_TRUE(last);
+        EXPECT_EQ(last->result(), RunRecord::Result::Skipped);
+    }
+    EXPECT_THAT(history(), HasSubstr(R"("event":"skipped")"));
+    EXPECT_THAT(history(), HasSubstr(R"("reason":"paused")"));
+    auto again = start();
+    again->catchUpMissedStarts();
+    EXPECT_EQ(startsIn(history()), 0);
+    EXPECT_EQ(again->timetable().row(0).lastRun->result(), RunRecord::Result::Skipped);
 }
 
 }  // namespace
