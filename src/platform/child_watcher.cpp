@@ -94,9 +94,6 @@ ChildWatcher::ChildWatcher(Method method) : method_(method) {
             sweep();
         });
     }
-    sweepTimer_ = std::make_unique<QTimer>();
-    sweepTimer_->setInterval(kSweepMs);
-    QObject::connect(sweepTimer_.get(), &QTimer::timeout, [this] { sweep(); });
 }
 
 ChildWatcher::~ChildWatcher() {
@@ -121,16 +118,14 @@ bool ChildWatcher::watch(int pid, OnChildEnd onEnd) {
     if (!isOurChild(pid)) return false;
     auto child = std::make_unique<Child>();
     child->onEnd = std::move(onEnd);
-    if (method_ == Method::Pidfd) {
-        child->pidfd = pidfdOpen(pid);
-        if (child->pidfd < 0) return false;
-        if (eventLoop) {
-            child->notifier = new QSocketNotifier(child->pidfd, QSocketNotifier::Read);
-            QObject::connect(child->notifier, &QSocketNotifier::activated, [this, pid] { ended(pid); });
-        }
-    } else if (eventLoop && !sweepTimer_->isActive()) {
-        sweepTimer_->start();
+    if (method_ == Method::Pidfd) child->pidfd = pidfdOpen(pid);
+    if (child->pidfd >= 0 && eventLoop) {
+        child->notifier = new QSocketNotifier(child->pidfd, QSocketNotifier::Read);
+        QObject::connect(child->notifier, &QSocketNotifier::activated, [this, pid] { ended(pid); });
     }
+    // Without a pidfd (the other method, or no descriptor left for one) the once-a-second
+    // sweep reaps it.
+    if (child->pidfd < 0 && eventLoop) startSweeping();
     children_.emplace(pid, std::move(child));
     return true;
 }
@@ -144,6 +139,15 @@ void ChildWatcher::ended(int pid) {
     const OnChildEnd onEnd = std::move(found->second->onEnd);
     children_.erase(found);
     if (onEnd) onEnd(end);
+}
+
+void ChildWatcher::startSweeping() {
+    if (!sweepTimer_) {
+        sweepTimer_ = std::make_unique<QTimer>();
+        sweepTimer_->setInterval(kSweepMs);
+        QObject::connect(sweepTimer_.get(), &QTimer::timeout, [this] { sweep(); });
+    }
+    if (!sweepTimer_->isActive()) sweepTimer_->start();
 }
 
 void ChildWatcher::sweep() {

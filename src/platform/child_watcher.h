@@ -53,6 +53,7 @@ private:
     struct Child;
     void ended(int pid);
     void sweep();
+    void startSweeping();
 
     Method method_;
     std::map<int, std::unique_ptr<Child>> children_;

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "timetable/run_output.h"
+#include "platform/file_errors.h"
 #include "platform/process_start.h"
 #include "platform/runtime_error.h"
 
@@ -80,6 +81,9 @@ void Launcher::start(const RunRequest& request) {
     }
     const int64_t startedMs = platform::monotonicMilliseconds();
     try {
+        // Not even /dev/null could be had (no descriptor left): the program would write
+        // into ours, so it does not start.
+        if (output < 0) platform::raiseError(platform::errorNumberForErrno(errno));
         run.pid = startProgram_(run.command, output, [this](const platform::ChildEnd& end) { ended(end.pid, end); });
     } catch (...) {
         if (output >= 0) ::close(output);

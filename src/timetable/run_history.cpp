@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <map>
 
 #include "timetable/json_line.h"
@@ -197,34 +198,89 @@ RunHistory::LastRuns RunHistory::lastRuns(const std::string& appFolder) {
     return folder.lastRuns();
 }
 
+namespace {
+
+// The due starts of local date `day` among the history lines in `text`.
+void addDueStarts(std::string_view text, int32_t day, std::vector<DueStart>& starts) {
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) break;
+        const auto line = json::readLine(text.substr(start, end - start));
+        start = end + 1;
+        if (!line) continue;
+        const std::string* event = stringOf(*line, "event");
+        const std::string* due = stringOf(*line, "due");
+        const std::optional<int64_t> row = numberOf(*line, "row");
+        const std::optional<Stamp> stamp = due ? stampFromIso(*due) : std::nullopt;
+        // A refused start was tried: catching up would only fail again. A skipped one
+        // was left out on purpose.
+        if (!event || (*event != "start" && *event != "refused" && *event != "skipped") || !stamp || !row ||
+            *row < 1 || *row > RunHistory::kRows || stamp->local.day != day)
+            continue;
+        starts.push_back({static_cast<int>(*row) - 1, stamp->local.millisecond / 1000});
+    }
+}
+
+}  // namespace
+
 std::vector<DueStart> RunHistory::dueStartsOn(const std::string& appFolder, int32_t day) {
     std::vector<DueStart> starts;
-    for (const std::string& path : {filePath(appFolder) + ".1", filePath(appFolder)}) {
-        const std::string text = readOwnFile(path);
-        for (std::size_t start = 0; start < text.size();) {
-            const std::size_t end = text.find('\n', start);
-            if (end == std::string::npos) break;
-            const auto line = json::readLine(std::string_view(text).substr(start, end - start));
-            start = end + 1;
-            if (!line) continue;
-            const std::string* event = stringOf(*line, "event");
-            const std::string* due = stringOf(*line, "due");
-            const std::optional<int64_t> row = numberOf(*line, "row");
-            const std::optional<Stamp> stamp = due ? stampFromIso(*due) : std::nullopt;
-            // A refused start was tried: catching up would only fail again. A skipped one
-            // was left out on purpose.
-            if (!event || (*event != "start" && *event != "refused" && *event != "skipped") || !stamp || !row || *row < 1 || *row > kRows ||
-                stamp->local.day != day)
-                continue;
-            starts.push_back({static_cast<int>(*row) - 1, stamp->local.millisecond / 1000});
-        }
-    }
+    for (const std::string& path : {filePath(appFolder) + ".1", filePath(appFolder)})
+        addDueStarts(readOwnFile(path), day, starts);
     return starts;
 }
 
-void RunHistory::runStarted(const RunRecord& run) { append(appFolder_, startLine(run)); }
-void RunHistory::runEnded(const RunRecord& run) { append(appFolder_, endLine(run)); }
-void RunHistory::runRefused(const RunRecord& run) { append(appFolder_, refusedLine(run)); }
-void RunHistory::runSkipped(const RunRecord& run) { append(appFolder_, skippedLine(run)); }
+std::vector<DueStart> RunHistory::waitingDueStartsOn(int32_t day) const {
+    std::vector<DueStart> starts;
+    for (const std::string& line : waiting_) addDueStarts(line, day, starts);
+    return starts;
+}
+
+std::string RunHistory::distrusted(const std::string& appFolder) {
+    const std::string path = filePath(appFolder);
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) return {};
+    if (S_ISLNK(info.st_mode)) return path + " is a symbolic link";
+    if (!S_ISREG(info.st_mode)) return path + " is no plain file";
+    if (info.st_uid != ::geteuid()) return path + " belongs to another user";
+    return {};
+}
+
+void RunHistory::write(std::string line) {
+    waiting_.push_back(std::move(line));
+    while (!waiting_.empty()) {
+        errno = 0;
+        if (!append(appFolder_, waiting_.front())) {
+            const int why = errno;
+            if (waiting_.size() > kMaxWaitingLines) {
+                waiting_.pop_front();
+                ++dropped_;
+            }
+            if (problem_.empty())
+                tellProblem(filePath(appFolder_) + " cannot be written (" +
+                            (why ? std::string(std::strerror(why)) : std::string("refused")) +
+                            "); its lines wait in memory until it can be");
+            return;
+        }
+        waiting_.pop_front();
+    }
+    if (!problem_.empty()) {
+        problem_.clear();
+        if (onProblem_)
+            onProblem_(filePath(appFolder_) + " is written again" +
+                       (dropped_ ? "; " + std::to_string(dropped_) + " lines were given up" : std::string()));
+        dropped_ = 0;
+    }
+}
+
+void RunHistory::tellProblem(std::string problem) {
+    problem_ = std::move(problem);
+    if (onProblem_) onProblem_(problem_);
+}
+
+void RunHistory::runStarted(const RunRecord& run) { write(startLine(run)); }
+void RunHistory::runEnded(const RunRecord& run) { write(endLine(run)); }
+void RunHistory::runRefused(const RunRecord& run) { write(refusedLine(run)); }
+void RunHistory::runSkipped(const RunRecord& run) { write(skippedLine(run)); }
 
 }  // namespace morrowset

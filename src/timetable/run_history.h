@@ -16,7 +16,14 @@
 // user's own regular file, never through a link, made 0600. Once the file has passed 1 MiB
 // it becomes "history.jsonl.1" (replacing the one before) and a new file is begun.
 // Reading skips damaged lines (a cut line, garbage).
+//
+// A line that cannot be written (a full disk, a history that is not the user's own file)
+// is not lost while the program runs: it waits in memory (up to kMaxWaitingLines) and goes
+// out, in order, with the next line that can be written. The history says so once when it
+// stops taking lines and once when it takes them again.
 #include <array>
+#include <deque>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -30,8 +37,23 @@ namespace morrowset {
 
 class RunHistory : public RunObserver {
 public:
-    // Writes the events of runs to the history in `appFolder`.
+    static constexpr std::size_t kMaxWaitingLines = 10000;
+    using OnProblem = std::function<void(const std::string& message)>;
+
+    // Writes events of runs to the history in `appFolder`.
     explicit RunHistory(std::string appFolder) : appFolder_(std::move(appFolder)) {}
+
+    // Hears once when lines stop going to the file ("... cannot be written ...") and once
+    // when they go again.
+    void setOnProblem(OnProblem onProblem) { onProblem_ = std::move(onProblem); }
+    // Why lines wait in memory, "" when they do not.
+    const std::string& problem() const { return problem_; }
+    // The due starts of local date `day` among the lines that still wait.
+    std::vector<DueStart> waitingDueStartsOn(int32_t day) const;
+
+    // Why the history in `appFolder` cannot be trusted as the user's own record (a link,
+    // another user's file, no plain file), "" when it can or is not there yet.
+    static std::string distrusted(const std::string& appFolder);
 
     static constexpr long kRotateAtBytes = 1 << 20;
     static constexpr int kRows = kRowCount;
@@ -62,7 +84,14 @@ public:
     void runSkipped(const RunRecord& run) override;
 
 private:
+    void write(std::string line);
+    void tellProblem(std::string problem);
+
     const std::string appFolder_;
+    std::deque<std::string> waiting_;
+    std::size_t dropped_ = 0;  // waiting lines given up when too many waited
+    std::string problem_;
+    OnProblem onProblem_;
 };
 
 }  // namespace morrowset

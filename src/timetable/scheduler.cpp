@@ -1,7 +1,9 @@
 #include "timetable/scheduler.h"
 
 #include <QTimer>
+#include <cstdio>
 #include <utility>
+#include <vector>
 
 #include "errortrap/core/runtime.h"
 #include "errortrap/report/error_handler.h"
@@ -49,6 +51,7 @@ Scheduler::Scheduler(std::string appFolder, platform::ChildWatcher& watcher, Lau
     timetable_.setOnChange([this](int row) {
         if (view_) view_->rowChanged(row);
     });
+    history_.setOnProblem([this](const std::string& problem) { say("HISTORY " + problem); });
     // The history first: a run is on disk before anyone shows it.
     launcher_.addObserver(&history_);
     launcher_.addObserver(this);
@@ -243,6 +246,13 @@ void Scheduler::traceLateStart(const TickSchedule::Start& start) const {
                         "\r\n");
 }
 
+// What the scheduler has to say about itself: a trace line, and standard error for whoever
+// started the program.
+void Scheduler::say(const std::string& text) const {
+    wardline::pfLogLine(runtime_.state().exePrefix + text + "\r\n");
+    std::fprintf(stderr, "Morrowset: %s\n", text.c_str());
+}
+
 // The dialogs of errors reported during a tick come from the event loop, after the tick.
 void Scheduler::showWaitingDialogsLater() {
     if (wardline::dialogsWaiting(runtime_))
@@ -267,11 +277,18 @@ void Scheduler::catchUpLater() {
 
 void Scheduler::catchUpMissedStarts() {
     if (!catchUpWanted(preferencesPath())) return;
+    // Without a history of its own the program cannot know what already ran.
+    if (const std::string why = RunHistory::distrusted(appFolder_); !why.empty()) {
+        say("CATCH UP OFF " + why);
+        return;
+    }
     const platform::WallTime now = platform::wallNow();
     const TickSchedule::Rows rows = timetable_.rows();
+    std::vector<DueStart> started = RunHistory::dueStartsOn(appFolder_, now.day);
+    for (const DueStart& waiting : history_.waitingDueStartsOn(now.day)) started.push_back(waiting);
     {
         const wardline::ClockTick clockTick(runtime_);
-        for (const int row : rowsToCatchUp(rows, now, RunHistory::dueStartsOn(appFolder_, now.day))) {
+        for (const int row : rowsToCatchUp(rows, now, started)) {
             const int32_t seconds = rows[static_cast<std::size_t>(row)].seconds;
             // The clock leaves this start alone, also when the clock goes back over it.
             schedule_.markStarted(row, now.day, seconds);

@@ -69,6 +69,7 @@ public:
     Timetable& timetable() { return timetable_; }
     const Timetable& timetable() const { return timetable_; }
     Launcher& launcher() { return launcher_; }
+    const RunHistory& history() const { return history_; }
 
     // ---- The settings file ----
     // Fills the rows from the settings file; errors go to the runtime's trap.
@@ -117,6 +118,7 @@ private:
     void run(std::string_view procedure, std::initializer_list<wardline::Statement> steps);
     void startRow(int16_t index, Trigger trigger, std::optional<platform::WallTime> due);
     void traceLateStart(const TickSchedule::Start& start) const;
+    void say(const std::string& text) const;
     void showWaitingDialogsLater();
     void tellClockRunning();
     void runStarted(const RunRecord& run) override;

@@ -3,6 +3,7 @@
 #include "errortrap/core/runtime.h"
 #include "platform/error_texts.h"
 #include "platform/runtime_error.h"
+#include "timetable/run_history.h"
 #include "timetable/run_text.h"
 #include "timetable/scheduler.h"
 #include "timetable/settings_file.h"
@@ -20,6 +21,9 @@ StatusReport statusReport(Scheduler& scheduler, platform::WallTime now) {
         report.problem = settings + ": error " + std::to_string(error.number()) + " (" +
                          platform::standardErrorText(error.number()) + ")\n";
     }
+    if (const std::string why = RunHistory::distrusted(scheduler.appFolder()); !why.empty())
+        report.problem += why + ": starts are not recorded and catch-up is off\n";
+    if (!scheduler.history().problem().empty()) report.problem += scheduler.history().problem() + "\n";
     scheduler.restoreLastRuns();
     report.table = runtext::statusTable(scheduler.timetable(), now);
     return report;

@@ -3,6 +3,9 @@
 // and the timetable saved, with a view that records what it was told.
 #include "timetable/scheduler.h"
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+
 #include <filesystem>
 #include <functional>
 #include <gmock/gmock.h>
@@ -15,6 +18,7 @@
 #include "support/fake_clock.h"
 #include "support/scoped_runtime.h"
 #include "support/temp_folder.h"
+#include "timetable/status_report.h"
 
 namespace morrowset {
 namespace {
@@ -225,6 +229,64 @@ TEST_F(RunLoop, ATimePassedWhilePausedIsSkippedAndNotCaughtUp) {
     again->catchUpMissedStarts();
     EXPECT_EQ(startsIn(history()), 0);
     EXPECT_EQ(again->timetable().row(0).lastRun->result(), RunRecord::Result::Skipped);
+}
+
+// A history that cannot be written loses nothing while the program runs: its lines wait
+// and go out in order once it can be written; meanwhile catching up is off, and the
+// status says why.
+TEST_F(RunLoop, AHistoryThatCannotBeWrittenKeepsItsLinesAndStopsCatchingUp) {
+    writeFile(folder / "Morrowset.ini", settingsOf({{" 1 ", "true", "08:00"}}));
+    writeFile(folder / "WLCLIENT.INI", "[timetable]\nCatch Up=1\n");
+    writeFile(folder / "elsewhere.jsonl", "");
+    std::filesystem::create_symlink(folder / "elsewhere.jsonl", folder / "history.jsonl");
+    clock.set(12, 0);
+    auto scheduler = start();
+    scheduler->catchUpMissedStarts();
+    EXPECT_FALSE(scheduler->timetable().row(0).lastRun) << "no catching up without a trusted history";
+    scheduler->cmdGo_Click(0);
+    ASSERT_TRUE(endOf(*scheduler, 0));
+    EXPECT_THAT(scheduler->history().problem(), HasSubstr("cannot be written"));
+    EXPECT_EQ(readFile(folder / "elsewhere.jsonl"), "") << "never written through a link";
+    EXPECT_THAT(statusReport(*scheduler, clock.wallNow()).problem, HasSubstr("catch-up is off"));
+
+    std::filesystem::remove(folder / "history.jsonl");
+    scheduler->cmdGo_Click(0);
+    ASSERT_TRUE(runEventsUntil([&] { return scheduler->launcher().running() == 0; }));
+    EXPECT_EQ(scheduler->history().problem(), "");
+    const std::string lines = history();
+    EXPECT_EQ(startsIn(lines), 2) << lines;
+    EXPECT_LT(lines.find(R"("event":"end")"), lines.rfind(R"("event":"start")")) << "in the order they happened";
+}
+
+// Out of descriptors: every NOW gets its history line (a start, or a refused start with its
+// error, 67 Too many files), and every program that started is heard to end and reaped.
+TEST_F(RunLoop, OutOfDescriptorsEveryStartIsRecordedAndEveryChildReaped) {
+    writeFile(folder / "Morrowset.ini", settingsOf({{" 1 ", "sleep 0.5", "##:##"}}));
+    auto scheduler = start();
+    rlimit before{};
+    ::getrlimit(RLIMIT_NOFILE, &before);
+    int open = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) open += entry.exists() || true;
+    rlimit tight = before;
+    tight.rlim_cur = static_cast<rlim_t>(open + 12);
+    ASSERT_EQ(::setrlimit(RLIMIT_NOFILE, &tight), 0);
+    constexpr int kClicks = 40;
+    for (int click = 0; click < kClicks; ++click) scheduler->cmdGo_Click(0);
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    ASSERT_TRUE(runEventsUntil([&] { return scheduler->launcher().running() == 0; }, 20000));
+    int status = 0;
+    EXPECT_EQ(::waitpid(-1, &status, WNOHANG), -1) << "a child was left unreaped";
+    const std::string lines = history();
+    int refused = 0;
+    for (std::size_t at = lines.find(R"("event":"refused")"); at != std::string::npos;
+         at = lines.find(R"("event":"refused")", at + 1))
+        ++refused;
+    EXPECT_EQ(startsIn(lines) + refused, kClicks) << lines;
+    EXPECT_EQ(static_cast<int>(trapped.size()), refused);
+    int ends = 0;
+    for (std::size_t at = lines.find(R"("event":"end")"); at != std::string::npos; at = lines.find(R"("event":"end")", at + 1))
+        ++ends;
+    EXPECT_EQ(ends, startsIn(lines));
 }
 
 }  // namespace
