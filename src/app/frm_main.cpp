@@ -265,7 +265,7 @@ void frmMain::mnuStartAtLogin_Click() {
 void frmMain::mnuCatchUp_Click() {
     const bool wanted = mnuCatchUp->isChecked();
     Procedure(kModule, "Sub mnuCatchUp_Click").run({
-        {650, [&] { platform::writePrivateProfileString("timetable", "Catch Up", wanted ? "1" : "0", scheduler_.preferencesPath()); }},
+        {650, [&] { scheduler_.setCatchUp(wanted); }},
         {660, [&] { mnuCatchUp->setChecked(catchUpWanted(scheduler_.preferencesPath())); }},
     });
     mnuCatchUp->setChecked(catchUpWanted(scheduler_.preferencesPath()));

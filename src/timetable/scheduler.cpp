@@ -12,6 +12,7 @@
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/formatting.h"
+#include "platform/profile_write.h"
 #include "platform/runtime_error.h"
 #include "timetable/catch_up.h"
 #include "timetable/run_text.h"
@@ -296,6 +297,19 @@ void Scheduler::catchUpMissedStarts() {
         }
     }
     showWaitingDialogsLater();
+}
+
+void Scheduler::setCatchUp(bool wanted) {
+    const std::string path = preferencesPath();
+    // Without the file the runtime leaves the [include] items out of its trace lines; a
+    // file made now only for this switch says so, so the trace lines stay as they were.
+    if (!settings::exists(path)) {
+        const wardline::Preferences& in = runtime_.prefs();
+        for (const auto& [key, value] : {std::pair{"Resources", in.includeResources}, {"Memory", in.includeMemory},
+                                         {"Arguments", in.includeArguments}, {"User", in.includeUser}})
+            platform::writePrivateProfileString("include", key, value ? "1" : "0", path);
+    }
+    platform::writePrivateProfileString("timetable", "Catch Up", wanted ? "1" : "0", path);
 }
 
 void Scheduler::restoreLastRuns() {

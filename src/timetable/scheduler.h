@@ -99,6 +99,9 @@ public:
     // paused are skipped for that date, each said in the history and its row.
     void resume();
 
+    // Writes [timetable] "Catch Up" into the preferences file; raises the file's error.
+    void setCatchUp(bool wanted);
+
     // ---- Starts ----
     // NOW: starts a checked row at once, also while paused.
     void cmdGo_Click(int16_t index) { startRow(index, Trigger::Now, std::nullopt); }

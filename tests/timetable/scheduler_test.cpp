@@ -12,7 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "errortrap/core/runtime.h"
+#include "errortrap/startup.h"
+#include "platform/app_object.h"
 #include "platform/child_watcher.h"
+#include "timetable/catch_up.h"
 #include "platform/runtime_error.h"
 #include "support/event_loop.h"
 #include "support/fake_clock.h"
@@ -53,6 +57,7 @@ public:
         testsupport::ensureCoreApplication();
         runtime->prefs().silentRun = 1;  // errors are recorded by the trap below, no dialog
         runtime->platform().clock = &clock;
+        runtime->platform().app = platform::AppObject(folder.path(), platform::AppObject().exeName());
         clock.set(9, 0);
     }
 
@@ -287,6 +292,21 @@ TEST_F(RunLoop, OutOfDescriptorsEveryStartIsRecordedAndEveryChildReaped) {
     for (std::size_t at = lines.find(R"("event":"end")"); at != std::string::npos; at = lines.find(R"("event":"end")", at + 1))
         ++ends;
     EXPECT_EQ(ends, startsIn(lines));
+}
+
+// Switching catching up on makes the preferences file when there is none; the runtime then
+// reads the [include] items from it, so the file says what was in effect without it.
+TEST_F(RunLoop, CatchUpSwitchedOnWithoutPreferencesKeepsTheTraceLinesAsTheyWere) {
+    auto scheduler = start();
+    scheduler->setCatchUp(true);
+    EXPECT_TRUE(catchUpWanted(scheduler->preferencesPath()));
+    testsupport::ScopedRuntime fresh;
+    fresh->platform().app = runtime->platform().app;
+    wardline::startRuntime(*fresh);
+    const wardline::Preferences& prefs = fresh->prefs();
+    EXPECT_EQ(std::tie(prefs.includeResources, prefs.includeMemory, prefs.includeArguments, prefs.includeUser),
+              std::tie(runtime->prefs().includeResources, runtime->prefs().includeMemory,
+                       runtime->prefs().includeArguments, runtime->prefs().includeUser));
 }
 
 }  // namespace
