@@ -18,9 +18,14 @@
 // (child_watcher.h) reaps it when the event loop hears that it ended, so it never lingers as
 // a zombie. Watch the id again to hear of its end.
 //
+// A program may be started in a folder of its own: it runs there, and a program named by a
+// relative path ("./report", "bin/report") is found there, as after "cd folder". Without
+// one it runs in ours.
+//
 // Failures are raised as run-time errors: 5 for an empty or blank command line or an
 // unterminated quote, 53 when the program cannot be found, 70 when it may not be run,
-// anything else from the operating system's error code (file_errors.h).
+// 76 Path not found when the folder to start in is not there, is no folder or may not be
+// entered, anything else from the operating system's error code (file_errors.h).
 #include <signal.h>
 
 #include <string>
@@ -37,12 +42,13 @@ const sigset_t& everySignal();
 // Splits a command line into words; raises 5 on an unterminated quote.
 std::vector<std::string> splitCommandLine(std::string_view commandLine);
 
-// Starts the command line with its output to `outputFd` (-1: ours); returns the new
-// process's id.
-int startProcess(std::string_view commandLine, int outputFd = -1);
+// Starts the command line with its output to `outputFd` (-1: ours), in `folder` ("": ours);
+// returns the new process's id.
+int startProcess(std::string_view commandLine, int outputFd = -1, const std::string& folder = {});
 
 // Starts the command line with the process starter of the services in use (services.h):
-// startProcess unless a test gave a starter of its own (which keeps the output its own).
-int launchProcess(std::string_view commandLine, int outputFd = -1);
+// startProcess unless a test gave a starter of its own (which keeps the output and the
+// folder its own).
+int launchProcess(std::string_view commandLine, int outputFd = -1, const std::string& folder = {});
 
 }  // namespace platform
