@@ -139,7 +139,7 @@ constexpr int64_t kLongestTimeLimit = std::numeric_limits<int32_t>::max();
 
 // The unit a time limit's text ends in, in any case; seconds when it has none.
 const UnitOfTime* unitNamed(std::string_view name) {
-    if (name.empty()) return &kUnits[2];
+    if (name.empty()) return &kUnits[std::size(kUnits) - 1];  // seconds
     for (const UnitOfTime& unit : kUnits)
         if (name.size() == 1 && std::tolower(static_cast<unsigned char>(name.front())) == unit.letter) return &unit;
     return nullptr;
@@ -374,25 +374,24 @@ bool unchanged(const RowRules& read, const RowRules& now, RowRules::Field field)
 SettingsTail SettingsTail::read(std::string_view text) {
     SettingsTail tail;
     tail.sections_.push_back({});  // what comes before the first section
-    std::array<std::array<bool, RowRules::kFields>, kRows> seen{};
     std::array<bool, kRows> rowSeen{};
     for (std::string_view line : linesOf(text)) {
         if (const std::optional<std::string_view> name = sectionName(line)) {
-            const std::optional<int> row = rowNamed(*name);
-            const bool first = row && !rowSeen[static_cast<std::size_t>(*row)];
-            if (first) rowSeen[static_cast<std::size_t>(*row)] = true;
-            tail.sections_.push_back({first ? *row : -1, {}});
+            const int row = rowNamed(*name).value_or(-1);
+            const bool first = row >= 0 && !rowSeen[static_cast<std::size_t>(row)];
+            if (first) rowSeen[static_cast<std::size_t>(row)] = true;
+            tail.sections_.push_back({row, first, {}});
         }
         Section& section = tail.sections_.back();
-        Line kept{std::string(line), -1};
+        Line kept{std::string(line)};
         if (section.row >= 0) {
             if (const auto key = keyLine(line)) {
-                bool& done = seen[static_cast<std::size_t>(section.row)][static_cast<std::size_t>(key->first)];
-                if (!done) {
-                    done = true;
-                    kept.field = key->first;
-                    tail.rules_[static_cast<std::size_t>(section.row)].set(key->first, key->second);
-                }
+                const auto row = static_cast<std::size_t>(section.row);
+                bool& keyed = tail.keyed_[row][static_cast<std::size_t>(key->first)];
+                kept.field = key->first;
+                kept.counts = !keyed;
+                if (kept.counts) tail.rules_[row].set(key->first, key->second);
+                keyed = true;
             }
         }
         section.lines.push_back(std::move(kept));
@@ -401,35 +400,30 @@ SettingsTail SettingsTail::read(std::string_view text) {
 }
 
 std::string SettingsTail::rowSection(const Section& section, const RowRules& rules) const {
-    const RowRules& read = rules_[static_cast<std::size_t>(section.row)];
+    const auto row = static_cast<std::size_t>(section.row);
+    const RowRules& read = rules_[row];
     std::vector<std::string> lines;
-    std::array<bool, RowRules::kFields> present{};
     bool removed = false;
     for (const Line& line : section.lines) {
-        if (line.field < 0) {
-            lines.push_back(line.text);
-            continue;
-        }
         const auto field = static_cast<RowRules::Field>(line.field);
-        present[static_cast<std::size_t>(field)] = true;
-        if (unchanged(read, rules, field) || !rules.unreadable.at(field).empty())
+        if (line.field < 0 || unchanged(read, rules, field) || !rules.unreadable.at(field).empty())
             lines.push_back(line.text);
-        else if (!rules.text(field).empty())
+        else if (line.counts && !rules.text(field).empty())
             lines.push_back(keyValueLine(field, rules.text(field), lineEnd(line.text)));
         else
             removed = true;
     }
-    // New values go after the section's last line that is not blank (its header at least).
-    std::size_t last = 0;
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        if (!isBlankLine(lines[i])) last = i;
     std::vector<std::string> added;
-    for (int f = 0; f < RowRules::kFields; ++f) {
+    for (int f = 0; f < RowRules::kFields && section.first; ++f) {
         const auto field = static_cast<RowRules::Field>(f);
-        if (!present[static_cast<std::size_t>(f)] && !rules.text(field).empty())
+        if (!keyed_[row][static_cast<std::size_t>(f)] && !rules.text(field).empty())
             added.push_back(keyValueLine(field, rules.text(field), kCrLf));
     }
     if (!added.empty()) {
+        // After the section's last line that is not blank (its header at least).
+        std::size_t last = 0;
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            if (!isBlankLine(lines[i])) last = i;
         endLastLine(lines[last]);
         lines.insert(lines.begin() + static_cast<std::ptrdiff_t>(last) + 1, added.begin(), added.end());
     }

@@ -123,33 +123,37 @@ public:
     using Rules = std::array<RowRules, kRows>;
 
     // Reads the bytes after the eighteenth line's end. Section names and keys are matched
-    // without regard to case and blanks around them; the first "[Row N]" (N 1 to 6) is row
-    // N's and the first of each key in it counts; anything else is kept unread.
+    // without regard to case and blanks around them. A key of row N's sections ("[Row N]",
+    // N 1 to 6) counts where it first comes; anything else is kept unread.
     static SettingsTail read(std::string_view text);
 
     const Rules& rules() const { return rules_; }
 
     // The tail with `rules` in place of the rules read. A value that did not change keeps
-    // its line as it was; a changed one is written in its line's place, a new one after
-    // the last line of its row's section, or in a new section at the end ("[Row N]", then
-    // the keys, each line ending in CR LF); a section whose last rule went and that holds
-    // nothing else goes with it. Every other byte stays as it was.
+    // its lines as they were; a changed one is written in the place of the line that
+    // counted, and the key's later lines go; a new one goes after the last line of the
+    // row's first section, or in a new section at the end ("[Row N]", then the keys, each
+    // line ending in CR LF); a section that lost its keys and holds nothing else goes with
+    // them. Every other byte stays as it was.
     std::string write(const Rules& rules) const;
 
 private:
     struct Line {
-        std::string text;  // as read, line end included
-        int field = -1;    // the field it sets in a row's section, -1 for none
+        std::string text;     // as read, line end included
+        int field = -1;       // the field it sets in a row's section, -1 for none
+        bool counts = false;  // the key's first line for its row
     };
     // A section, or what comes before the first: its lines in order, the header first.
     struct Section {
-        int row = -1;  // -1: not a row's
+        int row = -1;        // -1: not a row's
+        bool first = false;  // the row's first section
         std::vector<Line> lines;
     };
     std::string rowSection(const Section& section, const RowRules& rules) const;
 
     std::vector<Section> sections_;
     Rules rules_{};
+    std::array<std::array<bool, RowRules::kFields>, kRows> keyed_{};  // a line sets the field
 };
 
 }  // namespace morrowset

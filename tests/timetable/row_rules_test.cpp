@@ -3,6 +3,8 @@
 
 #include <gmock/gmock.h>
 
+#include <random>
+
 #include "support/temp_folder.h"
 
 namespace morrowset {
@@ -262,12 +264,41 @@ TEST(SettingsTail, ChangedRulesReplaceTheirLinesAndNewOnesAreAdded) {
               "Folder=~/reports\r\n"
               "[Row 9]\r\n"
               "Folder=/x\r\n"
-              "[Row 2]\r\n"
-              "Days=Sat\n"
+              "[Row 2]\r\n"  // its Days line went: a changed key keeps only the line that counts
               "no line end\r\n"
               "[Row 6]\r\n"
               "Time Limit=1h\r\n"
               "Folder=~/x\r\n");
+}
+
+// Tails made of every kind of line, in any order and with any line ends: written back
+// unchanged they stay byte for byte; written without rules they hold none; written with
+// any rules they read back as those rules.
+TEST(SettingsTail, AnyTailKeepsItsBytesAndTakesAnyRules) {
+    const char* const kLines[] = {"[Row 1]", "[row 2]", "[ Row 6 ]", "[Row 7]", "[Other]", "Days=Mon-Fri",
+                                  "days = fri-mon", "Days=Mon-Frx", "Time Limit=45m", "time limit = 9x",
+                                  "Folder=~/a", "Folder=rel", "; comment", "", "  ", "junk", "Days", "=", "["};
+    const char* const kEnds[] = {"\r\n", "\n", ""};
+    std::mt19937 random(31);
+    for (int round = 0; round < 3000; ++round) {
+        std::string text;
+        const int lines = static_cast<int>(random() % 12);
+        for (int line = 0; line < lines; ++line)
+            text += std::string(kLines[random() % std::size(kLines)]) + kEnds[random() % (line + 1 < lines ? 2 : 3)];
+        const SettingsTail tail = SettingsTail::read(text);
+        ASSERT_EQ(tail.write(tail.rules()), text);
+        const SettingsTail cleared = SettingsTail::read(tail.write({}));
+        for (const RowRules& rules : cleared.rules())
+            ASSERT_TRUE(rules.empty()) << text << "---\n" << tail.write({});
+
+        SettingsTail::Rules wanted{};
+        for (RowRules& rules : wanted) {
+            if (random() % 2) rules.days = static_cast<DaySet>(random() % (kAllDays + 1));
+            if (random() % 2) rules.timeLimitSeconds = static_cast<int32_t>(random() % 100'000);
+            if (random() % 2) rules.folder = "/srv/" + std::to_string(random() % 10);
+        }
+        ASSERT_EQ(SettingsTail::read(tail.write(wanted)).rules(), wanted) << text << "---\n" << tail.write(wanted);
+    }
 }
 
 // A section whose last rule goes leaves with its blank lines, unless it holds more.
