@@ -203,15 +203,15 @@ void frmRowSettings::cmdOK_Click() {
     }
 }
 
-// The folder chooser is the toolkit's own, not the desktop's, so that it runs (and can be
-// tested) on every platform; it is modal to this dialog and fills the folder box.
+// The desktop's folder chooser where it has one (the toolkit's own otherwise), modal to this
+// dialog and open without holding the event loop; it fills the folder box.
 void frmRowSettings::cmdBrowse_Click() {
     const std::optional<std::string> current = startFolder(toBytes(txtFolder->text().trimmed()));
     const std::string start = current && !current->empty() ? *current : platform::homeFolder();
     chooser_ = new QFileDialog(this, "Folder to start in", fromBytes(start));
     chooser_->setAttribute(Qt::WA_DeleteOnClose);
     chooser_->setFileMode(QFileDialog::Directory);
-    chooser_->setOptions(QFileDialog::ShowDirsOnly | QFileDialog::DontUseNativeDialog);
+    chooser_->setOption(QFileDialog::ShowDirsOnly);
     connect(chooser_, &QFileDialog::fileSelected, this, &frmRowSettings::folderChosen);
     connect(chooser_, &QObject::destroyed, this, [this] { chooser_ = nullptr; });
     chooser_->open();
