@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's pictures from the real program on a private Xvfb server: the timetable
 # window, a failed row's tooltip (its last run read from the run history), the error report
-# dialog (a row naming a missing program, started with NOW) and the About box. Needs a
-# built tree (bash tools/run.sh or cmake --build build).
+# dialog (a row naming a missing program, started with NOW), a row's settings and the About
+# box. Needs a built tree (bash tools/run.sh or cmake --build build).
 #
 #   bash tools/screenshots.sh [build-dir] [output-dir]     (defaults: build, docs)
 set -euo pipefail
@@ -36,6 +36,8 @@ row() { printf '%s\r\n%s\r\n%s\r\n' "$1" "$2" "$3"; }
   row " 0 " "xterm -e top" "12:00"
   row " 0 " "" "##:##"
   row " 0 " "" "##:##"
+  # Row 3's rules, after the 18 lines.
+  printf '[Row 3]\r\nDays=Mon-Fri\r\nTime Limit=45m\r\nFolder=~/reports\r\n'
 } >"$folder/Morrowset.ini"
 chmod 600 "$folder/Morrowset.ini"
 # All four views of the error dialog, so that the picture can show the error's details.
@@ -98,6 +100,23 @@ eval "$(xdotool getwindowgeometry --shell "$dialog")"
 xdotool mousemove --window "$dialog" $((WIDTH / 2)) $((HEIGHT * 937 / 3825)) click 5
 shoot "$dialog" error-dialog.png
 xdotool key alt+c
+sleep 0.5
+
+# Row 3's "Row settings…", the first entry of the context menu of its command box (the box
+# runs from 300 to 3375 of the window's 4740 twips; its row's middle is at 1267 of 2850).
+focus "$main"
+eval "$(xdotool getwindowgeometry --shell "$main")"
+read -r box_x box_y < <(awk -v w="$WIDTH" -v h="$HEIGHT" \
+  'BEGIN { s = w / 4740; printf "%d %d\n", 1800 * s, h - 2850 * s + 1267 * s }')
+xdotool mousemove --window "$main" "$box_x" "$box_y" click 3
+sleep 0.5
+xdotool key Down Return
+if settings=$(window_titled 'Row 3 settings'); then
+  shoot "$settings" row-settings.png
+else
+  echo "no \"Row 3 settings\" window: row-settings.png left as it was" >&2
+fi
+xdotool key Escape
 sleep 0.5
 
 focus "$main"

@@ -16,14 +16,14 @@ std::string environment(const char* name) {
     return value ? value : "";
 }
 
+}  // namespace
+
 std::string homeFolder() {
     std::string home = environment("HOME");
     if (!home.empty()) return home;
     if (const passwd* entry = ::getpwuid(::geteuid()); entry && entry->pw_dir) return entry->pw_dir;
     return {};
 }
-
-}  // namespace
 
 bool makeFolders(const std::string& folder) {
     struct stat info {};

@@ -9,6 +9,9 @@
 
 namespace platform {
 
+// The user's home folder: $HOME, else the password database's; empty when neither knows.
+std::string homeFolder();
+
 // `name` (a relative path) in the user's configuration folder; empty when it is not known.
 std::string inUserConfigFolder(const std::string& name);
 

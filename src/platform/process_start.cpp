@@ -114,11 +114,12 @@ bool tryNextCandidate(int error) {
 
 // The spawn settings every started program gets: its own session, default signal
 // handling, nothing blocked, stdin from /dev/null, stdout and stderr to `outputFd` (ours
-// when -1), none of our other files.
+// when -1), none of our other files, and `folder` as its working folder ("": ours).
 class SpawnSettings {
 public:
-    explicit SpawnSettings(int outputFd) {
+    SpawnSettings(int outputFd, const std::string& folder) {
         posix_spawn_file_actions_init(&files_);
+        if (!folder.empty()) posix_spawn_file_actions_addchdir_np(&files_, folder.c_str());
         posix_spawn_file_actions_addopen(&files_, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         if (outputFd >= 0) {
             posix_spawn_file_actions_adddup2(&files_, outputFd, STDOUT_FILENO);
@@ -166,6 +167,18 @@ int spawnThroughShell(const SpawnSettings& settings, const std::string& path, st
     return settings.spawn(shell, argv, pid);
 }
 
+// Whether a program can be started in `folder`: a folder there that we may enter.
+bool enterable(const std::string& folder) {
+    struct stat info {};
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode) &&
+           ::faccessat(AT_FDCWD, folder.c_str(), X_OK, AT_EACCESS) == 0;
+}
+
+// `path` as the program started in `folder` sees it: a relative path is the folder's.
+std::string inFolder(const std::string& folder, const std::string& path) {
+    return folder.empty() || path.starts_with('/') ? path : folder + "/" + path;
+}
+
 }  // namespace
 
 const sigset_t& everySignal() {
@@ -181,13 +194,16 @@ std::vector<std::string> splitCommandLine(std::string_view commandLine) {
     return WordSplitter(commandLine).split();
 }
 
-int startProcess(std::string_view commandLine, int outputFd, OnChildEnd onEnd, ChildWatcher* watcher) {
+int startProcess(std::string_view commandLine, int outputFd, const std::string& folder, OnChildEnd onEnd,
+                 ChildWatcher* watcher) {
     std::vector<std::string> words = splitCommandLine(commandLine);
     if (words.empty()) raiseError(kInvalidProcedureCall);
+    if (!folder.empty() && !enterable(folder)) raiseError(kPathNotFound);
     const std::vector<char*> argv = argumentVector(words);
-    const SpawnSettings settings(outputFd);
+    const SpawnSettings settings(outputFd, folder);
     bool deniedSomewhere = false;
-    for (const std::string& candidate : programCandidates(words.front())) {
+    for (const std::string& name : programCandidates(words.front())) {
+        const std::string candidate = inFolder(folder, name);
         struct stat info {};
         if (::stat(candidate.c_str(), &info) != 0 && tryNextCandidate(errno)) continue;
         pid_t pid = 0;
@@ -197,15 +213,18 @@ int startProcess(std::string_view commandLine, int outputFd, OnChildEnd onEnd, C
             (watcher ? *watcher : processWatcher()).watch(pid, std::move(onEnd));
             return pid;
         }
+        // The folder may have gone between the check and the start.
+        if (!folder.empty() && !enterable(folder)) raiseError(kPathNotFound);
         if (error == EACCES) deniedSomewhere = true;
         else if (!tryNextCandidate(error)) raiseErrno(error);
     }
     raiseErrno(deniedSomewhere ? EACCES : ENOENT);
 }
 
-int launchProcess(std::string_view commandLine, int outputFd, OnChildEnd onEnd, ChildWatcher* watcher) {
+int launchProcess(std::string_view commandLine, int outputFd, const std::string& folder, OnChildEnd onEnd,
+                  ChildWatcher* watcher) {
     const ProcessStarter& starter = services().processStarter;
-    if (!starter) return startProcess(commandLine, outputFd, std::move(onEnd), watcher);
+    if (!starter) return startProcess(commandLine, outputFd, folder, std::move(onEnd), watcher);
     // A test's starter starts its own way; the end is still heard of here.
     const int pid = starter(commandLine);
     (watcher ? *watcher : processWatcher()).watch(pid, std::move(onEnd));

@@ -18,9 +18,14 @@
 // the process's own unless another is given) reaps it when the event loop hears that it
 // ended, so it never lingers as a zombie, and calls the given `onEnd` then.
 //
+// A program may be started in a folder of its own: it runs there, and a program named by a
+// relative path ("./report", "bin/report") is found there, as after "cd folder". Without
+// one it runs in ours.
+//
 // Failures are raised as run-time errors: 5 for an empty or blank command line or an
 // unterminated quote, 53 when the program cannot be found, 70 when it may not be run,
-// anything else from the operating system's error code (file_errors.h).
+// 76 Path not found when the folder to start in is not there, is no folder or may not be
+// entered, anything else from the operating system's error code (file_errors.h).
 #include <signal.h>
 
 #include <string>
@@ -39,14 +44,16 @@ const sigset_t& everySignal();
 // Splits a command line into words; raises 5 on an unterminated quote.
 std::vector<std::string> splitCommandLine(std::string_view commandLine);
 
-// Starts the command line with its output to `outputFd` (-1: ours); returns the new
-// process's id. `watcher` (nullptr: the process's) watches it, once, with `onEnd`.
-int startProcess(std::string_view commandLine, int outputFd = -1, OnChildEnd onEnd = {},
-                 ChildWatcher* watcher = nullptr);
+// Starts the command line with its output to `outputFd` (-1: ours), in `folder` ("": ours);
+// returns the new process's id. `watcher` (nullptr: the process's) watches it, once, with
+// `onEnd`.
+int startProcess(std::string_view commandLine, int outputFd = -1, const std::string& folder = {},
+                 OnChildEnd onEnd = {}, ChildWatcher* watcher = nullptr);
 
 // Starts the command line with the process starter of the services in use (services.h):
-// startProcess unless a test gave a starter of its own (which keeps the output its own).
-int launchProcess(std::string_view commandLine, int outputFd = -1, OnChildEnd onEnd = {},
-                  ChildWatcher* watcher = nullptr);
+// startProcess unless a test gave a starter of its own (which keeps the output and the
+// folder its own).
+int launchProcess(std::string_view commandLine, int outputFd = -1, const std::string& folder = {},
+                  OnChildEnd onEnd = {}, ChildWatcher* watcher = nullptr);
 
 }  // namespace platform

@@ -22,8 +22,9 @@ int nullOutput() { return ::open("/dev/null", O_WRONLY | O_CLOEXEC); }
 }  // namespace
 
 Launcher::StartProgram Launcher::startWith(platform::ChildWatcher& watcher) {
-    return [&watcher](std::string_view commandLine, int outputFd, platform::OnChildEnd onEnd) {
-        return platform::launchProcess(commandLine, outputFd, std::move(onEnd), &watcher);
+    return [&watcher](std::string_view commandLine, const std::string& folder, int outputFd,
+                      platform::OnChildEnd onEnd) {
+        return platform::launchProcess(commandLine, outputFd, folder, std::move(onEnd), &watcher);
     };
 }
 
@@ -84,7 +85,8 @@ void Launcher::start(const RunRequest& request) {
         // Not even /dev/null could be had (no descriptor left): the program would write
         // into ours, so it does not start.
         if (output < 0) platform::raiseError(platform::errorNumberForErrno(errno));
-        run.pid = startProgram_(run.command, output, [this](const platform::ChildEnd& end) { ended(end.pid, end); });
+        run.pid = startProgram_(run.command, request.folder, output,
+                                [this](const platform::ChildEnd& end) { ended(end.pid, end); });
     } catch (...) {
         if (output >= 0) ::close(output);
         if (!run.output.empty()) runs::remove(appFolder_, run.output);

@@ -30,13 +30,16 @@ struct RunRequest {
     std::string commandLine;
     Trigger trigger = Trigger::Now;
     std::optional<platform::WallTime> due;  // the second it was due (clock and catch-up)
+    std::string folder;                     // the folder to start in, "" for ours
 };
 
 class Launcher {
 public:
-    // Starts a command line with its output to `outputFd` and has `onEnd` called when it
-    // ends (process_start.h); returns the process id or raises the run-time error.
-    using StartProgram = std::function<int(std::string_view commandLine, int outputFd, platform::OnChildEnd onEnd)>;
+    // Starts a command line in `folder` ("" for ours) with its output to `outputFd` and has
+    // `onEnd` called when it ends (process_start.h); returns the process id or raises the
+    // run-time error.
+    using StartProgram = std::function<int(std::string_view commandLine, const std::string& folder, int outputFd,
+                                           platform::OnChildEnd onEnd)>;
     // The usual way: platform::launchProcess, watched by `watcher`.
     static StartProgram startWith(platform::ChildWatcher& watcher);
 

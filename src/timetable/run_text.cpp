@@ -63,10 +63,26 @@ std::string table(const std::vector<std::vector<std::string>>& rows) {
 }  // namespace
 
 std::string nextStart(const Timetable::Row& row, platform::WallTime now) {
-    if (!scheduled(row)) return "not scheduled";
-    const int64_t today = int64_t{now.day} * kDayMs + int64_t{*row.seconds} * 1000;
-    if (today > now.position()) return "today " + hoursMinutes(*row.seconds) + ", " + countdown(today - now.position());
-    return "tomorrow " + hoursMinutes(*row.seconds);
+    return scheduled(row) ? nextStart(*row.seconds, RowRules{}, now) : "not scheduled";
+}
+
+std::string nextStart(int32_t rowSeconds, const RowRules& rules, platform::WallTime now) {
+    const std::optional<int32_t> date = nextStartDate(rules, rowSeconds, now);
+    if (!date) return "not scheduled";
+    const std::string time = hoursMinutes(rowSeconds);
+    const int64_t start = int64_t{*date} * kDayMs + int64_t{rowSeconds} * 1000;
+    if (*date == now.day) return "today " + time + ", " + countdown(start - now.position());
+    if (*date == now.day + 1) return "tomorrow " + time;
+    return std::string(dayName(weekdayOf(*date))) + " " + time;
+}
+
+std::string scheduleText(int32_t rowSeconds, const RowRules& rules) {
+    static constexpr std::string_view kEnDash = "\xE2\x80\x93";  // in UTF-8
+    const bool everyDay = rules.days == 0 || rules.days == kAllDays;
+    std::string days = everyDay ? "every day" : daysText(rules.days);
+    for (std::size_t dash = days.find('-'); dash != std::string::npos; dash = days.find('-', dash))
+        days.replace(dash, 1, kEnDash);
+    return days + " " + hoursMinutes(rowSeconds);
 }
 
 std::string when(const Stamp& stamp, platform::WallTime now) {

@@ -2,6 +2,7 @@
 // What the window's row icons and `--status` say about a row's runs, in words.
 #include <string>
 
+#include "timetable/row_rules.h"
 #include "timetable/run_record.h"
 #include "timetable/timetable.h"
 #include "platform/clock.h"
@@ -11,6 +12,12 @@ namespace morrowset::runtext {
 // When the row starts next, seen at `now`: "today 14:00, in 3 h 12 min", "tomorrow 02:30",
 // or "not scheduled" for a row that is not checked or lacks a time or a command line.
 std::string nextStart(const Timetable::Row& row, platform::WallTime now);
+// When a row at `rowSeconds` that obeys `rules` starts next, seen at `now`: as above, and a
+// start two days or more ahead by its weekday, "Monday 07:30"; "not scheduled" when the
+// rules cannot be read.
+std::string nextStart(int32_t rowSeconds, const RowRules& rules, platform::WallTime now);
+// The rule a row follows: "Mon–Fri 07:30", "every day 02:30".
+std::string scheduleText(int32_t rowSeconds, const RowRules& rules);
 
 // A moment seen at `now`: "today 02:30:05", "yesterday 23:10:00", "2026-12-01 08:00:00".
 std::string when(const Stamp& stamp, platform::WallTime now);

@@ -9,6 +9,7 @@
 #include <QStyle>
 
 #include "app/frm_about.h"
+#include "app/row_settings_dialog.h"
 #include "errortrap/dialog/frm_wardline.h"
 #include "support/frm_main_fixture.h"
 
@@ -114,6 +115,14 @@ TEST_P(WindowSize, EveryWindowKeepsItsDesignAndFitsItsTexts) {
     EXPECT_THAT(clippedTexts(&dialog), ::testing::IsEmpty()) << "error dialog";
     EXPECT_THAT(shrunkTexts(&dialog), ::testing::IsEmpty()) << "error dialog";
     EXPECT_TRUE(keepsProportions(dialog.size(), 7395, 3825)) << dialog.width() << " x " << dialog.height();
+
+    RowRules rules;
+    rules.set(RowRules::TimeLimit, "596523h");
+    rules.set(RowRules::Folder, "reports");  // the longest message there is
+    const frmRowSettings settings(1, rules);
+    EXPECT_THAT(clippedTexts(&settings), ::testing::IsEmpty()) << "row settings";
+    EXPECT_THAT(shrunkTexts(&settings), ::testing::IsEmpty()) << "row settings";
+    EXPECT_TRUE(keepsProportions(settings.size(), 5400, 2940)) << settings.width() << " x " << settings.height();
 }
 
 INSTANTIATE_TEST_SUITE_P(Fonts, WindowSize, ::testing::Values(7.0, 9.0, 14.0, 20.0),

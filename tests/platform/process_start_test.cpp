@@ -13,6 +13,7 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/child_watcher.h"
 #include "platform/runtime_error.h"
 #include "support/event_loop.h"
 #include "support/temp_folder.h"
@@ -203,6 +204,50 @@ TEST(StartProcess, FailuresAreRunTimeErrors) {
         {quoted(folder / "a-folder"), 70},
     };
     for (const auto& [commandLine, number] : cases) EXPECT_EQ(errorNumberOf(commandLine), number) << commandLine;
+}
+
+// A program started in a folder runs there, and a relative program name is the folder's.
+TEST(StartProcess, RunsInTheFolderGiven) {
+    testsupport::TempFolder folder;
+    const std::string work = folder / "work folder";
+    fs::create_directory(work);
+    writeFile(work + "/tool", "#!/bin/sh\necho \"tool in $(pwd)\"\n", kExecutable);
+    const std::pair<std::string, std::string> cases[] = {
+        {"pwd", work + "\n"},
+        {"./tool", "tool in " + work + "\n"},
+    };
+    for (const auto& [commandLine, printed] : cases) {
+        const std::string outputFile = folder / "output";
+        const int output = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        ASSERT_GE(output, 0);
+        bool ended = false;
+        const int pid = platform::startProcess(commandLine, output, work);
+        ::close(output);
+        platform::processWatcher().watch(pid, [&ended](const platform::ChildEnd&) { ended = true; });
+        ASSERT_TRUE(testsupport::runEventsUntil([&] { return ended; })) << commandLine;
+        EXPECT_EQ(testsupport::readFile(outputFile), printed) << commandLine;
+    }
+}
+
+// A folder to start in that is not there, is no folder or may not be entered refuses the
+// start with 76 Path not found, whatever the program.
+TEST(StartProcess, AFolderThatCannotBeEnteredIsPathNotFound) {
+    testsupport::TempFolder folder;
+    writeFile(folder / "a-file", "", kReadWrite);
+    fs::create_directory(folder / "closed");
+    fs::permissions(folder / "closed", fs::perms::owner_read | fs::perms::owner_write);
+    std::vector<std::string> folders = {folder / "missing", folder / "a-file", folder / "missing/deeper"};
+    if (::geteuid() != 0) folders.push_back(folder / "closed");  // root enters any folder
+    for (const std::string& where : folders) {
+        for (const char* commandLine : {"true", "no-such-program-anywhere"}) {
+            try {
+                platform::startProcess(commandLine, -1, where);
+                ADD_FAILURE() << commandLine << " started in " << where;
+            } catch (const platform::RuntimeError& error) {
+                EXPECT_EQ(error.number(), 76) << commandLine << " in " << where;
+            }
+        }
+    }
 }
 
 // A program on PATH that may not be run is skipped when a later folder has a runnable one,

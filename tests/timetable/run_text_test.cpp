@@ -40,6 +40,34 @@ TEST(RunText, NextStart) {
     for (const auto& [r, text] : cases) EXPECT_EQ(runtext::nextStart(r, now), text) << r.timeText;
 }
 
+// With days: a start two days or more ahead is named by its weekday. Today is a Thursday.
+TEST(RunText, NextStartAndScheduleWithDays) {
+    const platform::WallTime now = todayAt(10, 47, 30);
+    struct Case {
+        const char* days;
+        int32_t seconds;
+        const char* next;
+        const char* schedule;
+    };
+    const Case cases[] = {
+        {"Mon-Fri", 7 * 3600 + 30 * 60, "tomorrow 07:30", "Mon\u2013Fri 07:30"},
+        {"Sat,Sun", 7 * 3600 + 30 * 60, "Saturday 07:30", "Sat,Sun 07:30"},
+        {"Thu", 7 * 3600 + 30 * 60, "Thursday 07:30", "Thu 07:30"},
+        {"Thu", 14 * 3600, "today 14:00, in 3 h 13 min", "Thu 14:00"},
+        {"Thu", 86400, "today 24:00, in 13 h 13 min", "Thu 24:00"},
+        {"Sat", 86400, "Saturday 24:00", "Sat 24:00"},
+        {"Mon Wed Fri", 0, "tomorrow 00:00", "Mon,Wed,Fri 00:00"},
+        {"", 2 * 3600 + 30 * 60, "tomorrow 02:30", "every day 02:30"},
+        {"Mon-Frx", 2 * 3600 + 30 * 60, "not scheduled", "every day 02:30"},
+    };
+    for (const Case& c : cases) {
+        RowRules rules;
+        rules.set(RowRules::Days, c.days);
+        EXPECT_EQ(runtext::nextStart(c.seconds, rules, now), c.next) << c.days;
+        EXPECT_EQ(runtext::scheduleText(c.seconds, rules), c.schedule) << c.days;
+    }
+}
+
 TEST(RunText, DurationsAndOutcomes) {
     const std::pair<int64_t, const char*> durations[] = {
         {0, "0 ms"}, {999, "999 ms"}, {1250, "1.2 s"}, {59999, "59.9 s"}, {184000, "3 min 4 s"},
