@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QUrl>
 #include <QVariantMap>
+#include <algorithm>
 #include <cstdio>
 
 #include "app/session_bus_probe.h"
@@ -75,6 +76,8 @@ void FailureNotices::runFailed(int row, const QString& how, const QString& comma
 // Takes the notices that wait as far as they can go now: the bus first, then the service's
 // capabilities, then each row whose last notice has been answered.
 void FailureNotices::advance() {
+    if (std::none_of(rows_.begin(), rows_.end(), [](const Row& row) { return row.waiting.has_value(); }))
+        return;
     if (!bus_) {
         if (sessionBus_ && !probe_) probeSessionBus();
         return;
