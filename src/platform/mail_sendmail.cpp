@@ -125,23 +125,43 @@ std::optional<std::string> readWholeFile(const std::string& path) {
 
 using Clock = std::chrono::steady_clock;
 
-// Waits for the child until the deadline, then stops it and everything it started (its
-// process group). True when it exited with 0.
-bool exitedCleanly(pid_t child, Clock::time_point deadline) {
+// Waits until the child ends, at most until the deadline; one still running then is
+// stopped with everything it started (its process group). The child is left to be reaped:
+// until then its process id, and with it its group's, cannot be taken by another process.
+void awaitEnd(pid_t child, Clock::time_point deadline) {
     for (;;) {
-        int status = 0;
-        const pid_t done = ::waitpid(child, &status, WNOHANG);
-        if (done == child) return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-        if (done < 0 && errno != EINTR) return false;
+        siginfo_t info{};
+        const int waited = ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT);
+        if (waited == 0 && info.si_pid == child) return;
+        if (waited < 0 && errno != EINTR) return;
         if (Clock::now() >= deadline) {
             ::kill(-child, SIGKILL);
             ::kill(child, SIGKILL);
-            while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+            while (::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
             }
-            return false;
+            return;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
+}
+
+// Reaps the ended child. True when it exited with 0.
+bool exitedCleanly(pid_t child) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0)
+        if (errno != EINTR) return false;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// Stops a process group: SIGTERM, and SIGKILL to whatever is left of it after `grace`.
+void stopGroup(pid_t group, std::chrono::milliseconds grace) {
+    if (::kill(-group, SIGTERM) != 0) return;
+    const Clock::time_point deadline = Clock::now() + grace;
+    while (Clock::now() < deadline) {
+        if (::kill(-group, 0) != 0) return;  // gone (or out of our reach)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    ::kill(-group, SIGKILL);
 }
 
 // Starts `program -t -oi` with `input` as its standard input, in a process group of its
@@ -172,19 +192,6 @@ bool spawnSendmail(const std::string& program, int input, pid_t& child) {
     return failed == 0;
 }
 
-// Hands the message in the file at `path` to sendmail and waits for it, at most
-// `timeLimit`. The file is gone afterwards.
-MailResult runSendmail(const std::string& program, const std::string& path, std::chrono::milliseconds timeLimit) {
-    const Clock::time_point deadline = Clock::now() + timeLimit;
-    const int input = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    ::unlink(path.c_str());
-    if (input < 0) return MailResult::Failed;
-    pid_t child = 0;
-    const bool started = spawnSendmail(program, input, child);
-    ::close(input);
-    return started && exitedCleanly(child, deadline) ? MailResult::Sent : MailResult::Failed;
-}
-
 // The whole message in a new file of the user's only, for sendmail to read as its standard
 // input: in the user's private folder, else in $TMPDIR or /tmp. Its path; empty when it
 // cannot be made (errno says why).
@@ -212,9 +219,12 @@ std::string messageFile(std::string_view text) {
     return path;
 }
 
+class MailQueue;
+MailQueue& mailQueue();
+
 // The messages waiting for sendmail, and the one thread that hands them over in order.
 // It lives until the process ends (never destroyed, so ending the program never waits for
-// a hung sendmail).
+// a hung sendmail); when the program ends, the sendmail still running is stopped.
 class MailQueue {
 public:
     struct Job {
@@ -223,12 +233,17 @@ public:
         std::chrono::milliseconds timeLimit;
     };
 
+    // How long a sendmail still running when the program ends has after SIGTERM.
+    static constexpr std::chrono::milliseconds kGraceAtEnd{200};
+
     // False when kMaxQueuedMessages wait already: the job is not taken.
     bool push(Job job) {
         const std::lock_guard lock(mutex_);
         if (jobs_.size() >= SendmailTransport::kMaxQueuedMessages) return false;
         jobs_.push_back(std::move(job));
         if (!started_) {
+            std::atexit(stopAtProgramEnd);
+            std::at_quick_exit(stopAtProgramEnd);
             std::thread(&MailQueue::run, this).detach();
             started_ = true;
         }
@@ -252,6 +267,19 @@ public:
     }
 
 private:
+    // Run by exit() (a return from main) and quick_exit() (platform::endProgram): the
+    // sendmail still running is stopped with everything it started, and none starts after.
+    static void stopAtProgramEnd() {
+        MailQueue& queue = mailQueue();
+        pid_t group = 0;
+        {
+            const std::lock_guard lock(queue.groupMutex_);
+            queue.ending_ = true;
+            group = queue.running_;
+        }
+        if (group > 0) stopGroup(group, kGraceAtEnd);
+    }
+
     void run() {
         sigset_t all;
         sigfillset(&all);
@@ -263,12 +291,39 @@ private:
             jobs_.pop_front();
             busy_ = true;
             lock.unlock();
-            const MailResult outcome = runSendmail(job.program, job.path, job.timeLimit);
+            const MailResult outcome = deliver(job);
             lock.lock();
             last_ = outcome;
             busy_ = false;
             changed_.notify_all();
         }
+    }
+
+    // Hands the message in the job's file to sendmail and waits for it, at most the job's
+    // time limit. The file is gone afterwards.
+    MailResult deliver(const Job& job) {
+        const Clock::time_point deadline = Clock::now() + job.timeLimit;
+        const int input = ::open(job.path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        ::unlink(job.path.c_str());
+        if (input < 0) return MailResult::Failed;
+        const pid_t child = start(job.program, input);
+        ::close(input);
+        if (child <= 0) return MailResult::Failed;
+        awaitEnd(child, deadline);
+        {
+            const std::lock_guard lock(groupMutex_);
+            running_ = 0;
+        }
+        return exitedCleanly(child) ? MailResult::Sent : MailResult::Failed;
+    }
+
+    // Starts sendmail unless the program is ending; its process id (and group), or 0.
+    pid_t start(const std::string& program, int input) {
+        const std::lock_guard lock(groupMutex_);
+        pid_t child = 0;
+        if (ending_ || !spawnSendmail(program, input, child)) return 0;
+        running_ = child;
+        return child;
     }
 
     std::mutex mutex_;
@@ -277,6 +332,11 @@ private:
     bool busy_ = false;
     bool started_ = false;
     MailResult last_ = MailResult::Sent;
+
+    // Between the mail thread starting a sendmail and the end of the program stopping it.
+    std::mutex groupMutex_;
+    pid_t running_ = 0;  // the sendmail running now (its group's id too), 0 when none
+    bool ending_ = false;
 };
 
 MailQueue& mailQueue() {

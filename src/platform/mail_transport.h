@@ -44,7 +44,10 @@ public:
 // within the time limit. A hung mail system delays only later mail, and at most
 // kMaxQueuedMessages wait: a queued message holds a file on the disk, no open descriptor.
 // Sendmail starts in a process group of its own, with only our standard output and error
-// besides its input, every signal at its default and none blocked.
+// besides its input, every signal at its default and none blocked. When the program ends
+// (exit(), a return from main, or quick_exit() as platform::endProgram does) a sendmail
+// still running gets SIGTERM with its group, and SIGKILL a moment later if any of it is left;
+// no further one starts.
 class SendmailTransport : public MailTransport {
 public:
     static constexpr std::size_t kMaxQueuedMessages = 50;

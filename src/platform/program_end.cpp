@@ -6,10 +6,11 @@
 namespace platform {
 
 // Static destructors and the toolkit's clean-up do not run: the windows are still up, and
-// tearing them down is exactly what ending "at once" leaves out.
+// tearing them down is exactly what ending "at once" leaves out. What must not outlive the
+// program is stopped by its at_quick_exit handler (a sendmail still running).
 void endProgram(int code) {
     std::fflush(nullptr);
-    std::_Exit(code);
+    std::quick_exit(code);
 }
 
 }  // namespace platform

@@ -3,7 +3,7 @@
 // unloaded and no further event runs; open files are flushed and closed on the way out.
 namespace platform {
 
-// Flushes the C streams, then ends the process with `code`.
+// Flushes the C streams, runs the at_quick_exit handlers, then ends the process with `code`.
 [[noreturn]] void endProgram(int code = 0);
 
 }  // namespace platform

@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <fcntl.h>
+
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <sstream>
 #include <thread>
 #include <unistd.h>
@@ -14,6 +18,8 @@
 #include "platform/mail_transport.h"
 #include "support/fake_sendmail.h"
 #include "support/temp_folder.h"
+
+extern char** environ;
 
 namespace platform {
 namespace {
@@ -218,6 +224,81 @@ TEST(SendmailTransportTest, AHungSendmailIsStoppedWithAllItStartedAndHadNothingO
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_TRUE(gone) << "sendmail's own child " << background << " outlived the stop";
     if (!gone) ::kill(background, SIGKILL);
+}
+
+// The processes of `group` that still run (a zombie has ended and waits only to be reaped).
+std::size_t runningMembers(pid_t group) {
+    std::size_t running = 0;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string text((std::istreambuf_iterator<char>(stat)), std::istreambuf_iterator<char>());
+        const std::size_t end = text.rfind(')');
+        if (end == std::string::npos) continue;
+        std::istringstream fields(text.substr(end + 2));
+        char state = 0;
+        pid_t parent = 0, processGroup = 0;
+        if (fields >> state >> parent >> processGroup && processGroup == group && state != 'Z') ++running;
+    }
+    return running;
+}
+
+// Runs the mail_at_end_child program to its end (at most a minute) with its output going
+// nowhere, so that a sendmail left behind cannot hold a pipe of ours; its exit status.
+int runMailAtEndChild(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv;
+    std::string program = MAIL_AT_END_CHILD;
+    argv.push_back(program.data());
+    std::vector<std::string> copies = arguments;
+    for (std::string& argument : copies) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    pid_t child = 0;
+    const int failed = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (failed) return -1;
+    int status = 0;
+    for (int i = 0; i < 6000; ++i) {
+        if (::waitpid(child, &status, WNOHANG) == child) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    ::kill(child, SIGKILL);
+    ::waitpid(child, &status, 0);
+    return -1;
+}
+
+// A sendmail still running when the program ends is stopped with everything it started,
+// whether the program returns from main or ends at once, and whether that sendmail obeys
+// SIGTERM or not.
+TEST(SendmailTransportTest, ASendmailStillRunningWhenTheProgramEndsEndsWithIt) {
+    for (const char* end : {"return", "end-program"}) {
+        for (const char* onTerm : {"", "trap '' TERM"}) {
+            const std::string what = std::string(end) + ", sendmail with \"" + onTerm + "\"";
+            testsupport::TempFolder scratch;
+            const testsupport::ScopedEnv runtimeDir("XDG_RUNTIME_DIR", scratch.path());
+            const fs::path attachment = scratch / "!error!.log";
+            std::ofstream(attachment) << "the report\r\n";
+            const fs::path ready = scratch / "group";
+            const FakeSendmail sendmail(scratch.path(), std::string(onTerm) + "\nsleep 1000 &\n" +
+                                                            "echo $$ > '" + ready.string() + ".tmp'\n" +
+                                                            "mv '" + ready.string() + ".tmp' '" + ready.string() +
+                                                            "'\nexec sleep 1000");
+            EXPECT_EQ(runMailAtEndChild({end, attachment.string(), ready.string()}), 0) << what;
+
+            pid_t group = 0;
+            std::ifstream(ready) >> group;
+            ASSERT_GT(group, 0) << what << ": sendmail never ran";
+            bool stopped = false;
+            for (int i = 0; i < 1000 && !(stopped = runningMembers(group) == 0); ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            EXPECT_TRUE(stopped) << what << ": " << runningMembers(group) << " processes of sendmail's group outlived the program";
+            ::kill(-group, SIGKILL);
+        }
+    }
 }
 
 // With a sendmail that never returns, the queue holds at most kMaxQueuedMessages messages

@@ -1,5 +1,7 @@
 #pragma once
 // A session bus of the test's own: a dbus-daemon started for the test and ended with it.
+// It can be stopped (SIGSTOP) to play a bus that hangs: connections stay open and nothing
+// answers.
 #include <signal.h>
 #include <sys/wait.h>
 
@@ -21,6 +23,7 @@ public:
         ::pclose(out);
     }
     ~PrivateBus() {
+        resume();  // a test that stopped the daemon may have failed before it let it go on
         for (const QString& name : names_) QDBusConnection::disconnectFromBus(name);
         if (pid_ > 0) ::kill(pid_, SIGTERM);
     }
@@ -28,6 +31,13 @@ public:
     PrivateBus& operator=(const PrivateBus&) = delete;
 
     bool running() const { return pid_ > 0 && !address_.empty(); }
+    const std::string& address() const { return address_; }
+    void stop() const {
+        if (pid_ > 0) ::kill(pid_, SIGSTOP);
+    }
+    void resume() const {
+        if (pid_ > 0) ::kill(pid_, SIGCONT);
+    }
     // A new connection to the bus, under the test's own `name`.
     QDBusConnection connect(const QString& name) {
         names_.push_back(name);

@@ -145,9 +145,22 @@ TEST(CircularLogReader, SequenceNumberIsTheSecondBracketGroup) {
 }
 
 TEST(CircularLogReader, ControlCharactersAreShownNotSent) {
-    EXPECT_EQ(circlog::printable("a\tb \x1b[2Jc\x7f\x01\xe9"), "a\tb \\x1B[2Jc\\x7F\\x01\xe9");
-    // U+009B, the one-character CSI, in UTF-8; other two-byte characters stay as they are.
-    EXPECT_EQ(circlog::printable("x\xc2\x9b" "2Jy \xc2\xa0\xc3\xa9"), "x\\xC2\\x9B2Jy \xc2\xa0\xc3\xa9");
+    const std::pair<std::string, std::string> cases[] = {
+        // C0 controls and DEL; TAB and a lone Latin-1 letter stay.
+        {"a\tb \x1b[2Jc\x7f\x01\xe9", "a\tb \\x1B[2Jc\\x7F\\x01\xe9"},
+        // U+009B, the one-character CSI, in UTF-8; other two-byte characters stay.
+        {"x\xc2\x9b" "2Jy \xc2\xa0\xc3\xa9", "x\\xC2\\x9B2Jy \xc2\xa0\xc3\xa9"},
+        // 0x9B alone: an 8-bit terminal's CSI.
+        {"x\x9b" "2J", "x\\x9B2J"},
+        // 0x9B inside a character is text: U+201B and an emoji stay whole.
+        {"\xe2\x80\x9b \xf0\x9f\x98\x80", "\xe2\x80\x9b \xf0\x9f\x98\x80"},
+        // A cut-off sequence, an overlong form and a surrogate are no characters: their
+        // bytes 0x80 to 0x9F are controls again.
+        {"\xe2\x9b" "2J", "\xe2\\x9B2J"},
+        {"\xe0\x80\x9b", "\xe0\\x80\\x9B"},
+        {"\xed\xa0\x80", "\xed\xa0\\x80"},
+    };
+    for (const auto& [text, shown] : cases) EXPECT_EQ(circlog::printable(text), shown) << text;
 }
 
 // ---- the program ----
@@ -165,6 +178,16 @@ TEST(CircularLogProgram, ReadsTheLogOrItsPreviousRun) {
     const auto previous = runProgram({circlogProgram(), "--prev", folder / "circ0001.log"});
     EXPECT_EQ(previous.exitCode, 0) << previous.err;
     EXPECT_EQ(previous.out, trace(3, "crashed run") + "\nERROR 51\n");
+}
+
+// A record planted with escape sequences reaches the terminal as text.
+TEST(CircularLogProgram, ShowsControlsOfARecordAsText) {
+    TempFolder folder;
+    const std::string planted = trace(1, "\x1b]0;owned\x07 \x9b" "2J \xc2\x9b" "1m \xe2\x80\x9b");
+    folder.write("circ0001.log", LogImage(256, 2).put(1, planted).bytes());
+    const auto ran = runProgram({circlogProgram(), folder / "circ0001.log"});
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_EQ(ran.out, trace(1, "\\x1B]0;owned\\x07 \\x9B2J \\xC2\\x9B1m \xe2\x80\x9b") + "\n");
 }
 
 TEST(CircularLogProgram, RefusesWhatIsNoLogWithTheReason) {

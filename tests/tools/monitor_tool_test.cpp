@@ -100,11 +100,13 @@ TEST(MonitorProgram, ControlCharactersOfAClientAreShownNotSent) {
     ASSERT_TRUE(monitor.waitUntilListening());
     platform::MonitorLink program = platform::MonitorLink::find();
     ASSERT_TRUE(program.connected());
-    const std::string line = "[Morrowset] [00001] \x1b]0;owned\x07\x1b[2J\tframe\xc2\x9b" "1m\r\n";
+    // 0x9B alone is an 8-bit terminal's CSI; inside U+201B it is text.
+    const std::string line =
+        "[Morrowset] [00001] \x1b]0;owned\x07\x1b[2J\tframe\xc2\x9b" "1m \x9b" "31m \xe2\x80\x9b\r\n";
     program.send(platform::kMonitorSetText, static_cast<uint32_t>(line.size()), line);
     const auto shown = monitor.nextLine();
     ASSERT_TRUE(shown);
-    EXPECT_EQ(*shown, "[Morrowset] [00001] \\x1B]0;owned\\x07\\x1B[2J\tframe\\xC2\\x9B1m");
+    EXPECT_EQ(*shown, "[Morrowset] [00001] \\x1B]0;owned\\x07\\x1B[2J\tframe\\xC2\\x9B1m \\x9B31m \xe2\x80\x9b");
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "platform/utf8.h"
+
 namespace circlog {
 namespace {
 
@@ -128,6 +130,14 @@ std::optional<uint64_t> newestSlot(SlotReader& slots, std::string& text, Outcome
         newest = slot;
     }
     return newest;
+}
+
+// Whether the well-formed character of `length` bytes at `at` is a control a terminal
+// obeys: a C0 control other than TAB, DEL, or one of U+0080 to U+009F (the C1 controls).
+bool isControlCharacter(std::string_view text, std::size_t at, std::size_t length) {
+    const auto byte = static_cast<unsigned char>(text[at]);
+    if (length == 1) return (byte < 0x20 && byte != '\t') || byte == 0x7F;
+    return byte == 0xC2 && static_cast<unsigned char>(text[at + 1]) <= 0x9F;
 }
 
 }  // namespace
@@ -282,24 +292,28 @@ std::string printable(std::string_view text) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string shown;
     shown.reserve(text.size());
-    auto escape = [&](unsigned char byte) {
-        shown += "\\x";
-        shown += kHex[byte >> 4];
-        shown += kHex[byte & 0xF];
-    };
-    for (std::size_t at = 0; at < text.size(); ++at) {
-        const auto byte = static_cast<unsigned char>(text[at]);
-        const auto next = at + 1 < text.size() ? static_cast<unsigned char>(text[at + 1]) : 0;
-        if ((byte < 0x20 && byte != '\t') || byte == 0x7F) {
-            escape(byte);
-        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
-            // U+0080..U+009F in UTF-8: the C1 controls, which a terminal may obey (CSI).
-            escape(byte);
-            escape(next);
-            ++at;
-        } else {
-            shown += static_cast<char>(byte);
+    auto escape = [&](std::string_view bytes) {
+        for (const char c : bytes) {
+            const auto byte = static_cast<unsigned char>(c);
+            shown += "\\x";
+            shown += kHex[byte >> 4];
+            shown += kHex[byte & 0xF];
         }
+    };
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t length = platform::utf8SequenceLength(text, at);
+        if (length == 0) {
+            // A byte that is no part of a UTF-8 character: 0x80 to 0x9F are the C1 controls
+            // of an 8-bit terminal (0x9B its CSI); the bytes above are letters there.
+            const auto byte = static_cast<unsigned char>(text[at]);
+            if (byte <= 0x9F) escape(text.substr(at, 1));
+            else shown += text[at];
+            ++at;
+            continue;
+        }
+        if (isControlCharacter(text, at, length)) escape(text.substr(at, length));
+        else shown.append(text, at, length);
+        at += length;
     }
     return shown;
 }

@@ -113,9 +113,11 @@ ReadResult readCircularLogFile(const std::string& path, int32_t recordSizeHint =
 // "[exe] [00042] [00001.234] ...", if there is one.
 std::optional<int64_t> sequenceOf(std::string_view line);
 
-// The text safe to print on a terminal: control characters other than TAB, and the C1
-// controls U+0080 to U+009F written in UTF-8, are shown as "\xNN", so that a damaged or
-// planted log cannot send escape sequences.
+// The text safe to print on a terminal: control characters other than TAB, the C1
+// controls U+0080 to U+009F written in UTF-8, and a byte 0x80 to 0x9F that is no part of a
+// UTF-8 character (a C1 control to an 8-bit terminal) are shown as "\xNN", so that a
+// damaged or planted log cannot send escape sequences. Bytes of well-formed UTF-8
+// characters, and other bytes above 0x9F, stay as they are.
 std::string printable(std::string_view text);
 
 }  // namespace circlog
