@@ -52,6 +52,13 @@ std::string cell(const HistoryEntry& entry, Column column, platform::WallTime no
     return {};
 }
 
+std::string summary(const HistoryEntry& entry, platform::WallTime now) {
+    std::string text = "Row " + cell(entry, Column::Row, now) + ": " + entry.run.command + "\n";
+    text += "started " + cell(entry, Column::Started, now) + " (" + cell(entry, Column::Trigger, now) + ")";
+    if (entry.run.ended) text += ", ran " + cell(entry, Column::Duration, now);
+    return text + ": " + result(entry);
+}
+
 std::string skipped(const HistoryEntry& entry) {
     const Stamp& when = entry.run.due.value_or(entry.run.started);
     return "skipped at " + isoText(when, false).substr(11, 5) + ": " + std::string(reasonText(entry.reason));

@@ -21,6 +21,10 @@ std::string_view heading(Column column);
 // paused".
 std::string cell(const HistoryEntry& entry, Column column, platform::WallTime now);
 
+// The entry in two lines, as the output viewer is headed:
+// "Row 2: backup --quiet" and "started today 02:30:00 (clock), ran 1 min 4 s: exit status 3".
+std::string summary(const HistoryEntry& entry, platform::WallTime now);
+
 // A skipped start in words: "skipped at 08:21: the clock was paused".
 std::string skipped(const HistoryEntry& entry);
 

@@ -13,6 +13,7 @@
 
 #include "timetable/history_text.h"
 #include "timetable/run_history.h"
+#include "support/history_lines.h"
 #include "support/temp_folder.h"
 
 namespace morrowset {
@@ -20,47 +21,14 @@ namespace {
 
 namespace fs = std::filesystem;
 using historytext::Column;
+using testsupport::endLine;
+using testsupport::historyRun;
+using testsupport::refusedLine;
+using testsupport::skippedLine;
+using testsupport::startLine;
 using testsupport::writeFile;
 
 constexpr platform::WallTime kNow{20433, 12 * 3600 * 1000};  // 2025-12-11 12:00
-
-Stamp at(int hour, int minute, int second = 0) {
-    return {{20433, ((hour * 60 + minute) * 60 + second) * 1000}, 3600};  // 2025-12-11, UTC+1
-}
-
-RunRecord run(const std::string& id, int row, int hour, int minute) {
-    RunRecord record;
-    record.id = id;
-    record.row = row - 1;
-    record.command = "job-" + id;
-    record.trigger = Trigger::Clock;
-    record.due = at(hour, minute);
-    record.started = at(hour, minute);
-    record.pid = 100 + row;
-    return record;
-}
-
-std::string start(const RunRecord& record) { return RunHistory::startLine(record); }
-
-std::string end(RunRecord record, std::optional<int> status, int signal = 0) {
-    record.ended = at(record.started.local.millisecond / 3'600'000, record.started.local.millisecond / 60'000 % 60, 30);
-    record.durationMs = 30'000;
-    record.exitStatus = status;
-    record.signal = signal;
-    record.output = "row" + std::to_string(record.row + 1) + "-" + record.id + ".log";
-    return RunHistory::endLine(record);
-}
-
-std::string refused(RunRecord record) {
-    record.pid = 0;
-    record.error = 53;
-    return RunHistory::refusedLine(record);
-}
-
-std::string skippedLine(int row, const std::string& due) {
-    return R"({"event":"skipped","row":)" + std::to_string(row) + R"(,"due":"2025-12-11T)" + due +
-           R"(:00+01:00","time":"2025-12-11T)" + due + R"(:00.120+01:00","reason":"paused"})" "\n";
-}
 
 // Each entry as its row and result, newest first.
 std::vector<std::pair<int, std::string>> rowsAndResults(const HistoryList& list) {
@@ -74,12 +42,12 @@ std::string result(const HistoryEntry& entry) { return historytext::cell(entry, 
 
 TEST(HistoryList, OneEntryPerRunNewestFirstAcrossBothFiles) {
     testsupport::TempFolder app;
-    const RunRecord a = run("a", 1, 8, 0), b = run("b", 2, 8, 10), c = run("c", 3, 8, 20);
-    const RunRecord d = run("d", 5, 8, 40), e = run("e", 6, 7, 0), f = run("f", 1, 9, 0);
+    const RunRecord a = historyRun("a", 1, 8, 0), b = historyRun("b", 2, 8, 10), c = historyRun("c", 3, 8, 20);
+    const RunRecord d = historyRun("d", 5, 8, 40), e = historyRun("e", 6, 7, 0), f = historyRun("f", 1, 9, 0);
     // The older file holds the end of a run whose start is gone with the file before it.
-    writeFile(app / "history.jsonl.1", end(e, 0) + start(a) + start(b));
-    writeFile(app / "history.jsonl", "not json\n" + end(a, 0) + refused(c) + skippedLine(4, "08:30") +
-                                         end(b, std::nullopt, SIGKILL) + start(d) + start(f) +
+    writeFile(app / "history.jsonl.1", endLine(e, 0) + startLine(a) + startLine(b));
+    writeFile(app / "history.jsonl", "not json\n" + endLine(a, 0) + refusedLine(c) + skippedLine(4, "08:30") +
+                                         endLine(b, std::nullopt, SIGKILL) + startLine(d) + startLine(f) +
                                          R"({"event":"start","run":"g","row":2,"comm)");  // cut by a crash
     HistoryList list(app.path(), [](const std::string& id) { return id == "f"; });
     EXPECT_EQ(list.size(), 0u) << "opening reads no entry";
@@ -97,15 +65,15 @@ TEST(HistoryList, OneEntryPerRunNewestFirstAcrossBothFiles) {
     EXPECT_EQ(list.at(5).run.output, "row1-a.log");
     EXPECT_EQ(list.at(1).run.output, "row5-d.log") << "a run without its end has the output named at its start";
     EXPECT_FALSE(list.at(6).startSeen);
-    EXPECT_EQ(list.at(6).run.started, at(7, 0)) << "an end alone dates its start back by its duration";
+    EXPECT_EQ(list.at(6).run.started, testsupport::historyStamp(7, 0)) << "an end alone dates its start back by its duration";
     EXPECT_EQ(list.at(2).kind, HistoryEntry::Kind::Skipped);
 }
 
 TEST(HistoryList, ColumnTexts) {
     testsupport::TempFolder app;
-    RunRecord now = run("n", 2, 8, 0);
+    RunRecord now = historyRun("n", 2, 8, 0);
     now.trigger = Trigger::Now;
-    writeFile(app / "history.jsonl", start(now) + end(now, 3));
+    writeFile(app / "history.jsonl", startLine(now) + endLine(now, 3));
     HistoryList list(app.path());
     list.readMore(10);
     ASSERT_EQ(list.size(), 1u);
@@ -126,10 +94,10 @@ TEST(HistoryList, ReadsEveryRunOnceAcrossBlocksAndSkipsOverlongGarbage) {
     constexpr int kRuns = 3000;
     std::string history;
     for (int i = 0; i < kRuns; ++i) {
-        RunRecord record = run(std::to_string(i), i % 6 + 1, 1, 0);
+        RunRecord record = historyRun(std::to_string(i), i % 6 + 1, 1, 0);
         record.command.append(static_cast<std::size_t>(i * 37 % 2000), 'x');
         if (i % 500 == 0) record.command.append(70'000, 'y');
-        history += start(record) + end(record, i % 7);
+        history += startLine(record) + endLine(record, i % 7);
         if (i == kRuns / 2) history += std::string(HistoryList::kMaxLineBytes + 10, '#') + "\n";
     }
     writeFile(app / "history.jsonl", history);
@@ -183,7 +151,7 @@ TEST(HistoryList, EmptyOrMissingHistory) {
 
 TEST(HistoryList, RefusesAFileThatIsALink) {
     testsupport::TempFolder app;
-    writeFile(app / "elsewhere", start(run("a", 1, 8, 0)));
+    writeFile(app / "elsewhere", startLine(historyRun("a", 1, 8, 0)));
     fs::create_symlink(app / "elsewhere", app / "history.jsonl");
     HistoryList list(app.path());
     EXPECT_EQ(list.readMore(10), 0u);
@@ -200,16 +168,16 @@ std::string fillerUpTo(std::size_t have) {
 
 TEST(HistoryList, TakesInLinesAppendedWhileOpenAlsoAcrossARotation) {
     testsupport::TempFolder app;
-    const RunRecord x = run("x", 1, 8, 0), y = run("y", 2, 9, 0);
-    writeFile(app / "history.jsonl", start(x) + fillerUpTo(start(x).size()));
+    const RunRecord x = historyRun("x", 1, 8, 0), y = historyRun("y", 2, 9, 0);
+    writeFile(app / "history.jsonl", startLine(x) + fillerUpTo(startLine(x).size()));
     HistoryList list(app.path(), [](const std::string& id) { return id == "x"; });
     list.readMore(100);
     ASSERT_EQ(list.size(), 1u);
     EXPECT_EQ(result(list.at(0)), "running");
     EXPECT_EQ(list.takeNewLines().added, 0u);
 
-    ASSERT_TRUE(RunHistory::append(app.path(), start(y)));  // the file reaches the size to rotate at
-    ASSERT_TRUE(RunHistory::append(app.path(), end(x, 0)));  // into a new file
+    ASSERT_TRUE(RunHistory::append(app.path(), startLine(y)));  // the file reaches the size to rotate at
+    ASSERT_TRUE(RunHistory::append(app.path(), endLine(x, 0)));  // into a new file
     ASSERT_TRUE(fs::exists(app / "history.jsonl.1")) << "the history rotated";
     const HistoryList::Changes changes = list.takeNewLines();
 
@@ -219,17 +187,17 @@ TEST(HistoryList, TakesInLinesAppendedWhileOpenAlsoAcrossARotation) {
     EXPECT_EQ(result(list.at(0)), "running") << "a start appended while open is running";
     EXPECT_EQ(result(list.at(1)), "exit status 0");
 
-    ASSERT_TRUE(RunHistory::append(app.path(), end(y, 2)));
+    ASSERT_TRUE(RunHistory::append(app.path(), endLine(y, 2)));
     EXPECT_THAT(list.takeNewLines().changed, ::testing::ElementsAre(0u));
     EXPECT_EQ(result(list.at(0)), "exit status 2");
 }
 
 TEST(HistoryList, AnEndAppendedBeforeItsStartWasReadWaitsForIt) {
     testsupport::TempFolder app;
-    const RunRecord x = run("x", 3, 8, 0);
-    writeFile(app / "history.jsonl", start(x));
+    const RunRecord x = historyRun("x", 3, 8, 0);
+    writeFile(app / "history.jsonl", startLine(x));
     HistoryList list(app.path());
-    ASSERT_TRUE(RunHistory::append(app.path(), end(x, 4)));
+    ASSERT_TRUE(RunHistory::append(app.path(), endLine(x, 4)));
     const HistoryList::Changes changes = list.takeNewLines();
     EXPECT_EQ(changes.added, 0u);
     EXPECT_TRUE(changes.changed.empty());
@@ -241,10 +209,10 @@ TEST(HistoryList, AnEndAppendedBeforeItsStartWasReadWaitsForIt) {
 TEST(HistoryList, FollowsAHistoryBegunAfterItOpened) {
     testsupport::TempFolder app;
     HistoryList list(app.path());
-    ASSERT_TRUE(RunHistory::append(app.path(), start(run("a", 1, 8, 0))));
+    ASSERT_TRUE(RunHistory::append(app.path(), startLine(historyRun("a", 1, 8, 0))));
     EXPECT_EQ(list.takeNewLines().added, 1u);
     // A line still being written is taken once it is whole.
-    const std::string line = start(run("b", 2, 8, 5));
+    const std::string line = startLine(historyRun("b", 2, 8, 5));
     std::FILE* file = std::fopen((app / "history.jsonl").c_str(), "ab");
     std::fwrite(line.data(), 1, 20, file);
     std::fflush(file);
