@@ -122,9 +122,11 @@ void HistoryWindow::createControls() {
 void HistoryWindow::sizeFromFont() {
     const QFontMetrics metrics(grdRuns->font());
     const int padding = metrics.horizontalAdvance(QLatin1Char('M')) * 2;
+    const int icon = grdRuns->style()->pixelMetric(QStyle::PM_SmallIconSize) + padding / 2;  // beside the result
     int width = 0;
     for (const ColumnRoom& room : kColumnRooms) {
-        const int column = metrics.horizontalAdvance(QString::fromLatin1(room.widest)) + padding;
+        const int column = metrics.horizontalAdvance(QString::fromLatin1(room.widest)) + padding +
+                           (room.column == Column::Result ? icon : 0);
         grdRuns->setColumnWidth(static_cast<int>(room.column), column);
         width += column;
     }

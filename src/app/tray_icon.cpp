@@ -78,6 +78,8 @@ void TrayIcon::hide() {
 
 bool TrayIcon::isShown() const { return tray_ && tray_->isVisible(); }
 
+QRect TrayIcon::geometry() const { return isShown() ? tray_->geometry() : QRect(); }
+
 void TrayIcon::setPaused(bool paused) {
     paused_ = paused;
     update();

@@ -7,6 +7,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QObject>
+#include <QRect>
 #include <QString>
 
 class QAction;
@@ -31,6 +32,8 @@ public:
     bool show();
     void hide();
     bool isShown() const;
+    // Where the tray host put the icon, on the screen; empty when it is not shown.
+    QRect geometry() const;
 
     // The clock runs or is paused: the picture, and the menu's Pause/Start item.
     void setPaused(bool paused);
