@@ -38,8 +38,11 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
             if (column == Column::Command || column == Column::Result) return cellText(shown, column);
             return {};
         case Qt::DecorationRole:
-            if (column == Column::Result && shown.kind == HistoryEntry::Kind::Run)
-                return RowResultIcon::iconFor(shown.run.result());
+            if (column == Column::Result && shown.kind == HistoryEntry::Kind::Run) {
+                QIcon& icon = icons_[static_cast<std::size_t>(shown.run.result())];
+                if (icon.isNull()) icon = RowResultIcon::iconFor(shown.run.result());
+                return icon;
+            }
             return {};
         case Qt::TextAlignmentRole:
             if (column == Column::Row) return int(Qt::AlignCenter);

@@ -4,6 +4,8 @@
 // scrolled to them, so a history of a million lines opens as fast as an empty one. A row
 // filter shows one row's runs alone.
 #include <QAbstractTableModel>
+#include <QIcon>
+#include <array>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -46,6 +48,7 @@ private:
     bool passes(const HistoryEntry& entry) const;
 
     HistoryList list_;
+    mutable std::array<QIcon, 4> icons_;  // by RunRecord::Result, made when first shown
     int filter_ = 0;
     std::vector<std::size_t> shown_;  // the list's indexes of the entries shown, in order
     bool fetchQueued_ = false;

@@ -67,7 +67,6 @@ QString noOutput(const HistoryEntry& entry) {
 
 HistoryWindow::HistoryWindow(const std::string& appFolder, HistoryList::RunningCheck running, QWidget* parent)
     : QDialog(parent), appFolder_(appFolder), model_(new HistoryModel(appFolder, std::move(running), this)) {
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Morrowset History"));
     setWindowIcon(morrowsetIcon());
     setSizeGripEnabled(true);
@@ -177,7 +176,10 @@ void HistoryWindow::openSelected() {
 
 HistoryWindow* showHistoryWindow(const std::string& appFolder, HistoryList::RunningCheck running) {
     QPointer<HistoryWindow>& window = openWindow();
-    if (!window) window = new HistoryWindow(appFolder, std::move(running));
+    if (!window) {
+        window = new HistoryWindow(appFolder, std::move(running));
+        window->setAttribute(Qt::WA_DeleteOnClose);  // the next one reads the history anew
+    }
     window->show();
     window->raise();
     window->activateWindow();

@@ -2,8 +2,8 @@
 // The History window, "Morrowset History": every run in the run history, newest first,
 // with a row filter. It follows the history file as runs start and end (a file-system
 // watch on the history and its folder; refresh() takes them in at once). Enter or a double
-// click opens the run's output in the output viewer; Escape closes the window. One window
-// at most is open; it is modeless and has no owner.
+// click opens the run's output in the output viewer; Escape closes the window.
+// showHistoryWindow keeps one window at most open, modeless and without an owner.
 #include <QDialog>
 #include <string>
 

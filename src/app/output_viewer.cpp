@@ -76,7 +76,6 @@ QPushButton* button(const QString& caption, QWidget* parent) {
 }  // namespace
 
 OutputViewer::OutputViewer(QDBusConnection bus, QWidget* parent) : QDialog(parent), bus_(std::move(bus)) {
-    setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Morrowset Output"));
     setWindowIcon(morrowsetIcon());
     setSizeGripEnabled(true);
@@ -205,7 +204,10 @@ void OutputViewer::showInFolder() {
 
 OutputViewer* showOutputViewer(const QString& path, const QString& heading) {
     QPointer<OutputViewer>& viewer = openViewer();
-    if (!viewer) viewer = new OutputViewer;
+    if (!viewer) {
+        viewer = new OutputViewer;
+        viewer->setAttribute(Qt::WA_DeleteOnClose);  // the next one is loaded anew
+    }
     viewer->showFile(path, heading);
     viewer->show();
     viewer->raise();

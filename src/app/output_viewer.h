@@ -2,8 +2,8 @@
 // Morrowset's own viewer of a run's output: read-only, in a monospace font, with search
 // (Ctrl+F, F3 and Shift+F3), "Open With…" (the desktop's viewer) and "Show in Folder".
 // Of a large output it shows the last part and says how much before it is left out. When
-// the file is gone, or the desktop cannot open it, the viewer says so. One viewer at most
-// is open; it is modeless and has no owner.
+// the file is gone, or the desktop cannot open it, the viewer says so. Escape closes it.
+// showOutputViewer keeps one viewer at most open, modeless and without an owner.
 #include <QDBusConnection>
 #include <QDialog>
 #include <QString>

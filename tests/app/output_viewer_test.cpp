@@ -110,6 +110,9 @@ TEST(OutputViewer, FindsForwardAndBackRoundTheEnds) {
     EXPECT_FALSE(viewer.findNext());
     EXPECT_EQ(viewer.lblFound->text(), "not found");
     EXPECT_EQ(foundOnLine(), 4) << "the place found last stays";
+
+    QTest::keyClick(viewer.txtFind, Qt::Key_Escape);
+    EXPECT_FALSE(viewer.isVisible()) << "Escape closes the viewer";
 }
 
 TEST(OutputViewer, SaysWhenTheFileIsGoneOrIsNoPlainFileOfTheUsers) {
