@@ -76,13 +76,15 @@ std::optional<HistoryEvent> readHistoryEvent(std::string_view text) {
     run.row = static_cast<int>(*row) - 1;
     run.started = *time;
     if (const std::string* due = stringOf(*line, "due")) run.due = stampFromIso(*due);
+    if (id) run.id = *id;
+    readRun(*line, run);
     if (*kind == HistoryEvent::Kind::Skipped) {
+        const std::string* reason = stringOf(*line, "reason");
+        if (!reason || reason->empty()) return std::nullopt;
         run.trigger = Trigger::Clock;
-        if (const std::string* reason = stringOf(*line, "reason")) result.reason = *reason;
+        result.reason = *reason;
         return result;
     }
-    run.id = *id;
-    readRun(*line, run);
     if (*kind == HistoryEvent::Kind::End) readEnd(*line, *time, run);
     if (*kind == HistoryEvent::Kind::Refused) {
         const std::optional<int64_t> error = numberOf(*line, "error");

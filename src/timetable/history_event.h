@@ -1,6 +1,7 @@
 #pragma once
 // One line of the run history (run_history.h) read back as an event of a run, and besides
-// the runs' events the start a row skipped while the clock was paused:
+// the runs' events the start a row skipped while the clock was paused, with the keys of a
+// start or at least these:
 //   {"event":"skipped","row":2,"due":"2026-12-11T08:21:00+01:00","time":"...","reason":"paused"}
 #include <optional>
 #include <string>
@@ -15,7 +16,7 @@ struct HistoryEvent {
     Kind kind = Kind::Start;
     // What the line says of its run. The event's time is `started` on a start, a refused
     // or a skipped start, and `ended` on an end (whose `started` is then worked out from
-    // its duration). A skipped start has no id, command or pid.
+    // its duration). A skipped start has no pid, and may have no id or command.
     RunRecord run;
     std::string reason;  // a skipped start's: "paused"
 };

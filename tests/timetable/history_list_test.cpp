@@ -236,6 +236,7 @@ TEST(HistoryEvent, DamagedOrForeignLinesAreNoEvents) {
         R"({"event":"start","run":"a","row":1,"time":"yesterday"})",
         R"({"event":"refused","run":"a","row":1,"time":"2025-12-11T08:00:00.000+01:00","error":0})",
         R"({"event":"paused","run":"a","row":1,"time":"2025-12-11T08:00:00.000+01:00"})",
+        R"({"event":"skipped","run":"a","row":1,"time":"2025-12-11T08:00:00.000+01:00"})",
         R"({"event":"start","run":"a","row":1,"time":"2025-12-11T08:00:00.000+01:00")",
         R"(["start"])",
     };
@@ -244,6 +245,13 @@ TEST(HistoryEvent, DamagedOrForeignLinesAreNoEvents) {
     ASSERT_TRUE(skipped);
     EXPECT_EQ(skipped->kind, HistoryEvent::Kind::Skipped);
     EXPECT_EQ(skipped->reason, "paused");
+    // As the history's own writer puts it: with the keys of a start.
+    const auto withRun = readHistoryEvent(
+        R"({"event":"skipped","run":"s","row":2,"command":"job-s","trigger":"clock","due":"2025-12-11T08:21:00+01:00",)"
+        R"("time":"2025-12-11T08:21:00.004+01:00","pid":null,"reason":"paused"})");
+    ASSERT_TRUE(withRun);
+    EXPECT_EQ(withRun->run.command, "job-s");
+    EXPECT_EQ(withRun->kind, HistoryEvent::Kind::Skipped);
 }
 
 }  // namespace
