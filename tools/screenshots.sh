@@ -2,7 +2,9 @@
 # Makes the README's pictures from the real program on a private Xvfb server: the timetable
 # window, a failed row's tooltip (its last run read from the run history), the error report
 # dialog (a row naming a missing program, started with NOW), a row's settings and the About
-# box. Needs a built tree (bash tools/run.sh or cmake --build build).
+# box; then, each on its own (build/bin/window-preview), the History window over a sample
+# history, the output viewer it opens, and the tray icon's menu in a tray host (trayer).
+# Needs a built tree (bash tools/run.sh or cmake --build build).
 #
 #   bash tools/screenshots.sh [build-dir] [output-dir]     (defaults: build, docs)
 set -euo pipefail
@@ -18,11 +20,12 @@ fi
 
 folder=$(mktemp -d /tmp/morrowset-screenshots.XXXXXX)
 pid=
+others=()
 finish() {
-  if [[ -n $pid ]]; then
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  fi
+  for p in $pid "${others[@]}"; do
+    kill "$p" 2>/dev/null || true
+    wait "$p" 2>/dev/null || true
+  done
   rm -rf "$folder"
 }
 trap finish EXIT
@@ -123,3 +126,46 @@ focus "$main"
 xdotool key alt+a
 about=$(window_titled "About System Morrowset") || { for w in $(xdotool search --name .); do echo "$w $(xdotool getwindowname $w) $(xwininfo -id $w | grep "Map State")"; done; exit 1; }
 shoot "$about" about-box.png
+
+# The History window over three days of runs, read by itself from the history, and the
+# output viewer it opens with Enter on the second run (a photo sync whose end Morrowset did
+# not see, with a 1.5 MB output), searched for "error". Then the tray icon in a tray host,
+# a run failed, and its menu opened with a right click.
+history_folder=$folder/history
+mkdir -m 700 "$history_folder"
+/usr/bin/python3 tools/screenshots/sample_history.py "$history_folder"
+"$build/bin/window-preview" history "$history_folder" >"$folder/history.log" 2>&1 &
+others+=($!)
+history=$(window_titled 'Morrowset History') || { cat "$folder/history.log" >&2; exit 1; }
+focus "$history"
+xdotool key --delay 60 Tab Down
+shoot "$history" history-window.png
+xdotool key Return
+viewer=$(window_titled 'Morrowset Output')
+focus "$viewer"
+xdotool key ctrl+f
+xdotool type --delay 30 error
+xdotool key Return
+shoot "$viewer" output-viewer.png
+kill "${others[-1]}"
+
+# A plain desktop colour behind the tray, and the menu opened from the icon's top edge, so
+# that it opens above the icon rather than over it.
+/usr/bin/python3 -c '
+from Xlib import display
+screen = display.Display()
+screen.screen().root.change_attributes(background_pixel=0x3b6ea5)
+screen.screen().root.clear_area()
+screen.sync()'
+trayer --edge bottom --align right --widthtype request --height 24 --transparent false --tint 0xd0d0d0 \
+  --SetDockType true >"$folder/trayer.log" 2>&1 &
+others+=($!)
+"$build/bin/window-preview" tray >"$folder/tray.log" 2>&1 &
+others+=($!)
+for _ in $(seq 100); do grep -q '^tray ' "$folder/tray.log" && break; sleep 0.1; done
+read -r _ tray_x tray_y tray_w tray_h < <(grep '^tray ' "$folder/tray.log") || { cat "$folder/tray.log" >&2; exit 1; }
+xdotool mousemove $((tray_x + tray_w / 2)) $((tray_y + 1)) click 3
+sleep 1
+eval "$(xdotool getdisplaygeometry --shell)"
+import -window root -crop "240x140+$((WIDTH - 240))+$((HEIGHT - 140))" +repage "$out/tray-menu.png"
+echo "$out/tray-menu.png"

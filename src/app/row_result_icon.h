@@ -28,6 +28,8 @@ public:
     bool isShown() const;
     // The tooltip as it would be shown now; empty without a run.
     QString toolTipText() const;
+    // The icon for a run that stands or ended so (the History window shows it too).
+    static QIcon iconFor(RunRecord::Result result);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -35,7 +37,6 @@ protected:
 private:
     // The output file a click opens; empty when the run has none.
     QString outputPath() const;
-    static QIcon iconFor(RunRecord::Result result);
     void open() const;
 
     QLineEdit* box_;

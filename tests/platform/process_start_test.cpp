@@ -208,6 +208,7 @@ TEST(StartProcess, FailuresAreRunTimeErrors) {
 
 // A program started in a folder runs there, and a relative program name is the folder's.
 TEST(StartProcess, RunsInTheFolderGiven) {
+    testsupport::ensureCoreApplication();
     testsupport::TempFolder folder;
     const std::string work = folder / "work folder";
     fs::create_directory(work);
@@ -221,9 +222,8 @@ TEST(StartProcess, RunsInTheFolderGiven) {
         const int output = ::open(outputFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         ASSERT_GE(output, 0);
         bool ended = false;
-        const int pid = platform::startProcess(commandLine, output, work);
+        platform::startProcess(commandLine, output, work, [&ended](const platform::ChildEnd&) { ended = true; });
         ::close(output);
-        platform::processWatcher().watch(pid, [&ended](const platform::ChildEnd&) { ended = true; });
         ASSERT_TRUE(testsupport::runEventsUntil([&] { return ended; })) << commandLine;
         EXPECT_EQ(testsupport::readFile(outputFile), printed) << commandLine;
     }
