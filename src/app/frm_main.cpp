@@ -18,6 +18,7 @@
 #include "app/frm_about.h"
 #include "app/frm_main_design.h"
 #include "app/row_result_icon.h"
+#include "app/row_settings_dialog.h"
 #include "timetable/run_text.h"
 #include "app/second_timer.h"
 #include "timetable/settings_file.h"
@@ -105,7 +106,29 @@ void frmMain::bindRows() {
         connect(mskTime[row], &QLineEdit::textChanged, this, [this, row] {
             if (!showingRow_) timetable().setTimeText(row, mskTime[row]->timeText());
         });
+        txtPath[row]->setContextMenuPolicy(Qt::CustomContextMenu);
+        connect(txtPath[row], &QWidget::customContextMenuRequested, this,
+                [this, row](const QPoint& at) { showRowMenu(row, at); });
     }
+}
+
+void frmMain::showRowMenu(int16_t row, const QPoint& at) {
+    QMenu* menu = txtPath[row]->createStandardContextMenu();
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    QAction* first = menu->actions().value(0);
+    QAction* settings = new QAction(tr("Row settings\u2026"), menu);
+    connect(settings, &QAction::triggered, this, [this, row] { editRowSettings(row); });
+    QAction* stop = new QAction(tr("Stop run"), menu);
+    stop->setEnabled(launcher().runningIn(row));
+    connect(stop, &QAction::triggered, this, [this, row] { launcher().stop(row); });
+    menu->insertActions(first, {settings, stop});
+    menu->insertSeparator(first);
+    menu->popup(txtPath[row]->mapToGlobal(at));
+}
+
+// The row's days, time limit and folder; kept with the rest of the row at the next Save.
+void frmMain::editRowSettings(int16_t row) {
+    if (const auto rules = frmRowSettings::edit(row, timetable().row(row).rules, this)) timetable().setRules(row, *rules);
 }
 
 void frmMain::showRow(int row) {

@@ -118,6 +118,10 @@ private:
     void clockRunning(bool running) override;
     void clockShown(const std::string& text) override;
 
+    // A row's context menu: its settings, Stop run while it runs, then the box's own edits.
+    void showRowMenu(int16_t row, const QPoint& at);
+    void editRowSettings(int16_t row);
+
     // Validation when the focus leaves a time box.
     void onFocusChanged(QWidget* old, QWidget* now);
     int timeBoxIndex(const QObject* widget) const;

@@ -14,7 +14,7 @@ std::vector<int> rowsToCatchUp(const TickSchedule::Rows& rows, platform::WallTim
     for (int row = 0; row < TickSchedule::kRows; ++row) {
         const TickSchedule::Row& r = rows[static_cast<std::size_t>(row)];
         // The current second is the clock tick's; later ones have not come yet.
-        if (!r.enabled || r.seconds < 0 || r.seconds >= currentSecond) continue;
+        if (!r.enabled || r.seconds < 0 || r.seconds >= currentSecond || !r.runsOn(now.day)) continue;
         const bool started = std::any_of(startsOfToday.begin(), startsOfToday.end(), [&](const DueStart& start) {
             return start.row == row && start.dueSeconds == r.seconds;
         });

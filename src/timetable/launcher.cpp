@@ -9,6 +9,7 @@
 
 #include "timetable/run_output.h"
 #include "platform/file_errors.h"
+#include "platform/process_group_stop.h"
 #include "platform/process_start.h"
 #include "platform/runtime_error.h"
 
@@ -99,6 +100,17 @@ void Launcher::start(const RunRequest& request) {
     runs::keepNewest(appFolder_, run.row);
     running_[run.pid] = {run, startedMs};
     tell(&RunObserver::runStarted, run);
+}
+
+bool Launcher::runningIn(int row) const {
+    return std::any_of(running_.begin(), running_.end(), [row](const auto& entry) { return entry.second.run.row == row; });
+}
+
+bool Launcher::stop(int row) {
+    bool stopped = false;
+    for (const auto& [pid, running] : running_)
+        if (running.run.row == row) stopped = platform::stopProcessGroup(pid) || stopped;
+    return stopped;
 }
 
 void Launcher::ended(int pid, const platform::ChildEnd& end) {

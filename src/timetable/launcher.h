@@ -59,6 +59,12 @@ public:
     // Tells the observers that the row's time passed without a start, for `reason`.
     void skip(const RunRequest& request, std::string reason);
 
+    // Whether a run of `row` is still going.
+    bool runningIn(int row) const;
+    // Stops the runs of `row` still going: SIGTERM to each one's process group, SIGKILL
+    // 10 s later if anything of it is left. False when none was going.
+    bool stop(int row);
+
     // The runs started and not yet seen to end.
     int running() const { return static_cast<int>(running_.size()); }
 

@@ -28,16 +28,18 @@ std::string countdown(int64_t milliseconds) {
 }
 
 bool scheduled(const Timetable::Row& row) {
-    return row.state == Timetable::kChecked && row.hasTimeAndCommand() && row.seconds.has_value();
+    return row.state == Timetable::kChecked && row.canRun() && row.seconds.has_value();
 }
 
 std::string timeWord(const Timetable::Row& row) {
     if (!row.timeAsRead.empty()) return row.timeAsRead;
+    if (row.rules.days != 0 && row.seconds && Timetable::isTimeOfDay(row.timeText))
+        return scheduleText(*row.seconds, row.rules);
     return row.timeText == Timetable::kNoTime ? "-" : row.timeText;
 }
 
 std::string stateWord(const Timetable::Row& row) {
-    if (row.state == Timetable::kGrayed || (row.state == Timetable::kChecked && !row.hasTimeAndCommand()))
+    if (row.state == Timetable::kGrayed || (row.state == Timetable::kChecked && !row.canRun()))
         return "grayed";
     return row.state == Timetable::kChecked ? "yes" : "no";
 }
@@ -63,7 +65,18 @@ std::string table(const std::vector<std::vector<std::string>>& rows) {
 }  // namespace
 
 std::string nextStart(const Timetable::Row& row, platform::WallTime now) {
-    return scheduled(row) ? nextStart(*row.seconds, RowRules{}, now) : "not scheduled";
+    return scheduled(row) ? nextStart(*row.seconds, row.rules, now) : "not scheduled";
+}
+
+std::string nextStartWithRules(const Timetable::Row& row, platform::WallTime now) {
+    if (!row.rules.readable()) {
+        std::string text = "not scheduled";
+        for (const std::string& message : row.rules.messages(0)) text += ": " + message.substr(message.find(':') + 2);
+        return text;
+    }
+    const std::string next = nextStart(row, now);
+    if (!scheduled(row) || row.rules.days == 0) return next;
+    return next + " (" + scheduleText(*row.seconds, row.rules) + ")";
 }
 
 std::string nextStart(int32_t rowSeconds, const RowRules& rules, platform::WallTime now) {

@@ -16,6 +16,9 @@ std::string nextStart(const Timetable::Row& row, platform::WallTime now);
 // start two days or more ahead by its weekday, "Monday 07:30"; "not scheduled" when the
 // rules cannot be read.
 std::string nextStart(int32_t rowSeconds, const RowRules& rules, platform::WallTime now);
+// What the row's icon says of its next start: the next start with the row's days rule
+// ("Monday 07:30 (Mon–Fri 07:30)"), or why there is none ("not scheduled: Days ...").
+std::string nextStartWithRules(const Timetable::Row& row, platform::WallTime now);
 // The rule a row follows: "Mon–Fri 07:30", "every day 02:30".
 std::string scheduleText(int32_t rowSeconds, const RowRules& rules);
 

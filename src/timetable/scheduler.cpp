@@ -115,9 +115,31 @@ void Scheduler::Form_Load() {
              timetable_.setSeconds(row, seconds);
          }},
         {350, [&] { return ++row < kRows ? jumpTo(250) : next(); }},
-        {360, [&] { file.close(); }},
+        // What follows the eighteen lines: each row's days, time limit and folder, and
+        // whatever else is there, kept for the next save.
+        {360, [&] {
+             readRules(file.rest());
+             file.close();
+         }},
         {370, [&] { tellClockRunning(); }},
     });
+}
+
+void Scheduler::readRules(std::string_view tail) {
+    tail_ = SettingsTail::read(tail);
+    for (int row = 0; row < kRows; ++row) {
+        const RowRules& rules = tail_.rules()[static_cast<std::size_t>(row)];
+        timetable_.setRules(row, rules);
+        // A rule that cannot be read grays its row; no run-time error, the load goes on.
+        if (!plainly_)
+            for (const std::string& message : rules.messages(row)) say(message);
+    }
+}
+
+SettingsTail::Rules Scheduler::rules() const {
+    SettingsTail::Rules rules;
+    for (int row = 0; row < kRows; ++row) rules[static_cast<std::size_t>(row)] = timetable_.row(row).rules;
+    return rules;
 }
 
 void Scheduler::readSettings() {
@@ -142,7 +164,10 @@ void Scheduler::cmdSave_Click() {
         {170, [&] { file.writeLine(timetable_.row(row).commandLine); }},
         {180, [&] { file.writeLine(timetable_.row(row).timeText); }},
         {190, [&] { return ++row < kRows ? jumpTo(160) : next(); }},
-        {200, [&] { file.commit(); }},
+        {200, [&] {
+             file.writeBytes(tail_.write(rules()));
+             file.commit();
+         }},
     });
 }
 
@@ -212,7 +237,7 @@ void Scheduler::tmrMain_Timer() {
              }
          }},
         {590, [&] {
-             if (!timetable_.row(row).hasTimeAndCommand()) timetable_.setState(row, kGrayed);
+             if (!timetable_.row(row).canRun()) timetable_.setState(row, kGrayed);
          }},
         {600, [&] { return ++row < kRows ? jumpTo(580) : next(); }},
         {610, [&] {
@@ -267,9 +292,17 @@ void Scheduler::showWaitingDialogsLater() {
 void Scheduler::startRow(int16_t index, Trigger trigger, std::optional<platform::WallTime> due) {
     run("Sub cmdGo_Click", {
         {20, [&] { return timetable_.row(index).state == kChecked ? next() : jumpTo(40); }},
-        {30, [&] { launcher_.start({index, timetable_.row(index).commandLine, trigger, due}); }},
+        {30, [&] { launcher_.start(requestFor(index, trigger, due)); }},
         {40, [] {}},
     });
+}
+
+RunRequest Scheduler::requestFor(int index, Trigger trigger, std::optional<platform::WallTime> due) const {
+    const Timetable::Row& row = timetable_.row(index);
+    RunRequest request{index, row.commandLine, trigger, due};
+    // A folder "~/..." with no home folder known is one that cannot be entered.
+    if (!row.rules.folder.empty()) request.folder = startFolder(row.rules.folder).value_or(row.rules.folder);
+    return request;
 }
 
 void Scheduler::catchUpLater() {
@@ -320,7 +353,7 @@ void Scheduler::restoreLastRuns() {
 
 std::string Scheduler::nextStartText(int row) const {
     if (paused_) return "not scheduled while the clock is paused";
-    return runtext::nextStart(timetable_.row(row), platform::wallNow());
+    return runtext::nextStartWithRules(timetable_.row(row), platform::wallNow());
 }
 
 void Scheduler::runStarted(const RunRecord& run) { timetable_.setLastRun(run.row, run); }

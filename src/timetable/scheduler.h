@@ -24,6 +24,7 @@
 #include "platform/clock.h"
 #include "timetable/launcher.h"
 #include "timetable/run_history.h"
+#include "timetable/row_rules.h"
 #include "timetable/run_observer.h"
 #include "timetable/tick_schedule.h"
 #include "timetable/timetable.h"
@@ -120,6 +121,9 @@ private:
     // Runs a procedure's steps under the runtime's protocol, or plainly (readSettings).
     void run(std::string_view procedure, std::initializer_list<wardline::Statement> steps);
     void startRow(int16_t index, Trigger trigger, std::optional<platform::WallTime> due);
+    RunRequest requestFor(int index, Trigger trigger, std::optional<platform::WallTime> due) const;
+    void readRules(std::string_view tail);
+    SettingsTail::Rules rules() const;
     void traceLateStart(const TickSchedule::Start& start) const;
     void say(const std::string& text) const;
     void showWaitingDialogsLater();
@@ -136,6 +140,7 @@ private:
     TickSchedule schedule_;
     Launcher launcher_;
     RunHistory history_;
+    SettingsTail tail_;  // what the settings file holds after its 18 lines
     bool paused_ = false;
     bool plainly_ = false;  // while readSettings runs the load's steps
     // Calls the scheduler makes from the event loop, later, die with it.

@@ -218,6 +218,14 @@ std::string Reader::readLine() {
     return line;
 }
 
+std::string Reader::rest() {
+    std::string bytes;
+    if (!file_) return bytes;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, file_.get())) > 0;) bytes.append(buffer, got);
+    return bytes;
+}
+
 Writer::~Writer() { discard(); }
 
 void Writer::open(const std::string& path) {
@@ -245,6 +253,11 @@ void Writer::writeLine(std::string_view text) {
         if (c == '\r' || c == '\n') c = ' ';
     line += "\r\n";
     if (!platform::writeAll(fd_, line)) platform::raiseErrno(errno);
+}
+
+void Writer::writeBytes(std::string_view bytes) {
+    if (fd_ < 0) platform::raiseError(platform::kBadFileNameOrNumber);
+    if (!platform::writeAll(fd_, bytes)) platform::raiseErrno(errno);
 }
 
 // Gives the complete unnamed file a temporary name in the target's folder.

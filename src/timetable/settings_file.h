@@ -34,6 +34,9 @@ public:
     // The next line without its line end (LF or CR LF). Raises 52 Bad file name or number
     // when the file is not open, 62 Input past end of file when no line is left.
     std::string readLine();
+    // The bytes after the lines read so far, as they are; "" when nothing is left or they
+    // cannot be read.
+    std::string rest();
     void close() { file_.reset(); }
 
 private:
@@ -65,6 +68,9 @@ public:
     // Writes `text` and CR LF; a CR or LF inside `text` is written as a blank, so that each
     // line stays one line. Raises 52 when not open, else the file error.
     void writeLine(std::string_view text);
+    // Writes `bytes` as they are (the file's part after its lines, whole lines with their
+    // own ends). Raises 52 when not open, else the file error.
+    void writeBytes(std::string_view bytes);
     // Flushes the new file to disk and puts it in the old one's place.
     void commit();
 

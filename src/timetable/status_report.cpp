@@ -24,6 +24,9 @@ StatusReport statusReport(Scheduler& scheduler, platform::WallTime now) {
     if (const std::string why = RunHistory::distrusted(scheduler.appFolder()); !why.empty())
         report.problem += why + ": starts are not recorded and catch-up is off\n";
     if (!scheduler.history().problem().empty()) report.problem += scheduler.history().problem() + "\n";
+    for (int row = 0; row < Scheduler::kRows; ++row)
+        for (const std::string& message : scheduler.timetable().row(row).rules.messages(row))
+            report.problem += settings + ": " + message + "\n";
     scheduler.restoreLastRuns();
     report.table = runtext::statusTable(scheduler.timetable(), now);
     return report;

@@ -39,7 +39,7 @@ TickSchedule::Starts TickSchedule::tick(platform::WallTime now, const Rows& rows
         // row at 24:00, the date that midnight closes).
         const int64_t date = dateOfLatestDue(nowSecond, job.seconds);
         const int64_t dueSecond = date * kSecondsPerDay + job.seconds;
-        if (dueSecond < firstSecond) continue;
+        if (dueSecond < firstSecond || !job.runsOn(date)) continue;
         const Started started{static_cast<int32_t>(date), job.seconds};
         auto& last = started_[static_cast<std::size_t>(row)];
         if (last == started) continue;
@@ -66,7 +66,7 @@ std::vector<std::pair<int, platform::WallTime>> TickSchedule::pausedOver(platfor
         const int64_t dueSecond = date * kSecondsPerDay + job.seconds;
         auto& last = started_[static_cast<std::size_t>(row)];
         const Started due{static_cast<int32_t>(date), job.seconds};
-        if (dueSecond <= *lastSecond_ || last == due) continue;
+        if (dueSecond <= *lastSecond_ || last == due || !job.runsOn(date)) continue;
         last = due;
         skipped.emplace_back(row, platform::WallTime::atPosition(dueSecond * 1000));
     }

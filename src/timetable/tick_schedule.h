@@ -17,6 +17,7 @@
 //    own second alone: the times that passed while paused are skipped (pausedOver says
 //    which).
 //  - A start by catching up counts as the row's start for its date and time.
+//  - A row with days starts only on them, judged by the date its time belongs to.
 //  - A row at 24:00 belongs to the date that ends: it starts at the midnight closing it,
 //    the same moment as a row at 00:00 of the next date.
 // The starts of the "NOW" buttons are none of the schedule's business.
@@ -29,6 +30,7 @@
 
 #include "platform/clock.h"
 #include "timetable/row_count.h"
+#include "timetable/row_rules.h"
 
 namespace morrowset {
 
@@ -48,6 +50,11 @@ public:
     struct Row {
         bool enabled = false;
         int32_t seconds = 0;
+        DaySet days = 0;  // the weekdays it runs on (row_rules.h); none: every day
+        // Whether its time on local date `date` (the date a 24:00 row's midnight ends) counts.
+        bool runsOn(int64_t date) const {
+            return days == 0 || (days & dayBit(weekdayOf(static_cast<int32_t>(date)))) != 0;
+        }
     };
     using Rows = std::array<Row, kRows>;
 

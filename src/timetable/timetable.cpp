@@ -17,7 +17,7 @@ int twoDigits(char tens, char ones) { return isDigit(tens) && isDigit(ones) ? (t
 
 }  // namespace
 
-bool Timetable::Row::hasTimeAndCommand() const { return isTimeOfDay(timeText) && !commandLine.empty(); }
+bool Timetable::Row::canRun() const { return isTimeOfDay(timeText) && !commandLine.empty() && rules.readable(); }
 
 bool Timetable::fitsTimeBox(std::string_view text) {
     return text.size() == 5 && digitOrPrompt(text[0]) && digitOrPrompt(text[1]) && text[2] == ':' &&
@@ -67,6 +67,13 @@ void Timetable::setTimeText(int index, std::string_view text) {
     changed(index);
 }
 
+void Timetable::setRules(int index, const RowRules& rules) {
+    Row& row = changing(index);
+    if (row.rules == rules) return;
+    row.rules = rules;
+    changed(index);
+}
+
 void Timetable::setTimeAsRead(int index, std::string_view text) {
     Row& row = changing(index);
     if (row.timeAsRead == text) return;
@@ -93,7 +100,8 @@ TickSchedule::Rows Timetable::rows() const {
     TickSchedule::Rows schedule;
     for (std::size_t i = 0; i < rows_.size(); ++i) {
         const Row& row = rows_[i];
-        schedule[i] = {row.state == kChecked && row.seconds && isTimeOfDay(row.timeText), row.seconds.value_or(0)};
+        schedule[i] = {row.state == kChecked && row.seconds && isTimeOfDay(row.timeText) && row.rules.readable(),
+                       row.seconds.value_or(0), row.rules.days};
     }
     return schedule;
 }

@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "timetable/row_rules.h"
 #include "timetable/run_record.h"
 #include "timetable/tick_schedule.h"
 
@@ -41,8 +42,11 @@ public:
         // A time the settings file held that the time box cannot hold ("ab:cd"), as read;
         // the box then holds no time. Empty otherwise.
         std::string timeAsRead;
-        // The clock grays a row that lacks either.
-        bool hasTimeAndCommand() const;
+        // Its days, time limit and folder (row_rules.h), kept after the file's 18 lines.
+        RowRules rules;
+        // The clock grays a row that lacks a time or a command line, or whose rules
+        // cannot be read.
+        bool canRun() const;
     };
 
     // What a time text says.
@@ -73,6 +77,7 @@ public:
     void setSeconds(int index, int32_t seconds);
     // Keeps a time text read from the settings file that the time box cannot hold.
     void setTimeAsRead(int index, std::string_view text);
+    void setRules(int index, const RowRules& rules);
     // Becomes the row's last run, unless the row's last run started later.
     void setLastRun(int index, const RunRecord& run);
 

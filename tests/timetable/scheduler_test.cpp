@@ -309,5 +309,35 @@ TEST_F(RunLoop, CatchUpSwitchedOnWithoutPreferencesKeepsTheTraceLinesAsTheyWere)
                        runtime->prefs().includeArguments, runtime->prefs().includeUser));
 }
 
+// A row's days, folder and whatever else follows the eighteen lines: read, obeyed, kept
+// byte for byte on Save; a value that cannot be read grays its row and says why.
+TEST_F(RunLoop, RulesAfterTheEighteenLinesAreReadObeyedAndKept) {
+    constexpr int32_t kFriday = 20798;  // 2026-12-11
+    const std::string tail =
+        "[Row 1]\r\nDays=sat sun\r\nFolder=" + folder.path() + "\r\n; kept as it is\r\n[Other]\r\nkey=value\r\n"
+        "[Row 2]\r\nDays=Mon-Frx\r\n";
+    writeFile(folder / "Morrowset.ini", settingsOf({{" 1 ", "pwd", "10:00"}, {" 1 ", "true", "10:00"}}) + tail);
+    clock.setTo({kFriday, (9 * 3600 + 59 * 60) * 1000});
+    auto scheduler = start();
+    EXPECT_THAT(scheduler->nextStartText(0), HasSubstr("tomorrow 10:00 (Sat,Sun 10:00)"));
+    EXPECT_THAT(scheduler->nextStartText(1), HasSubstr("not scheduled: Days \"Mon-Frx\" cannot be read"));
+    EXPECT_THAT(statusReport(*scheduler, clock.wallNow()).problem, HasSubstr("Row 2: Days"));
+
+    tickAt(*scheduler, 10, 0);
+    EXPECT_FALSE(scheduler->timetable().row(0).lastRun) << "not on a Friday";
+    EXPECT_FALSE(scheduler->timetable().row(1).lastRun) << "a rule that cannot be read keeps the row from running";
+    EXPECT_EQ(scheduler->timetable().row(1).state, Timetable::kGrayed);
+    scheduler->cmdSave_Click();
+    const std::string saved = readFile(folder / "Morrowset.ini");
+    EXPECT_EQ(saved.substr(saved.size() - tail.size()), tail);
+    EXPECT_TRUE(trapped.empty()) << "no run-time error for a rule";
+
+    clock.setTo({kFriday + 1, (9 * 3600 + 59 * 60 + 59) * 1000});
+    scheduler->tmrMain_Timer();
+    tickAt(*scheduler, 10, 0);
+    ASSERT_TRUE(endOf(*scheduler, 0));
+    EXPECT_EQ(readFile(folder / ("runs/" + scheduler->timetable().row(0).lastRun->output)), folder.path() + "\n");
+}
+
 }  // namespace
 }  // namespace morrowset

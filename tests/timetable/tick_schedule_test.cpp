@@ -3,6 +3,8 @@
 // schedule reads it through the platform's conversion to the local wall clock, in a real
 // time zone with daylight saving (Europe/Berlin: CET, UTC+1, and CEST, UTC+2).
 #include "timetable/tick_schedule.h"
+#include "timetable/catch_up.h"
+#include "timetable/row_rules.h"
 
 #include <gmock/gmock.h>
 
@@ -273,6 +275,50 @@ TEST(TickSchedule, SimulatedDaysWithJitteredTicksStartEveryRowOnceADayNeverEarly
             EXPECT_LT(started[i], dueTimes[i] + 1000 + maxLateness + 1010) << "row at " << rowSeconds[row];
         }
         EXPECT_LE(started.size(), dueTimes.size() + 1) << "row at " << rowSeconds[row] << " started twice a day";
+    }
+}
+
+}  // namespace
+}  // namespace morrowset
+
+namespace morrowset {
+namespace {
+
+// Days are judged by the local date a row's time belongs to: a 24:00 row's date is the one
+// its midnight ends. 2026-12-11 is a Friday (local day 20798).
+TEST(TickScheduleDays, ARowStartsOnlyOnItsDays) {
+    constexpr int32_t kFriday = 20798;
+    struct Case {
+        const char* name;
+        const char* days;
+        int32_t rowSeconds;
+        int32_t tickDay;
+        int32_t tickMs;
+        bool starts;
+    };
+    const Case cases[] = {
+        {"Mon-Fri on a Friday", "Mon-Fri", 7 * 3600 + 1800, kFriday, (7 * 3600 + 1800) * 1000 + 10, true},
+        {"Mon-Fri on a Saturday", "Mon-Fri", 7 * 3600 + 1800, kFriday + 1, (7 * 3600 + 1800) * 1000 + 10, false},
+        {"24:00 Sat,Sun at the midnight ending Saturday", "Sat,Sun", 86400, kFriday + 2, 10, true},
+        {"24:00 Sat,Sun at the midnight ending Sunday", "Sat,Sun", 86400, kFriday + 3, 10, true},
+        {"24:00 Sat,Sun at the midnight ending Friday", "Sat,Sun", 86400, kFriday + 1, 10, false},
+        {"00:00 Sat,Sun at the midnight ending Friday", "Sat,Sun", 0, kFriday + 1, 10, true},
+        {"Fri-Mon wraps to Monday", "Fri-Mon", 9 * 3600, kFriday + 3, 9 * 3600 * 1000 + 10, true},
+        {"Fri-Mon leaves Tuesday", "Fri-Mon", 9 * 3600, kFriday + 4, 9 * 3600 * 1000 + 10, false},
+        {"no days is every day", "", 9 * 3600, kFriday + 4, 9 * 3600 * 1000 + 10, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Reading<DaySet> days = readDays(c.days);
+        ASSERT_TRUE(days.ok());
+        TickSchedule::Rows rows{};
+        rows[0] = {true, c.rowSeconds, days.value};
+        TickSchedule schedule;
+        schedule.tick(WallTime::atPosition(WallTime{c.tickDay, c.tickMs}.position() - 2000), rows);
+        EXPECT_EQ(schedule.tick({c.tickDay, c.tickMs}, rows).count(), c.starts ? 1 : 0);
+        // Catching up a second later follows the same days (a 24:00 row never catches up).
+        if (c.rowSeconds > 0 && c.rowSeconds < 86400)
+            EXPECT_EQ(rowsToCatchUp(rows, {c.tickDay, c.tickMs + 1000}, {}).size(), c.starts ? 1u : 0u);
     }
 }
 

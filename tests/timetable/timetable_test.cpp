@@ -112,8 +112,8 @@ TEST(TimetableRows, TheScheduleGetsTheCheckedRowsWithATime) {
     for (const auto& r : rows) given.emplace_back(r.enabled, r.enabled ? r.seconds : -1);
     EXPECT_THAT(given, ElementsAre(std::pair(true, 28800), std::pair(false, -1), std::pair(false, -1),
                                    std::pair(false, -1), std::pair(false, -1), std::pair(true, 28800)));
-    EXPECT_TRUE(timetable.row(0).hasTimeAndCommand());
-    EXPECT_FALSE(timetable.row(3).hasTimeAndCommand());
+    EXPECT_TRUE(timetable.row(0).canRun());
+    EXPECT_FALSE(timetable.row(3).canRun());
 }
 
 }  // namespace
