@@ -5,7 +5,7 @@
 // owns one set; the set in use is the current runtime's. A test makes a runtime of its own
 // and puts its fakes into that runtime's set.
 //
-// The platform's free functions (app(), localNow(), regOpenKeyEx(), startProcess(),
+// The platform's free functions (app(), localNow(), regOpenKeyEx(), launchProcess(),
 // currentError(), ...) work on the set in use; code that holds a runtime reaches its set
 // directly (runtime.platform()).
 #include <functional>
