@@ -41,12 +41,6 @@ bool socketAddress(int folderFd, const std::string& name, sockaddr_un& address) 
     return true;
 }
 
-bool peerIsSameUser(int fd) {
-    ucred credentials{};
-    socklen_t size = sizeof credentials;
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 && credentials.uid == ::geteuid();
-}
-
 bool connectOnce(const std::string& applicationFolder) {
     const int folder = openMonitorFolder();
     if (folder < 0) return false;

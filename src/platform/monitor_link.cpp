@@ -62,12 +62,6 @@ sockaddr_un addressOf(const std::string& path) {
     return address;
 }
 
-bool peerIsSameUser(int fd) {
-    ucred credentials{};
-    socklen_t size = sizeof credentials;
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 && credentials.uid == ::geteuid();
-}
-
 // A connected, non-blocking socket to `path` whose peer is this user; -1 otherwise.
 int connectTo(const std::string& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
@@ -117,6 +111,13 @@ bool waitFor(int fd, short events, int64_t deadline) {
 }
 
 }  // namespace
+
+bool peerIsSameUser(int socketFd) {
+    ucred credentials{};
+    socklen_t size = sizeof credentials;
+    return ::getsockopt(socketFd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 &&
+           credentials.uid == ::geteuid();
+}
 
 std::string monitorFolderPath() {
     const char* runtimeDir = std::getenv("XDG_RUNTIME_DIR");

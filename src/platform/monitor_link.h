@@ -58,6 +58,10 @@ std::string monitorFolderPath();
 // cannot be had or is refused. The caller closes the descriptor.
 int openMonitorFolder(std::string* whyNot = nullptr);
 
+// True when the peer of the connected Unix-domain socket `socketFd` runs as this user
+// (SO_PEERCRED): the one check of every private socket.
+bool peerIsSameUser(int socketFd);
+
 std::string encodeMonitorTitle(std::string_view title);
 // nullopt when `name` is not an encoded title.
 std::optional<std::string> decodeMonitorTitle(std::string_view name);
