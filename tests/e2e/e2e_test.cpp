@@ -18,6 +18,7 @@
 
 #include "circular_log_reader.h"
 #include "support/program_under_test.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -320,6 +321,28 @@ TEST(SecondStart, HandsOverToTheFirstAndEnds) {
     EXPECT_THAT(said, HasSubstr("already running for " + program.folder().string()));
     EXPECT_THAT(said, HasSubstr("its window was brought to the front"));
     EXPECT_TRUE(program.running());
+}
+
+// One folder reached by other spellings (with a trailing "/", through a link) once gave a
+// running copy per spelling, each starting every row: a later start hands over all the same.
+TEST(SecondStart, TheSameFolderSpelledAnotherWayHandsOverToo) {
+    ProgramUnderTest program;
+    ::chmod(program.folder().c_str(), 0777);  // a shared program folder: its files go to the configuration folder
+    const auto config = program.folder() / "config";
+    std::filesystem::create_directory(config);
+    std::filesystem::create_directory_symlink(config, program.folder() / "config-link");
+    testsupport::ScopedEnv configHome("XDG_CONFIG_HOME", config);
+    program.start();
+    ASSERT_TRUE(e2e::eventually([&] { return program.readFile("stderr").find("no display") != std::string::npos; },
+                                10s));
+    for (const std::string spelling : {config.string() + "/", (program.folder() / "config-link").string()}) {
+        testsupport::ScopedEnv otherSpelling("XDG_CONFIG_HOME", spelling);
+        const auto [status, said] = startAgainAndWait(program);
+        EXPECT_EQ(status, 0) << said;
+        EXPECT_THAT(said, HasSubstr("its window was brought to the front")) << spelling;
+    }
+    EXPECT_TRUE(program.running());
+    ::chmod(program.folder().c_str(), 0700);
 }
 
 TEST(MonitorRun, AMonitorHoldsTheProgramUntilItLetsGo) {
