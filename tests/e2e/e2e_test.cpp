@@ -18,6 +18,7 @@
 
 #include "circular_log_reader.h"
 #include "support/program_under_test.h"
+#include "support/second_user.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -343,6 +344,27 @@ TEST(SecondStart, TheSameFolderSpelledAnotherWayHandsOverToo) {
     }
     EXPECT_TRUE(program.running());
     ::chmod(program.folder().c_str(), 0700);
+}
+
+// Another user made both private folders a lock could go to: the program runs without a
+// lock, and says so, instead of running as if it were alone.
+TEST(SecondStart, WithoutALockTheProgramSaysSo) {
+    const auto other = testsupport::secondUser();
+    if (!other) GTEST_SKIP() << testsupport::secondUserMissing();
+    ProgramUnderTest program;
+    for (const char* planted : {"runtime/wardline", "config/wardline"}) {
+        std::filesystem::create_directories(program.folder() / planted);
+        ASSERT_EQ(::chown((program.folder() / planted).c_str(), other->uid, other->gid), 0);
+    }
+    testsupport::ScopedEnv runtime("XDG_RUNTIME_DIR", program.folder() / "runtime");
+    testsupport::ScopedEnv configHome("XDG_CONFIG_HOME", program.folder() / "config");
+    program.start();
+    ASSERT_TRUE(e2e::eventually([&] { return program.readFile("stderr").find("no display") != std::string::npos; },
+                                10s));
+    EXPECT_THAT(program.readFile("stderr"),
+                HasSubstr("Morrowset: no instance lock for " + program.folder().string() + " (" +
+                          (program.folder() / "runtime/wardline").string() + ": belongs to another user; "));
+    EXPECT_TRUE(program.running());
 }
 
 TEST(MonitorRun, AMonitorHoldsTheProgramUntilItLetsGo) {
