@@ -57,9 +57,9 @@ private:
     int giveName();
     int folderFd_ = -1;
     int fd_ = -1;
-    std::string name_;      // of the file replaced
-    std::string temporary_; // the new file's name, once it has one
-    struct stat made_ {};   // the new file's device and inode
+    std::string name_;       // of the file replaced
+    std::string temporary_;  // the new file's name, once it has one
+    struct stat made_ {};    // the new file's device and inode
 };
 
 // Replaces the file at `path` with `bytes` (a new file gets `mode`). Raises the run-time
