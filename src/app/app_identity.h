@@ -7,8 +7,15 @@
 namespace morrowset {
 
 inline platform::AppIdentity appIdentity() {
-    return {"Morrowset", "System Morrowset", "Morrowset", "morrowset.lock",
-            MORROWSET_VERSION_MAJOR, MORROWSET_VERSION_MINOR, MORROWSET_VERSION_PATCH};
+    return {.projectName = "Morrowset",
+            .title = "System Morrowset",
+            .configFolderName = "Morrowset",
+            .systemName = "morrowset",
+            .journalFieldPrefix = "MORROWSET_",
+            .summary = "Start up to six programs each at a set time of day",
+            .major = MORROWSET_VERSION_MAJOR,
+            .minor = MORROWSET_VERSION_MINOR,
+            .revision = MORROWSET_VERSION_PATCH};
 }
 
 }  // namespace morrowset

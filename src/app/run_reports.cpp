@@ -1,30 +1,24 @@
 #include "app/run_reports.h"
 
 #include "app/failure_notice.h"
+#include "app/run_journal.h"
 #include "timetable/run_output.h"
-#include "platform/journal.h"
+#include "platform/services.h"
 
 namespace morrowset {
-
-namespace {
-
-platform::journal::Run journalRun(const RunRecord& run) { return {run.row + 1, triggerName(run.trigger), run.command}; }
-
-}  // namespace
 
 RunReports::RunReports(std::string appFolder) : appFolder_(std::move(appFolder)) {}
 RunReports::~RunReports() = default;
 
-void RunReports::runStarted(const RunRecord& run) { platform::journal::runStarted(journalRun(run)); }
+void RunReports::runStarted(const RunRecord& run) { run_journal::started(platform::services().journal(), run); }
 
 void RunReports::runEnded(const RunRecord& run) {
-    platform::journal::runEnded(journalRun(run), run.signal ? std::nullopt : run.exitStatus,
-                                run.signal ? signalName(run.signal) : std::string(), run.durationMs);
+    run_journal::ended(platform::services().journal(), run);
     if (run.result() == RunRecord::Result::Failed) notice(run);
 }
 
 void RunReports::runRefused(const RunRecord& run) {
-    platform::journal::runRefused(journalRun(run), run.error);
+    run_journal::refused(platform::services().journal(), run);
     notice(run);
 }
 

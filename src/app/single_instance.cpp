@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <cstdio>
 #include <memory>
+#include <string>
 
 #include "platform/app_object.h"
 #include "platform/instance_lock.h"
@@ -19,15 +20,20 @@ constexpr int kPatienceMs = 3000;
 
 std::optional<int> handOverToFirstInstance() {
     const platform::AppObject& app = platform::app();
-    if (!app.prevInstance()) return std::nullopt;
-    const bool asked = platform::askFirstInstanceToShow(app.path(), kPatienceMs);
+    std::string whyNot;
+    const platform::InstanceLock lock = app.instanceLock(&whyNot);
+    if (lock == platform::InstanceLock::Unavailable)
+        std::fprintf(stderr, "%s: no instance lock for %s (%s); a second start for this folder would run beside this one\n",
+                     app.exeName().c_str(), app.path().c_str(), whyNot.c_str());
+    if (lock != platform::InstanceLock::Another) return std::nullopt;
+    const bool asked = platform::askFirstInstanceToShow(app.instanceName(), kPatienceMs);
     std::fprintf(stderr, "%s: already running for %s; %s\n", app.exeName().c_str(), app.path().c_str(),
                  asked ? "its window was brought to the front" : "it did not answer");
     return 0;
 }
 
 void bringToFrontOnRequest(QWidget* window) {
-    auto listener = std::make_shared<platform::InstanceListener>(platform::app().path());
+    auto listener = std::make_shared<platform::InstanceListener>(platform::app().instanceName());
     if (!listener->listening()) return;
     auto* notifier = new QSocketNotifier(listener->fd(), QSocketNotifier::Read, window);
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window, listener] {

@@ -9,7 +9,9 @@ class QWidget;
 namespace morrowset {
 
 // When another instance holds this application folder: asks it to bring its window to the
-// front, says so on standard error and returns the exit status (0). nullopt for the first.
+// front, says so on standard error and returns the exit status (0). nullopt for the first,
+// and when no lock can be had (then said on standard error: a second start would not be
+// noticed).
 std::optional<int> handOverToFirstInstance();
 
 // Brings `window` to the front whenever a later start asks, for as long as it lives.

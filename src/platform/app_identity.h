@@ -7,10 +7,15 @@ namespace platform {
 
 struct AppIdentity {
     std::string projectName;       // the source of the program's own run-time errors
-    std::string title;             // the application's title
+    std::string title;             // the application's title, also its autostart entry's name
     std::string configFolderName;  // its folder under the user's configuration folder
-    std::string lockName;          // the instance lock's file name in the user's private folder
-    int major = 0;                 // version
+    // Its name towards the system, in lower case: the journal's SYSLOG_IDENTIFIER, the
+    // autostart entry's file ("<name>.desktop") and icon, and the first part of the names
+    // of its instance lock and of its temporary files.
+    std::string systemName;
+    std::string journalFieldPrefix;  // what the names of its own journal fields begin with
+    std::string summary;             // what it does, in a line: the autostart entry's comment
+    int major = 0;                   // version
     int minor = 0;
     int revision = 0;
 };

@@ -42,9 +42,21 @@ const std::string& AppObject::path() const {
 
 std::string AppObject::runtimeHelpFile() const { return exeFolder_ + "/wardline.hlp"; }
 
-bool AppObject::prevInstance() const {
-    static const bool previous = takeInstanceLock(path()) == InstanceLock::Another;
-    return previous;
+std::string AppObject::instanceName() const { return platform::instanceName(services().identity.systemName, path()); }
+
+InstanceLock AppObject::instanceLock(std::string* whyNot) const {
+    // Taken once: the lock is the process's, whichever application object asks.
+    struct Taken {
+        InstanceLock lock;
+        std::string whyNot;
+    };
+    static const Taken taken = [this] {
+        Taken result{};
+        result.lock = takeInstanceLock(instanceName(), &result.whyNot);
+        return result;
+    }();
+    if (whyNot) *whyNot = taken.whyNot;
+    return taken.lock;
 }
 
 AppObject::AppObject(std::string folder, std::string name, std::string applicationFolder)

@@ -2,6 +2,8 @@
 // The application object: where the program runs from and who it is.
 #include <string>
 
+#include "platform/instance_lock.h"
+
 namespace platform {
 
 class AppObject {
@@ -31,9 +33,14 @@ public:
     void setHelpFile(std::string file) { helpFile_ = std::move(file); }
     // The runtime's own help file beside the executable.
     std::string runtimeHelpFile() const;
+    // The name of the application folder's instance lock and socket (instance_lock.h).
+    std::string instanceName() const;
+    // The application folder's instance lock as the process found it: the first call takes
+    // it. Unavailable with the reason in `whyNot`.
+    InstanceLock instanceLock(std::string* whyNot = nullptr) const;
     // True when another instance of the program was already running for this application
-    // folder when first asked; the first call takes the folder's lock (instance_lock.h).
-    bool prevInstance() const;
+    // folder when first asked.
+    bool prevInstance() const { return instanceLock() == InstanceLock::Another; }
 
 private:
     std::string exeFolder_;

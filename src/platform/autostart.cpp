@@ -11,6 +11,7 @@
 #include "platform/file_errors.h"
 #include "platform/file_io.h"
 #include "platform/runtime_error.h"
+#include "platform/services.h"
 
 namespace platform {
 namespace {
@@ -51,19 +52,20 @@ std::string execArgument(const std::string& path) {
     return value;
 }
 
-// The entry's full path; empty when the user has no home folder.
-std::string autostartPath() { return inUserConfigFolder("autostart/morrowset.desktop"); }
+// The entry's full path, "autostart/<system name>.desktop" in the user's configuration
+// folder; empty when the user has no home folder.
+std::string autostartPath() { return inUserConfigFolder("autostart/" + services().identity.systemName + ".desktop"); }
 
 }  // namespace
 
-std::optional<std::string> autostartEntry(const std::string& exePath) {
+std::optional<std::string> autostartEntry(const AppIdentity& identity, const std::string& exePath) {
     if (exePath.empty() || exePath.front() != '/' || !isPlainUtf8(exePath)) return std::nullopt;
     return "[Desktop Entry]\n"
            "Type=Application\n"
-           "Name=System Morrowset\n"
-           "Comment=Start up to six programs each at a set time of day\n"
+           "Name=" + identity.title + "\n"
+           "Comment=" + identity.summary + "\n"
            "Exec=" + execArgument(exePath) + "\n"
-           "Icon=morrowset\n"
+           "Icon=" + identity.systemName + "\n"
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
 }
@@ -81,7 +83,7 @@ void setStartAtLogin(bool on, const std::string& exePath) {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) raiseErrno(errno);
         return;
     }
-    const std::optional<std::string> entry = autostartEntry(exePath);
+    const std::optional<std::string> entry = autostartEntry(services().identity, exePath);
     if (!entry) raiseError(kPathFileAccess);
     const std::string folder = folderOf(path);
     if (!makeFolders(folder)) raiseErrno(errno ? errno : ENOTDIR);

@@ -1,16 +1,20 @@
 #pragma once
 // Starting the program when its user logs in: a desktop entry in the user's autostart
-// folder, ${XDG_CONFIG_HOME:-~/.config}/autostart/morrowset.desktop, which the desktop
+// folder, ${XDG_CONFIG_HOME:-~/.config}/autostart/<system name>.desktop, which the desktop
 // session starts at login. The entry names the executable by its full path, so a portable
-// copy starts itself and not another one.
+// copy starts itself and not another one; its name, comment and icon are the program's
+// identity's (app_identity.h), and startsAtLogin and setStartAtLogin use the identity of
+// the services in use.
 #include <optional>
 #include <string>
+
+#include "platform/app_identity.h"
 
 namespace platform {
 
 // The entry's text for the executable `exePath`; nullopt when the path cannot be written
 // into a desktop entry (a line break or other control character, or bytes that are not UTF-8).
-std::optional<std::string> autostartEntry(const std::string& exePath);
+std::optional<std::string> autostartEntry(const AppIdentity& identity, const std::string& exePath);
 
 // Whether the entry is there.
 bool startsAtLogin();

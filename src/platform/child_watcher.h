@@ -47,7 +47,6 @@ public:
     bool watch(int pid, OnChildEnd onEnd = {});
     // The children watched that have not ended yet.
     int watching() const { return static_cast<int>(children_.size()); }
-    Method method() const { return method_; }
 
 private:
     struct Child;

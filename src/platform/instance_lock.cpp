@@ -4,96 +4,102 @@
 #include <sys/file.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <cstdint>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <thread>
 
+#include "platform/app_folder.h"
 #include "platform/clock.h"
+#include "platform/file_io.h"
 #include "platform/monitor_link.h"
+#include "platform/private_folder.h"
 
 namespace platform {
 namespace {
 
-// FNV-1a, 64 bits: stable from run to run and release to release, unlike std::hash.
-uint64_t pathHash(const std::string& text) {
-    uint64_t hash = 0xcbf29ce484222325ULL;
-    for (const unsigned char c : text) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
+// The private folder of the locks and their sockets, open, and its path.
+struct LockFolder {
+    int fd = -1;
+    std::string path;
+};
+
+// The monitor folder when it is the user's own; else, when another user made it (or it is
+// open to others), "wardline" in the user's configuration folder, with the same rules.
+LockFolder openLockFolder(std::string* whyNot = nullptr) {
+    std::string refused;
+    LockFolder folder{openMonitorFolder(&refused), monitorFolderPath()};
+    if (folder.fd >= 0) return folder;
+    folder.path = inUserConfigFolder("wardline");
+    std::string alsoRefused = "no configuration folder of the user's";
+    if (!folder.path.empty() && makeFolders(folderOf(folder.path)))
+        folder.fd = openPrivateFolder(folder.path, &alsoRefused);
+    if (folder.fd < 0 && whyNot) *whyNot = refused + "; " + alsoRefused;
+    return folder;
 }
 
-// The socket's address in the private folder; the folder reached through its open
-// descriptor when the ordinary path is too long. False when neither fits.
-bool socketAddress(int folderFd, const std::string& name, sockaddr_un& address) {
-    constexpr std::size_t kRoom = sizeof(address.sun_path) - 1;
-    std::string path = monitorFolderPath() + "/" + name;
-    if (path.size() > kRoom) path = "/proc/self/fd/" + std::to_string(folderFd) + "/" + name;
-    if (path.size() > kRoom) return false;
-    address = {};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return true;
-}
-
-bool peerIsSameUser(int fd) {
-    ucred credentials{};
-    socklen_t size = sizeof credentials;
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 && credentials.uid == ::geteuid();
-}
-
-bool connectOnce(const std::string& applicationFolder) {
-    const int folder = openMonitorFolder();
-    if (folder < 0) return false;
-    sockaddr_un address{};
+bool connectOnce(const std::string& name) {
+    const LockFolder folder = openLockFolder();
+    if (folder.fd < 0) return false;
+    const std::string path = socketPathIn(folder.fd, folder.path, name + ".sock");
     bool asked = false;
-    if (socketAddress(folder, instanceName(applicationFolder) + ".sock", address)) {
+    if (!path.empty()) {
+        const sockaddr_un address = socketAddress(path);
         const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
         asked = fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
                 peerIsSameUser(fd);
         if (fd >= 0) ::close(fd);
     }
-    ::close(folder);
+    ::close(folder.fd);
     return asked;
 }
 
 }  // namespace
 
-std::string instanceName(const std::string& applicationFolder) {
-    char key[17];
-    std::snprintf(key, sizeof key, "%016llx", static_cast<unsigned long long>(pathHash(applicationFolder)));
-    return std::string("morrowset-") + key;
+std::string instanceName(const std::string& systemName, const std::string& applicationFolder) {
+    struct stat folder {};
+    if (::stat(applicationFolder.c_str(), &folder) != 0) return {};
+    char key[40];
+    std::snprintf(key, sizeof key, "-%llx-%llx", static_cast<unsigned long long>(folder.st_dev),
+                  static_cast<unsigned long long>(folder.st_ino));
+    return systemName + key;
 }
 
-InstanceLock takeInstanceLock(const std::string& applicationFolder) {
-    const int folder = openMonitorFolder();
-    if (folder < 0) return InstanceLock::Unavailable;
-    const std::string name = instanceName(applicationFolder) + ".lock";
-    const int fd = ::openat(folder, name.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
-    ::close(folder);
-    if (fd < 0) return InstanceLock::Unavailable;
+InstanceLock takeInstanceLock(const std::string& name, std::string* whyNot) {
+    auto unavailable = [&](const std::string& reason) {
+        if (whyNot) *whyNot = reason;
+        return InstanceLock::Unavailable;
+    };
+    if (name.empty()) return unavailable("the application folder cannot be looked at");
+    std::string refused;
+    const LockFolder folder = openLockFolder(&refused);
+    if (folder.fd < 0) return unavailable(refused);
+    const std::string file = name + ".lock";
+    const int fd = ::openat(folder.fd, file.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, 0600);
+    const int openError = errno;
+    ::close(folder.fd);
+    if (fd < 0) return unavailable(folder.path + "/" + file + ": " + std::strerror(openError));
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return InstanceLock::First;  // kept open: the lock lasts for the run
     ::close(fd);
     return InstanceLock::Another;
 }
 
-InstanceListener::InstanceListener(const std::string& applicationFolder)
-    : name_(instanceName(applicationFolder) + ".sock") {
-    folderFd_ = openMonitorFolder();
-    sockaddr_un address{};
-    if (folderFd_ < 0 || !socketAddress(folderFd_, name_, address)) return;
+InstanceListener::InstanceListener(const std::string& name) : socketName_(name + ".sock") {
+    const LockFolder folder = openLockFolder();
+    folderFd_ = folder.fd;
+    if (folderFd_ < 0) return;
+    const std::string path = socketPathIn(folderFd_, folder.path, socketName_);
+    if (path.empty()) return;
     struct stat existing {};
-    if (::fstatat(folderFd_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+    if (::fstatat(folderFd_, socketName_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
         if (!S_ISSOCK(existing.st_mode)) return;
-        ::unlinkat(folderFd_, name_.c_str(), 0);  // left by a run that died
+        ::unlinkat(folderFd_, socketName_.c_str(), 0);  // left by a run that died
     }
     fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd_ < 0) return;
+    const sockaddr_un address = socketAddress(path);
     if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd_, 4) != 0) {
         ::close(fd_);
         fd_ = -1;
@@ -103,7 +109,7 @@ InstanceListener::InstanceListener(const std::string& applicationFolder)
 InstanceListener::~InstanceListener() {
     if (fd_ >= 0) {
         ::close(fd_);
-        ::unlinkat(folderFd_, name_.c_str(), 0);
+        ::unlinkat(folderFd_, socketName_.c_str(), 0);
     }
     if (folderFd_ >= 0) ::close(folderFd_);
 }
@@ -117,10 +123,11 @@ bool InstanceListener::takeRequests() {
     return asked;
 }
 
-bool askFirstInstanceToShow(const std::string& applicationFolder, int patienceMs) {
+bool askFirstInstanceToShow(const std::string& name, int patienceMs) {
+    if (name.empty()) return false;
     const int64_t deadline = monotonicMilliseconds() + patienceMs;
     for (;;) {
-        if (connectOnce(applicationFolder)) return true;
+        if (connectOnce(name)) return true;
         if (monotonicMilliseconds() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

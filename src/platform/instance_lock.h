@@ -1,10 +1,16 @@
 #pragma once
-// One running program per application folder. The first start for a folder holds a lock,
-// "morrowset-<key>.lock", and listens on a socket, "morrowset-<key>.sock", both in the
-// user's private folder (the monitor folder, made 0700 and checked), never in a folder
-// other users can write, where a planted link would make us create or touch a file of
-// their choosing. <key> is 16 hexadecimal digits of a hash of the folder's path, so two
-// portable copies in different folders run side by side, each with its own timetable.
+// One running program per application folder, by the folder itself: the folder reached as
+// "home", "home/", "./home" or through a link is one folder. The first start for a folder
+// holds a lock, "<name>.lock", and listens on a socket, "<name>.sock", where <name> is the
+// program's system name (app_identity.h), "-" and the folder's device and inode in
+// hexadecimal; so two portable copies in different folders run side by side, each with its
+// own timetable.
+//
+// Both live in the user's private folder (private_folder.h), never in a folder other users
+// can reach, where a planted link would make us create or touch a file of their choosing:
+// the monitor folder (monitor_link.h) when it is the user's own, else, when another user
+// made it first, the folder "wardline" in the user's configuration folder. When neither
+// can be had there is no lock, and the caller should say so.
 //
 // A later start for the same folder finds the lock held; it asks the first one to bring
 // its window to the front by connecting to its socket (only a peer of the same user is
@@ -16,21 +22,23 @@ namespace platform {
 enum class InstanceLock {
     First,        // the lock is ours for the rest of the run
     Another,      // another instance holds it
-    Unavailable,  // no private folder or no lock file: taken as the first instance
+    Unavailable,  // no private folder, no lock file or no folder to key it on
 };
 
-// The name the lock and the socket of `applicationFolder` share: "morrowset-" and the key.
-std::string instanceName(const std::string& applicationFolder);
+// The name the lock and the socket of `applicationFolder` share, for the program whose
+// system name is `systemName`; "" when the folder cannot be looked at.
+std::string instanceName(const std::string& systemName, const std::string& applicationFolder);
 
-// Takes the lock of `applicationFolder`; a lock taken is held until the process ends.
-InstanceLock takeInstanceLock(const std::string& applicationFolder);
+// Takes the lock `name` (instanceName); a lock taken is held until the process ends.
+// Unavailable with the reason in `whyNot`.
+InstanceLock takeInstanceLock(const std::string& name, std::string* whyNot = nullptr);
 
-// The first instance's end of the socket. Listening replaces a socket left by a run that
-// died: only the holder of the lock listens.
+// The first instance's end of the socket `name`. Listening replaces a socket left by a run
+// that died: only the holder of the lock listens.
 class InstanceListener {
 public:
     // Not listening() when the private folder or the socket cannot be had.
-    explicit InstanceListener(const std::string& applicationFolder);
+    explicit InstanceListener(const std::string& name);
     ~InstanceListener();  // closes and removes the socket
     InstanceListener(const InstanceListener&) = delete;
     InstanceListener& operator=(const InstanceListener&) = delete;
@@ -45,11 +53,11 @@ public:
 private:
     int folderFd_ = -1;
     int fd_ = -1;
-    std::string name_;
+    std::string socketName_;
 };
 
-// Asks the instance holding the lock of `applicationFolder` to bring its window to the
-// front, trying for up to `patienceMs` while it may still be starting. True when it was asked.
-bool askFirstInstanceToShow(const std::string& applicationFolder, int patienceMs);
+// Asks the instance holding the lock `name` to bring its window to the front, trying for up
+// to `patienceMs` while it may still be starting. True when it was asked.
+bool askFirstInstanceToShow(const std::string& name, int patienceMs);
 
 }  // namespace platform

@@ -1,144 +1,141 @@
 #include "platform/journal.h"
 
+#include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/socket.h>
 #include <sys/uio.h>
-#include <sys/un.h>
 #include <unistd.h>
 
-#include <systemd/sd-journal.h>
-
-#include <array>
+#include <cerrno>
 #include <cstring>
-#include <vector>
+
+#include "platform/file_io.h"
 
 namespace platform::journal {
 namespace {
 
-constexpr std::string_view kIdentifier = "SYSLOG_IDENTIFIER=morrowset";
+// Failures that say there is no journal to send to: nothing is lost that could have gone.
+bool noJournal(int error) { return error == ENOENT || error == ECONNREFUSED || error == ENOTDIR || error == EACCES; }
 
-// One entry's fields as "NAME=value" texts, handed to the journal in one call.
-class Entry {
-public:
-    Entry(int priority, std::string_view messageId, std::string_view message) {
-        add("PRIORITY", std::to_string(priority));
-        fields_.emplace_back(kIdentifier);
-        add("MESSAGE_ID", messageId);
-        add("MESSAGE", message);
-    }
-    Entry& add(std::string_view name, std::string_view value) {
-        fields_.push_back(std::string(name) + "=" + std::string(value));
-        return *this;
-    }
-    Entry& add(std::string_view name, int64_t value) { return add(name, std::to_string(value)); }
-    Entry& add(const Run& run) {
-        return add("MORROWSET_ROW", run.row).add("MORROWSET_TRIGGER", run.trigger).add("MORROWSET_COMMAND", run.command);
-    }
-    // The journal library sends values with line breaks in its binary-safe form.
-    void send() const {
-        std::vector<iovec> parts;
-        parts.reserve(fields_.size());
-        for (const std::string& field : fields_)
-            parts.push_back({const_cast<char*>(field.data()), field.size()});
-        ::sd_journal_sendv(parts.data(), static_cast<int>(parts.size()));
-    }
-
-private:
-    std::vector<std::string> fields_;
-};
-
-std::string runText(const Run& run) {
-    return "Row " + std::to_string(run.row) + " (" + std::string(run.trigger) + ")";
+void appendLittleEndian64(std::string& out, uint64_t value) {
+    for (int i = 0; i < 8; ++i) out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
 }
-
-// The socket prepared for a fatal signal's entry; -1 when the journal was not there.
-int fatalSocket = -1;
-sockaddr_un fatalAddress{};
-
-// Appends to a fixed buffer, cut where it ends; line breaks in values become blanks.
-struct Datagram {
-    char* data;
-    std::size_t capacity;
-    std::size_t size = 0;
-
-    void put(std::string_view text, bool isValue = false) noexcept {
-        for (const char c : text) {
-            if (size == capacity) return;
-            data[size++] = isValue && (c == '\n' || c == '\r') ? ' ' : c;
-        }
-    }
-    void field(std::string_view name, std::string_view value) noexcept {
-        put(name);
-        put("=");
-        put(value, true);
-        put("\n");
-    }
-    void field(std::string_view name, int64_t value) noexcept {
-        char digits[24];
-        std::size_t n = sizeof digits;
-        uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
-        do {
-            digits[--n] = static_cast<char>('0' + magnitude % 10);
-            magnitude /= 10;
-        } while (magnitude > 0);
-        if (value < 0) digits[--n] = '-';
-        field(name, std::string_view(digits + n, sizeof digits - n));
-    }
-};
 
 }  // namespace
 
-void runStarted(const Run& run) {
-    Entry(kPriorityInfo, kRunStartId, runText(run) + " started: " + std::string(run.command)).add(run).send();
+Entry::Entry(int priority, std::string_view messageId, std::string_view message) {
+    add("PRIORITY", priority).add("MESSAGE_ID", messageId).add("MESSAGE", message);
 }
 
-void runEnded(const Run& run, std::optional<int> exitStatus, std::string_view signalName, int64_t durationMs) {
-    const bool good = exitStatus && *exitStatus == 0;
-    const std::string how = exitStatus ? "exit status " + std::to_string(*exitStatus) : "signal " + std::string(signalName);
-    Entry entry(good ? kPriorityInfo : kPriorityWarning, kRunEndId,
-                runText(run) + (good ? " ended: " : " failed: ") + how);
-    entry.add(run);
-    if (exitStatus) entry.add("MORROWSET_EXIT_STATUS", *exitStatus);
-    else entry.add("MORROWSET_SIGNAL", signalName);
-    entry.add("MORROWSET_DURATION_MS", durationMs).send();
+Entry& Entry::add(std::string_view name, std::string_view value) {
+    bytes_.append(name);
+    if (value.find('\n') == std::string_view::npos) {
+        bytes_.append("=").append(value).append("\n");
+        return *this;
+    }
+    bytes_.append("\n");
+    appendLittleEndian64(bytes_, value.size());
+    bytes_.append(value).append("\n");
+    return *this;
 }
 
-void runRefused(const Run& run, int32_t errorNumber) {
-    Entry(kPriorityWarning, kRunRefusedId, runText(run) + " could not start: error " + std::to_string(errorNumber))
-        .add(run)
-        .add("WARDLINE_ERROR_NUMBER", errorNumber)
-        .send();
+Entry& Entry::add(std::string_view name, int64_t value) { return add(name, std::to_string(value)); }
+
+void FixedEntry::put(std::string_view text, bool isValue) noexcept {
+    for (const char c : text) {
+        if (size_ == capacity_) return;
+        data_[size_++] = isValue && (c == '\n' || c == '\r') ? ' ' : c;
+    }
 }
 
-void errorReported(int32_t number, std::string_view procedure, int32_t line, std::string_view message) {
-    Entry(kPriorityError, kErrorReportId, message)
-        .add("WARDLINE_ERROR_NUMBER", number)
-        .add("WARDLINE_PROCEDURE", procedure)
-        .add("WARDLINE_LINE", line)
-        .send();
+FixedEntry& FixedEntry::add(std::string_view name, std::string_view value) noexcept {
+    put(name, false);
+    put("=", false);
+    put(value, true);
+    put("\n", false);
+    return *this;
 }
 
-void prepareFatalEntry() noexcept {
-    if (fatalSocket >= 0 || ::access(kSocketPath, W_OK) != 0) return;
-    fatalSocket = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    fatalAddress.sun_family = AF_UNIX;
-    std::strncpy(fatalAddress.sun_path, kSocketPath, sizeof fatalAddress.sun_path - 1);
+FixedEntry& FixedEntry::add(std::string_view name, int64_t value) noexcept {
+    char digits[24];
+    std::size_t n = sizeof digits;
+    uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value) : static_cast<uint64_t>(value);
+    do {
+        digits[--n] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude > 0);
+    if (value < 0) digits[--n] = '-';
+    return add(name, std::string_view(digits + n, sizeof digits - n));
 }
 
-void sendFatalEntry(char* buffer, std::size_t capacity, std::string_view message, std::string_view procedure,
-                    int32_t line, std::string_view signalName) noexcept {
-    if (fatalSocket < 0) return;
-    Datagram entry{buffer, capacity};
-    entry.field("PRIORITY", kPriorityCritical);
-    entry.put(kIdentifier);
-    entry.put("\n");
-    entry.field("MESSAGE_ID", kFatalSignalId);
-    entry.field("MESSAGE", message);
-    entry.field("WARDLINE_ERROR_NUMBER", 51);
-    entry.field("WARDLINE_PROCEDURE", procedure);
-    entry.field("WARDLINE_LINE", line);
-    if (!signalName.empty()) entry.field("MORROWSET_SIGNAL", signalName);
-    ::sendto(fatalSocket, entry.data, entry.size, MSG_NOSIGNAL | MSG_DONTWAIT,
-             reinterpret_cast<const sockaddr*>(&fatalAddress), sizeof fatalAddress);
+Journal::Journal(const AppIdentity& identity, std::string socketPath)
+    : head_("SYSLOG_IDENTIFIER=" + identity.systemName + "\n"),
+      fieldPrefix_(identity.journalFieldPrefix),
+      socketPath_(std::move(socketPath)) {
+    address_.sun_family = AF_UNIX;
+    if (socketPath_.size() < sizeof address_.sun_path)
+        std::memcpy(address_.sun_path, socketPath_.c_str(), socketPath_.size() + 1);
+}
+
+Journal::~Journal() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void Journal::open() noexcept {
+    if (fd_ >= 0 || address_.sun_path[0] == '\0') return;
+    fd_ = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+}
+
+bool Journal::sendParts(std::string_view first, std::string_view second) const noexcept {
+    iovec parts[2] = {{const_cast<char*>(first.data()), first.size()}, {const_cast<char*>(second.data()), second.size()}};
+    msghdr message{};
+    message.msg_name = const_cast<sockaddr_un*>(&address_);
+    message.msg_namelen = sizeof address_;
+    message.msg_iov = parts;
+    message.msg_iovlen = 2;
+    for (;;) {
+        if (::sendmsg(fd_, &message, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0) return true;
+        if (errno != EINTR) return false;
+    }
+}
+
+// The journal's way for an entry larger than a datagram: a sealed memory file, passed on
+// the socket.
+bool Journal::sendAsMemoryFile(std::string_view bytes) const {
+    const int file = ::memfd_create("journal-entry", MFD_CLOEXEC | MFD_ALLOW_SEALING);
+    if (file < 0) return false;
+    bool sent = writeAll(file, head_) && writeAll(file, bytes) &&
+                ::fcntl(file, F_ADD_SEALS, F_SEAL_SHRINK | F_SEAL_GROW | F_SEAL_WRITE | F_SEAL_SEAL) == 0;
+    if (sent) {
+        alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int))] = {};
+        msghdr message{};
+        message.msg_name = const_cast<sockaddr_un*>(&address_);
+        message.msg_namelen = sizeof address_;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        cmsghdr* passed = CMSG_FIRSTHDR(&message);
+        passed->cmsg_level = SOL_SOCKET;
+        passed->cmsg_type = SCM_RIGHTS;
+        passed->cmsg_len = CMSG_LEN(sizeof(int));
+        std::memcpy(CMSG_DATA(passed), &file, sizeof(int));
+        sent = ::sendmsg(fd_, &message, MSG_DONTWAIT | MSG_NOSIGNAL) >= 0;
+    }
+    const int error = errno;
+    ::close(file);
+    errno = error;
+    return sent;
+}
+
+void Journal::send(const Entry& entry) {
+    open();
+    if (fd_ < 0) return;
+    if (sendParts(head_, entry.bytes())) return;
+    if (errno == EMSGSIZE && sendAsMemoryFile(entry.bytes())) return;
+    if (!noJournal(errno)) dropped_.fetch_add(1);
+}
+
+void Journal::send(const FixedEntry& entry) const noexcept {
+    if (fd_ >= 0 && !sendParts(head_, entry.bytes()) && !noJournal(errno)) dropped_.fetch_add(1);
 }
 
 }  // namespace platform::journal

@@ -1,63 +1,100 @@
 #pragma once
-// The system journal: one structured entry per run start, run end, refused run, error
-// report and fatal signal, so that `journalctl -t morrowset` shows one machine's runs and
-// a site collects many machines' with the journal's own forwarding.
+// The system journal: structured entries sent on its datagram socket in the journal's
+// native form, so that `journalctl -t <identifier>` shows one machine's entries and a site
+// collects many machines' with the journal's own forwarding.
 //
-// Every entry carries SYSLOG_IDENTIFIER=morrowset, a PRIORITY, a fixed MESSAGE_ID per kind
-// (below), a readable MESSAGE and the fields of its kind:
+// The platform sends the fields it is given and names nobody: every entry of a Journal
+// begins with SYSLOG_IDENTIFIER, the system name of the program's identity
+// (app_identity.h), and the program's own fields begin with the identity's field prefix.
+// Which entries there are, and what they carry, is the program's and the runtime's affair.
 //
-//   kind         PRIORITY           fields
-//   run start    6                  MORROWSET_ROW, MORROWSET_TRIGGER, MORROWSET_COMMAND
-//   run end      6 (exit status 0)  the start's, MORROWSET_EXIT_STATUS or MORROWSET_SIGNAL,
-//                4 (otherwise)      MORROWSET_DURATION_MS
-//   run refused  4                  the start's, WARDLINE_ERROR_NUMBER
-//   error report 3                  WARDLINE_ERROR_NUMBER, WARDLINE_PROCEDURE, WARDLINE_LINE
-//   fatal signal 2                  the error report's (number 51), MORROWSET_SIGNAL
-//
-// Without a journal socket nothing is sent and nothing fails; a send is never waited on.
+// Nothing is ever waited on: a journal that does not take an entry at once (a reader that
+// stopped reading) loses it, and the loss is counted. Without a journal socket nothing is
+// sent, nothing is counted and nothing fails.
+#include <sys/un.h>
+
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
-namespace platform::journal {
+#include "platform/app_identity.h"
 
-inline constexpr std::string_view kRunStartId = "ef84deacf5b247c9be326f5968e3fa35";
-inline constexpr std::string_view kRunEndId = "fa531de393794bda9aa6ce8c14e7e581";
-inline constexpr std::string_view kRunRefusedId = "64665bd98ca3432bbbea6b12f18c0c95";
-inline constexpr std::string_view kErrorReportId = "05fb6d955d2f4fdb8391e8970dfe868a";
-inline constexpr std::string_view kFatalSignalId = "de1427104933441ca0ec1243f6f39b30";
+namespace platform::journal {
 
 inline constexpr int kPriorityCritical = 2;
 inline constexpr int kPriorityError = 3;
 inline constexpr int kPriorityWarning = 4;
 inline constexpr int kPriorityInfo = 6;
 
-// Where the journal listens for entries.
+// Where the system's journal listens for entries.
 inline constexpr const char* kSocketPath = "/run/systemd/journal/socket";
 
-// What a run's entries say of it. `row` counts from 1, as the window shows rows; `trigger`
-// is "clock", "now" or "catch-up".
-struct Run {
-    int row = 0;
-    std::string_view trigger;
-    std::string_view command;
+// One entry: its PRIORITY, its kind's fixed MESSAGE_ID, a readable MESSAGE, then the fields
+// of its kind. A value with line breaks is sent whole, in the journal's binary-safe form.
+class Entry {
+public:
+    Entry(int priority, std::string_view messageId, std::string_view message);
+    Entry& add(std::string_view name, std::string_view value);
+    Entry& add(std::string_view name, int64_t value);
+    // The entry as the socket takes it.
+    const std::string& bytes() const { return bytes_; }
+
+private:
+    std::string bytes_;
 };
 
-void runStarted(const Run& run);
-// How a run ended: its exit status, or the name of the signal that ended it ("SIGKILL").
-void runEnded(const Run& run, std::optional<int> exitStatus, std::string_view signalName, int64_t durationMs);
-void runRefused(const Run& run, int32_t errorNumber);
-// An intercepted error; `message` is its one-line description.
-void errorReported(int32_t number, std::string_view procedure, int32_t line, std::string_view message);
+// An entry built in a buffer of fixed size, for a signal handler: it allocates nothing,
+// turns line breaks in values into blanks and is cut where the buffer ends.
+class FixedEntry {
+public:
+    FixedEntry(char* buffer, std::size_t capacity) noexcept : data_(buffer), capacity_(capacity) {}
+    FixedEntry& add(std::string_view name, std::string_view value) noexcept;
+    FixedEntry& add(std::string_view name, int64_t value) noexcept;
+    std::string_view bytes() const noexcept { return {data_, size_}; }
 
-// For a fatal signal handler, which may not allocate or lock: opens the socket now, at
-// start-up, when the journal is there.
-void prepareFatalEntry() noexcept;
-// Sends the fatal-signal entry through the socket opened by prepareFatalEntry, building it
-// in `buffer`; async-signal-safe. Line breaks in the values become blanks.
-void sendFatalEntry(char* buffer, std::size_t capacity, std::string_view message, std::string_view procedure,
-                    int32_t line, std::string_view signalName) noexcept;
+private:
+    void put(std::string_view text, bool isValue) noexcept;
+    char* data_;
+    std::size_t capacity_;
+    std::size_t size_ = 0;
+};
+
+// The journal one program sends to.
+class Journal {
+public:
+    // Entries go to the socket at `socketPath`, under `identity`'s name.
+    explicit Journal(const AppIdentity& identity, std::string socketPath = kSocketPath);
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+
+    // What the names of the program's own fields begin with: "<PREFIX>ROW".
+    const std::string& fieldPrefix() const { return fieldPrefix_; }
+
+    // Opens the socket now, which waits for nothing; send() opens it when it must. A signal
+    // handler's entry needs it opened before (at start-up): it may not open one.
+    void open() noexcept;
+    // Sends `entry` without waiting. An entry the journal does not take at once is lost
+    // and counted; one too large for a datagram goes as a sealed memory file, as the
+    // journal's protocol allows.
+    void send(const Entry& entry);
+    // Sends `entry` on the socket opened before; async-signal-safe.
+    void send(const FixedEntry& entry) const noexcept;
+    // How many entries were lost since the last call; async-signal-safe.
+    uint64_t takeDropped() noexcept { return dropped_.exchange(0); }
+
+private:
+    bool sendParts(std::string_view first, std::string_view second) const noexcept;
+    bool sendAsMemoryFile(std::string_view bytes) const;
+
+    std::string head_;  // "SYSLOG_IDENTIFIER=<system name>\n"
+    std::string fieldPrefix_;
+    std::string socketPath_;
+    sockaddr_un address_{};
+    int fd_ = -1;
+    mutable std::atomic<uint64_t> dropped_{0};
+};
 
 }  // namespace platform::journal

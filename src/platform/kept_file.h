@@ -41,8 +41,6 @@ public:
     // the next line it takes is preceded by a line saying how many were lost.
     bool writeAt(int64_t offset, std::string_view head, std::string_view tail = {});
     bool append(std::string_view head, std::string_view tail = {});
-    // Lines a stream did not take since the last one it took.
-    int64_t lostLines() const { return lost_; }
 
     // Opens `path` to append (creating it, mode 0600), writes `head` then `tail` and closes
     // it again. Only system calls: a signal handler may use it.

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "platform/private_folder.h"
 
 namespace platform {
 namespace {
@@ -45,34 +46,11 @@ bool standsForItself(unsigned char c, bool first) {
     return c >= 0x20 && c <= 0x7E && c != '%' && c != '/' && !(first && c == '.');
 }
 
-// The address of socket `name` in the folder: its ordinary path when that fits in a socket
-// address, else the same folder reached through the open descriptor. "" when neither fits.
-std::string socketPath(int folderFd, const std::string& folder, const std::string& name) {
-    constexpr std::size_t kRoom = sizeof(sockaddr_un{}.sun_path) - 1;
-    std::string direct = folder + "/" + name;
-    if (direct.size() <= kRoom) return direct;
-    std::string viaFd = "/proc/self/fd/" + std::to_string(folderFd) + "/" + name;
-    return viaFd.size() <= kRoom ? viaFd : std::string{};
-}
-
-sockaddr_un addressOf(const std::string& path) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    return address;
-}
-
-bool peerIsSameUser(int fd) {
-    ucred credentials{};
-    socklen_t size = sizeof credentials;
-    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0 && credentials.uid == ::geteuid();
-}
-
 // A connected, non-blocking socket to `path` whose peer is this user; -1 otherwise.
 int connectTo(const std::string& path) {
     const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd < 0) return -1;
-    const sockaddr_un address = addressOf(path);
+    const sockaddr_un address = socketAddress(path);
     if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || !peerIsSameUser(fd)) {
         ::close(fd);
         return -1;
@@ -124,27 +102,7 @@ std::string monitorFolderPath() {
     return "/tmp/wardline-" + std::to_string(::geteuid());
 }
 
-int openMonitorFolder(std::string* whyNot) {
-    const std::string folder = monitorFolderPath();
-    auto refuse = [&](const std::string& reason) {
-        if (whyNot) *whyNot = folder + ": " + reason;
-        return -1;
-    };
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) return refuse(std::strerror(errno));
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return refuse(errno == ELOOP || errno == ENOTDIR ? "not a directory" : std::strerror(errno));
-    struct stat info {};
-    std::string reason;
-    if (::fstat(fd, &info) != 0)
-        reason = std::strerror(errno);
-    else if (info.st_uid != ::geteuid())
-        reason = "belongs to another user";
-    else if ((info.st_mode & 077) != 0)
-        reason = "is open to group or others (it must be 0700)";
-    if (reason.empty()) return fd;
-    ::close(fd);
-    return refuse(reason);
-}
+int openMonitorFolder(std::string* whyNot) { return openPrivateFolder(monitorFolderPath(), whyNot); }
 
 std::string encodeMonitorTitle(std::string_view title) {
     static constexpr char kHex[] = "0123456789ABCDEF";
@@ -210,7 +168,7 @@ MonitorLink MonitorLink::find() {
     for (const std::string& name : socketNames(folderFd)) {
         const auto title = decodeMonitorTitle(name);
         if (!title || !isMonitorTitle(*title)) continue;
-        const std::string path = socketPath(folderFd, folder, name);
+        const std::string path = socketPathIn(folderFd, folder, name);
         if (path.empty()) continue;
         const int fd = connectTo(path);
         if (fd < 0) continue;  // a monitor that has gone away left its socket behind
@@ -309,7 +267,7 @@ MonitorListener::MonitorListener(const std::string& title) {
     };
     if (title.empty()) fail("a monitor needs a title");
     name_ = encodeMonitorTitle(title);
-    path_ = socketPath(folderFd_, monitorFolderPath(), name_);
+    path_ = socketPathIn(folderFd_, monitorFolderPath(), name_);
     if (path_.empty()) fail("the title \"" + title + "\" is too long for a socket name");
 
     struct stat existing {};
@@ -324,7 +282,7 @@ MonitorListener::MonitorListener(const std::string& title) {
     }
     fd_ = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
     if (fd_ < 0) fail(std::string("socket: ") + std::strerror(errno));
-    const sockaddr_un address = addressOf(path_);
+    const sockaddr_un address = socketAddress(path_);
     if (::bind(fd_, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 || ::listen(fd_, 16) != 0)
         fail(path_ + ": " + std::strerror(errno));
 }

@@ -55,7 +55,7 @@ inline constexpr uint32_t kMonitorMaxText = 1u << 20;
 // The private per-user folder (see above), as a path; it may not exist yet.
 std::string monitorFolderPath();
 // Opens the folder, creating it when missing; -1 with the reason in `whyNot` when it
-// cannot be had or is refused. The caller closes the descriptor.
+// cannot be had or is refused (private_folder.h). The caller closes the descriptor.
 int openMonitorFolder(std::string* whyNot = nullptr);
 
 std::string encodeMonitorTitle(std::string_view title);

@@ -9,8 +9,10 @@
 //                                   (set once, before main: the current runtime's set); there
 //                                   is no second "current" pointer to keep in step.
 //   errortrap/report/crash_handler.cpp
-//                                   The signal and terminate handlers and what they read: a
-//                                   fatal signal comes to the process, not to a runtime.
+//                                   The signal and terminate handlers and what they read (the
+//                                   journal socket opened at start-up among it): a fatal signal
+//                                   comes to the process, not to a runtime, when nothing may be
+//                                   allocated or opened any more.
 //   platform/mail_sendmail.cpp      The mail queue and its sending thread: a report still on its
 //                                   way must outlive the error (and the runtime) that sent it.
 //   platform/memory_status.cpp      /proc/meminfo, kept open: one descriptor serves every reader.
@@ -20,9 +22,8 @@
 //                                   process runs out of them: descriptors are the process's.
 //   platform/kept_file.cpp          Where a copy from a mapped file jumps back to when the file
 //                                   shrinks under it: SIGBUS comes to the process.
-//   platform/journal.cpp            The journal socket a fatal signal writes through: opened
-//                                   before the signal, when nothing may be allocated any more.
-//   platform/app_object.cpp         Whether another instance held the lock at start: the lock
+//   platform/app_object.cpp         The instance lock as it was found at start (taken, held by
+//                                   another instance, or none to be had, and why): the lock
 //                                   belongs to the process, taken once.
 //   platform/profile_trust.cpp      The profiles already said to be ignored: one line on standard
 //                                   error per file and run, whichever runtime read the file.

@@ -15,6 +15,11 @@ Services& processServices() {
 
 }  // namespace
 
+journal::Journal& Services::journal() {
+    if (!journal_) journal_ = std::make_unique<journal::Journal>(identity, journalSocket);
+    return *journal_;
+}
+
 Services& services() { return lookup ? lookup() : processServices(); }
 
 ServicesLookup findServicesWith(ServicesLookup given) { return std::exchange(lookup, given); }

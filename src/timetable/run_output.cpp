@@ -121,14 +121,11 @@ void cutToLast(const std::string& appFolder, const std::string& name) {
         if (got <= 0) return;
         have += static_cast<std::size_t>(got);
     }
-    // The cut file is written beside the old one and takes its place only when complete.
-    const std::string cutName = "." + name + ".cut";
-    ::unlinkat(folder.get(), cutName.c_str(), 0);
-    const Fd cut(openOwnFile(folder.get(), cutName, O_WRONLY | O_CREAT | O_EXCL));
-    if (cut.get() < 0) return;
-    if (!platform::writeAll(cut.get(), cutLine(info.st_size - kMaxBytes)) || !platform::writeAll(cut.get(), tail) ||
-        ::renameat(folder.get(), cutName.c_str(), folder.get(), name.c_str()) != 0)
-        ::unlinkat(folder.get(), cutName.c_str(), 0);
+    // The cut file takes the old one's place whole; a cut that fails leaves the output as it was.
+    platform::FileReplacement cut;
+    if (cut.begin(folder.get(), name, kFileMode) == 0 &&
+        platform::writeAll(cut.fd(), cutLine(info.st_size - kMaxBytes)) && platform::writeAll(cut.fd(), tail))
+        cut.commit();
 }
 
 }  // namespace morrowset::runs

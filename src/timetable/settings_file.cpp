@@ -1,18 +1,14 @@
 #include "timetable/settings_file.h"
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdlib>
-#include <ctime>
 #include <deque>
 #include <filesystem>
-#include <random>
 #include <vector>
 
 #include "platform/app_object.h"
@@ -25,8 +21,6 @@ namespace morrowset::settings {
 namespace {
 
 constexpr int kMaxLinkHops = 40;
-
-std::string baseName(const std::string& path) { return path.substr(path.find_last_of('/') + 1); }
 
 // The file a save replaces: `path`, or for a symbolic link the file it finally leads to
 // (which need not exist yet). Raises 76 for a loop of links.
@@ -107,63 +101,6 @@ void refuseUnwritable(const std::string& target, const std::string& folder) {
         platform::raiseError(platform::kPathFileAccessError);
 }
 
-// A save's file before it takes the old one's place is named ".<name>.morrowset-save.<random>":
-// a name nobody gives a file by hand, so that only files a save made are ever removed.
-constexpr std::string_view kTemporaryMarker = ".morrowset-save.";
-constexpr int kTemporaryRandomLength = 12;
-// A save takes well under this; a newer file may be another copy's save in progress.
-constexpr time_t kStaleAfterSeconds = 60;
-
-std::string temporaryPrefix(const std::string& name) { return "." + name + std::string(kTemporaryMarker); }
-
-bool isTemporaryName(std::string_view entry, const std::string& prefix) {
-    if (!entry.starts_with(prefix)) return false;
-    const std::string_view random = entry.substr(prefix.size());
-    return random.size() == kTemporaryRandomLength &&
-           std::all_of(random.begin(), random.end(), [](unsigned char c) { return std::isalnum(c) != 0; });
-}
-
-// The temporary name for `target` in its folder, with a random part.
-std::string temporaryName(const std::string& target) {
-    static constexpr char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-    thread_local std::mt19937 random{std::random_device{}()};
-    std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
-    std::string name = platform::folderOf(target) + "/" + temporaryPrefix(baseName(target));
-    for (int i = 0; i < kTemporaryRandomLength; ++i) name += kLetters[pick(random)];
-    return name;
-}
-
-// Removes temporary files of ours that a save killed half-way left in `folder`: only
-// plain files of the user's with the temporary name, and only once they are a minute old.
-void removeStaleTemporaries(const std::string& folder, const std::string& name) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (!dir) return;
-    const std::string prefix = temporaryPrefix(name);
-    const time_t now = ::time(nullptr);
-    while (const dirent* entry = ::readdir(dir)) {
-        if (!isTemporaryName(entry->d_name, prefix)) continue;
-        struct stat info {};
-        if (::fstatat(::dirfd(dir), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode) &&
-            info.st_uid == ::geteuid() && now - info.st_mtime > kStaleAfterSeconds)
-            ::unlinkat(::dirfd(dir), entry->d_name, 0);
-    }
-    ::closedir(dir);
-}
-
-// A new file of the user's only, under a fresh temporary name; its name in `created`.
-int createTemporaryFile(const std::string& target, std::string& created) {
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = temporaryName(target);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-        if (fd >= 0) {
-            created = std::move(name);
-            return fd;
-        }
-        if (errno != EEXIST) platform::raiseErrno(errno);
-    }
-    platform::raiseErrno(EEXIST);
-}
-
 // Only the user's own file, and one nobody else may change, may name programs for us to run.
 bool trustworthy(const struct stat& info) {
     return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
@@ -226,75 +163,31 @@ std::string Reader::rest() {
     return bytes;
 }
 
-Writer::~Writer() { discard(); }
-
 void Writer::open(const std::string& path) {
-    discard();
+    file_.discard();
     if (!linkChainTrusted(path)) platform::raiseError(platform::kPathFileAccessError);
-    std::string target = finalTarget(path);
-    const std::string folder = platform::folderOf(target);
-    refuseUnwritable(target, folder);
-    removeStaleTemporaries(folder, baseName(target));
-    int fd = ::open(folder.c_str(), O_WRONLY | O_TMPFILE | O_CLOEXEC, 0600);
-    if (fd >= 0) {
-        unnamed_ = true;
-    } else {
-        // A file system without unnamed files: a named one, removed if the save fails.
-        fd = createTemporaryFile(target, temporaryPath_);
-    }
-    fd_ = fd;
-    path_ = std::move(target);
+    const std::string target = finalTarget(path);
+    refuseUnwritable(target, platform::folderOf(target));
+    if (const int error = file_.begin(target, 0600)) platform::raiseErrno(error);
 }
 
 void Writer::writeLine(std::string_view text) {
-    if (fd_ < 0) platform::raiseError(platform::kBadFileNameOrNumber);
+    if (!file_.started()) platform::raiseError(platform::kBadFileNameOrNumber);
     std::string line(text);
     for (char& c : line)
         if (c == '\r' || c == '\n') c = ' ';
     line += "\r\n";
-    if (!platform::writeAll(fd_, line)) platform::raiseErrno(errno);
+    if (!platform::writeAll(file_.fd(), line)) platform::raiseErrno(errno);
 }
 
 void Writer::writeBytes(std::string_view bytes) {
-    if (fd_ < 0) platform::raiseError(platform::kBadFileNameOrNumber);
-    if (!platform::writeAll(fd_, bytes)) platform::raiseErrno(errno);
-}
-
-// Gives the complete unnamed file a temporary name in the target's folder.
-void Writer::nameTemporary() {
-    const std::string procPath = "/proc/self/fd/" + std::to_string(fd_);
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = temporaryName(path_);
-        int linked = ::linkat(AT_FDCWD, procPath.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW);
-        if (linked != 0 && errno == ENOENT) linked = ::linkat(fd_, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH);
-        if (linked == 0) {
-            temporaryPath_ = std::move(name);
-            return;
-        }
-        if (errno != EEXIST) platform::raiseErrno(errno);
-    }
-    platform::raiseErrno(EEXIST);
+    if (file_.fd() < 0) platform::raiseError(platform::kBadFileNameOrNumber);
+    if (!platform::writeAll(file_.fd(), bytes)) platform::raiseErrno(errno);
 }
 
 void Writer::commit() {
-    if (fd_ < 0) platform::raiseError(platform::kBadFileNameOrNumber);
-    if (::fsync(fd_) != 0) platform::raiseErrno(errno);
-    if (unnamed_) nameTemporary();
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) platform::raiseErrno(errno);
-    if (::rename(temporaryPath_.c_str(), path_.c_str()) != 0) platform::raiseErrno(errno);
-    temporaryPath_.clear();
-    // Make the rename itself durable; a failure here leaves the new file in place anyway.
-    platform::syncFolder(platform::folderOf(path_).c_str());
-}
-
-void Writer::discard() {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = -1;
-    unnamed_ = false;
-    if (!temporaryPath_.empty()) ::unlink(temporaryPath_.c_str());
-    temporaryPath_.clear();
+    if (!file_.started()) platform::raiseError(platform::kBadFileNameOrNumber);
+    if (const int error = file_.commit()) platform::raiseErrno(error);
 }
 
 }  // namespace morrowset::settings

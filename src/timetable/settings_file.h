@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/file_io.h"
+
 namespace morrowset::settings {
 
 // The settings file's full name, in the application folder in use or in `appFolder`.
@@ -48,19 +50,15 @@ private:
 
 // Writes a new file beside the old one and puts it in the old one's place only once it is
 // complete and on disk: a failed or interrupted save leaves the old file as it was, and no
-// half-written file behind (the new file has no name until it is complete; a name left by
-// a save killed between naming it and putting it in place, ".Morrowset.ini.morrowset-save."
-// and a random part, goes at a save a minute later; no other file is ever removed).
+// half-written file behind (platform/file_io.h: the new file has no name until it is
+// complete; a name left by a save killed between naming it and putting it in place,
+// ".Morrowset.ini.morrowset-save." and a random part, goes at a save a minute later; no
+// other file is ever removed).
 // Save keeps what the old file was: a read-only file is refused and left alone, and a
 // symbolic link stays a link, its target replaced in the target's own folder, as long as
 // the link is the user's or root's and leads only through their folders (else 75).
 class Writer {
 public:
-    Writer() = default;
-    ~Writer();
-    Writer(const Writer&) = delete;
-    Writer& operator=(const Writer&) = delete;
-
     // Starts the new file for `path`. Raises 76 Path not found when its folder does not
     // exist, 75 Path/File access error when the file is read-only or no plain file, else
     // the file error (70 when the folder is not writable).
@@ -75,12 +73,7 @@ public:
     void commit();
 
 private:
-    void discard();
-    void nameTemporary();
-    int fd_ = -1;
-    bool unnamed_ = false;  // opened with O_TMPFILE: no name until commit
-    std::string path_;      // the file replaced: the link's target for a link
-    std::string temporaryPath_;
+    platform::FileReplacement file_;  // for the file replaced: the link's target for a link
 };
 
 }  // namespace morrowset::settings

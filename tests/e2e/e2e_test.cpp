@@ -18,6 +18,8 @@
 
 #include "circular_log_reader.h"
 #include "support/program_under_test.h"
+#include "support/second_user.h"
+#include "support/temp_folder.h"
 
 namespace {
 
@@ -319,6 +321,49 @@ TEST(SecondStart, HandsOverToTheFirstAndEnds) {
     EXPECT_EQ(status, 0) << said;
     EXPECT_THAT(said, HasSubstr("already running for " + program.folder().string()));
     EXPECT_THAT(said, HasSubstr("its window was brought to the front"));
+    EXPECT_TRUE(program.running());
+}
+
+// One folder reached by other spellings (with a trailing "/", through a link) once gave a
+// running copy per spelling, each starting every row: a later start hands over all the same.
+TEST(SecondStart, TheSameFolderSpelledAnotherWayHandsOverToo) {
+    ProgramUnderTest program;
+    ::chmod(program.folder().c_str(), 0777);  // a shared program folder: its files go to the configuration folder
+    const auto config = program.folder() / "config";
+    std::filesystem::create_directory(config);
+    std::filesystem::create_directory_symlink(config, program.folder() / "config-link");
+    testsupport::ScopedEnv configHome("XDG_CONFIG_HOME", config);
+    program.start();
+    ASSERT_TRUE(e2e::eventually([&] { return program.readFile("stderr").find("no display") != std::string::npos; },
+                                10s));
+    for (const std::string spelling : {config.string() + "/", (program.folder() / "config-link").string()}) {
+        testsupport::ScopedEnv otherSpelling("XDG_CONFIG_HOME", spelling);
+        const auto [status, said] = startAgainAndWait(program);
+        EXPECT_EQ(status, 0) << said;
+        EXPECT_THAT(said, HasSubstr("its window was brought to the front")) << spelling;
+    }
+    EXPECT_TRUE(program.running());
+    ::chmod(program.folder().c_str(), 0700);
+}
+
+// Another user made both private folders a lock could go to: the program runs without a
+// lock, and says so, instead of running as if it were alone.
+TEST(SecondStart, WithoutALockTheProgramSaysSo) {
+    const auto other = testsupport::secondUser();
+    if (!other) GTEST_SKIP() << testsupport::secondUserMissing();
+    ProgramUnderTest program;
+    for (const char* planted : {"runtime/wardline", "config/wardline"}) {
+        std::filesystem::create_directories(program.folder() / planted);
+        ASSERT_EQ(::chown((program.folder() / planted).c_str(), other->uid, other->gid), 0);
+    }
+    testsupport::ScopedEnv runtime("XDG_RUNTIME_DIR", program.folder() / "runtime");
+    testsupport::ScopedEnv configHome("XDG_CONFIG_HOME", program.folder() / "config");
+    program.start();
+    ASSERT_TRUE(e2e::eventually([&] { return program.readFile("stderr").find("no display") != std::string::npos; },
+                                10s));
+    EXPECT_THAT(program.readFile("stderr"),
+                HasSubstr("Morrowset: no instance lock for " + program.folder().string() + " (" +
+                          (program.folder() / "runtime/wardline").string() + ": belongs to another user; "));
     EXPECT_TRUE(program.running());
 }
 

@@ -1,13 +1,21 @@
 #include "platform/autostart.h"
 
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
+
+#include "app/app_identity.h"
+#include "support/child_with_watchdog.h"
+#include "support/scoped_services.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 std::string execLine(const std::string& exePath) {
-    const auto entry = platform::autostartEntry(exePath);
+    const auto entry = platform::autostartEntry(morrowset::appIdentity(), exePath);
     if (!entry) return "(refused)";
     const std::size_t at = entry->find("\nExec=");
     return entry->substr(at + 6, entry->find('\n', at + 1) - at - 6);
@@ -32,6 +40,41 @@ TEST(Autostart, TheExecutableIsOneQuotedArgument) {
         {"relative/Morrowset", "(refused)"},
     };
     for (const auto& c : cases) EXPECT_EQ(execLine(c.path), c.exec) << c.path;
+}
+
+// The entry's file, name, comment and icon are the identity's: the platform names no program.
+TEST(Autostart, TheEntryIsNamedByTheProgramsIdentity) {
+    testsupport::ScopedServices services;
+    services->identity.title = "Night Shift";
+    services->identity.systemName = "nightshift";
+    services->identity.summary = "Runs things at night";
+    testsupport::TempFolder config;
+    testsupport::ScopedEnv configHome("XDG_CONFIG_HOME", config.path());
+    platform::setStartAtLogin(true, "/opt/night/nightshift");
+    EXPECT_TRUE(platform::startsAtLogin());
+    EXPECT_EQ(testsupport::readFile(config / "autostart/nightshift.desktop"),
+              "[Desktop Entry]\nType=Application\nName=Night Shift\nComment=Runs things at night\n"
+              "Exec=\"/opt/night/nightshift\"\nIcon=nightshift\nTerminal=false\nX-GNOME-Autostart-enabled=true\n");
+    platform::setStartAtLogin(false, "");
+    EXPECT_FALSE(platform::startsAtLogin());
+}
+
+// An autostart folder linked to a shared one, where another user planted a FIFO under the
+// name the entry was once written through: switching "Start at login" on does not wait
+// for a reader, and the entry goes only to its own file.
+TEST(Autostart, AFifoBesideTheEntryDoesNotHoldTheSwitch) {
+    testsupport::ScopedServices services;
+    testsupport::TempFolder config;
+    testsupport::ScopedEnv configHome("XDG_CONFIG_HOME", config.path());
+    std::filesystem::create_directory(config / "shared");
+    std::filesystem::create_directory_symlink(config / "shared", config / "autostart");
+    ASSERT_EQ(::mkfifo((config / "shared/morrowset.desktop.new").c_str(), 0666), 0);
+
+    const auto status = testsupport::runInChildWithWatchdog([] { platform::setStartAtLogin(true, "/opt/m/Morrowset"); });
+    ASSERT_EQ(status, 0) << "setStartAtLogin did not return, or failed";
+    EXPECT_NE(testsupport::readFile(config / "shared/morrowset.desktop").find("Name=System Morrowset\n"),
+              std::string::npos);
+    EXPECT_TRUE(std::filesystem::is_fifo(config / "shared/morrowset.desktop.new"));
 }
 
 }  // namespace

@@ -2,93 +2,103 @@
 
 #include <gmock/gmock.h>
 
+#include <fstream>
 #include <string>
 
+#include "support/child_with_watchdog.h"
 #include "support/private_journal.h"
+#include "support/temp_folder.h"
 
 namespace {
 
 using testsupport::JournalEntry;
 namespace journal = platform::journal;
 
-// Each kind of entry, as a journal reader would filter on it: identifier, priority, the
-// kind's fixed id and its fields. A command with a line break survives whole.
-TEST(Journal, EachEntryCarriesItsPriorityIdAndFields) {
-    const journal::Run run{2, "clock", "backup --all\nsecond line"};
-    const auto entries = testsupport::withPrivateJournal([&] {
-        journal::runStarted(run);
-        journal::runEnded(run, 0, "", 1500);
-        journal::runEnded(run, 3, "", 20);
-        journal::runEnded(run, std::nullopt, "SIGKILL", 7);
-        journal::runRefused({5, "now", "no-such-program"}, 53);
-        journal::errorReported(53, "Sub cmdGo_Click", 30, "ERROR 53 at frmMain.frm : Sub cmdGo_Click : Line 30 : File not found");
-    });
-    if (!entries) GTEST_SKIP() << "no private mount namespace here (needs CAP_SYS_ADMIN)";
-    ASSERT_EQ(entries->size(), 6u);
-    for (const JournalEntry& entry : *entries) EXPECT_EQ(entry.at("SYSLOG_IDENTIFIER"), "morrowset");
-
-    const struct {
-        std::string priority;
-        std::string_view id;
-        std::string message;
-    } expected[] = {
-        {"6", journal::kRunStartId, "Row 2 (clock) started: backup --all\nsecond line"},
-        {"6", journal::kRunEndId, "Row 2 (clock) ended: exit status 0"},
-        {"4", journal::kRunEndId, "Row 2 (clock) failed: exit status 3"},
-        {"4", journal::kRunEndId, "Row 2 (clock) failed: signal SIGKILL"},
-        {"4", journal::kRunRefusedId, "Row 5 (now) could not start: error 53"},
-        {"3", journal::kErrorReportId, "ERROR 53 at frmMain.frm : Sub cmdGo_Click : Line 30 : File not found"},
-    };
-    for (std::size_t i = 0; i < std::size(expected); ++i) {
-        const JournalEntry& entry = (*entries)[i];
-        EXPECT_EQ(entry.at("PRIORITY"), expected[i].priority) << i;
-        EXPECT_EQ(entry.at("MESSAGE_ID"), expected[i].id) << i;
-        EXPECT_EQ(entry.at("MESSAGE"), expected[i].message) << i;
-    }
-    const JournalEntry& start = (*entries)[0];
-    EXPECT_EQ(start.at("MORROWSET_ROW"), "2");
-    EXPECT_EQ(start.at("MORROWSET_TRIGGER"), "clock");
-    EXPECT_EQ(start.at("MORROWSET_COMMAND"), "backup --all\nsecond line");
-    EXPECT_EQ((*entries)[2].at("MORROWSET_EXIT_STATUS"), "3");
-    EXPECT_EQ((*entries)[2].at("MORROWSET_DURATION_MS"), "20");
-    EXPECT_EQ((*entries)[3].at("MORROWSET_SIGNAL"), "SIGKILL");
-    EXPECT_EQ((*entries)[3].count("MORROWSET_EXIT_STATUS"), 0u);
-    EXPECT_EQ((*entries)[4].at("WARDLINE_ERROR_NUMBER"), "53");
-    EXPECT_EQ((*entries)[5].at("WARDLINE_PROCEDURE"), "Sub cmdGo_Click");
-    EXPECT_EQ((*entries)[5].at("WARDLINE_LINE"), "30");
+platform::AppIdentity nightShift() {
+    platform::AppIdentity identity;
+    identity.systemName = "nightshift";
+    identity.journalFieldPrefix = "NIGHTSHIFT_";
+    return identity;
 }
 
-// The fatal-signal entry is built in a prepared buffer and sent on a socket opened before.
-TEST(Journal, TheFatalEntryIsPreparedAtStartAndSentWithoutAllocating) {
-    const auto entries = testsupport::withPrivateJournal([] {
-        journal::prepareFatalEntry();
-        char buffer[4096];
-        journal::sendFatalEntry(buffer, sizeof buffer, "ERROR 51 at m : Sub P : Line 20 : Fatal signal SIGSEGV",
-                                "Sub P\nwith a break", 20, "SIGSEGV");
-    });
-    if (!entries) GTEST_SKIP() << "no private mount namespace here (needs CAP_SYS_ADMIN)";
-    ASSERT_EQ(entries->size(), 1u);
-    const JournalEntry& entry = entries->front();
-    EXPECT_EQ(entry.at("PRIORITY"), "2");
-    EXPECT_EQ(entry.at("MESSAGE_ID"), journal::kFatalSignalId);
-    EXPECT_EQ(entry.at("WARDLINE_ERROR_NUMBER"), "51");
-    EXPECT_EQ(entry.at("WARDLINE_PROCEDURE"), "Sub P with a break");
-    EXPECT_EQ(entry.at("WARDLINE_LINE"), "20");
-    EXPECT_EQ(entry.at("MORROWSET_SIGNAL"), "SIGSEGV");
+// A journal socket in a folder of the test; its reader reads only when the test asks.
+class JournalTest : public ::testing::Test {
+protected:
+    testsupport::TempFolder folder;
+    testsupport::JournalSocket socket{folder / "journal.socket"};
+    journal::Journal sender{nightShift(), socket.path()};
+};
+
+// Every entry begins with the identity's name; the fields are the ones given, and a value
+// with line breaks, or one too large for a datagram, arrives whole.
+TEST_F(JournalTest, AnEntryCarriesTheIdentifierAndTheFieldsItIsGiven) {
+    ASSERT_TRUE(socket.bound());
+    EXPECT_EQ(sender.fieldPrefix(), "NIGHTSHIFT_");
+    const std::string large(300 * 1024, 'x');
+    sender.send(journal::Entry(journal::kPriorityWarning, "0123456789abcdef0123456789abcdef", "Row 2 failed")
+                    .add("NIGHTSHIFT_COMMAND", "backup --all\nsecond line")
+                    .add("NIGHTSHIFT_ROW", 2));
+    sender.send(journal::Entry(journal::kPriorityInfo, "fedcba9876543210fedcba9876543210", "large").add("BIG", large));
+    const std::vector<JournalEntry> entries = socket.take();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0], (JournalEntry{{"SYSLOG_IDENTIFIER", "nightshift"},
+                                        {"PRIORITY", "4"},
+                                        {"MESSAGE_ID", "0123456789abcdef0123456789abcdef"},
+                                        {"MESSAGE", "Row 2 failed"},
+                                        {"NIGHTSHIFT_COMMAND", "backup --all\nsecond line"},
+                                        {"NIGHTSHIFT_ROW", "2"}}));
+    EXPECT_EQ(entries[1].at("SYSLOG_IDENTIFIER"), "nightshift");
+    EXPECT_EQ(entries[1].at("BIG"), large);
+    EXPECT_EQ(sender.takeDropped(), 0u);
 }
 
-// No journal socket: nothing to send to, and nothing fails or waits.
+// A signal handler's entry is built in a buffer given and sent on the socket opened before;
+// line breaks in its values become blanks.
+TEST_F(JournalTest, AFixedEntryGoesOnTheSocketOpenedBefore) {
+    sender.open();
+    char buffer[4096];
+    sender.send(journal::FixedEntry(buffer, sizeof buffer)
+                    .add("PRIORITY", journal::kPriorityCritical)
+                    .add("WARDLINE_PROCEDURE", "Sub P\nwith a break")
+                    .add("WARDLINE_LINE", -20));
+    const std::vector<JournalEntry> entries = socket.take();
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0], (JournalEntry{{"SYSLOG_IDENTIFIER", "nightshift"},
+                                        {"PRIORITY", "2"},
+                                        {"WARDLINE_PROCEDURE", "Sub P with a break"},
+                                        {"WARDLINE_LINE", "-20"}}));
+}
+
+// A journal whose reader never reads once held the sender without limit: now no entry
+// waits, and what the journal could not take is counted, once.
+TEST_F(JournalTest, AReaderThatNeverReadsHoldsNothingAndTheLossIsCounted) {
+    constexpr int kSent = 5000;
+    const std::string counts = folder / "counts";
+    const auto status = testsupport::runInChildWithWatchdog([&] {
+        for (int i = 0; i < kSent; ++i)
+            sender.send(journal::Entry(journal::kPriorityInfo, "0123456789abcdef0123456789abcdef", "entry").add("N", i));
+        const uint64_t dropped = sender.takeDropped();
+        std::ofstream(counts) << dropped << ' ' << sender.takeDropped();
+    });
+    ASSERT_EQ(status, 0) << "the sender was held";
+    uint64_t dropped = 0;
+    uint64_t droppedAfterwards = 1;
+    std::ifstream(counts) >> dropped >> droppedAfterwards;
+    const std::size_t received = socket.take().size();
+    EXPECT_GT(dropped, 0u);
+    EXPECT_EQ(received + dropped, static_cast<uint64_t>(kSent)) << "every entry arrived or was counted";
+    EXPECT_EQ(droppedAfterwards, 0u) << "the count is taken once";
+}
+
+// No journal socket: nothing to send to, and nothing fails, waits or counts as lost.
 TEST(Journal, WithoutTheJournalNothingFails) {
-    const auto entries = testsupport::withPrivateJournal([] {
-        ::unlink(journal::kSocketPath);
-        journal::runStarted({1, "now", "true"});
-        journal::errorReported(5, "Sub X", 10, "ERROR 5");
-        journal::prepareFatalEntry();
-        char buffer[256];
-        journal::sendFatalEntry(buffer, sizeof buffer, "m", "p", 1, "SIGABRT");
-    });
-    if (!entries) GTEST_SKIP() << "no private mount namespace here (needs CAP_SYS_ADMIN)";
-    EXPECT_TRUE(entries->empty());
+    testsupport::TempFolder folder;
+    journal::Journal sender(nightShift(), folder / "no-journal-here");
+    sender.send(journal::Entry(journal::kPriorityError, "0123456789abcdef0123456789abcdef", "ERROR 5"));
+    sender.open();
+    char buffer[256];
+    sender.send(journal::FixedEntry(buffer, sizeof buffer).add("MESSAGE", "m"));
+    EXPECT_EQ(sender.takeDropped(), 0u);
 }
 
 }  // namespace

@@ -71,8 +71,7 @@ void HelpViewer::showTopic(const std::string& helpFile, int32_t context) {
     helpFile_ = helpFile;
     context_ = context;
     const HelpLookupResult result = lookUpHelpTopic(helpFile, context);
-    found_ = result.status == HelpLookup::Found;
-    if (found_) {
+    if (result.status == HelpLookup::Found) {
         title_->setText(QString::fromStdString(result.topic.title));
         body_->setPlainText(QString::fromStdString(reflowHelpText(result.topic.body)));
     } else {

@@ -25,12 +25,10 @@ public:
     // What the window shows.
     QString titleText() const;
     QString bodyText() const;
-    bool topicFound() const { return found_; }
 
 private:
     std::string helpFile_;
     int32_t context_ = 0;
-    bool found_ = false;
     QLabel* title_;
     QPlainTextEdit* body_;
 };

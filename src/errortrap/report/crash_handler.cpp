@@ -16,6 +16,7 @@
 #include <cstring>
 #include <ctime>
 #include <exception>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,12 +25,12 @@
 #include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/skip_on_failure.h"
 #include "errortrap/core/trace_stack.h"
+#include "errortrap/report/report_journal.h"
 #include "errortrap/trace/procedure.h"
 #include "errortrap/trace/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/error_texts.h"
 #include "platform/file_io.h"
-#include "platform/journal.h"
 #include "platform/kept_file.h"
 #include "platform/log_open.h"
 #include "platform/text.h"
@@ -133,6 +134,8 @@ struct Scene {
     std::string logPath;
     std::string logFolder;
     platform::UtcOffsets utcOffsets;  // from start-up on, daylight-saving changes included
+    std::unique_ptr<platform::journal::Journal> journal;  // its socket opened at start-up
+    std::string journalSignalField;  // "<prefix>SIGNAL"
     char* line = nullptr;    // kLineCapacity bytes
     char* report = nullptr;  // kReportCapacity bytes
 };
@@ -173,6 +176,10 @@ void prepareScene(Scene& s, Runtime& runtime) {
     s.logPath = prefs.writeToDisk && !prefs.errorLogPath.empty() ? prefs.errorLogPath : "wlerror.log";
     s.logFolder = platform::folderOf(s.logPath);
     s.utcOffsets.learn(std::time(nullptr), kDaysOfKnownOffsets);
+    const platform::Services& services = runtime.platform();
+    s.journal = std::make_unique<platform::journal::Journal>(services.identity, services.journalSocket);
+    s.journal->open();
+    s.journalSignalField = s.journal->fieldPrefix() + "SIGNAL";
 }
 
 // ---- Inside the handlers: system calls and prepared memory only. ----
@@ -333,8 +340,9 @@ void tellTheStory(Story& story) {
     // The report is written: its buffer takes the journal's entry.
     std::string_view message = line.substr(std::min(s->exePrefix.size(), line.size()));
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.remove_suffix(1);
-    platform::journal::sendFatalEntry(s->report, kReportCapacity, message, story.frame.procedure, story.line,
-                                      story.signalName);
+    if (s->journal)
+        journalFatalSignal(*s->journal, s->report, kReportCapacity,
+                           {message, story.frame.procedure, story.line, s->journalSignalField, story.signalName});
 }
 
 const FatalSignal* fatalSignal(int number) {
@@ -447,7 +455,6 @@ void installCrashHandlers(Runtime& runtime) {
         scene = fresh;
     }
     skipOnFailure([&] { prepareScene(*scene, runtime); });  // out of memory: the report lacks some texts
-    platform::journal::prepareFatalEntry();
     if (!installed) {
         installed = true;
         installHandlers();

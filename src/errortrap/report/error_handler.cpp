@@ -13,12 +13,12 @@
 #include "errortrap/report/internal_error.h"
 #include "errortrap/report/mail_report.h"
 #include "errortrap/report/remote_chain.h"
+#include "errortrap/report/report_journal.h"
 #include "errortrap/startup.h"
 #include "errortrap/trace/trace_sinks.h"
 #include "platform/app_object.h"
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
-#include "platform/journal.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 
@@ -215,7 +215,7 @@ void journalEntry(Runtime& runtime, std::string_view line) {
     const ErrorLevel& top = runtime.errorRecord().levels[0];
     line.remove_prefix(std::min(runtime.state().exePrefix.size(), line.size()));
     while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
-    platform::journal::errorReported(top.number, top.procedure, top.line, line);
+    journalErrorReport(runtime.platform().journal(), top.number, top.procedure, top.line, line);
 }
 
 void snapshotCallTree(Runtime& runtime) {

@@ -1,0 +1,25 @@
+# Fails the build when a file of the platform layer names the program: the platform serves
+# whichever program it is given (its identity, platform/app_identity.h) and names none of
+# its own. The name is matched in any case ("Morrowset", "morrowset", "MORROWSET_").
+# Run as: cmake -DSOURCE_DIR=<src> -DPROGRAM_NAME=<name> -P PlatformNames.cmake
+set(anyCase "")
+string(LENGTH "${PROGRAM_NAME}" length)
+math(EXPR last "${length} - 1")
+foreach(i RANGE ${last})
+  string(SUBSTRING "${PROGRAM_NAME}" ${i} 1 letter)
+  string(TOUPPER "${letter}" upper)
+  string(TOLOWER "${letter}" lower)
+  string(APPEND anyCase "[${upper}${lower}]")
+endforeach()
+file(GLOB_RECURSE files "${SOURCE_DIR}/platform/*")
+set(failures "")
+foreach(file IN LISTS files)
+  file(STRINGS "${file}" lines REGEX "${anyCase}")
+  foreach(line IN LISTS lines)
+    file(RELATIVE_PATH name "${SOURCE_DIR}" "${file}")
+    string(APPEND failures "  ${name}: ${line}\n")
+  endforeach()
+endforeach()
+if(failures)
+  message(FATAL_ERROR "The platform layer names the program \"${PROGRAM_NAME}\"; take the name from its identity:\n${failures}")
+endif()
