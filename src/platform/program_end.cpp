@@ -4,10 +4,18 @@
 #include <cstdlib>
 
 namespace platform {
+namespace {
+
+LastWords lastWordsAtEnd = nullptr;
+
+}  // namespace
+
+void setLastWords(LastWords lastWords) { lastWordsAtEnd = lastWords; }
 
 // Static destructors and the toolkit's clean-up do not run: the windows are still up, and
 // tearing them down is exactly what ending "at once" leaves out.
 void endProgram(int code) {
+    if (lastWordsAtEnd) lastWordsAtEnd();
     std::fflush(nullptr);
     std::_Exit(code);
 }
