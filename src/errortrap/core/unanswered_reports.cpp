@@ -22,9 +22,11 @@ namespace {
 // ones a report is written at once, without the comment its dialog will get.
 constexpr int kSlots = 1024;
 
-// A slot's life: Empty -> Owned (being filled or emptied by its keeper) -> Kept -> Owned ->
-// Empty when the dialog is answered, or Kept -> Taken by the program's end, for good.
-enum SlotState : int { kEmpty, kOwned, kKept, kTaken };
+// A slot's life: Empty -> Owned (being filled by its keeper) -> Kept; then, when the dialog
+// is answered, -> Answering (its answered report being written) -> Owned -> Empty; when its
+// runtime ends first, -> Owned (written) -> Empty; or, from Kept or Answering, -> Taken by
+// the program's end, for good.
+enum SlotState : int { kEmpty, kOwned, kKept, kAnswering, kTaken };
 
 struct Slot {
     std::atomic<int> state{kEmpty};
@@ -91,10 +93,18 @@ void empty(Slot& slot) {
     slot.state.store(kEmpty, std::memory_order_release);
 }
 
-// Whether the report's owner may take it back from Kept: false once the end has taken it.
-bool claim(int index) {
-    int expected = kKept;
-    return slots[index].state.compare_exchange_strong(expected, kOwned, std::memory_order_acquire);
+// Moves a slot from `from` to `to`; false when it is elsewhere (the end has taken it).
+bool changeState(int index, int from, int to) {
+    return slots[index].state.compare_exchange_strong(from, to, std::memory_order_acq_rel);
+}
+
+// Whether the program's end may take the slot's report to write it.
+bool takeAtTheEnd(Slot& slot) {
+    for (const int from : {kKept, kAnswering}) {
+        int expected = from;
+        if (slot.state.compare_exchange_strong(expected, kTaken, std::memory_order_acquire)) return true;
+    }
+    return false;
 }
 
 }  // namespace
@@ -122,17 +132,20 @@ UnansweredReport& UnansweredReport::operator=(UnansweredReport&& other) noexcept
 
 UnansweredReport::~UnansweredReport() { writeIfKept(); }
 
-bool UnansweredReport::answered() {
+void UnansweredReport::answeredWith(const std::function<void()>& writeAnswered) {
     const int index = std::exchange(slot_, -1);
-    if (index < 0) return !written_;
-    if (!claim(index)) return false;  // the program's end has written it
-    empty(slots[index]);
-    return true;
+    if (index < 0) {
+        if (!written_) writeAnswered();
+        return;
+    }
+    if (!changeState(index, kKept, kAnswering)) return;  // the program's end has written it
+    writeAnswered();
+    if (changeState(index, kAnswering, kOwned)) empty(slots[index]);
 }
 
 void UnansweredReport::writeIfKept() {
     const int index = std::exchange(slot_, -1);
-    if (index < 0 || !claim(index)) return;
+    if (index < 0 || !changeState(index, kKept, kOwned)) return;
     write(slots[index]);
     empty(slots[index]);
 }
@@ -141,10 +154,8 @@ void writeUnansweredReports() noexcept {
     const int savedErrno = errno;
     int taken[kSlots];
     int count = 0;
-    for (int i = 0; i < kSlots; ++i) {
-        int expected = kKept;
-        if (slots[i].state.compare_exchange_strong(expected, kTaken, std::memory_order_acquire)) taken[count++] = i;
-    }
+    for (int i = 0; i < kSlots; ++i)
+        if (takeAtTheEnd(slots[i])) taken[count++] = i;
     std::sort(taken, taken + count, [](int a, int b) { return slots[a].order < slots[b].order; });
     for (int i = 0; i < count; ++i) write(slots[taken[i]]);
     errno = savedErrno;

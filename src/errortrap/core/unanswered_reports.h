@@ -5,6 +5,7 @@
 // kept here as bytes, so that however the program ends first (Quit, a terminating signal, a
 // fatal one, the end of main) the report is still written. Writing the kept reports takes
 // only system calls on memory prepared when they were kept: a signal handler may do it.
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,9 +26,11 @@ public:
     // A report still kept when it goes (its runtime ends first) is written then.
     ~UnansweredReport();
 
-    // The dialog was answered: the report is the caller's to write, and true is returned.
-    // False when it was written already (by the program's end, or at once).
-    bool answered();
+    // The dialog was answered: `writeAnswered` writes the report with the answer in place of
+    // the kept one, unless the program's end has written the kept one already (or it was
+    // written at once). The kept one stays ready until `writeAnswered` is done, so that an
+    // end that comes meanwhile still leaves a whole report (at worst, both).
+    void answeredWith(const std::function<void()>& writeAnswered);
 
 private:
     void writeIfKept();

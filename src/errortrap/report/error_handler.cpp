@@ -236,7 +236,7 @@ UnansweredReport keptUntilAnswered(Runtime& runtime) {
 // Its dialog answered, the record's report is written and mailed, unless the program's end
 // has written it meanwhile.
 void deliverAnswered(Runtime& runtime, UnansweredReport& kept) {
-    if (kept.answered()) skipOnFailure([&] { deliverReport(runtime); });
+    kept.answeredWith([&] { skipOnFailure([&] { deliverReport(runtime); }); });
 }
 
 void exitPart(Runtime& runtime) {
