@@ -181,7 +181,7 @@ void Writer::writeLine(std::string_view text) {
 }
 
 void Writer::writeBytes(std::string_view bytes) {
-    if (file_.fd() < 0) platform::raiseError(platform::kBadFileNameOrNumber);
+    if (!file_.started()) platform::raiseError(platform::kBadFileNameOrNumber);
     if (!platform::writeAll(file_.fd(), bytes)) platform::raiseErrno(errno);
 }
 

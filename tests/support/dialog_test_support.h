@@ -6,6 +6,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QTimer>
 #include <functional>
@@ -74,22 +75,38 @@ inline bool anyErrorDialogLoaded() {
     return false;
 }
 
-// Runs `action` on the error dialog as soon as it is up and active, from inside its modal
-// loop. If the action leaves the dialog open, Continue closes it (unless `keepOpen`), so a
-// failing test cannot hang.
-inline void whenDialogShown(std::function<void(frmWARDLINE&)> action, bool keepOpen = false) {
+// Runs `action` on the error dialog once it is up and active and `ready` holds for it,
+// from inside its modal loop. If the action leaves the dialog open, Continue closes it
+// (unless `keepOpen`), so a failing test cannot hang.
+inline void whenDialogReady(std::function<bool(const frmWARDLINE&)> ready, std::function<void(frmWARDLINE&)> action,
+                            bool keepOpen = false) {
     auto* poll = new QTimer;
     poll->setInterval(5);
-    QObject::connect(poll, &QTimer::timeout, [poll, keepOpen, action = std::move(action)] {
-        frmWARDLINE* form = shownErrorDialog();
-        if (!form || !form->isVisible() || !runtime().busy) return;
-        poll->stop();
-        poll->deleteLater();
-        QPointer<frmWARDLINE> alive(form);
-        action(*form);
-        if (!keepOpen && alive && alive->isVisible() && alive->inModalShow) alive->controls().kxCtrlContinue->click();
-    });
+    QObject::connect(poll, &QTimer::timeout,
+                     [poll, keepOpen, ready = std::move(ready), action = std::move(action)] {
+                         frmWARDLINE* form = shownErrorDialog();
+                         if (!form || !form->isVisible() || !runtime().busy || !ready(*form)) return;
+                         poll->stop();
+                         poll->deleteLater();
+                         QPointer<frmWARDLINE> alive(form);
+                         action(*form);
+                         if (!keepOpen && alive && alive->isVisible() && alive->inModalShow)
+                             alive->controls().kxCtrlContinue->click();
+                     });
     poll->start();
+}
+
+// Runs `action` on the error dialog as soon as it is up and active (see whenDialogReady).
+inline void whenDialogShown(std::function<void(frmWARDLINE&)> action, bool keepOpen = false) {
+    whenDialogReady([](const frmWARDLINE&) { return true; }, std::move(action), keepOpen);
+}
+
+// The same once the dialog's activation is over, with "Display Mode": its last step builds
+// the system state report. (The activation lets events run before that, and on a real
+// display the first check may come then.)
+inline void whenDialogShownWithReport(std::function<void(frmWARDLINE&)> action) {
+    whenDialogReady([](const frmWARDLINE& form) { return !form.controls().kxCtrlArgs->toPlainText().isEmpty(); },
+                    std::move(action));
 }
 
 // A runtime started afresh, with the dialog's services given to it.

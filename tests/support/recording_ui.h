@@ -3,6 +3,7 @@
 // boxes, mouse pointers, window enabling, event rounds, error dialogs shown and unloaded)
 // and answers as the test scripts it. A test gives it to its runtime (scoped_runtime.h).
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <optional>
 #include <stdexcept>
@@ -52,6 +53,7 @@ public:
     std::function<void(int round)> onProcessEvents;
     // The error dialog's answer; an action run once while it is shown; or a failing dialog.
     int16_t answer = wardline::kChoiceContinue;
+    std::deque<std::string> comments;  // typed into the dialogs shown, one each, in order
     std::function<void()> whileShown;
     bool failDialog = false;
     // Runs inside loading the error dialog form at start-up (it may throw, as a failing
@@ -88,6 +90,10 @@ public:
         if (failDialog) throw std::runtime_error("dialog failed");
         wardline::DialogResult result;
         result.choice = answer;
+        if (!comments.empty()) {
+            result.userComment = std::move(comments.front());
+            comments.pop_front();
+        }
         return result;
     }
     void unloadErrorDialog() override { events.push_back("unload"); }

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "errortrap/core/unanswered_reports.h"
+
 namespace wardline {
 
 // Joins the names of the places an error passed through on its way up, the nearest first
@@ -41,20 +43,25 @@ struct ErrorRecord {
     std::string mailNote;
 };
 
-// The error handlers running now. A handler entered while another one runs (an error
-// raised while the first one's dialog runs the event loop) leaves its record here for the
-// outermost one to write and mail.
+// An error whose dialog waits for its turn: its record, and its report kept for the
+// program's end until the dialog is answered.
+struct WaitingDialog {
+    ErrorRecord record;
+    UnansweredReport report;
+};
+
+// The error handlers running now, and the dialogs waiting for one.
 //
 // The clock never waits for a person: while a clock tick runs (clockTicks > 0), enter and
-// leave do not wait for an open dialog, and an error raised in the tick, or while a dialog
-// is open, is reported at once (trace line, error log, mail) and its record waits in
-// dialogsToShow for its dialog, shown once no other is open, one at a time, in order.
+// leave do not wait for an open dialog. An error raised in a tick, while a dialog is open,
+// or while another handler runs (count > 0) gets its trace line at once and waits in
+// dialogsToShow for its dialog, shown once no other is open, one at a time, in order. Every
+// report is written (and mailed) when its own dialog is answered, with that dialog's
+// comment and system state.
 struct HandlersInProgress {
     int count = 0;
-    std::deque<ErrorRecord> deferredReports;
     int clockTicks = 0;
-    std::deque<ErrorRecord> dialogsToShow;
-    bool showingDialogs = false;
+    std::deque<WaitingDialog> dialogsToShow;
 };
 
 }  // namespace wardline

@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <exception>
@@ -25,6 +26,7 @@
 #include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/skip_on_failure.h"
 #include "errortrap/core/trace_stack.h"
+#include "errortrap/core/unanswered_reports.h"
 #include "errortrap/report/report_journal.h"
 #include "errortrap/trace/procedure.h"
 #include "errortrap/trace/trace_sinks.h"
@@ -32,7 +34,7 @@
 #include "platform/error_texts.h"
 #include "platform/file_io.h"
 #include "platform/kept_file.h"
-#include "platform/log_open.h"
+#include "platform/program_end.h"
 #include "platform/text.h"
 
 namespace wardline {
@@ -62,6 +64,9 @@ constexpr std::array<FatalSignal, 5> kFatalSignals = {{
     {SIGFPE, "SIGFPE", "floating-point exception"},
     {SIGABRT, "SIGABRT", "aborted"},
 }};
+
+// Signals that end the program by default, asking it to end rather than reporting a fault.
+constexpr std::array<int, 3> kEndingSignals = {SIGTERM, SIGINT, SIGHUP};
 
 // Text in a buffer of fixed size, cut where the buffer ends: for code that may not
 // allocate. memcpy and plain loops only.
@@ -316,18 +321,9 @@ std::string_view report(const Scene& s, const Story& story) {
     return out.view();
 }
 
-void appendReport(const Scene& s, std::string_view text) {
-    bool madeNew = false;
-    const int fd = platform::openLogFile(s.logPath.c_str(), platform::LogAccess::Append, &madeNew);
-    if (fd < 0) return;
-    platform::writeAll(fd, text);
-    ::fdatasync(fd);
-    ::close(fd);
-    if (madeNew) platform::syncFolder(s.logFolder.c_str());
-}
-
 // The error line to the sinks first (so it is the circular log's last record), then the
-// report. A fatal signal comes to the process: the story is the current runtime's.
+// reports of earlier errors whose dialogs were never answered, then this one's report. A
+// fatal signal comes to the process: the story is the current runtime's.
 void tellTheStory(Story& story) {
     const Scene* s = scene;
     if (!s || !s->line || !s->report) return;
@@ -336,7 +332,8 @@ void tellTheStory(Story& story) {
     findInnermostFrame(story);
     const std::string_view line = errorLine(*s, story);
     if (TraceSink* sinks = runtime.traceSinks()) sinks->writeLastLine(line);
-    appendReport(*s, report(*s, story));
+    writeUnansweredReports();
+    appendToLogAtTheEnd(s->logPath.c_str(), s->logFolder.c_str(), report(*s, story));
     // The report is written: its buffer takes the journal's entry.
     std::string_view message = line.substr(std::min(s->exePrefix.size(), line.size()));
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) message.remove_suffix(1);
@@ -370,6 +367,21 @@ void onFatalSignal(int number, siginfo_t* info, void*) {
         tellTheStory(story);
     }
     errno = savedErrno;
+    // Blocked until this handler returns, then met by the default action.
+    ::raise(number);
+}
+
+// A request to end (SIGTERM from a shutdown or kill, SIGINT from a terminal, SIGHUP when
+// the session goes): the reports whose dialogs were never answered are written, then the
+// signal ends the program as it would have. Handled right here rather than through the
+// event loop, so that a loop held elsewhere (a modal dialog's, the trace monitor's) cannot
+// keep the program from ending, and writing is all the handler does.
+void onEndingSignal(int number) {
+    writeUnansweredReports();
+    struct sigaction defaults {};
+    defaults.sa_handler = SIG_DFL;
+    sigemptyset(&defaults.sa_mask);
+    ::sigaction(number, &defaults, nullptr);
     // Blocked until this handler returns, then met by the default action.
     ::raise(number);
 }
@@ -444,6 +456,27 @@ void installHandlers() {
     std::set_terminate(onTerminate);
 }
 
+// A signal the program was started with ignored (nohup, a background job) stays ignored.
+void installEndingHandlers() {
+    struct sigaction action {};
+    action.sa_handler = onEndingSignal;
+    action.sa_flags = SA_ONSTACK | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    for (const int number : kEndingSignals) sigaddset(&action.sa_mask, number);
+    for (const int number : kEndingSignals) {
+        struct sigaction current {};
+        if (::sigaction(number, nullptr, &current) == 0 && current.sa_handler == SIG_DFL && !(current.sa_flags & SA_SIGINFO))
+            ::sigaction(number, &action, nullptr);
+    }
+}
+
+// However the program ends, the reports whose dialogs were never answered are written.
+void writeUnansweredReportsAtEveryEnd() {
+    installEndingHandlers();
+    platform::setLastWords(writeUnansweredReports);
+    std::atexit([] { writeUnansweredReports(); });
+}
+
 }  // namespace
 
 void installCrashHandlers(Runtime& runtime) {
@@ -458,6 +491,7 @@ void installCrashHandlers(Runtime& runtime) {
     if (!installed) {
         installed = true;
         installHandlers();
+        writeUnansweredReportsAtEveryEnd();
     }
 }
 

@@ -1,7 +1,6 @@
 #include "errortrap/report/error_handler.h"
 
 #include <algorithm>
-#include <deque>
 #include <optional>
 #include <string_view>
 
@@ -9,6 +8,7 @@
 #include "errortrap/core/runtime.h"
 #include "errortrap/core/runtime_texts.h"
 #include "errortrap/core/skip_on_failure.h"
+#include "errortrap/core/unanswered_reports.h"
 #include "errortrap/report/error_log.h"
 #include "errortrap/report/internal_error.h"
 #include "errortrap/report/mail_report.h"
@@ -99,54 +99,24 @@ std::string joinedName(const std::string& trapping, const std::string& raising) 
     return trapping + std::string(kPathJoin) + raising;
 }
 
-// An error raised while another error's dialog runs the event loop (a clock tick's failing
-// row) enters the handler again, inside the first one. The inner one keeps the first
-// error's record aside and puts it back when done, and leaves its own report to the first
-// one, which writes and mails both in the order the errors happened: each report whole.
-void deliverReport(Runtime& runtime);
-
-class NestedHandler {
+// Counts a handler, or the showing of waiting dialogs, as running while it lives: an error
+// raised meanwhile waits for a dialog of its own instead of taking over the record.
+class HandlerRunning {
 public:
-    explicit NestedHandler(Runtime& runtime)
-        : runtime_(runtime), inProgress_(runtime.handlersInProgress()), nested_(inProgress_.count++ > 0) {
-        if (nested_) outer_ = runtime_.errorRecord();
-    }
-    ~NestedHandler() {
-        --inProgress_.count;
-        if (nested_) runtime_.errorRecord() = std::move(outer_);
-    }
-    NestedHandler(const NestedHandler&) = delete;
-    NestedHandler& operator=(const NestedHandler&) = delete;
-
-    // Writes and mails the record now, and then those left by inner handlers; an inner
-    // handler leaves its record for the outer one.
-    void deliver() {
-        std::deque<ErrorRecord>& deferred = inProgress_.deferredReports;
-        if (nested_) {
-            deferred.push_back(runtime_.errorRecord());
-            return;
-        }
-        deliverReport(runtime_);
-        while (!deferred.empty()) {
-            runtime_.errorRecord() = std::move(deferred.front());
-            deferred.pop_front();
-            deliverReport(runtime_);
-        }
-    }
+    explicit HandlerRunning(Runtime& runtime) : count_(runtime.handlersInProgress().count) { ++count_; }
+    ~HandlerRunning() { --count_; }
+    HandlerRunning(const HandlerRunning&) = delete;
+    HandlerRunning& operator=(const HandlerRunning&) = delete;
 
 private:
-    Runtime& runtime_;
-    HandlersInProgress& inProgress_;
-    bool nested_;
-    ErrorRecord outer_;
+    int& count_;
 };
 
-// Steps 1 to 7: the error, the start-up when needed, the error's source tag, the wait for
-// an open dialog, the code pointer, the category and where on the trace stack the error
-// was raised. A failure here is the runtime's own: it goes to the internal error handler
-// and nothing is returned.
-// Without `nesting` the error is handled without waiting for an open dialog.
-std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime, std::optional<NestedHandler>* nesting) {
+// Steps 1 to 7: the error, the start-up when needed, the error's source tag, the code
+// pointer, the category and where on the trace stack the error was raised. (An open dialog
+// is not waited for: the error's own dialog waits instead, see dialogMustWait.) A failure
+// here is the runtime's own: it goes to the internal error handler and nothing is returned.
+std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime) {
     try {
         const TrappedError error = readCurrentError(runtime);
         RuntimeState& state = runtime.state();
@@ -154,11 +124,6 @@ std::optional<std::pair<TrappedError, StackEntry>> captureError(Runtime& runtime
         // an error handled before any enter would otherwise count as remote.
         if (!state.runtimeStarted) startRuntime(runtime);
         const std::string source = error.source + (error.source == state.localSourceName ? " (local)" : " (remote)");
-        // Only once an open dialog is done may this error touch the record.
-        if (nesting) {
-            waitWhileBusy(runtime);
-            nesting->emplace(runtime);
-        }
         ErrorRecord& record = runtime.errorRecord();
         ErrorLevel& top = record.levels[0];
         top.source = source;
@@ -252,6 +217,28 @@ void deliverReport(Runtime& runtime) {
     if (prefs.writeToDisk) skipOnFailure([&] { WriteErrorLog(runtime); });
 }
 
+// The record's report as it reads should the program end before its dialog is answered:
+// no comment, no system state, and not mailed. Kept (as bytes) until the dialog is answered.
+UnansweredReport keptUntilAnswered(Runtime& runtime) {
+    UnansweredReport kept;
+    skipOnFailure([&] {
+        ErrorRecord unanswered = runtime.errorRecord();
+        unanswered.userComment.clear();
+        unanswered.systemStateText.clear();
+        unanswered.mailNote.clear();
+        if (!runtime.prefs().mailAddress.empty())
+            unanswered.mailNote = "Not mailed: the program ended before its dialog was answered";
+        kept = UnansweredReport(errorLogFile(runtime), errorReportText(unanswered));
+    });
+    return kept;
+}
+
+// Its dialog answered, the record's report is written and mailed, unless the program's end
+// has written it meanwhile.
+void deliverAnswered(Runtime& runtime, UnansweredReport& kept) {
+    kept.answeredWith([&] { skipOnFailure([&] { deliverReport(runtime); }); });
+}
+
 void exitPart(Runtime& runtime) {
     skipOnFailure([&] { runtime.ui().unloadErrorDialog(); });
     skipOnFailure([&] { runtime.platform().currentError = platform::ErrorInfo{}; });
@@ -269,21 +256,31 @@ void recordError(Runtime& runtime, const TrappedError& error, const StackEntry& 
     skipOnFailure([&] { snapshotCallTree(runtime); });
 }
 
-// A dialog would keep the clock waiting for a person: one is open, or a tick is running.
+// A dialog now would keep the clock waiting for a person (one is open, or a tick is
+// running), or would take over the record another handler works on.
 bool dialogMustWait(Runtime& runtime) {
-    return runtime.state().busy || runtime.handlersInProgress().clockTicks > 0;
+    const HandlersInProgress& handlers = runtime.handlersInProgress();
+    return runtime.state().busy || handlers.clockTicks > 0 || handlers.count > 0;
 }
 
-// Reports the error at once and queues its dialog; the record an open dialog shows is put
-// back, so that its comment and report stay its own. The caller leaves its procedure, as
-// after every dialog of this program.
+// Records the error and queues its dialog; its report waits for the answer. In a silent run
+// there is no dialog: the report is written and mailed at once. The record an open dialog
+// shows is put back, so that its comment and report stay its own. The caller leaves its
+// procedure, as after every dialog of this program.
 int16_t handleWithoutWaiting(Runtime& runtime, const std::string& module, const std::string& procedure) {
     ErrorRecord shown = runtime.errorRecord();
-    if (const auto captured = captureError(runtime, nullptr)) {
+    if (const auto captured = captureError(runtime)) {
         const auto& [error, raisedIn] = *captured;
         recordError(runtime, error, raisedIn, module, procedure);
-        skipOnFailure([&] { deliverReport(runtime); });
-        if (!runtime.prefs().silentRun) runtime.handlersInProgress().dialogsToShow.push_back(runtime.errorRecord());
+        if (runtime.prefs().silentRun) {
+            skipOnFailure([&] { deliverReport(runtime); });
+        } else {
+            ErrorRecord& record = runtime.errorRecord();
+            record.userComment.clear();  // what its own dialog will be told, nothing yet
+            record.systemStateText.clear();
+            UnansweredReport kept = keptUntilAnswered(runtime);
+            runtime.handlersInProgress().dialogsToShow.push_back({std::move(record), std::move(kept)});
+        }
     }
     skipOnFailure([] { platform::clearError(); });
     runtime.errorRecord() = std::move(shown);
@@ -320,12 +317,17 @@ int16_t handleError(Runtime& runtime, const std::string& module, const std::stri
     if (dialogMustWait(runtime)) return handleWithoutWaiting(runtime, module, procedure);
     int16_t result = 0;
     {
-        std::optional<NestedHandler> nesting;
-        if (const auto captured = captureError(runtime, &nesting)) {
+        const HandlerRunning running(runtime);
+        if (const auto captured = captureError(runtime)) {
             const auto& [error, raisedIn] = *captured;
             recordError(runtime, error, raisedIn, module, procedure);
-            result = showDialog(runtime);
-            skipOnFailure([&] { nesting->deliver(); });
+            if (runtime.prefs().silentRun) {
+                skipOnFailure([&] { deliverReport(runtime); });
+            } else {
+                UnansweredReport kept = keptUntilAnswered(runtime);
+                result = showDialog(runtime);
+                deliverAnswered(runtime, kept);
+            }
         }
         exitPart(runtime);
     }
@@ -340,15 +342,16 @@ bool dialogsWaiting(Runtime& runtime) { return !runtime.handlersInProgress().dia
 
 void showWaitingDialogs(Runtime& runtime) {
     HandlersInProgress& handlers = runtime.handlersInProgress();
-    if (handlers.showingDialogs || handlers.count > 0 || runtime.state().busy) return;
-    handlers.showingDialogs = true;
+    if (handlers.count > 0 || handlers.clockTicks > 0 || runtime.state().busy) return;
+    const HandlerRunning running(runtime);
     while (!handlers.dialogsToShow.empty()) {
-        runtime.errorRecord() = std::move(handlers.dialogsToShow.front());
+        WaitingDialog waiting = std::move(handlers.dialogsToShow.front());
         handlers.dialogsToShow.pop_front();
+        runtime.errorRecord() = std::move(waiting.record);
         showDialog(runtime);
+        deliverAnswered(runtime, waiting.report);
         exitPart(runtime);
     }
-    handlers.showingDialogs = false;
 }
 
 int16_t wlERROR(const std::string& module, const std::string& procedure) {

@@ -30,8 +30,8 @@ DialogInput dialogInputFor(Runtime& runtime);
 void takeDialogAnswer(Runtime& runtime, const DialogResult& answer);
 
 // Marks a clock tick for as long as it lives: nothing in the tick waits for an open error
-// dialog, and an error raised in it is reported at once, its dialog shown afterwards
-// (showWaitingDialogs).
+// dialog, and an error raised in it waits for its dialog (showWaitingDialogs), which opens
+// after the tick. Its report is written when that dialog is answered.
 class ClockTick {
 public:
     explicit ClockTick(Runtime& runtime);
@@ -43,11 +43,12 @@ private:
     Runtime& runtime_;
 };
 
-// Whether errors reported at once still wait for their dialogs.
+// Whether errors still wait for their dialogs.
 bool dialogsWaiting(Runtime& runtime);
-// Shows the waiting dialogs one after the other, the oldest first, unless a dialog is open
-// already (its handler shows them when it closes). Their answers change nothing: each
-// error's procedure was left when it was reported.
+// Shows the waiting dialogs one after the other, the oldest first, unless a dialog is open,
+// a handler runs or a tick runs (the dialogs are shown when asked again after it). As each
+// is answered, its error's report is written and mailed with what the user said there. The
+// answers change nothing else: each error's procedure was left when the error was raised.
 void showWaitingDialogs(Runtime& runtime);
 
 }  // namespace wardline

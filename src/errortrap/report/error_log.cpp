@@ -165,10 +165,14 @@ std::string errorReportText(const ErrorRecord& record) {
     return out.text();
 }
 
+std::string errorLogFile(Runtime& runtime) {
+    const std::string& path = runtime.prefs().errorLogPath;
+    return path.empty() ? kFallbackLogName : path;
+}
+
 void WriteErrorLog(Runtime& runtime) {
     try {
-        const std::string& path = runtime.prefs().errorLogPath;
-        appendReport(runtime.errorRecord(), path.empty() ? kFallbackLogName : path);
+        appendReport(runtime.errorRecord(), errorLogFile(runtime));
     } catch (...) {
     }
 }

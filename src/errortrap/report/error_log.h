@@ -21,6 +21,9 @@ struct ErrorRecord;
 // "wlerror.log" (in the current folder) while errorLogPath is empty.
 void WriteErrorLog(Runtime& runtime);
 
+// The log WriteErrorLog appends to now: errorLogPath, or "wlerror.log" while it is empty.
+std::string errorLogFile(Runtime& runtime);
+
 // Writes the report of `record` into a new file at `path`; an existing file or link there
 // is never written to. False when the file could not be made.
 bool WriteErrorLogToNewFile(const ErrorRecord& record, const std::string& path);

@@ -4,12 +4,15 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QPlainTextEdit>
 #include <QTest>
+#include <filesystem>
 
 #include "errortrap/dialog/call_tree_list.h"
 #include "errortrap/report/error_handler.h"
 #include "errortrap/trace/procedure.h"
 #include "support/dialog_test_support.h"
+#include "support/fake_sendmail.h"
 
 namespace wardline::testing {
 namespace {
@@ -144,6 +147,113 @@ TEST_F(ErrorHandlerDialogTest, AClockTickDuringTheDialogRunsAtOnce) {
 
     EXPECT_TRUE(ranBeforeContinue);
     EXPECT_FALSE(runtime().busy);
+}
+
+// The reports in an error log, each from its start banner on.
+std::vector<std::string> reportsIn(const std::string& log) {
+    std::vector<std::string> reports;
+    for (std::size_t at = log.find(" - start "); at != std::string::npos;) {
+        const std::size_t next = log.find(" - start ", at + 1);
+        reports.push_back(log.substr(at, next == std::string::npos ? std::string::npos : next - at));
+        at = next;
+    }
+    return reports;
+}
+
+// What a report says under "System State Information", up to "User Said".
+std::string systemStateOf(const std::string& report) {
+    const std::string title = "System State Information\r\n";
+    const std::size_t from = report.find(title);
+    const std::size_t to = report.find("User Said\r\n");
+    if (from == std::string::npos || to == std::string::npos || to < from) return {};
+    return report.substr(from + title.size(), to - from - title.size());
+}
+
+// With "Force System Info" and "Display Mode", as a machine left alone is set up.
+class ReportsOfTheirOwnTest : public ErrorHandlerDialogTest {
+protected:
+    void SetUp() override {
+        ErrorHandlerDialogTest::SetUp();
+        runtime().prefs.forceSystemInfo = -1;
+        runtime().prefs.displayMode = -1;
+    }
+};
+
+// A row that cannot start in a clock tick: the tick opens no dialog and writes nothing; the
+// dialog opens after it, and the report is written when it is answered, with the comment
+// typed there and the system state it built, and mailed with them.
+TEST_F(ReportsOfTheirOwnTest, AClockStartedErrorGetsItsOwnCommentAndSystemState) {
+    TempFolder mailFolder;
+    std::filesystem::create_directory(scratch / "run");
+    std::filesystem::permissions(scratch / "run", std::filesystem::perms::owner_all);
+    const ScopedEnv privateFolder("XDG_RUNTIME_DIR", scratch / "run");
+    const morrowset::testing::FakeSendmail sendmail(mailFolder.path());
+    runtime().prefs.mailAddress = "ops@example.org";
+    bool afterErrorRan = false;
+    {
+        const ClockTick tick(currentRuntime());
+        runTickWithFailingRow(afterErrorRan);
+        EXPECT_FALSE(anyErrorDialogLoaded()) << "no dialog inside the tick";
+    }
+    EXPECT_FALSE(afterErrorRan);
+    EXPECT_EQ(errorLog(), "") << "nothing written before the dialog is answered";
+
+    whenDialogShownWithReport([](frmWARDLINE& form) {
+        QTest::keyClicks(form.controls().Text1, "the nightly copy did not start");
+        form.controls().kxCtrlContinue->click();
+    });
+    showWaitingDialogs(currentRuntime());
+
+    const std::vector<std::string> reports = reportsIn(errorLog());
+    ASSERT_EQ(reports.size(), 1u) << errorLog();
+    EXPECT_NE(reports[0].find("User Said\r\n              the nightly copy did not start\r\n"), std::string::npos)
+        << reports[0];
+    EXPECT_GT(systemStateOf(reports[0]).size(), 100u) << reports[0];
+    const auto mail = morrowset::testing::parseMail(sendmail.message());
+    ASSERT_EQ(mail.parts.size(), 2u);
+    EXPECT_NE(mail.parts[1].content.find("the nightly copy did not start"), std::string::npos)
+        << "mailed after the answer";
+}
+
+// A clock tick fails while the dialog of a NOW-started error is open: the open dialog keeps
+// its own error, and the tick's error gets a dialog of its own afterwards. Each report says
+// what its own dialog was told and shows the system state that dialog held.
+TEST_F(ReportsOfTheirOwnTest, AnErrorWhileAnotherDialogIsOpenGetsItsOwnCommentAndSystemState) {
+    std::string secondDialogShowed;
+    whenDialogShownWithReport([&](frmWARDLINE& first) {
+        {
+            const ClockTick tick(currentRuntime());
+            Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(6); }}});
+        }
+        EXPECT_EQ(shownErrorDialog(), &first) << "no second dialog over the first";
+        EXPECT_EQ(first.controls().ErrNo->text(), " 53");
+        QTest::keyClicks(first.controls().Text1, "about the first");
+        first.controls().kxCtrlArgs->appendPlainText("seen in the first dialog");
+        first.controls().kxCtrlContinue->click();
+        whenDialogShownWithReport([&](frmWARDLINE& second) {
+            secondDialogShowed = second.controls().ErrNo->text().toStdString();
+            QTest::keyClicks(second.controls().Text1, "about the second");
+            second.controls().kxCtrlArgs->appendPlainText("seen in the second dialog");
+            second.controls().kxCtrlContinue->click();
+        });
+    });
+    Procedure("frmMain.frm", "Sub cmdGo_Click").run({{20, [] { platform::raiseError(53); }}});
+
+    EXPECT_EQ(secondDialogShowed, " 6");
+    const std::vector<std::string> reports = reportsIn(errorLog());
+    ASSERT_EQ(reports.size(), 2u) << errorLog();
+    const std::pair<const char*, const char*> own[] = {{"53", "first"}, {"6", "second"}};
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        const auto& [number, which] = own[i];
+        const std::string other = own[1 - i].second;
+        EXPECT_NE(reports[i].find(std::string("Error No.     ") + number + "\r\n"), std::string::npos) << reports[i];
+        EXPECT_NE(reports[i].find(std::string("User Said\r\n              about the ") + which + "\r\n"),
+                  std::string::npos)
+            << reports[i];
+        const std::string state = systemStateOf(reports[i]);
+        EXPECT_NE(state.find(std::string("seen in the ") + which + " dialog"), std::string::npos) << state;
+        EXPECT_EQ(state.find("seen in the " + other + " dialog"), std::string::npos) << state;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "errortrap/report/error_handler.h"
 #include "errortrap/core/trace_stack.h"
+#include "errortrap/core/unanswered_reports.h"
 #include "errortrap/trace/procedure.h"
 #include "errortrap/wardline.h"
 #include "platform/error_texts.h"
@@ -221,43 +222,47 @@ TEST_F(ErrorHandlerTest, AnErrorWhileADialogIsOpenIsReportedAtOnceAndItsDialogFo
     EXPECT_FALSE(runtime().busy);
 }
 
-// A clock tick never shows a dialog inside itself: its error is reported at once, the tick
-// goes on with its next statement's procedure, and the dialog comes when asked for after it.
-TEST_F(ErrorHandlerTest, AnErrorInAClockTickWaitsForItsDialogUntilTheTickIsDone) {
+// A clock tick never shows a dialog inside itself: the tick goes on with its next
+// statement's procedure, and the error's report waits for its dialog, which comes when
+// asked for after the tick; the report then carries what was typed there.
+TEST_F(ErrorHandlerTest, AnErrorInAClockTickIsWrittenWhenItsDialogIsAnswered) {
+    ui.comments = {"the backup row again"};
     {
         const ClockTick tick(currentRuntime());
         Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(53); }}});
         EXPECT_TRUE(ui.shown.empty());
-        EXPECT_THAT(readFile(scratch / "wlerror.log"), HasSubstr("Error No.     53\r\n"));
         EXPECT_TRUE(dialogsWaiting(currentRuntime()));
     }
+    EXPECT_FALSE(fs::exists(scratch / "wlerror.log")) << "nothing written before the dialog is answered";
     showWaitingDialogs(currentRuntime());
     EXPECT_THAT(ui.events, ElementsAre("show Sub tmrMain_Timer", "unload"));
     EXPECT_FALSE(dialogsWaiting(currentRuntime()));
-    EXPECT_EQ(countOf(readFile(scratch / "wlerror.log"), "Error No.     53"), 1u) << "written once";
+    const std::string log = readFile(scratch / "wlerror.log");
+    EXPECT_EQ(countOf(log, "Error No.     53"), 1u) << "written once";
+    EXPECT_THAT(log, HasSubstr("User Said\r\n              the backup row again\r\n"));
 }
 
 // Two errors, two reports: a clock tick that fails while the first error's dialog is open
-// does not take over the first error's record. Its report is written and mailed whole at
-// once, while the first dialog is still open; the first error's report follows when its
-// dialog closes, with what its own dialog was told.
-TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsWhole) {
+// neither takes over the first error's record nor borrows its answer. Each report is
+// written and mailed whole when its own dialog is answered, with what was typed there.
+TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenGetsItsOwnDialogAndReport) {
     fs::create_directory(scratch / "mail");
     const morrowset::testing::FakeSendmail sendmail(scratch / "mail", "cat '" + scratch / "mail/message" +
                                                                           "' >> '" + scratch / "mails" + "'");
     prefs().writeToDisk = -1;
     prefs().errorLogPath = scratch / "error.log";
     prefs().mailAddress = "ops@example.org";
-    std::string loggedWhileOpen;
+    ui.comments = {"about the first", "about the second"};
+    bool loggedWhileOpen = true;
     ui.whileShown = [&] {
         runtime().busy = true;
         {
             const ClockTick tick(currentRuntime());
             Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(6); }}});
         }
-        loggedWhileOpen = readFile(scratch / "error.log");
-        errorRecord().userComment = "about the first";  // Continue, with a comment
-        runtime().busy = false;
+        EXPECT_EQ(errorRecord().levels[0].number, 53) << "the open dialog's record is its own";
+        loggedWhileOpen = fs::exists(scratch / "error.log");
+        runtime().busy = false;  // Continue
     };
 
     cmdGoClick([] { platform::raiseError(53); });
@@ -271,14 +276,15 @@ TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsW
         }
         return parts;
     };
-    EXPECT_THAT(loggedWhileOpen, HasSubstr("Error No.     6\r\n"));
+    EXPECT_FALSE(loggedWhileOpen);
+    EXPECT_THAT(ui.events, ElementsAre("show Sub cmdGo_Click", "unload", "show Sub tmrMain_Timer", "unload"));
     const auto logged = reports(readFile(scratch / "error.log"));
     ASSERT_EQ(logged.size(), 2u) << readFile(scratch / "error.log");
-    EXPECT_THAT(logged[0], HasSubstr("Error No.     6\r\n"));
-    EXPECT_THAT(logged[0], HasSubstr("Sub tmrMain_Timer"));
-    EXPECT_THAT(logged[1], HasSubstr("Error No.     53\r\n"));
-    EXPECT_THAT(logged[1], HasSubstr("Sub cmdGo_Click"));
-    EXPECT_THAT(logged[1], HasSubstr("User Said\r\n              about the first\r\n"));
+    EXPECT_THAT(logged[0], HasSubstr("Error No.     53\r\n"));
+    EXPECT_THAT(logged[0], HasSubstr("User Said\r\n              about the first\r\n"));
+    EXPECT_THAT(logged[1], HasSubstr("Error No.     6\r\n"));
+    EXPECT_THAT(logged[1], HasSubstr("Sub tmrMain_Timer"));
+    EXPECT_THAT(logged[1], HasSubstr("User Said\r\n              about the second\r\n"));
     for (const auto& report : logged) EXPECT_THAT(report, HasSubstr(" - stop Wardline")) << "whole";
 
     ASSERT_TRUE(sendmail.ran());
@@ -287,7 +293,25 @@ TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenLeavesBothReportsW
     const auto second = mails.find("reports error 6 ");
     ASSERT_NE(first, std::string::npos);
     ASSERT_NE(second, std::string::npos);
-    EXPECT_LT(second, first) << "mailed in the order they were reported";
+    EXPECT_LT(first, second) << "mailed as their dialogs were answered";
+}
+
+// A report whose dialog the program never got to ask is written all the same when the
+// program ends, once, without a comment, saying why it was not mailed.
+TEST_F(ErrorHandlerTest, AReportWhoseDialogWasNeverAnsweredIsWrittenOnceAtTheEnd) {
+    prefs().mailAddress = "ops@example.org";
+    {
+        const ClockTick tick(currentRuntime());
+        Procedure("frmMain.frm", "Sub tmrMain_Timer").run({{70, [] { platform::raiseError(53); }}});
+    }
+    writeUnansweredReports();  // as a signal that ends the program does
+    const std::string atTheEnd = readFile(scratch / "wlerror.log");
+    EXPECT_THAT(atTheEnd, HasSubstr("User Said\r\n              \r\n"
+                                    "Not mailed: the program ended before its dialog was answered\r\n"));
+
+    ui.comments = {"too late"};
+    showWaitingDialogs(currentRuntime());  // the program went on after all
+    EXPECT_EQ(readFile(scratch / "wlerror.log"), atTheEnd) << "not written twice";
 }
 
 // Every intercepted error is one journal entry of priority 3, where it happened included.

@@ -7,6 +7,8 @@
 #include <csignal>
 
 #include "errortrap/core/trace_stack.h"
+#include "errortrap/core/unanswered_reports.h"
+#include "errortrap/report/error_handler.h"
 #include "errortrap/report/error_log.h"
 #include "errortrap/trace/procedure.h"
 #include "errortrap/wardline.h"
@@ -97,6 +99,28 @@ TEST_F(ErrorLogTest, TwoErrorsInARow) {
     prefs().silentRun = -1;
     Procedure("frmMain.frm", "Sub Form_Load").run({{10, [] { platform::raiseError(75); }}});
     expectLogMatches("two_in_a_row.log");
+}
+
+// A clock tick's error whose dialog is never answered: however the program ends (a signal
+// writes the kept reports; the end of main ends the runtime), the report is the one an
+// empty answer would have given.
+TEST_F(ErrorLogTest, AReportLeftUnansweredAtTheEndHasTheSameLayout) {
+    const std::pair<const char*, std::function<void()>> ends[] = {
+        {"signal", [] { writeUnansweredReports(); }},
+        {"runtime ends", [this] { freshRuntime(); }},
+    };
+    for (const auto& [end, endProgram] : ends) {
+        SCOPED_TRACE(end);
+        fs::remove(logPath);
+        prefs().silentRun = 0;
+        {
+            const ClockTick tick(currentRuntime());
+            tickStartingRow(30, [] { platform::raiseError(53); });
+        }
+        ASSERT_TRUE(dialogsWaiting(currentRuntime()));
+        endProgram();
+        expectLogMatches("trapped_with_line.log");
+    }
 }
 
 TEST_F(ErrorLogTest, NewLogIsTheUsersOnlyAndAnExistingOneKeepsItsMode) {
