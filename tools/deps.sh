@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   libsystemd-dev dbus-daemon
   xvfb xauth fonts-dejavu-core poppler-utils tzdata
-  dpkg-dev lintian desktop-file-utils imagemagick librsvg2-bin xdotool python3-xlib trayer
+  dpkg-dev lintian desktop-file-utils imagemagick librsvg2-bin xdotool python3-xlib
 )
 
 missing=()

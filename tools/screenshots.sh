@@ -157,6 +157,10 @@ screen = display.Display()
 screen.screen().root.change_attributes(background_pixel=0x3b6ea5)
 screen.screen().root.clear_area()
 screen.sync()'
+# The tray host is needed for this one picture only.
+if ! command -v trayer >/dev/null; then
+  if [ "$(id -u)" -eq 0 ]; then apt-get install -y -qq trayer >/dev/null; else sudo apt-get install -y -qq trayer >/dev/null; fi
+fi
 trayer --edge bottom --align right --widthtype request --height 24 --transparent false --tint 0xd0d0d0 \
   --SetDockType true >"$folder/trayer.log" 2>&1 &
 others+=($!)
