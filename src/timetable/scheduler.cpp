@@ -12,6 +12,8 @@
 #include "platform/conversions.h"
 #include "platform/error_texts.h"
 #include "platform/formatting.h"
+#include "platform/journal.h"
+#include "platform/services.h"
 #include "platform/profile_write.h"
 #include "platform/runtime_error.h"
 #include "timetable/catch_up.h"
@@ -247,6 +249,9 @@ void Scheduler::tmrMain_Timer() {
     });
     // Whatever the leap passed over, catching up starts (when it is on).
     if (schedule_.leaptAhead()) catchUpLater();
+    // The journal drops what it cannot take at once; the count is said with the next tick.
+    if (const uint64_t dropped = runtime_.platform().journal().takeDropped())
+        say("JOURNAL " + std::to_string(dropped) + " entries could not go and were dropped");
     showWaitingDialogsLater();
 }
 
