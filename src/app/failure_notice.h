@@ -19,6 +19,8 @@
 #include <functional>
 #include <optional>
 
+#include "timetable/row_count.h"
+
 class QDBusPendingCallWatcher;
 
 namespace morrowset {
@@ -29,7 +31,7 @@ class FailureNotices : public QObject, protected QDBusContext {
     Q_OBJECT
 
   public:
-    static constexpr int kRows = 6;
+    static constexpr int kRows = kRowCount;
     // The action's key, as the service hands it back when the user picks it.
     static constexpr const char* kOpenOutputAction = "open-output";
 

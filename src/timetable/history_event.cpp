@@ -1,5 +1,7 @@
 #include "timetable/history_event.h"
 
+#include "timetable/row_count.h"
+
 #include <utility>
 
 #include "timetable/json_line.h"
@@ -8,7 +10,7 @@ namespace morrowset {
 
 namespace {
 
-constexpr int kRows = 6;
+constexpr int kRows = kRowCount;
 
 struct KindName {
     std::string_view name;

@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "timetable/row_count.h"
 #include "platform/clock.h"
 
 namespace morrowset {
@@ -119,7 +120,7 @@ std::optional<int32_t> nextStartDate(const RowRules& rules, int32_t rowSeconds, 
 // is there, kept line for line.
 class SettingsTail {
 public:
-    static constexpr int kRows = 6;
+    static constexpr int kRows = kRowCount;
     using Rules = std::array<RowRules, kRows>;
 
     // Reads the bytes after the eighteenth line's end. Section names and keys are matched
