@@ -266,7 +266,8 @@ int64_t OutputFile::cut() {
     // A program that outlived its run may still append: what came meanwhile follows.
     // Moving back (a cut shorter than its line) made the file longer by itself.
     int64_t kept = kMaxBytes;
-    for (int64_t seen = std::max(length, lineBytes + kMaxBytes), round = 0; round < 4 && statOf(fd_, info) && info.st_size > seen; ++round) {
+    for (int64_t seen = std::max(length, lineBytes + kMaxBytes), round = 0;
+         round < 4 && statOf(fd_, info) && info.st_size > seen; ++round) {
         if (!mover.move(seen, lineBytes + kept, info.st_size - seen)) return -1;
         kept += info.st_size - seen;
         seen = info.st_size;

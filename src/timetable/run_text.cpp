@@ -148,7 +148,8 @@ std::string outcome(const RunRecord& run) {
 }
 
 std::string timeLimit(int32_t seconds) {
-    const std::pair<int32_t, const char*> units[] = {{seconds / 3600, " h"}, {seconds / 60 % 60, " min"}, {seconds % 60, " s"}};
+    const std::pair<int32_t, const char*> units[] = {
+        {seconds / 3600, " h"}, {seconds / 60 % 60, " min"}, {seconds % 60, " s"}};
     std::string text;
     for (const auto& [count, unit] : units)
         if (count > 0) text += (text.empty() ? "" : " ") + std::to_string(count) + unit;

@@ -18,7 +18,8 @@ public:
     // `size` as mount takes it: "2m".
     explicit SmallTmpfs(const std::string& size) : path_(folder_ / "fs") {
         std::filesystem::create_directory(path_);
-        if (::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, ("size=" + size + ",mode=0700").c_str()) == 0)
+        if (::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV,
+                    ("size=" + size + ",mode=0700").c_str()) == 0)
             mounted_ = true;
         else
             why_ = "a tmpfs cannot be mounted here (" + std::string(std::strerror(errno)) + ")";

@@ -82,7 +82,8 @@ protected:
     // Waits for the end of the run with this id.
     RunRecord endOf(const std::string& runId, int timeoutMs = 10000) {
         const auto find = [&] {
-            return std::find_if(recorder.ended.begin(), recorder.ended.end(), [&](const RunRecord& run) { return run.id == runId; });
+            return std::find_if(recorder.ended.begin(), recorder.ended.end(),
+                                [&](const RunRecord& run) { return run.id == runId; });
         };
         EXPECT_TRUE(runEventsUntil([&] { return find() != recorder.ended.end(); }, timeoutMs)) << runId;
         return find() != recorder.ended.end() ? *find() : RunRecord{};
@@ -235,8 +236,9 @@ TEST_F(LaunchingRuns, ARunWritingFiveMebibytesOnATwoMebibyteFileSystemEndsCut) {
     onSmall.addObserver(&recorder);
     // About half a mebibyte a second, numbered lines.
     constexpr int kChunks = 64, kLines = 12000;
-    onSmall.start(request(0, "sh -ec 'i=0; while [ $i -lt " + std::to_string(kChunks) +
-                                            " ]; do seq $((i*12000+1)) $((i*12000+12000)); sleep 0.15; i=$((i+1)); done'"));
+    const std::string lines = std::to_string(kLines);
+    onSmall.start(request(0, "sh -ec 'i=0; while [ $i -lt " + std::to_string(kChunks) + " ]; do seq $((i*" + lines +
+                                 "+1)) $((i*" + lines + "+" + lines + ")); sleep 0.15; i=$((i+1)); done'"));
     ASSERT_EQ(recorder.started.size(), 1u);
     const RunRecord run = endOf(recorder.started[0].id, 60000);
     std::string written;
@@ -301,7 +303,8 @@ TEST_F(LaunchingRuns, ARunPastItsTimeLimitIsStopped) {
     EXPECT_EQ(run.signal, SIGTERM);
     EXPECT_GE(run.durationMs, 1000);
     EXPECT_EQ(run.timeLimitSeconds, 1);
-    EXPECT_THAT(historyText(), HasSubstr(R"("signal":"SIGTERM","output":")" + run.output + R"(","stopped":"time limit"})"));
+    EXPECT_THAT(historyText(),
+                HasSubstr(R"("signal":"SIGTERM","output":")" + run.output + R"(","stopped":"time limit"})"));
 }
 
 // SIGTERM to the whole group, SIGKILL after the grace to whatever of it is left: a program

@@ -52,8 +52,8 @@ std::string numberedLines(std::size_t length) {
 ::testing::AssertionResult sameBytes(const std::string& actual, const std::string& expected) {
     if (actual == expected) return ::testing::AssertionSuccess();
     const auto differ = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
-    return ::testing::AssertionFailure() << actual.size() << " bytes, " << expected.size() << " expected, first apart at "
-                                         << (differ.first - actual.begin());
+    return ::testing::AssertionFailure() << actual.size() << " bytes, " << expected.size()
+                                         << " expected, first apart at " << (differ.first - actual.begin());
 }
 
 std::vector<std::string> namesIn(const std::string& folder) {
@@ -126,9 +126,12 @@ TEST(RunOutput, AnOutputIsCutInPlaceToItsLastMebibyte) {
         bool boundFirst;
         std::string line;
     } cases[] = {
-        {kMaxBytes + 3 * 4096 + 17, false, "[Morrowset cut the first 12305 bytes of this output; the last 1048576 bytes follow]\n"},
-        {3 * kMaxBytes + 5, true, "[Morrowset cut the first 2097157 bytes of this output; the last 1048576 bytes follow]\n"},
-        {kMaxBytes + 10, false, "[Morrowset cut the first 10 bytes of this output; the last 1048576 bytes follow]\n"},
+        {kMaxBytes + 3 * 4096 + 17, false,
+         "[Morrowset cut the first 12305 bytes of this output; the last 1048576 bytes follow]\n"},
+        {3 * kMaxBytes + 5, true,
+         "[Morrowset cut the first 2097157 bytes of this output; the last 1048576 bytes follow]\n"},
+        {kMaxBytes + 10, false,
+         "[Morrowset cut the first 10 bytes of this output; the last 1048576 bytes follow]\n"},
         {kMaxBytes, false, ""},
     };
     for (const auto& [length, boundFirst, line] : cases) {
@@ -143,7 +146,8 @@ TEST(RunOutput, AnOutputIsCutInPlaceToItsLastMebibyte) {
         EXPECT_LE(diskUse(file.programEnd()), static_cast<int64_t>(expected.size()) + 8192) << length;
         EXPECT_THAT(namesIn(app / "runs"), ElementsAre("row1-A.log")) << "no other file";
         append(file.programEnd(), "after\n");
-        EXPECT_TRUE(sameBytes(readFile(app / "runs/row1-A.log"), expected + "after\n")) << "appends go on at the new end";
+        EXPECT_TRUE(sameBytes(readFile(app / "runs/row1-A.log"), expected + "after\n"))
+            << "appends go on at the new end";
     }
 }
 
