@@ -64,12 +64,13 @@ bool FailureNotices::wanted() {
     return !state.withoutDisplay && !state.prefs.silentRun;
 }
 
-void FailureNotices::runFailed(int row, const QString& how, const QString& command,
-                               const QString& outputPath) {
+void FailureNotices::runFailed(int row, const QString& how, const QString& command, const QString& outputPath,
+                               bool stopped) {
     if (row < 1 || row > kRows || !wanted()) return;
     Row& waitingRow = rows_[static_cast<std::size_t>(row - 1)];
     if (waitingRow.waiting) drop();  // the newer one says more; this one is not said
-    waitingRow.waiting = Notice{QStringLiteral("Row %1 failed: %2").arg(row).arg(how), command, outputPath};
+    const QString title = stopped ? QStringLiteral("Row %1 stopped: %2") : QStringLiteral("Row %1 failed: %2");
+    waitingRow.waiting = Notice{title.arg(row).arg(how), command, outputPath};
     advance();
 }
 

@@ -44,8 +44,10 @@ class FailureNotices : public QObject, protected QDBusContext {
     ~FailureNotices() override;
 
     // Row `row` (1 to 6) failed `how` ("exit status 3", "signal SIGKILL", "could not start
-    // (error 53)"); its output, if any, is `outputPath`.
-    void runFailed(int row, const QString& how, const QString& command, const QString& outputPath);
+    // (error 53)"), or was stopped by Morrowset for `how` ("time limit 45 min reached"); its
+    // output, if any, is `outputPath`.
+    void runFailed(int row, const QString& how, const QString& command, const QString& outputPath,
+                   bool stopped = false);
 
     // The notices dropped so far.
     int dropped() const { return dropped_; }

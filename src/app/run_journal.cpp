@@ -41,6 +41,7 @@ void ended(Journal& journal, const RunRecord& run) {
     const std::string& prefix = journal.fieldPrefix();
     if (exited) entry.add(prefix + "EXIT_STATUS", exitStatus);
     else entry.add(prefix + "SIGNAL", signal);
+    if (run.stopped != StopReason::None) entry.add(prefix + "STOPPED", stopReasonName(run.stopped));
     journal.send(entry.add(prefix + "DURATION_MS", run.durationMs));
 }
 

@@ -2,6 +2,7 @@
 
 #include "app/failure_notice.h"
 #include "app/run_journal.h"
+#include "timetable/run_text.h"
 #include "timetable/run_output.h"
 #include "platform/services.h"
 
@@ -23,6 +24,7 @@ void RunReports::runRefused(const RunRecord& run) {
 }
 
 std::string RunReports::failureText(const RunRecord& run) {
+    if (const std::string cause = runtext::stopCause(run); !cause.empty()) return cause;
     if (run.refused()) return "could not start (error " + std::to_string(run.error) + ")";
     if (run.signal) return "signal " + signalName(run.signal);
     return "exit status " + std::to_string(run.exitStatus.value_or(-1));
@@ -33,7 +35,7 @@ void RunReports::notice(const RunRecord& run) {
     if (!notices_) notices_ = std::make_unique<FailureNotices>();
     const std::string output = run.output.empty() ? std::string() : runs::folderOf(appFolder_) + "/" + run.output;
     notices_->runFailed(run.row + 1, QString::fromStdString(failureText(run)), QString::fromStdString(run.command),
-                        QString::fromStdString(output));
+                        QString::fromStdString(output), run.stopped != StopReason::None);
 }
 
 }  // namespace morrowset

@@ -1,10 +1,10 @@
 #include "timetable/history_event.h"
 
-#include "timetable/row_count.h"
-
+#include <algorithm>
 #include <utility>
 
 #include "timetable/json_line.h"
+#include "timetable/row_count.h"
 
 namespace morrowset {
 
@@ -55,6 +55,9 @@ void readEnd(const json::Object& line, const Stamp& time, RunRecord& run) {
     const std::string* signal = stringOf(line, "signal");
     run.signal = signal ? signalNumber(*signal) : 0;
     if (const std::string* output = stringOf(line, "output")) run.output = *output;
+    run.cutBytes = std::max<int64_t>(0, numberOf(line, "cut_bytes").value_or(0));
+    const std::string* stopped = stringOf(line, "stopped");
+    run.stopped = stopped ? stopReasonNamed(*stopped).value_or(StopReason::None) : StopReason::None;
     run.started = {platform::WallTime::atPosition(time.local.position() - run.durationMs), time.utcOffsetSeconds};
 }
 
@@ -101,6 +104,8 @@ void takeEnd(RunRecord& run, const RunRecord& end) {
     run.durationMs = end.durationMs;
     run.exitStatus = end.exitStatus;
     run.signal = end.signal;
+    run.stopped = end.stopped;
+    run.cutBytes = end.cutBytes;
     run.endUnseen = false;
     if (!end.output.empty()) run.output = end.output;
 }

@@ -3,6 +3,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <algorithm>
 #include <cstdio>
 #include <exception>
@@ -17,6 +20,9 @@ namespace morrowset {
 
 namespace {
 
+// How often the outputs are bound and the time limits looked at.
+constexpr int kTickMs = 1000;
+
 // Where a program's output goes when no output file can be had.
 int nullOutput() { return ::open("/dev/null", O_WRONLY | O_CLOEXEC); }
 
@@ -30,7 +36,10 @@ Launcher::StartProgram Launcher::startWith(platform::ChildWatcher& watcher) {
 }
 
 Launcher::Launcher(std::string appFolder, platform::ChildWatcher& watcher, StartProgram startProgram)
-    : appFolder_(std::move(appFolder)), watcher_(watcher), startProgram_(std::move(startProgram)) {}
+    : appFolder_(std::move(appFolder)),
+      watcher_(watcher),
+      startProgram_(std::move(startProgram)),
+      outputs_(runs::folderOf(appFolder_)) {}
 
 // The children are still reaped when they end; nobody hears of it.
 Launcher::~Launcher() {
@@ -61,6 +70,7 @@ RunRecord Launcher::recordOf(const RunRequest& request) {
     run.row = request.row;
     run.command = request.commandLine;
     run.trigger = request.trigger;
+    run.timeLimitSeconds = std::max(0, request.timeLimitSeconds);
     if (request.due) run.due = stampOf(*request.due);
     run.started = stampNow();
     run.id = newRunId(run.started);
@@ -73,14 +83,18 @@ void Launcher::skip(const RunRequest& request, std::string reason) {
     tell(&RunObserver::runSkipped, run);
 }
 
+// The run's output file, named in `run`; not open (and no name) when none can be had.
+runs::OutputFile Launcher::outputFor(RunRecord& run) {
+    run.output = runs::fileName(run.row, run.id);
+    runs::OutputFile file = runs::OutputFile::create(appFolder_, run.output);
+    if (!file.isOpen()) run.output.clear();
+    return file;
+}
+
 void Launcher::start(const RunRequest& request) {
     RunRecord run = recordOf(request);
-    run.output = runs::fileName(run.row, run.id);
-    int output = runs::create(appFolder_, run.output);
-    if (output < 0) {
-        run.output.clear();
-        output = nullOutput();
-    }
+    runs::OutputFile file = outputFor(run);
+    const int output = file.isOpen() ? file.programEnd() : nullOutput();
     const int64_t startedMs = platform::monotonicMilliseconds();
     try {
         // Not even /dev/null could be had (no descriptor left): the program would write
@@ -89,28 +103,28 @@ void Launcher::start(const RunRequest& request) {
         run.pid = startProgram_(run.command, request.folder, output,
                                 [this](const platform::ChildEnd& end) { ended(end.pid, end); });
     } catch (...) {
-        if (output >= 0) ::close(output);
+        if (!file.isOpen() && output >= 0) ::close(output);
+        file = {};
         if (!run.output.empty()) runs::remove(appFolder_, run.output);
         run.output.clear();
         run.error = platform::errorInfoFor(std::current_exception()).number;
         tell(&RunObserver::runRefused, run);
         throw;
     }
-    if (output >= 0) ::close(output);
-    runs::keepNewest(appFolder_, run.row);
+    if (file.isOpen()) {
+        file.closeProgramEnd();
+        outputs_.follow(run.output, std::move(file));
+    } else {
+        ::close(output);
+    }
     running_[run.pid] = {run, startedMs};
+    runs::keepNewest(appFolder_, run.row, outputsInUse());
+    keepTicking();
     tell(&RunObserver::runStarted, run);
 }
 
 bool Launcher::runningIn(int row) const {
     return std::any_of(running_.begin(), running_.end(), [row](const auto& entry) { return entry.second.run.row == row; });
-}
-
-bool Launcher::stop(int row) {
-    bool stopped = false;
-    for (const auto& [pid, running] : running_)
-        if (running.run.row == row) stopped = platform::stopProcessGroup(pid) || stopped;
-    return stopped;
 }
 
 void Launcher::ended(int pid, const platform::ChildEnd& end) {
@@ -123,8 +137,61 @@ void Launcher::ended(int pid, const platform::ChildEnd& end) {
     run.durationMs = std::max<int64_t>(0, end.monotonicMs - finished.startedMonotonicMs);
     if (end.exitStatus >= 0) run.exitStatus = end.exitStatus;
     run.signal = end.signal;
-    if (!run.output.empty()) runs::cutToLast(appFolder_, run.output);
+    if (!run.output.empty()) run.cutBytes = std::max<int64_t>(0, outputs_.ended(run.output, end.monotonicMs));
+    keepTicking();
     tell(&RunObserver::runEnded, run);
+}
+
+bool Launcher::stop(int row) {
+    bool stopped = false;
+    for (auto& [pid, running] : running_)
+        if (running.run.row == row && stopRun(running, StopReason::Stop)) stopped = true;
+    return stopped;
+}
+
+bool Launcher::isRunning(const std::string& runId) const {
+    return std::any_of(running_.begin(), running_.end(),
+                       [&](const auto& running) { return running.second.run.id == runId; });
+}
+
+// A run stopped twice keeps the first reason.
+bool Launcher::stopRun(Running& running, StopReason reason) {
+    if (!platform::stopProcessGroup(running.run.pid, stopGrace_)) return false;
+    if (running.run.stopped == StopReason::None) running.run.stopped = reason;
+    return true;
+}
+
+void Launcher::everySecond() {
+    const int64_t now = platform::monotonicMilliseconds();
+    outputs_.check(now);
+    for (auto& [pid, running] : running_) {
+        const int64_t limitMs = int64_t{running.run.timeLimitSeconds} * 1000;
+        if (limitMs > 0 && running.run.stopped == StopReason::None && now - running.startedMonotonicMs >= limitMs)
+            stopRun(running, StopReason::TimeLimit);
+    }
+    keepTicking();
+}
+
+// Ticks while there is something to watch, and only with an event loop to tick on.
+void Launcher::keepTicking() {
+    if (running_.empty() && outputs_.empty()) {
+        if (secondTimer_) secondTimer_->stop();
+        return;
+    }
+    if (!QCoreApplication::instance()) return;
+    if (!secondTimer_) {
+        secondTimer_ = std::make_unique<QTimer>();
+        secondTimer_->setInterval(kTickMs);
+        QObject::connect(secondTimer_.get(), &QTimer::timeout, [this] { everySecond(); });
+    }
+    if (!secondTimer_->isActive()) secondTimer_->start();
+}
+
+std::set<std::string> Launcher::outputsInUse() const {
+    std::set<std::string> names;
+    for (const auto& [pid, running] : running_)
+        if (!running.run.output.empty()) names.insert(running.run.output);
+    return names;
 }
 
 }  // namespace morrowset

@@ -8,19 +8,31 @@
 // one of them (run_history.h). A program still running when Morrowset ends is left
 // running; its run stays started, with no end.
 //
+// About once a second, while runs go or ended runs' outputs still grow, the launcher keeps
+// every output within its bound (output_bounds.h) and stops the runs that reached their
+// time limit. A run is stopped through its process group (process_group_stop.h: SIGTERM,
+// then SIGKILL after the grace to whatever of the group is left); its end says why.
+//
 // The clock, the NOW buttons and catching up start rows here; the run history, the rows'
 // icons, the journal and the desktop notices hear of them as observers.
+#include <chrono>
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "timetable/output_bounds.h"
 #include "timetable/run_observer.h"
 #include "timetable/run_record.h"
 #include "platform/child_watcher.h"
 #include "platform/clock.h"
+#include "platform/process_group_stop.h"
+
+class QTimer;
 
 namespace morrowset {
 
@@ -31,6 +43,7 @@ struct RunRequest {
     Trigger trigger = Trigger::Now;
     std::optional<platform::WallTime> due;  // the second it was due (clock and catch-up)
     std::string folder;                     // the folder to start in, "" for ours
+    int32_t timeLimitSeconds = 0;           // the longest the run may take, 0 for no limit
 };
 
 class Launcher {
@@ -61,12 +74,19 @@ public:
 
     // Whether a run of `row` is still going.
     bool runningIn(int row) const;
-    // Stops the runs of `row` still going: SIGTERM to each one's process group, SIGKILL
-    // 10 s later if anything of it is left. False when none was going.
+    // Stops every run of `row` still going, as its time limit does; their ends say
+    // "stopped": "stop". False when none of the row's runs was going.
     bool stop(int row);
+    // How long a stopped run's group has between SIGTERM and SIGKILL (platform::kStopGrace).
+    void setStopGrace(std::chrono::milliseconds grace) { stopGrace_ = grace; }
+    // Hears of a problem with the outputs once: a file system that cannot bound them while
+    // they are written.
+    void setOnProblem(runs::BoundedOutputs::OnProblem onProblem) { outputs_.setOnProblem(std::move(onProblem)); }
 
     // The runs started and not yet seen to end.
     int running() const { return static_cast<int>(running_.size()); }
+    // Whether the run with this id is going.
+    bool isRunning(const std::string& runId) const;
 
 private:
     struct Running {
@@ -75,7 +95,12 @@ private:
     };
     std::string newRunId(const Stamp& started);
     RunRecord recordOf(const RunRequest& request);
+    runs::OutputFile outputFor(RunRecord& run);
     void ended(int pid, const platform::ChildEnd& end);
+    bool stopRun(Running& running, StopReason reason);
+    void everySecond();
+    void keepTicking();
+    std::set<std::string> outputsInUse() const;
     template <typename Event>
     void tell(Event event, const RunRecord& run);
 
@@ -84,6 +109,9 @@ private:
     const StartProgram startProgram_;
     std::vector<RunObserver*> observers_;
     std::map<int, Running> running_;  // by process id
+    runs::BoundedOutputs outputs_;
+    std::unique_ptr<QTimer> secondTimer_;  // runs while runs go or outputs are watched
+    std::chrono::milliseconds stopGrace_ = platform::kStopGrace;
     int sequence_ = 0;
 };
 

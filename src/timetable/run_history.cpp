@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -130,6 +131,9 @@ private:
         const std::string* signal = stringOf(line, "signal");
         run.signal = signal ? signalNumber(*signal) : 0;
         if (const std::string* output = stringOf(line, "output")) run.output = *output;
+        run.cutBytes = std::max<int64_t>(0, numberOf(line, "cut_bytes").value_or(0));
+        const std::string* stopped = stringOf(line, "stopped");
+        run.stopped = stopped ? stopReasonNamed(*stopped).value_or(StopReason::None) : StopReason::None;
     }
 
     std::map<std::string, RunRecord> runs_;
@@ -146,6 +150,8 @@ std::string RunHistory::endLine(const RunRecord& run) {
         .numberOrNull("exit_status", run.exitStatus ? std::optional<int64_t>(*run.exitStatus) : std::nullopt)
         .stringOrNull("signal", run.signal ? std::optional(signalName(run.signal)) : std::nullopt)
         .stringOrNull("output", run.output.empty() ? std::nullopt : std::optional(run.output));
+    if (run.cutBytes > 0) line.number("cut_bytes", run.cutBytes);
+    if (run.stopped != StopReason::None) line.string("stopped", stopReasonName(run.stopped));
     return line.line();
 }
 

@@ -9,7 +9,9 @@
 //   "time"   when the event happened, ISO 8601 with milliseconds and offset
 //   "pid"    null when it could not start
 //   on "end":     "duration_ms", "exit_status" (or null), "signal" ("SIGKILL", or null),
-//                 "output" (the output file's name in the folder "runs", or null)
+//                 "output" (the output file's name in the folder "runs", or null),
+//                 "cut_bytes" (the bytes cut from the output's front; absent when none),
+//                 "stopped" ("time limit" or "stop" when Morrowset stopped it; else absent)
 //   on "refused": "error" (the run-time error number)
 //   "skipped" (the row's time passed while the clock was paused): "reason" ("paused")
 // Each line is written whole or not at all, with the rules of every log (log_open.h): the

@@ -15,6 +15,7 @@ namespace {
 using namespace std::chrono;
 
 constexpr std::string_view kTriggerNames[] = {"clock", "now", "catch-up"};
+constexpr std::string_view kStopReasonNames[] = {"", "time limit", "stop"};
 
 // The wall reading and offset of a Unix time, from the zone in force.
 Stamp stampAtUnix(int64_t unixMilliseconds) {
@@ -56,6 +57,14 @@ std::string_view triggerName(Trigger trigger) { return kTriggerNames[static_cast
 std::optional<Trigger> triggerNamed(std::string_view name) {
     for (int i = 0; i < 3; ++i)
         if (kTriggerNames[i] == name) return static_cast<Trigger>(i);
+    return std::nullopt;
+}
+
+std::string_view stopReasonName(StopReason reason) { return kStopReasonNames[static_cast<int>(reason)]; }
+
+std::optional<StopReason> stopReasonNamed(std::string_view name) {
+    for (int i = 0; i < 3; ++i)
+        if (kStopReasonNames[i] == name) return static_cast<StopReason>(i);
     return std::nullopt;
 }
 
@@ -123,7 +132,7 @@ RunRecord::Result RunRecord::result() const {
     if (!skipped.empty()) return Result::Skipped;
     if (refused()) return Result::Failed;
     if (!ended) return endUnseen ? Result::Unseen : Result::Running;
-    return exitStatus == 0 && signal == 0 ? Result::Succeeded : Result::Failed;
+    return exitStatus == 0 && signal == 0 && stopped == StopReason::None ? Result::Succeeded : Result::Failed;
 }
 
 std::string signalName(int signal) {

@@ -17,6 +17,12 @@ enum class Trigger { Clock, Now, CatchUp };
 std::string_view triggerName(Trigger trigger);
 std::optional<Trigger> triggerNamed(std::string_view name);
 
+// Why Morrowset stopped a run: it reached its row's time limit, or it was asked to stop.
+enum class StopReason { None, TimeLimit, Stop };
+// "", "time limit", "stop": the history's words.
+std::string_view stopReasonName(StopReason reason);
+std::optional<StopReason> stopReasonNamed(std::string_view name);
+
 // A moment as the history writes it: the local wall-clock reading and the zone's offset
 // from UTC at that moment.
 struct Stamp {
@@ -43,7 +49,7 @@ struct RunRecord {
     enum class Result {
         Running,    // started, no end seen yet
         Succeeded,  // exit status 0
-        Failed,     // another exit status, a signal, or it could not start
+        Failed,     // another exit status, a signal, stopped by Morrowset, or it could not start
         Unseen,     // started by an earlier Morrowset that ended before the run did
         Skipped,    // never started: its time passed while the clock was paused
     };
@@ -63,6 +69,9 @@ struct RunRecord {
     int signal = 0;               // the signal that ended it, 0 for none
     bool endUnseen = false;       // restored from the history with no end
     std::string skipped;          // why it never started ("paused"), "" for a start
+    int32_t timeLimitSeconds = 0; // the longest it may take, 0 for no limit
+    StopReason stopped = StopReason::None;  // why Morrowset stopped it
+    int64_t cutBytes = 0;         // the bytes cut from the front of its output
 
     Result result() const;
     bool refused() const { return error != 0; }

@@ -154,8 +154,35 @@ std::string outcome(const RunRecord& run) {
         case RunRecord::Result::Skipped: return "skipped: " + skipReason(run);
         default: break;
     }
-    if (run.signal) return "killed by " + signalName(run.signal);
-    return run.exitStatus ? "exit status " + std::to_string(*run.exitStatus) : "ended, status unknown";
+    const std::string cause = stopCause(run);
+    const std::string stopped = cause.empty() ? cause : cause + ", ";
+    if (run.signal) return stopped + "killed by " + signalName(run.signal);
+    return stopped + (run.exitStatus ? "exit status " + std::to_string(*run.exitStatus) : "ended, status unknown");
+}
+
+std::string timeLimit(int32_t seconds) {
+    const std::pair<int32_t, const char*> units[] = {
+        {seconds / 3600, " h"}, {seconds / 60 % 60, " min"}, {seconds % 60, " s"}};
+    std::string text;
+    for (const auto& [count, unit] : units)
+        if (count > 0) text += (text.empty() ? "" : " ") + std::to_string(count) + unit;
+    return text;
+}
+
+std::string stopCause(const RunRecord& run) {
+    switch (run.stopped) {
+        case StopReason::None: return {};
+        case StopReason::TimeLimit:
+            return run.timeLimitSeconds > 0 ? "time limit " + timeLimit(run.timeLimitSeconds) + " reached"
+                                            : "time limit reached";
+        case StopReason::Stop: return "asked to stop";
+    }
+    return {};
+}
+
+std::string stoppedText(const RunRecord& run) {
+    const std::string cause = stopCause(run);
+    return cause.empty() ? cause : "Row " + std::to_string(run.row + 1) + " stopped: " + cause;
 }
 
 std::string toolTip(const RunRecord& run, const std::string& nextStart, platform::WallTime now) {

@@ -27,8 +27,17 @@ std::string when(const Stamp& stamp, platform::WallTime now);
 // "45 ms", "1.2 s", "3 min 4 s", "2 h 5 min", "3 d 4 h".
 std::string duration(int64_t milliseconds);
 // How the run stands or ended: "running", "exit status 0", "exit status 3",
-// "killed by SIGKILL", "could not start: error 53 (File not found)", "end not seen".
+// "killed by SIGKILL", "could not start: error 53 (File not found)", "end not seen"; for a
+// run Morrowset stopped, why first: "time limit 45 min reached, killed by SIGTERM".
 std::string outcome(const RunRecord& run);
+// A time limit: "45 min", "1 h 30 min", "90 s" stays "1 min 30 s".
+std::string timeLimit(int32_t seconds);
+// Why Morrowset stopped the run: "time limit 45 min reached", "asked to stop"; "" when it
+// did not.
+std::string stopCause(const RunRecord& run);
+// For notices and the journal: "Row 2 stopped: time limit 45 min reached"; "" for a run
+// Morrowset did not stop.
+std::string stoppedText(const RunRecord& run);
 
 // The row icon's tooltip: the last run (when it started, what started it, how long it ran,
 // how it ended) and the row's next start.

@@ -55,6 +55,7 @@ Scheduler::Scheduler(std::string appFolder, platform::ChildWatcher& watcher, Lau
         if (view_) view_->rowChanged(row);
     });
     history_.setOnProblem([this](const std::string& problem) { say("HISTORY " + problem); });
+    launcher_.setOnProblem([this](const std::string& problem) { say("OUTPUT " + problem); });
     // The history first: a run is on disk before anyone shows it.
     launcher_.addObserver(&history_);
     launcher_.addObserver(this);
@@ -305,6 +306,7 @@ void Scheduler::startRow(int16_t index, Trigger trigger, std::optional<platform:
 RunRequest Scheduler::requestFor(int index, Trigger trigger, std::optional<platform::WallTime> due) const {
     const Timetable::Row& row = timetable_.row(index);
     RunRequest request{index, row.commandLine, trigger, due};
+    request.timeLimitSeconds = row.rules.timeLimitSeconds;
     // A folder "~/..." with no home folder known is one that cannot be entered.
     if (!row.rules.folder.empty()) request.folder = startFolder(row.rules.folder).value_or(row.rules.folder);
     return request;

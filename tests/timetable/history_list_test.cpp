@@ -44,10 +44,12 @@ TEST(HistoryList, OneEntryPerRunNewestFirstAcrossBothFiles) {
     testsupport::TempFolder app;
     const RunRecord a = historyRun("a", 1, 8, 0), b = historyRun("b", 2, 8, 10), c = historyRun("c", 3, 8, 20);
     const RunRecord d = historyRun("d", 5, 8, 40), e = historyRun("e", 6, 7, 0), f = historyRun("f", 1, 9, 0);
+    RunRecord bStopped = b;
+    bStopped.stopped = StopReason::Stop;
     // The older file holds the end of a run whose start is gone with the file before it.
     writeFile(app / "history.jsonl.1", endLine(e, 0) + startLine(a) + startLine(b));
     writeFile(app / "history.jsonl", "not json\n" + endLine(a, 0) + refusedLine(c) + skippedLine(4, "08:30") +
-                                         endLine(b, std::nullopt, SIGKILL) + startLine(d) + startLine(f) +
+                                         endLine(bStopped, std::nullopt, SIGKILL) + startLine(d) + startLine(f) +
                                          R"({"event":"start","run":"g","row":2,"comm)");  // cut by a crash
     HistoryList list(app.path(), [](const std::string& id) { return id == "f"; });
     EXPECT_EQ(list.size(), 0u) << "opening reads no entry";
@@ -59,7 +61,7 @@ TEST(HistoryList, OneEntryPerRunNewestFirstAcrossBothFiles) {
                                            {5, "no end seen (Morrowset ended before it)"},
                                            {4, "skipped at 08:30: the clock was paused"},
                                            {3, "could not start: error 53 (File not found)"},
-                                           {2, "killed by SIGKILL"},
+                                           {2, "asked to stop, killed by SIGKILL"},
                                            {1, "exit status 0"},
                                            {6, "exit status 0"}}));
     EXPECT_EQ(list.at(5).run.output, "row1-a.log");

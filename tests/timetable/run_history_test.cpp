@@ -52,6 +52,12 @@ TEST(RunHistory, OneLinePerEventWithTheKeysOtherToolsRead) {
     run.exitStatus.reset();
     run.signal = SIGKILL;
     EXPECT_THAT(RunHistory::endLine(run), ::testing::HasSubstr(R"("exit_status":null,"signal":"SIGKILL",)"));
+    // What Morrowset did to the run, only when it did something.
+    run.cutBytes = 4096;
+    run.stopped = StopReason::TimeLimit;
+    EXPECT_THAT(RunHistory::endLine(run),
+                ::testing::EndsWith(R"(-77-1.log","cut_bytes":4096,"stopped":"time limit"})"
+                                    "\n"));
 
     RunRecord refused;
     refused.id = "r";
@@ -114,6 +120,8 @@ TEST(RunHistory, GivesEachRowItsLastRunAndSkipsDamagedLines) {
     secondEnd.ended = at(9, 0, 1, 500);
     secondEnd.durationMs = 1500;
     secondEnd.signal = SIGKILL;
+    secondEnd.stopped = StopReason::Stop;
+    secondEnd.cutBytes = 77;
     RunRecord running = backupRun();
     running.id = "left-running";
     running.row = 3;
@@ -143,6 +151,8 @@ TEST(RunHistory, GivesEachRowItsLastRunAndSkipsDamagedLines) {
     EXPECT_EQ(last[1]->id, second.id) << "the run started last, not the one that ended last";
     EXPECT_EQ(last[1]->signal, SIGKILL);
     EXPECT_EQ(last[1]->durationMs, 1500);
+    EXPECT_EQ(last[1]->stopped, StopReason::Stop);
+    EXPECT_EQ(last[1]->cutBytes, 77);
     EXPECT_EQ(last[1]->trigger, Trigger::Now);
     EXPECT_EQ(last[1]->command, first.command) << "bytes come back";
     EXPECT_EQ(last[1]->result(), RunRecord::Result::Failed);

@@ -88,6 +88,38 @@ TEST(RunText, DurationsAndOutcomes) {
     EXPECT_EQ(runtext::outcome(run), "could not start: error 53 (File not found)");
 }
 
+// A run Morrowset stopped says why, first in its outcome and alone in the notice's words;
+// one that left with exit status 0 when stopped did not succeed.
+TEST(RunText, AStoppedRunSaysWhy) {
+    const struct {
+        StopReason reason;
+        int32_t limit;
+        int signal;
+        const char* outcome;
+        const char* stopped;
+    } cases[] = {
+        {StopReason::TimeLimit, 45 * 60, SIGTERM, "time limit 45 min reached, killed by SIGTERM",
+         "Row 2 stopped: time limit 45 min reached"},
+        {StopReason::TimeLimit, 5400 + 7, SIGKILL, "time limit 1 h 30 min 7 s reached, killed by SIGKILL",
+         "Row 2 stopped: time limit 1 h 30 min 7 s reached"},
+        {StopReason::TimeLimit, 0, 0, "time limit reached, exit status 0", "Row 2 stopped: time limit reached"},
+        {StopReason::Stop, 90, 0, "asked to stop, exit status 0", "Row 2 stopped: asked to stop"},
+        {StopReason::None, 90, 0, "exit status 0", ""},
+    };
+    for (const auto& c : cases) {
+        RunRecord run;
+        run.row = 1;
+        run.ended = Stamp{};
+        run.exitStatus = c.signal ? std::nullopt : std::optional(0);
+        run.signal = c.signal;
+        run.stopped = c.reason;
+        run.timeLimitSeconds = c.limit;
+        EXPECT_EQ(runtext::outcome(run), c.outcome);
+        EXPECT_EQ(runtext::stoppedText(run), c.stopped);
+        EXPECT_EQ(run.result() == RunRecord::Result::Succeeded, c.reason == StopReason::None) << c.outcome;
+    }
+}
+
 TEST(RunText, TheToolTipOfAFailedRow) {
     RunRecord run;
     run.command = "/usr/local/bin/backup-home";
