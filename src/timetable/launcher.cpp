@@ -106,6 +106,11 @@ bool Launcher::runningIn(int row) const {
     return std::any_of(running_.begin(), running_.end(), [row](const auto& entry) { return entry.second.run.row == row; });
 }
 
+bool Launcher::isRunning(const std::string& runId) const {
+    return std::any_of(running_.begin(), running_.end(),
+                       [&runId](const auto& entry) { return entry.second.run.id == runId; });
+}
+
 bool Launcher::stop(int row) {
     bool stopped = false;
     for (const auto& [pid, running] : running_)

@@ -61,6 +61,8 @@ public:
 
     // Whether a run of `row` is still going.
     bool runningIn(int row) const;
+    // Whether the run with this id is still going.
+    bool isRunning(const std::string& runId) const;
     // Stops the runs of `row` still going: SIGTERM to each one's process group, SIGKILL
     // 10 s later if anything of it is left. False when none was going.
     bool stop(int row);

@@ -27,12 +27,20 @@ std::string when(const Stamp& stamp, platform::WallTime now);
 // "45 ms", "1.2 s", "3 min 4 s", "2 h 5 min", "3 d 4 h".
 std::string duration(int64_t milliseconds);
 // How the run stands or ended: "running", "exit status 0", "exit status 3",
-// "killed by SIGKILL", "could not start: error 53 (File not found)", "end not seen".
+// "killed by SIGKILL", "could not start: error 53 (File not found)", "end not seen", and
+// for a start that never was, skipped(run).
 std::string outcome(const RunRecord& run);
+// A start skipped, in the one wording the tooltip, `--status` and the History window share:
+// "skipped at 08:21: the clock was paused" (the time it was due).
+std::string skipped(const RunRecord& run);
 
 // The row icon's tooltip: the last run (when it started, what started it, how long it ran,
 // how it ended) and the row's next start.
 std::string toolTip(const RunRecord& run, const std::string& nextStart, platform::WallTime now);
+
+// The first start to come among the rows, seen at `now`: "row 2, today 14:00, in 3 h 12 min";
+// "" when no row is scheduled.
+std::string firstStart(const Timetable& timetable, platform::WallTime now);
 
 // `--status`: a heading and one line per row with its last run, columns as wide as their
 // widest entry. A time the settings file held that no time box could hold shows as read.
