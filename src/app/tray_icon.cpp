@@ -39,7 +39,8 @@ void (*const kBadges[])(QPainter&) = {nullptr, pauseBadge, failedBadge};
 
 }  // namespace
 
-TrayIcon::TrayIcon(QObject* parent) : QObject(parent), menu_(new QMenu) {
+TrayIcon::TrayIcon(QObject* parent, std::function<bool()> trayThere)
+    : QObject(parent), trayThere_(trayThere ? std::move(trayThere) : &TrayIcon::available), menu_(new QMenu) {
     connect(menu_->addAction(QStringLiteral("Show &Timetable")), &QAction::triggered, this,
             &TrayIcon::showTimetableRequested);
     pause_ = menu_->addAction(QString());
@@ -58,7 +59,7 @@ TrayIcon::~TrayIcon() {
 bool TrayIcon::available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 bool TrayIcon::show() {
-    if (!available()) return false;
+    if (!trayThere()) return false;
     if (!tray_) {
         tray_ = new QSystemTrayIcon;
         tray_->setContextMenu(menu_);

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -22,11 +23,15 @@ class TrayIcon : public QObject {
 public:
     enum class Look { Running, Paused, Failed };
 
-    explicit TrayIcon(QObject* parent = nullptr);
+    // `trayThere` tells whether the desktop has a tray now: available() unless a test
+    // stands in for a desktop that has one.
+    explicit TrayIcon(QObject* parent = nullptr, std::function<bool()> trayThere = {});
     ~TrayIcon() override;
 
     // Whether the desktop has a tray now (the "Keep running" option needs one).
     static bool available();
+    // Whether this icon's desktop has a tray now.
+    bool trayThere() const { return trayThere_(); }
 
     // Shows the icon where there is a tray; false where there is none.
     bool show();
@@ -63,6 +68,7 @@ Q_SIGNALS:
 private:
     void update();
 
+    std::function<bool()> trayThere_;
     QMenu* menu_;
     QAction* pause_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;  // made only where there is a tray
