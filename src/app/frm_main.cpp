@@ -210,7 +210,7 @@ void frmMain::showEvent(QShowEvent* event) {
 
 void frmMain::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
-    if (event->type() == QEvent::ActivationChange && isActiveWindow()) tray->lookedAt();
+    if (tray && event->type() == QEvent::ActivationChange && isActiveWindow()) tray->lookedAt();
 }
 
 // ---- The tray ----
@@ -221,15 +221,31 @@ void frmMain::createTray(std::function<bool()> trayThere) {
     connect(tray, &TrayIcon::pauseRequested, this, [this] { cmdPause_Click(); });
     connect(tray, &TrayIcon::historyRequested, this, [this] { mnuHistory_Click(); });
     connect(tray, &TrayIcon::quitRequested, this, [this] { mnuQuit_Click(); });
+    connect(tray, &TrayIcon::trayKnown, this, [this] { trayKnown(); });
     tray->show();
     offerKeepRunning();
 }
 
+// Whether the desktop has a tray is known at once, or once the session bus answered.
+void frmMain::trayKnown() {
+    tray->show();
+    offerKeepRunning();
+    if (std::exchange(startingHidden_, false) && !tray->isShown()) showWithoutTray();
+}
+
 void frmMain::showAtStart(bool background) {
-    if (background && tray->isShown()) return;
-    if (background)
-        std::fprintf(stderr, "%s: --background: the desktop has no system tray to keep the window in; it is shown\n",
-                     platform::app().exeName().c_str());
+    if (!background) return show();
+    if (!tray->isKnown()) {
+        startingHidden_ = true;  // until the tray is known
+        return;
+    }
+    if (!tray->isShown()) showWithoutTray();
+}
+
+// --background without a tray: the window is shown after all.
+void frmMain::showWithoutTray() {
+    std::fprintf(stderr, "%s: --background: %s The window is shown.\n", platform::app().exeName().c_str(),
+                 tray->whyNone().toLocal8Bit().constData());
     show();
 }
 
@@ -246,8 +262,8 @@ void frmMain::offerKeepRunning() {
     const bool there = tray->trayThere();
     mnuKeepRunning->setEnabled(there);
     const QString why = there ? QString()
-                              : QStringLiteral("The desktop has no system tray: a closed window could not be "
-                                               "brought back, so closing it ends Morrowset.");
+                              : tray->whyNone() + QStringLiteral(" A closed window could not be brought back, "
+                                                                 "so closing it ends Morrowset.");
     mnuKeepRunning->setStatusTip(why);
     mnuKeepRunning->setToolTip(why);
 }

@@ -132,6 +132,8 @@ private:
     void setTabOrderAsDesigned();
     void connectEvents();
     void createTray(std::function<bool()> trayThere);
+    void trayKnown();
+    void showWithoutTray();
     void bindRows();
     void showRow(int row);
     void setStatusColor(uint32_t bgr);
@@ -164,6 +166,7 @@ private:
     Scheduler scheduler_;
     RunReports reports_;
     bool showingRow_ = false;  // while a row's controls are set from the timetable
+    bool startingHidden_ = false;  // --background, while the tray is not known yet
     uint32_t statusColor_ = 0;
     // A time box the focus is leaving, and why.
     std::optional<std::pair<int, Qt::FocusReason>> leaving_;

@@ -14,6 +14,7 @@
 #include "platform/autostart.h"
 #include "platform/instance_lock.h"
 #include "support/event_loop.h"
+#include "support/private_bus.h"
 
 namespace morrowset {
 namespace {
@@ -134,11 +135,29 @@ TEST_F(TrayWindow, BackgroundStartStaysInTheTrayOrShowsTheWindowWithoutOne) {
     window->showAtStart(true);
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_TRUE(window->isVisible());
-    EXPECT_THAT(said, HasSubstr("--background: the desktop has no system tray"));
+    EXPECT_THAT(said, HasSubstr("--background: The desktop has no system tray. The window is shown."));
 
     load(kTray);
     window->showAtStart(false);
     EXPECT_TRUE(window->isVisible());
+}
+
+// Whether there is a tray is known only once the session bus answered: until then a
+// --background start stays hidden, then it finds no tray (none offscreen) and shows the
+// window after all.
+TEST_F(TrayWindow, BackgroundStartWaitsForTheSessionBusBeforeItLooksForTheTray) {
+    testsupport::PrivateBus bus;
+    if (!bus.running()) GTEST_SKIP() << "no dbus-daemon here";
+    const testsupport::ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    load();
+    ASSERT_FALSE(window->tray->isKnown());
+    ::testing::internal::CaptureStderr();
+    window->showAtStart(true);
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(testsupport::runEventsUntil([&] { return window->tray->isKnown(); }));
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(window->isVisible(), !TrayIcon::available());
+    if (!TrayIcon::available()) EXPECT_THAT(said, HasSubstr("--background: The desktop has no system tray."));
 }
 
 // With both options on, the login entry starts the program in the tray; either switch

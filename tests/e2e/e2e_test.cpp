@@ -287,7 +287,7 @@ TEST(HeadlessRun, BackgroundWithoutATrayShowsTheWindowAndSaysWhy) {
     ProgramUnderTest program;
     program.start({"--background"});
     EXPECT_TRUE(e2e::eventually(
-        [&] { return program.readFile("stderr").find("--background: the desktop has no system tray") != std::string::npos; },
+        [&] { return program.readFile("stderr").find("--background: The desktop has no system tray. The window is shown.") != std::string::npos; },
         seconds(10)))
         << program.readFile("stderr");
     EXPECT_TRUE(program.running());
