@@ -2,8 +2,10 @@
 # Makes the README's pictures from the real program on a private Xvfb server: the timetable
 # window, a failed row's tooltip (its last run read from the run history), the error report
 # dialog (a row naming a missing program, started with NOW), a row's settings and the About
-# box; then, each on its own (build/bin/window-preview), the History window over a sample
-# history, the output viewer it opens, and the tray icon's menu in a tray host (trayer).
+# box; then, from a second copy kept running in a tray host (trayer) over a sample history,
+# the tray icon's menu, the History window and the output viewer it opens. On the way it
+# checks that the copy started with --background stays hidden, that the tray brings its
+# window back, and that the close box hides it while the program goes on.
 # Needs a built tree (bash tools/run.sh or cmake --build build).
 #
 #   bash tools/screenshots.sh [build-dir] [output-dir]     (defaults: build, docs)
@@ -127,49 +129,103 @@ xdotool key alt+a
 about=$(window_titled "About System Morrowset") || { for w in $(xdotool search --name .); do echo "$w $(xdotool getwindowname $w) $(xwininfo -id $w | grep "Map State")"; done; exit 1; }
 shoot "$about" about-box.png
 
-# The History window over three days of runs, read by itself from the history, and the
-# output viewer it opens with Enter on the second run (a photo sync whose end Morrowset did
-# not see, with a 1.5 MB output), searched for "error". Then the tray icon in a tray host,
-# a run failed, and its menu opened with a right click.
+# The History window, the output viewer and the tray: a second copy of the program in a
+# folder of its own, over three days of runs (tools/screenshots/sample_history.py), with
+# "Catch up" and "Keep running" on, started with --background in a tray host. Its one
+# checked row was missed this morning: it starts at once as a catch-up run and fails while
+# the window is hidden, so the tray icon says a run failed.
+kill "$pid"
+wait "$pid" 2>/dev/null || true
 history_folder=$folder/history
 mkdir -m 700 "$history_folder"
+cp "$build/bin/Morrowset" "$build/bin/wardline.hlp" "$history_folder/"
 /usr/bin/python3 tools/screenshots/sample_history.py "$history_folder"
-"$build/bin/window-preview" history "$history_folder" >"$folder/history.log" 2>&1 &
-others+=($!)
-history=$(window_titled 'Morrowset History') || { cat "$folder/history.log" >&2; exit 1; }
-focus "$history"
-xdotool key --delay 60 Tab Down
-shoot "$history" history-window.png
-xdotool key Return
-viewer=$(window_titled 'Morrowset Output')
-focus "$viewer"
-xdotool key ctrl+f
-xdotool type --delay 30 error
-xdotool key Return
-shoot "$viewer" output-viewer.png
-kill "${others[-1]}"
+{
+  row " 0 " "" "##:##"
+  row " 0 " "" "##:##"
+  row " 0 " "" "##:##"
+  row " 1 " "ls /media/backup/weekly" "00:05"
+  row " 0 " "" "##:##"
+  row " 0 " "" "##:##"
+} >"$history_folder/Morrowset.ini"
+printf '[timetable]\r\nCatch Up=1\r\nKeep Running=1\r\n' >"$history_folder/WLCLIENT.INI"
+chmod 600 "$history_folder/Morrowset.ini" "$history_folder/WLCLIENT.INI"
 
-# A plain desktop colour behind the tray, and the menu opened from the icon's top edge, so
-# that it opens above the icon rather than over it.
-/usr/bin/python3 -c '
-from Xlib import display
-screen = display.Display()
-screen.screen().root.change_attributes(background_pixel=0x3b6ea5)
-screen.screen().root.clear_area()
-screen.sync()'
-# The tray host is needed for this one picture only.
+# The tray host is needed for these pictures only.
 if ! command -v trayer >/dev/null; then
   if [ "$(id -u)" -eq 0 ]; then apt-get install -y -qq trayer >/dev/null; else sudo apt-get install -y -qq trayer >/dev/null; fi
 fi
 trayer --edge bottom --align right --widthtype request --height 24 --transparent false --tint 0xd0d0d0 \
   --SetDockType true >"$folder/trayer.log" 2>&1 &
 others+=($!)
-"$build/bin/window-preview" tray >"$folder/tray.log" 2>&1 &
-others+=($!)
-for _ in $(seq 100); do grep -q '^tray ' "$folder/tray.log" && break; sleep 0.1; done
-read -r _ tray_x tray_y tray_w tray_h < <(grep '^tray ' "$folder/tray.log") || { cat "$folder/tray.log" >&2; exit 1; }
-xdotool mousemove $((tray_x + tray_w / 2)) $((tray_y + 1)) click 3
 sleep 1
+# A plain desktop colour behind the tray (set while the tray host is connected: the server
+# begins anew, black, when its last client leaves).
+/usr/bin/python3 -c '
+from Xlib import display
+screen = display.Display()
+screen.screen().root.change_attributes(background_pixel=0x3b6ea5)
+screen.screen().root.clear_area()
+screen.sync()'
+(cd "$history_folder" && exec ./Morrowset --background) >"$folder/history.log" 2>&1 &
+pid=$!
+fail() {
+  echo "$1" >&2
+  cat "$folder/history.log" >&2
+  exit 1
+}
+for _ in $(seq 100); do grep -q '"exit_status":2' "$history_folder/history.jsonl" && break; sleep 0.1; done
+grep -q '"exit_status":2' "$history_folder/history.jsonl" || fail "the catch-up run did not end"
+sleep 1  # the tray host docks the icon
+[[ -z $(xdotool search --onlyvisible --name "^$main_title\$" || true) ]] || fail "--background showed the window"
+# The icon is the tray host's panel's only one, at the bottom right.
+panel=$(timeout 10 xdotool search --sync --onlyvisible --name '^panel$' | head -n 1) || fail "no tray host"
+eval "$(xdotool getwindowgeometry --shell "$panel")"
+icon_x=$((X + WIDTH / 2))
+icon_y=$((Y + HEIGHT / 2))
+icon_top=$((Y + 1))
+# Its menu, opened from the icon's top edge so that it opens above the icon.
+tray_menu() {
+  xdotool mousemove "$icon_x" "$icon_top" click 3
+  sleep 1
+}
+tray_menu
 eval "$(xdotool getdisplaygeometry --shell)"
 import -window root -crop "240x140+$((WIDTH - 240))+$((HEIGHT - 140))" +repage "$out/tray-menu.png"
 echo "$out/tray-menu.png"
+xdotool key Escape
+sleep 0.3
+
+# A click on the icon shows the timetable; its close box (the window manager's "delete
+# window", as a title bar's close button sends it) hides it again, and the program goes on.
+xdotool mousemove "$icon_x" "$icon_y" click 1
+main=$(window_titled "$main_title") || fail "the tray did not bring the window back"
+/usr/bin/python3 -c '
+import sys
+from Xlib import X, display, protocol
+screen = display.Display()
+window = screen.create_resource_object("window", int(sys.argv[1]))
+protocols = screen.intern_atom("WM_PROTOCOLS")
+delete = screen.intern_atom("WM_DELETE_WINDOW")
+window.send_event(protocol.event.ClientMessage(window=window, client_type=protocols,
+                                               data=(32, [delete, X.CurrentTime, 0, 0, 0])))
+screen.sync()' "$main"
+sleep 1
+[[ -z $(xdotool search --onlyvisible --name "^$main_title\$" || true) ]] || fail "the close box did not hide the window"
+kill -0 "$pid" || fail "closing the window ended the program"
+
+# History… from the tray, the second run selected (a photo sync whose end Morrowset did not
+# see, with a 1.5 MB output), and its output, searched for "error".
+tray_menu
+xdotool key h
+history=$(window_titled 'Morrowset History') || fail "no History window"
+focus "$history"
+xdotool key --delay 60 Tab Down Down
+shoot "$history" history-window.png
+xdotool key Return
+viewer=$(window_titled 'Morrowset Output') || fail "no output viewer"
+focus "$viewer"
+xdotool key ctrl+f
+xdotool type --delay 30 error
+xdotool key Return
+shoot "$viewer" output-viewer.png

@@ -14,6 +14,7 @@ namespace morrowset {
 namespace {
 
 constexpr int kBadCommandLine = 2;
+const char* const kBackground = "background";
 
 void print(std::FILE* to, const QString& text) {
     std::fputs(text.toLocal8Bit().constData(), to);
@@ -61,6 +62,8 @@ std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitS
     const QCommandLineOption status(QStringLiteral("status"),
                                     QStringLiteral("Show each row's settings, next start and last run, and exit."));
     parser.addOptions({help, version, status});
+    parser.addOption(QCommandLineOption(QString::fromLatin1(kBackground),
+                                        QStringLiteral("Start with the window hidden in the system tray.")));
     // The toolkit's options are single words after one dash ("-platform"), not letters.
     parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     if (!toolkitStarted) addToolkitOptions(parser);
@@ -93,6 +96,13 @@ std::optional<int> answerCommandLine(int argc, char** argv) {
     QStringList arguments;
     for (int i = 0; i < argc; ++i) arguments << QString::fromLocal8Bit(argv[i]);
     return answerCommandLine(arguments, false);
+}
+
+bool startsInBackground(const QStringList& arguments) {
+    // The toolkit's options are taken with one dash or two, and so is this one.
+    const QString option = QString::fromLatin1(kBackground);
+    return arguments.mid(1).contains(QLatin1Char('-') + option) ||
+           arguments.mid(1).contains(QStringLiteral("--") + option);
 }
 
 }  // namespace morrowset

@@ -1,7 +1,7 @@
 #pragma once
 // The program's command line. It takes no arguments of its own, only "--help",
-// "--version" and "--status" (which print and end the program with 0) and the toolkit's
-// own options.
+// "--version" and "--status" (which print and end the program with 0), "--background"
+// (start with the window in the system tray) and the toolkit's own options.
 // Anything else prints one line saying what is wrong and ends the program with 2.
 #include <QStringList>
 #include <optional>
@@ -16,5 +16,9 @@ namespace morrowset {
 std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitStarted);
 // The same for the command line as main() receives it, before the toolkit is started.
 std::optional<int> answerCommandLine(int argc, char** argv);
+
+// Whether the command line (checked by answerCommandLine) asks to start with the window
+// hidden in the system tray: "--background".
+bool startsInBackground(const QStringList& arguments);
 
 }  // namespace morrowset

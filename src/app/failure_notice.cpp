@@ -3,12 +3,11 @@
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QDesktopServices>
-#include <QUrl>
 #include <QVariantMap>
 #include <algorithm>
 #include <cstdio>
 
+#include "app/output_viewer.h"
 #include "app/session_bus_probe.h"
 #include "errortrap/core/runtime.h"
 #include "platform/app_object.h"
@@ -21,9 +20,7 @@ const QString kService = QStringLiteral("org.freedesktop.Notifications");
 const QString kPath = QStringLiteral("/org/freedesktop/Notifications");
 const QString kInterface = QStringLiteral("org.freedesktop.Notifications");
 
-void openWithDesktop(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
-}
+void openInViewer(const QString& path, const QString& heading) { showOutputViewer(path, heading); }
 
 QDBusMessage serviceCall(const QString& method) {
     return QDBusMessage::createMethodCall(kService, kPath, kInterface, method);
@@ -47,15 +44,14 @@ void whenAnswered(QObject* owner, const QDBusPendingCall& call, Then then) {
 
 }  // namespace
 
-FailureNotices::FailureNotices(std::function<void(const QString&)> openOutput, QObject* parent)
-    : QObject(parent), sessionBus_(true), openOutput_(openOutput ? std::move(openOutput) : openWithDesktop) {}
+FailureNotices::FailureNotices(OpenOutput openOutput, QObject* parent)
+    : QObject(parent), sessionBus_(true), openOutput_(openOutput ? std::move(openOutput) : openInViewer) {}
 
-FailureNotices::FailureNotices(QDBusConnection bus, std::function<void(const QString&)> openOutput,
-                               QObject* parent)
+FailureNotices::FailureNotices(QDBusConnection bus, OpenOutput openOutput, QObject* parent)
     : QObject(parent),
       bus_(std::move(bus)),
       sessionBus_(false),
-      openOutput_(openOutput ? std::move(openOutput) : openWithDesktop) {}
+      openOutput_(openOutput ? std::move(openOutput) : openInViewer) {}
 
 FailureNotices::~FailureNotices() = default;
 
@@ -150,18 +146,16 @@ void FailureNotices::post(std::size_t row) {
            << (markup_ ? asMarkup(notice.command) : notice.command) << actions << QVariantMap()
            << int32_t{-1};
     whenAnswered(this, bus_->asyncCall(notify),
-                 [this, row, outputPath = notice.outputPath](QDBusPendingCallWatcher& answer) {
-                     onPosted(row, outputPath, answer);
-                 });
+                 [this, row, notice](QDBusPendingCallWatcher& answer) { onPosted(row, notice, answer); });
 }
 
-void FailureNotices::onPosted(std::size_t row, const QString& outputPath, QDBusPendingCallWatcher& answer) {
+void FailureNotices::onPosted(std::size_t row, const Notice& notice, QDBusPendingCallWatcher& answer) {
     Row& posted = rows_[row];
     posted.sending = false;
     const QDBusPendingReply<uint> id = answer;
     if (id.isValid()) {
         posted.id = id.value();
-        posted.outputPath = outputPath;
+        posted.shown = notice;
         serviceName_ = answer.reply().service();
     } else {
         service_ = Service::Unknown;  // perhaps another service (or none) by the next notice
@@ -193,7 +187,8 @@ bool FailureNotices::fromService() const {
 void FailureNotices::onActionInvoked(uint id, const QString& action) {
     if (id == 0 || action != QLatin1String(kOpenOutputAction) || !fromService()) return;
     for (const Row& row : rows_)
-        if (row.id == id && !row.outputPath.isEmpty()) openOutput_(row.outputPath);
+        if (row.id == id && !row.shown.outputPath.isEmpty())
+            openOutput_(row.shown.outputPath, row.shown.summary + QLatin1Char('\n') + row.shown.command);
 }
 
 // A notice the user (or the service) closed is gone: the row's next one is a new notice.
@@ -202,7 +197,7 @@ void FailureNotices::onNotificationClosed(uint id, uint) {
     for (Row& row : rows_) {
         if (row.id != id) continue;
         row.id = 0;
-        row.outputPath.clear();
+        row.shown = {};
     }
 }
 

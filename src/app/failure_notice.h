@@ -35,12 +35,14 @@ class FailureNotices : public QObject, protected QDBusContext {
     // The action's key, as the service hands it back when the user picks it.
     static constexpr const char* kOpenOutputAction = "open-output";
 
-    // Posts on the session bus. `openOutput` opens an output file (the desktop's viewer
-    // unless a test gives its own).
-    explicit FailureNotices(std::function<void(const QString&)> openOutput = {}, QObject* parent = nullptr);
+    // Opens an output file under a heading (the notice's summary and command line).
+    using OpenOutput = std::function<void(const QString& path, const QString& heading)>;
+
+    // Posts on the session bus. `openOutput` opens an output file (the output viewer unless
+    // a test gives its own).
+    explicit FailureNotices(OpenOutput openOutput = {}, QObject* parent = nullptr);
     // Posts on `bus`, a connection made already.
-    explicit FailureNotices(QDBusConnection bus, std::function<void(const QString&)> openOutput = {},
-                            QObject* parent = nullptr);
+    explicit FailureNotices(QDBusConnection bus, OpenOutput openOutput = {}, QObject* parent = nullptr);
     ~FailureNotices() override;
 
     // Row `row` (1 to 6) failed `how` ("exit status 3", "signal SIGKILL", "could not start
@@ -67,7 +69,7 @@ class FailureNotices : public QObject, protected QDBusContext {
     };
     struct Row {
         uint id = 0;           // the service's id of the row's last notice, 0 when none
-        QString outputPath;    // that notice's output
+        Notice shown;          // that notice
         bool sending = false;  // a notice of the row is on its way
         std::optional<Notice> waiting;
     };
@@ -79,7 +81,7 @@ class FailureNotices : public QObject, protected QDBusContext {
     void onCapabilities(QDBusPendingCallWatcher& answer);
     void hookSignals();
     void post(std::size_t row);
-    void onPosted(std::size_t row, const QString& outputPath, QDBusPendingCallWatcher& answer);
+    void onPosted(std::size_t row, const Notice& notice, QDBusPendingCallWatcher& answer);
     void dropWaiting(const QString& why);
     // Counts a notice dropped; the first one dropped for a reason `why` is said.
     void drop(const QString& why = {});
@@ -92,7 +94,7 @@ class FailureNotices : public QObject, protected QDBusContext {
     QString serviceName_;  // the unique bus name of the service that answered
     bool markup_ = false;  // the service reads the body as markup
     bool hooked_ = false;
-    std::function<void(const QString&)> openOutput_;
+    OpenOutput openOutput_;
     std::array<Row, kRows> rows_{};
     int dropped_ = 0;
     bool said_ = false;

@@ -8,26 +8,33 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 #include <QScopeGuard>
+#include <cstdio>
 #include <utility>
 
 #include "timetable/catch_up.h"
 #include "app/command_box.h"
 #include "app/frm_about.h"
 #include "app/frm_main_design.h"
+#include "app/history_window.h"
 #include "app/row_result_icon.h"
 #include "app/row_settings_dialog.h"
 #include "timetable/run_text.h"
 #include "app/second_timer.h"
+#include "app/single_instance.h"
 #include "timetable/settings_file.h"
 #include "app/state_check_box.h"
 #include "app/time_box.h"
+#include "app/tray_icon.h"
+#include "timetable/switches.h"
 #include "errortrap/report/error_handler.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/trace/procedure.h"
 #include "errortrap/trace/trace_sinks.h"
+#include "platform/app_object.h"
 #include "platform/autostart.h"
 #include "platform/profile_write.h"
 #include "platform/clock.h"
@@ -63,7 +70,7 @@ bool userMove(Qt::FocusReason reason) {
 
 // The scheduler works for the runtime current when the window loads, in its application
 // folder, with the process's child watcher.
-frmMain::frmMain(QWidget* parent)
+frmMain::frmMain(QWidget* parent, std::function<bool()> trayThere)
     : QMainWindow(parent),
       scheduler_(platform::app().path(), platform::processWatcher(), Launcher::startWith(platform::processWatcher()),
                  wardline::currentRuntime()),
@@ -74,6 +81,7 @@ frmMain::frmMain(QWidget* parent)
     setTabOrderAsDesigned();
     bindRows();
     connectEvents();
+    createTray(std::move(trayThere));
     setFixedSize(sizeHint());
     Form_Load();
     scheduler_.restoreLastRuns();
@@ -155,14 +163,21 @@ void frmMain::connectEvents() {
     connect(mnuAbout, &QAction::triggered, this, [this] { mnuAbout_Click(); });
     connect(mnuStartAtLogin, &QAction::triggered, this, [this] { mnuStartAtLogin_Click(); });
     connect(mnuCatchUp, &QAction::triggered, this, [this] { mnuCatchUp_Click(); });
+    connect(mnuKeepRunning, &QAction::triggered, this, [this] { mnuKeepRunning_Click(); });
+    connect(mnuHistory, &QAction::triggered, this, [this] { mnuHistory_Click(); });
+    // A tray may have come (or gone) since the menu was last open.
+    connect(mnuOptions, &QMenu::aboutToShow, this, [this] { offerKeepRunning(); });
+    scheduler_.addRunObserver(this);
     connect(qApp, &QApplication::focusChanged, this, &frmMain::onFocusChanged);
 }
 
+// The tray's picture follows the status light.
 void frmMain::setStatusColor(uint32_t bgr) {
     statusColor_ = bgr;
     QPalette palette = lblStatus->palette();
     palette.setColor(QPalette::Window, QColor(bgr & 0xFF, (bgr >> 8) & 0xFF, (bgr >> 16) & 0xFF));
     lblStatus->setPalette(palette);
+    showTrayState();
 }
 
 void frmMain::clockRunning(bool running) { setStatusColor(running ? kGreen : kRed); }
@@ -175,9 +190,100 @@ void frmMain::startClock() {
     tmrMain->setEnabled(true);
 }
 
+// Kept running, the window goes to the tray and the clock goes on; else closing it ends
+// the program.
 void frmMain::closeEvent(QCloseEvent* event) {
+    if (keepsRunning()) {
+        event->ignore();
+        hide();
+        return;
+    }
     tmrMain->setEnabled(false);
     event->accept();
+}
+
+// Seeing the window is looking at what failed.
+void frmMain::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    tray->lookedAt();
+}
+
+void frmMain::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (tray && event->type() == QEvent::ActivationChange && isActiveWindow()) tray->lookedAt();
+}
+
+// ---- The tray ----
+
+void frmMain::createTray(std::function<bool()> trayThere) {
+    tray = new TrayIcon(this, std::move(trayThere));
+    connect(tray, &TrayIcon::showTimetableRequested, this, [this] { bringToFront(this); });
+    connect(tray, &TrayIcon::pauseRequested, this, [this] { cmdPause_Click(); });
+    connect(tray, &TrayIcon::historyRequested, this, [this] { mnuHistory_Click(); });
+    connect(tray, &TrayIcon::quitRequested, this, [this] { mnuQuit_Click(); });
+    connect(tray, &TrayIcon::trayKnown, this, [this] { trayKnown(); });
+    tray->show();
+    offerKeepRunning();
+}
+
+// Whether the desktop has a tray is known at once, or once the session bus answered.
+void frmMain::trayKnown() {
+    tray->show();
+    offerKeepRunning();
+    if (std::exchange(startingHidden_, false) && !tray->isShown()) showWithoutTray();
+}
+
+void frmMain::showAtStart(bool background) {
+    if (!background) return show();
+    if (!tray->isKnown()) {
+        startingHidden_ = true;  // until the tray is known
+        return;
+    }
+    if (!tray->isShown()) showWithoutTray();
+}
+
+// --background without a tray: the window is shown after all.
+void frmMain::showWithoutTray() {
+    std::fprintf(stderr, "%s: --background: %s The window is shown.\n", platform::app().exeName().c_str(),
+                 tray->whyNone().toLocal8Bit().constData());
+    show();
+}
+
+bool frmMain::keepsRunning() const { return mnuKeepRunning->isChecked() && tray->isShown(); }
+
+void frmMain::showTrayState() {
+    if (!tray) return;  // the status light is set before the tray is made
+    tray->setPaused(scheduler_.paused());
+    tray->setNextStart(scheduler_.paused() ? QString()
+                                           : toQString(runtext::firstStart(timetable(), platform::wallNow())));
+}
+
+void frmMain::offerKeepRunning() {
+    const bool there = tray->trayThere();
+    mnuKeepRunning->setEnabled(there);
+    const QString why = there ? QString()
+                              : tray->whyNone() + QStringLiteral(" A closed window could not be brought back, "
+                                                                 "so closing it ends Morrowset.");
+    mnuKeepRunning->setStatusTip(why);
+    mnuKeepRunning->setToolTip(why);
+}
+
+bool frmMain::keepRunningWanted() const { return switches::isOn(scheduler_.preferencesPath(), switches::kKeepRunning); }
+
+std::vector<std::string> frmMain::loginArguments() const {
+    if (keepRunningWanted()) return {"--background"};
+    return {};
+}
+
+void frmMain::runEnded(const RunRecord& run) {
+    if (run.result() == RunRecord::Result::Failed) runFailedUnseen();
+}
+
+void frmMain::runRefused(const RunRecord&) { runFailedUnseen(); }
+
+// A failure the user sees in the window (shown and in front) is not one to be told of.
+void frmMain::runFailedUnseen() {
+    if (!isVisible() || !isActiveWindow()) tray->runFailed();
 }
 
 // ---- Leaving a time box ----
@@ -231,7 +337,13 @@ void frmMain::onFocusChanged(QWidget* old, QWidget* now) {
 // The timetable's own procedures run in the scheduler.
 void frmMain::Form_Load() { scheduler_.Form_Load(); }
 void frmMain::cmdSave_Click() { scheduler_.cmdSave_Click(); }
-void frmMain::tmrMain_Timer() { scheduler_.tmrMain_Timer(); }
+// After the scheduler's tick the tray shows the next start; a tray that came after the
+// program (a panel started later at login) gets its icon.
+void frmMain::tmrMain_Timer() {
+    scheduler_.tmrMain_Timer();
+    if (!tray->isShown()) tray->show();
+    showTrayState();
+}
 void frmMain::cmdGo_Click(int16_t index) { scheduler_.cmdGo_Click(index); }
 void frmMain::mskTime_Validate(int16_t index, bool& cancel) { scheduler_.mskTime_Validate(index, cancel); }
 void frmMain::txtPath_Change(int16_t index) { scheduler_.txtPath_Change(index); }
@@ -277,7 +389,7 @@ void frmMain::mnuAbout_Click() {
 void frmMain::mnuStartAtLogin_Click() {
     const bool wanted = mnuStartAtLogin->isChecked();
     Procedure(kModule, "Sub mnuStartAtLogin_Click").run({
-        {630, [&] { platform::setStartAtLogin(wanted, platform::executablePath()); }},
+        {630, [&] { platform::setStartAtLogin(wanted, platform::executablePath(), loginArguments()); }},
         {640, [&] { mnuStartAtLogin->setChecked(platform::startsAtLogin()); }},
     });
     mnuStartAtLogin->setChecked(platform::startsAtLogin());
@@ -292,6 +404,36 @@ void frmMain::mnuCatchUp_Click() {
         {660, [&] { mnuCatchUp->setChecked(catchUpWanted(scheduler_.preferencesPath())); }},
     });
     mnuCatchUp->setChecked(catchUpWanted(scheduler_.preferencesPath()));
+}
+
+// Writes "Keep Running" into the preferences file; the check mark shows what the file says
+// afterwards, also when the change failed. The login entry, when there is one, starts the
+// program in the tray while it keeps running.
+void frmMain::mnuKeepRunning_Click() {
+    const bool wanted = mnuKeepRunning->isChecked();
+    Procedure(kModule, "Sub mnuKeepRunning_Click").run({
+        {670, [&] {
+             switches::set(scheduler_.preferencesPath(), switches::kKeepRunning, wanted, wardline::currentRuntime().prefs());
+         }},
+        {680, [&] { mnuKeepRunning->setChecked(keepRunningWanted()); }},
+        {690, [&] {
+             if (platform::startsAtLogin())
+                 platform::setStartAtLogin(true, platform::executablePath(), loginArguments());
+         }},
+    });
+    mnuKeepRunning->setChecked(keepRunningWanted());
+}
+
+// The History window; a run it lists is still running when the launcher still follows it.
+void frmMain::mnuHistory_Click() {
+    const QPointer<frmMain> window(this);
+    Procedure(kModule, "Sub mnuHistory_Click").run({
+        {700, [&] {
+             showHistoryWindow(scheduler_.appFolder(), [window](const std::string& runId) {
+                 return window && window->launcher().isRunning(runId);
+             });
+         }},
+    });
 }
 
 }  // namespace morrowset

@@ -1,7 +1,12 @@
 #pragma once
 // The timetable window: six rows, each an enabled box, a command line, a time of day and a
 // "NOW" button; a clock label; "Save Settings", "Pause Program" and "Shutdown"; a status
-// light; the menu entries "&Quit" and "&About".
+// light; the menu entries "&Quit", "&Options" and "&About".
+//
+// Where the desktop has a system tray the window has an icon there (tray_icon.h) that says
+// whether the clock runs, and when a run failed since the user last looked. With "Keep
+// running when the window is closed" on, the close box hides the window in the tray and the
+// clock goes on; Shutdown and &Quit still end the program.
 //
 // The window is a view of the scheduler (timetable/scheduler.h): its rows show the
 // timetable's rows, an edit, a click or a clock tick goes to the scheduler, and the
@@ -18,6 +23,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/run_reports.h"
 #include "timetable/scheduler.h"
@@ -37,19 +43,28 @@ namespace morrowset {
 
 class CommandBox;
 class RowResultIcon;
+class TrayIcon;
 class SecondTimer;
 class StateCheckBox;
 class TimeBox;
 
-class frmMain : public QMainWindow, private SchedulerView {
+class frmMain : public QMainWindow, private SchedulerView, private RunObserver {
 public:
     static constexpr int kRows = Timetable::kRows;
     // Status light colours, 0xBBGGRR.
     static constexpr uint32_t kGreen = 0x00FF00;
     static constexpr uint32_t kRed = 0x0000FF;
 
-    explicit frmMain(QWidget* parent = nullptr);
+    // `trayThere` tells whether the desktop has a system tray now: TrayIcon::available
+    // unless a test stands in for a desktop that has one.
+    explicit frmMain(QWidget* parent = nullptr, std::function<bool()> trayThere = {});
     ~frmMain() override;
+
+    // Shows the window as the program starts; in the `background` (--background) it stays
+    // hidden in the tray, or where there is none is shown, saying why on standard error.
+    void showAtStart(bool background);
+    // Whether the close box hides the window in the tray: "Keep running" on, and a tray there.
+    bool keepsRunning() const;
 
     // Event procedures.
     void Form_Load();
@@ -64,6 +79,8 @@ public:
     void txtPath_Change(int16_t index);
     void mnuStartAtLogin_Click();
     void mnuCatchUp_Click();
+    void mnuKeepRunning_Click();
+    void mnuHistory_Click();
 
     // Controls, named as the window's design names them; rows are indexed 0 to 5.
     std::array<StateCheckBox*, kRows> chkEnabled{};
@@ -84,6 +101,9 @@ public:
     QMenu* mnuOptions = nullptr;
     QAction* mnuStartAtLogin = nullptr;
     QAction* mnuCatchUp = nullptr;
+    QAction* mnuKeepRunning = nullptr;
+    QAction* mnuHistory = nullptr;
+    TrayIcon* tray = nullptr;
 
     // Each row's last run, at the end of its command box.
     std::array<RowResultIcon*, kRows> runIcons{};
@@ -103,12 +123,17 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void createControls();
     void createMenu();
     void setTabOrderAsDesigned();
     void connectEvents();
+    void createTray(std::function<bool()> trayThere);
+    void trayKnown();
+    void showWithoutTray();
     void bindRows();
     void showRow(int row);
     void setStatusColor(uint32_t bgr);
@@ -117,6 +142,18 @@ private:
     void rowChanged(int row) override { showRow(row); }
     void clockRunning(bool running) override;
     void clockShown(const std::string& text) override;
+    // What the tray hears of runs: a failure the user has not seen.
+    void runEnded(const RunRecord& run) override;
+    void runRefused(const RunRecord& run) override;
+    void runFailedUnseen();
+
+    // The tray's picture and tooltip: the clock's state and the first start to come.
+    void showTrayState();
+    // "Keep running" can be had only with a tray; without one it is grayed and says why.
+    void offerKeepRunning();
+    bool keepRunningWanted() const;
+    // The login entry's arguments: in the tray when the program keeps running.
+    std::vector<std::string> loginArguments() const;
 
     // A row's context menu: its settings, Stop run while it runs, then the box's own edits.
     void showRowMenu(int16_t row, const QPoint& at);
@@ -129,6 +166,7 @@ private:
     Scheduler scheduler_;
     RunReports reports_;
     bool showingRow_ = false;  // while a row's controls are set from the timetable
+    bool startingHidden_ = false;  // --background, while the tray is not known yet
     uint32_t statusColor_ = 0;
     // A time box the focus is leaving, and why.
     std::optional<std::pair<int, Qt::FocusReason>> leaving_;

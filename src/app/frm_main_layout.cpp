@@ -116,6 +116,13 @@ void frmMain::createMenu() {
     mnuCatchUp = mnuOptions->addAction(QStringLiteral("Catch up missed starts"));
     mnuCatchUp->setCheckable(true);
     mnuCatchUp->setChecked(catchUpWanted(scheduler_.preferencesPath()));
+    mnuKeepRunning = mnuOptions->addAction(QStringLiteral("Keep running when the window is closed"));
+    mnuKeepRunning->setCheckable(true);
+    mnuKeepRunning->setChecked(keepRunningWanted());
+    mnuOptions->addSeparator();
+    mnuHistory = mnuOptions->addAction(QStringLiteral("&History\u2026"));
+    // A grayed item says why in its tooltip.
+    mnuOptions->setToolTipsVisible(true);
     mnuAbout = menuBar()->addAction(QStringLiteral("&About"));
 }
 

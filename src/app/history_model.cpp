@@ -38,7 +38,7 @@ QVariant HistoryModel::data(const QModelIndex& index, int role) const {
             if (column == Column::Command || column == Column::Result) return cellText(shown, column);
             return {};
         case Qt::DecorationRole:
-            if (column == Column::Result && shown.kind == HistoryEntry::Kind::Run) {
+            if (column == Column::Result) {
                 QIcon& icon = icons_[static_cast<std::size_t>(shown.run.result())];
                 if (icon.isNull()) icon = RowResultIcon::iconFor(shown.run.result());
                 return icon;

@@ -48,7 +48,8 @@ private:
     bool passes(const HistoryEntry& entry) const;
 
     HistoryList list_;
-    mutable std::array<QIcon, 4> icons_;  // by RunRecord::Result, made when first shown
+    // By RunRecord::Result (Skipped is the last), made when first shown.
+    mutable std::array<QIcon, static_cast<std::size_t>(RunRecord::Result::Skipped) + 1> icons_;
     int filter_ = 0;
     std::vector<std::size_t> shown_;  // the list's indexes of the entries shown, in order
     bool fetchQueued_ = false;

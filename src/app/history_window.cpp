@@ -59,7 +59,7 @@ QPushButton* button(const QString& caption, QWidget* parent) {
 
 // Why an entry has no output to open.
 QString noOutput(const HistoryEntry& entry) {
-    if (entry.kind == HistoryEntry::Kind::Skipped) return QStringLiteral("A skipped start has no output.");
+    if (entry.run.result() == RunRecord::Result::Skipped) return QStringLiteral("A skipped start has no output.");
     return QStringLiteral("This run has no output: it could not start.");
 }
 

@@ -30,10 +30,14 @@ int main(int argc, char** argv) {
     runtime.setUi(&ui);
     morrowset::runSilentlyWithoutDisplay(runtime);
 
-    // Loading the window runs its Form_Load; the window unloads itself when closed.
+    // Loading the window runs its Form_Load; the window unloads itself when closed, and that
+    // ends the program, also while other windows (History, an output) are open. Hidden in
+    // the tray it is not closed, and the program goes on.
+    QApplication::setQuitOnLastWindowClosed(false);
     auto* window = new morrowset::frmMain;
     window->setAttribute(Qt::WA_DeleteOnClose);
-    window->show();
+    QObject::connect(window, &QObject::destroyed, &application, &QApplication::quit);
+    window->showAtStart(morrowset::startsInBackground(QApplication::arguments()));
     morrowset::bringToFrontOnRequest(window);
     const int result = QApplication::exec();
     runtime.setUi(nullptr);

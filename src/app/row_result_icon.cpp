@@ -1,14 +1,14 @@
 #include "app/row_result_icon.h"
 
 #include <QAction>
-#include <QDesktopServices>
 #include <QHelpEvent>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolTip>
-#include <QUrl>
 
+#include "app/output_viewer.h"
+#include "timetable/history_text.h"
 #include "timetable/run_output.h"
 #include "timetable/run_text.h"
 #include "platform/clock.h"
@@ -123,7 +123,8 @@ bool RowResultIcon::eventFilter(QObject* watched, QEvent* event) {
 
 void RowResultIcon::open() const {
     const QString path = outputPath();
-    if (!path.isEmpty()) QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+    if (path.isEmpty()) return;
+    showOutputViewer(path, QString::fromStdString(historytext::summary(HistoryEntry{*run_}, platform::wallNow())));
 }
 
 }  // namespace morrowset

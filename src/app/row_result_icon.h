@@ -2,7 +2,7 @@
 // A row's last result as a small icon at the trailing end of its command box: running,
 // ended well, failed, or end not seen. Its tooltip, made when it is shown, says when the
 // last run started, what started it, how long it ran, how it ended and when the row starts
-// next. Clicking it opens the run's output file with the desktop's viewer.
+// next. Clicking it opens the run's output file in the output viewer (output_viewer.h).
 #include <QIcon>
 #include <QObject>
 #include <functional>

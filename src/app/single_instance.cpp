@@ -37,12 +37,15 @@ void bringToFrontOnRequest(QWidget* window) {
     if (!listener->listening()) return;
     auto* notifier = new QSocketNotifier(listener->fd(), QSocketNotifier::Read, window);
     QObject::connect(notifier, &QSocketNotifier::activated, window, [window, listener] {
-        if (!listener->takeRequests()) return;
-        if (window->isMinimized()) window->showNormal();
-        window->show();
-        window->raise();
-        window->activateWindow();
+        if (listener->takeRequests()) bringToFront(window);
     });
+}
+
+void bringToFront(QWidget* window) {
+    if (window->isMinimized()) window->showNormal();
+    window->show();
+    window->raise();
+    window->activateWindow();
 }
 
 }  // namespace morrowset

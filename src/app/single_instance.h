@@ -17,4 +17,7 @@ std::optional<int> handOverToFirstInstance();
 // Brings `window` to the front whenever a later start asks, for as long as it lives.
 void bringToFrontOnRequest(QWidget* window);
 
+// Shows `window` (also when it is hidden or minimized) and brings it to the front.
+void bringToFront(QWidget* window);
+
 }  // namespace morrowset

@@ -7,6 +7,7 @@
 #include <QSystemTrayIcon>
 
 #include "app/app_icon.h"
+#include "app/session_bus_probe.h"
 
 namespace morrowset {
 
@@ -39,7 +40,8 @@ void (*const kBadges[])(QPainter&) = {nullptr, pauseBadge, failedBadge};
 
 }  // namespace
 
-TrayIcon::TrayIcon(QObject* parent) : QObject(parent), menu_(new QMenu) {
+TrayIcon::TrayIcon(QObject* parent, std::function<bool()> trayThere)
+    : QObject(parent), trayThere_(std::move(trayThere)), menu_(new QMenu) {
     connect(menu_->addAction(QStringLiteral("Show &Timetable")), &QAction::triggered, this,
             &TrayIcon::showTimetableRequested);
     pause_ = menu_->addAction(QString());
@@ -48,6 +50,34 @@ TrayIcon::TrayIcon(QObject* parent) : QObject(parent), menu_(new QMenu) {
     menu_->addSeparator();
     connect(menu_->addAction(QStringLiteral("&Quit")), &QAction::triggered, this, &TrayIcon::quitRequested);
     update();
+    if (!trayThere_) {
+        trayThere_ = &TrayIcon::available;
+        askOnceTheBusAnswers();
+    }
+}
+
+// Without a session bus named there is nothing to wait on: the toolkit finds none at once.
+void TrayIcon::askOnceTheBusAnswers() {
+    const std::optional<BusSocket> socket = sessionBusSocket();
+    if (!socket && qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS")) return;
+    known_ = false;
+    // The probe answers from the event loop, never before it is kept here.
+    probe_ = new SessionBusProbe(
+        socket,
+        [this](bool answered, const QString&) {
+            probe_->deleteLater();
+            probe_ = nullptr;
+            known_ = true;
+            busAnswers_ = answered;
+            emit trayKnown();
+        },
+        this);
+}
+
+QString TrayIcon::whyNone() const {
+    if (!known_) return QStringLiteral("The system tray is still being looked for.");
+    if (!busAnswers_) return QStringLiteral("The desktop's session bus does not answer, so its system tray cannot be asked.");
+    return QStringLiteral("The desktop has no system tray.");
 }
 
 TrayIcon::~TrayIcon() {
@@ -58,7 +88,7 @@ TrayIcon::~TrayIcon() {
 bool TrayIcon::available() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 bool TrayIcon::show() {
-    if (!available()) return false;
+    if (!trayThere()) return false;
     if (!tray_) {
         tray_ = new QSystemTrayIcon;
         tray_->setContextMenu(menu_);

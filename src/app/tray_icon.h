@@ -4,11 +4,17 @@
 // start is; its menu offers Show Timetable, Pause/Start, History… and Quit, and a click on
 // it shows the timetable. Where the desktop has no tray it shows nothing and does no harm:
 // the menu and the signals are there all the same.
+//
+// Asking the toolkit whether there is a tray asks the session bus too, and the toolkit's
+// connection waits for the bus's daemon without limit. So when a session bus is named, the
+// tray is asked about only once its daemon has answered a greeting (session_bus_probe.h):
+// until then, and when it does not answer, there is no tray.
 #include <QIcon>
 #include <QImage>
 #include <QObject>
 #include <QRect>
 #include <QString>
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -16,17 +22,29 @@ class QSystemTrayIcon;
 
 namespace morrowset {
 
+class SessionBusProbe;
+
 class TrayIcon : public QObject {
     Q_OBJECT
 
 public:
     enum class Look { Running, Paused, Failed };
 
-    explicit TrayIcon(QObject* parent = nullptr);
+    // `trayThere` tells whether the desktop has a tray now, for a test that stands in for a
+    // desktop; without it the desktop is asked (available()), once the session bus answers.
+    explicit TrayIcon(QObject* parent = nullptr, std::function<bool()> trayThere = {});
     ~TrayIcon() override;
 
-    // Whether the desktop has a tray now (the "Keep running" option needs one).
+    // Whether the desktop has a tray now (the "Keep running" option needs one). It may
+    // wait on the session bus: trayThere() asks it only when that cannot wait.
     static bool available();
+    // Whether the tray may be asked about yet (trayKnown() says when it may).
+    bool isKnown() const { return known_; }
+    // Whether this icon's desktop has a tray now; false until it is known.
+    bool trayThere() const { return known_ && busAnswers_ && trayThere_(); }
+    // Why there is no tray, in a sentence: still looked for, a session bus that does not
+    // answer, or none on the desktop.
+    QString whyNone() const;
 
     // Shows the icon where there is a tray; false where there is none.
     bool show();
@@ -55,6 +73,8 @@ public:
     static QIcon icon(Look look);
 
 Q_SIGNALS:
+    // The tray may now be asked about (see isKnown).
+    void trayKnown();
     void showTimetableRequested();
     void pauseRequested();  // Pause while running, Start while paused
     void historyRequested();
@@ -62,10 +82,15 @@ Q_SIGNALS:
 
 private:
     void update();
+    void askOnceTheBusAnswers();
 
+    std::function<bool()> trayThere_;
     QMenu* menu_;
     QAction* pause_ = nullptr;
     QSystemTrayIcon* tray_ = nullptr;  // made only where there is a tray
+    SessionBusProbe* probe_ = nullptr;  // while the session bus is greeted
+    bool known_ = true;
+    bool busAnswers_ = true;
     bool paused_ = false;
     bool failed_ = false;
     Look shownLook_ = Look::Running;

@@ -4,8 +4,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <string_view>
 
 #include "platform/app_folder.h"
 #include "platform/file_errors.h"
@@ -52,19 +54,33 @@ std::string execArgument(const std::string& path) {
     return value;
 }
 
+// An argument of letters, digits and "-_=./,:+" needs no quotes on an Exec line.
+bool needsNoQuotes(const std::string& argument) {
+    return !argument.empty() && std::all_of(argument.begin(), argument.end(), [](char c) {
+        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+               std::string_view("-_=./,:+").find(c) != std::string_view::npos;
+    });
+}
+
 // The entry's full path, "autostart/<system name>.desktop" in the user's configuration
 // folder; empty when the user has no home folder.
 std::string autostartPath() { return inUserConfigFolder("autostart/" + services().identity.systemName + ".desktop"); }
 
 }  // namespace
 
-std::optional<std::string> autostartEntry(const AppIdentity& identity, const std::string& exePath) {
+std::optional<std::string> autostartEntry(const AppIdentity& identity, const std::string& exePath,
+                                          const std::vector<std::string>& arguments) {
     if (exePath.empty() || exePath.front() != '/' || !isPlainUtf8(exePath)) return std::nullopt;
+    std::string exec = execArgument(exePath);
+    for (const std::string& argument : arguments) {
+        if (!isPlainUtf8(argument)) return std::nullopt;
+        exec += ' ' + (needsNoQuotes(argument) ? argument : execArgument(argument));
+    }
     return "[Desktop Entry]\n"
            "Type=Application\n"
            "Name=" + identity.title + "\n"
            "Comment=" + identity.summary + "\n"
-           "Exec=" + execArgument(exePath) + "\n"
+           "Exec=" + exec + "\n"
            "Icon=" + identity.systemName + "\n"
            "Terminal=false\n"
            "X-GNOME-Autostart-enabled=true\n";
@@ -76,14 +92,14 @@ bool startsAtLogin() {
     return !path.empty() && ::lstat(path.c_str(), &info) == 0;
 }
 
-void setStartAtLogin(bool on, const std::string& exePath) {
+void setStartAtLogin(bool on, const std::string& exePath, const std::vector<std::string>& arguments) {
     const std::string path = autostartPath();
     if (path.empty()) raiseError(kPathFileAccess);
     if (!on) {
         if (::unlink(path.c_str()) != 0 && errno != ENOENT) raiseErrno(errno);
         return;
     }
-    const std::optional<std::string> entry = autostartEntry(services().identity, exePath);
+    const std::optional<std::string> entry = autostartEntry(services().identity, exePath, arguments);
     if (!entry) raiseError(kPathFileAccess);
     const std::string folder = folderOf(path);
     if (!makeFolders(folder)) raiseErrno(errno ? errno : ENOTDIR);

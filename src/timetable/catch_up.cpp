@@ -2,8 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/profile.h"
-#include "platform/profile_trust.h"
+#include "timetable/switches.h"
 
 namespace morrowset {
 
@@ -23,10 +22,6 @@ std::vector<int> rowsToCatchUp(const TickSchedule::Rows& rows, platform::WallTim
     return due;
 }
 
-bool catchUpWanted(const std::string& preferencesPath) {
-    std::string value;
-    platform::getPrivateProfileString("timetable", "Catch Up", "0", value, 2, preferencesPath);
-    return value == "1";
-}
+bool catchUpWanted(const std::string& preferencesPath) { return switches::isOn(preferencesPath, switches::kCatchUp); }
 
 }  // namespace morrowset

@@ -87,7 +87,7 @@ std::optional<HistoryEvent> readHistoryEvent(std::string_view text) {
         const std::string* reason = stringOf(*line, "reason");
         if (!reason || reason->empty()) return std::nullopt;
         run.trigger = Trigger::Clock;
-        result.reason = *reason;
+        run.skipped = *reason;
         return result;
     }
     if (*kind == HistoryEvent::Kind::End) readEnd(*line, *time, run);

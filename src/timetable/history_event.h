@@ -16,9 +16,9 @@ struct HistoryEvent {
     Kind kind = Kind::Start;
     // What the line says of its run. The event's time is `started` on a start, a refused
     // or a skipped start, and `ended` on an end (whose `started` is then worked out from
-    // its duration). A skipped start has no pid, and may have no id or command.
+    // its duration). A skipped start has no pid, may have no id or command, and has its
+    // reason in `skipped` ("paused").
     RunRecord run;
-    std::string reason;  // a skipped start's: "paused"
 };
 
 // The event on `line` (without its line end); none for a damaged line (cut, garbage, a row

@@ -15,13 +15,7 @@ constexpr std::size_t kForwardBytes = 1 << 20;
 // How far back the end of the current file's last line is looked for.
 constexpr std::size_t kLineEndStep = 4096;
 
-HistoryEntry entryOf(HistoryEvent&& event) {
-    HistoryEntry entry;
-    entry.kind = event.kind == HistoryEvent::Kind::Skipped ? HistoryEntry::Kind::Skipped : HistoryEntry::Kind::Run;
-    entry.run = std::move(event.run);
-    entry.reason = std::move(event.reason);
-    return entry;
-}
+HistoryEntry entryOf(HistoryEvent&& event) { return {std::move(event.run), true}; }
 
 // A started run with no end yet: its output file is named so from its start on.
 void awaitEnd(RunRecord& run, bool unseen) {
@@ -131,7 +125,7 @@ void HistoryList::nextOlderFile() {
     std::sort(ends.begin(), ends.end(), [](const RunRecord& a, const RunRecord& b) {
         return a.started.local.position() > b.started.local.position();
     });
-    for (RunRecord& end : ends) add({HistoryEntry::Kind::Run, std::move(end), {}, false}, false);
+    for (RunRecord& end : ends) add({std::move(end), false}, false);
     done_ = true;
 }
 
@@ -241,7 +235,7 @@ void HistoryList::takeNewerLine(std::string_view line, std::vector<Place>& ended
             } else if (!done_) {
                 endsWithoutStart_.emplace(id, std::move(event->run));  // its start is further back
             } else {
-                add({HistoryEntry::Kind::Run, std::move(event->run), {}, false}, true);
+                add({std::move(event->run), false}, true);
             }
             return;
         case HistoryEvent::Kind::Refused:

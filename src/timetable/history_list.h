@@ -25,12 +25,10 @@
 namespace morrowset {
 
 struct HistoryEntry {
-    enum class Kind { Run, Skipped };
-    Kind kind = Kind::Run;
-    // For a skipped start: its row, when it was due, and `started` when it was skipped.
-    // A run with no end seen has `endUnseen` set, unless it is still running.
+    // A run, or a start skipped (`run.skipped` says why; its row, when it was due, and
+    // `started` when it was skipped). A run with no end seen has `endUnseen` set, unless it
+    // is still running.
     RunRecord run;
-    std::string reason;     // why a start was skipped ("paused")
     bool startSeen = true;  // false: only the end is in the history, `started` is worked out
 };
 

@@ -11,22 +11,7 @@ constexpr std::string_view kHeadings[kColumns] = {"Row", "Command", "Trigger", "
 // The trigger as the window names it: NOW is its button.
 constexpr std::string_view kTriggerWords[] = {"clock", "NOW", "catch-up"};
 
-struct Reason {
-    std::string_view word;  // as the history writes it
-    std::string_view text;
-};
-constexpr Reason kSkipReasons[] = {
-    {"paused", "the clock was paused"},
-};
-
-std::string_view reasonText(const std::string& word) {
-    for (const Reason& reason : kSkipReasons)
-        if (reason.word == word) return reason.text;
-    return word;
-}
-
 std::string result(const HistoryEntry& entry) {
-    if (entry.kind == HistoryEntry::Kind::Skipped) return skipped(entry);
     if (entry.run.result() == RunRecord::Result::Unseen) return "no end seen (Morrowset ended before it)";
     return runtext::outcome(entry.run);
 }
@@ -57,11 +42,6 @@ std::string summary(const HistoryEntry& entry, platform::WallTime now) {
     text += "started " + cell(entry, Column::Started, now) + " (" + cell(entry, Column::Trigger, now) + ")";
     if (entry.run.ended) text += ", ran " + cell(entry, Column::Duration, now);
     return text + ": " + result(entry);
-}
-
-std::string skipped(const HistoryEntry& entry) {
-    const Stamp& when = entry.run.due.value_or(entry.run.started);
-    return "skipped at " + isoText(when, false).substr(11, 5) + ": " + std::string(reasonText(entry.reason));
 }
 
 }  // namespace morrowset::historytext

@@ -17,15 +17,12 @@ std::string_view heading(Column column);
 
 // The entry's cell in `column`, seen at `now`: "2", the command line, "clock", "NOW" or
 // "catch-up", "today 02:30:00", "1 min 4 s", and how it ended: "exit status 3",
-// "running", "no end seen (Morrowset ended before it)", "skipped at 08:21: the clock was
-// paused".
+// "running", "no end seen (Morrowset ended before it)", and a skipped start as
+// runtext::skipped says it: "skipped at 08:21: the clock was paused".
 std::string cell(const HistoryEntry& entry, Column column, platform::WallTime now);
 
 // The entry in two lines, as the output viewer is headed:
 // "Row 2: backup --quiet" and "started today 02:30:00 (clock), ran 1 min 4 s: exit status 3".
 std::string summary(const HistoryEntry& entry, platform::WallTime now);
-
-// A skipped start in words: "skipped at 08:21: the clock was paused".
-std::string skipped(const HistoryEntry& entry);
 
 }  // namespace morrowset::historytext

@@ -7,9 +7,10 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <map>
 
+#include "timetable/history_event.h"
 #include "timetable/json_line.h"
+#include "timetable/own_file.h"
 #include "timetable/run_output.h"
 #include "platform/app_object.h"
 #include "platform/file_io.h"
@@ -36,109 +37,28 @@ json::LineWriter eventLine(std::string_view event, const RunRecord& run, const S
     return line;
 }
 
-// The user's own history file, read whole (or its tail when it is far too large).
-std::string readOwnFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return {};
-    struct stat info {};
-    std::string text;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) {
-        const off_t start = info.st_size > kMaxReadBytes ? info.st_size - kMaxReadBytes : 0;
-        text.resize(static_cast<std::size_t>(info.st_size - start));
-        std::size_t have = 0;
-        while (have < text.size()) {
-            const ssize_t got = ::pread(fd, text.data() + have, text.size() - have, start + static_cast<off_t>(have));
-            if (got < 0 && errno == EINTR) continue;
-            if (got <= 0) break;
-            have += static_cast<std::size_t>(got);
-        }
-        text.resize(have);
-        if (start > 0) text.erase(0, text.find('\n') + 1);  // a line cut by starting mid-file
-    }
-    ::close(fd);
+// The user's own history file, from its first whole line, or its last kMaxReadBytes when
+// it is far too large.
+std::string readHistoryFile(const std::string& path) {
+    const OwnFile file = OwnFile::open(path);
+    const int64_t size = file.size();
+    const int64_t start = size > kMaxReadBytes ? size - kMaxReadBytes : 0;
+    std::string text = file.read(start, static_cast<std::size_t>(size - start));
+    if (start > 0) text.erase(0, text.find('\n') + 1);  // a line cut by starting mid-file
     return text;
 }
 
-const std::string* stringOf(const json::Object& object, std::string_view key) {
-    const auto found = object.find(key);
-    return found != object.end() && found->second.kind == json::Value::Kind::String ? &found->second.bytes : nullptr;
+// Hands `take` the event of each whole line of `text`; damaged lines, and a last line
+// without its end (cut), are skipped.
+template <typename Take>
+void forEachEvent(std::string_view text, Take take) {
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = text.find('\n', start);
+        if (end == std::string_view::npos) break;
+        if (const std::optional<HistoryEvent> event = readHistoryEvent(text.substr(start, end - start))) take(*event);
+        start = end + 1;
+    }
 }
-
-std::optional<int64_t> numberOf(const json::Object& object, std::string_view key) {
-    const auto found = object.find(key);
-    if (found == object.end() || found->second.kind != json::Value::Kind::Number) return std::nullopt;
-    return found->second.number;
-}
-
-// Folds the history's events into runs and keeps each row's last one.
-class RunFolder {
-public:
-    void add(const json::Object& line) {
-        const std::string* event = stringOf(line, "event");
-        const std::string* id = stringOf(line, "run");
-        const std::optional<int64_t> row = numberOf(line, "row");
-        const std::string* time = stringOf(line, "time");
-        const std::optional<Stamp> stamp = time ? stampFromIso(*time) : std::nullopt;
-        const std::optional<int64_t> error = numberOf(line, "error");
-        if (!event || !id || !row || *row < 1 || *row > RunHistory::kRows || !stamp) return;
-        const std::string* reason = stringOf(line, "reason");
-        if (*event != "start" && *event != "end" && !(*event == "refused" && error && *error != 0) &&
-            !(*event == "skipped" && reason && !reason->empty()))
-            return;
-        const auto known = runs_.find(*id);
-        RunRecord& run = known != runs_.end() ? known->second : runs_[*id];
-        if (known == runs_.end()) begin(run, line, *id, static_cast<int>(*row) - 1, *stamp);
-        if (*event != "end") {
-            run.started = *stamp;
-            run.error = *event == "refused" ? static_cast<int32_t>(*error) : 0;
-            if (*event == "skipped") run.skipped = *reason;
-            last_[static_cast<std::size_t>(run.row)] = *id;
-        } else {
-            end(run, line, *stamp);
-            auto& last = last_[static_cast<std::size_t>(run.row)];
-            if (last.empty()) last = *id;
-        }
-    }
-
-    RunHistory::LastRuns lastRuns() const {
-        RunHistory::LastRuns last;
-        for (std::size_t row = 0; row < last.size(); ++row) {
-            if (last_[row].empty()) continue;
-            RunRecord run = runs_.at(last_[row]);
-            run.endUnseen = !run.ended && !run.refused() && run.skipped.empty();
-            // The end names the output file; the launcher names it so from the start.
-            if (run.endUnseen) run.output = runs::fileName(run.row, run.id);
-            last[row] = std::move(run);
-        }
-        return last;
-    }
-
-private:
-    static void begin(RunRecord& run, const json::Object& line, const std::string& id, int row, const Stamp& time) {
-        run.id = id;
-        run.row = row;
-        run.started = time;
-        if (const std::string* command = stringOf(line, "command")) run.command = *command;
-        if (const std::string* trigger = stringOf(line, "trigger")) run.trigger = triggerNamed(*trigger).value_or(Trigger::Now);
-        if (const std::string* due = stringOf(line, "due")) run.due = stampFromIso(*due);
-        run.pid = static_cast<int>(numberOf(line, "pid").value_or(0));
-    }
-    static void end(RunRecord& run, const json::Object& line, const Stamp& time) {
-        run.ended = time;
-        run.durationMs = numberOf(line, "duration_ms").value_or(0);
-        const std::optional<int64_t> status = numberOf(line, "exit_status");
-        run.exitStatus = status ? std::optional<int>(static_cast<int>(*status)) : std::nullopt;
-        const std::string* signal = stringOf(line, "signal");
-        run.signal = signal ? signalNumber(*signal) : 0;
-        if (const std::string* output = stringOf(line, "output")) run.output = *output;
-        run.cutBytes = std::max<int64_t>(0, numberOf(line, "cut_bytes").value_or(0));
-        const std::string* stopped = stringOf(line, "stopped");
-        run.stopped = stopped ? stopReasonNamed(*stopped).value_or(StopReason::None) : StopReason::None;
-    }
-
-    std::map<std::string, RunRecord> runs_;
-    std::array<std::string, RunHistory::kRows> last_;
-};
 
 }  // namespace
 
@@ -191,40 +111,37 @@ bool RunHistory::append(const std::string& appFolder, std::string_view line) {
 }
 
 RunHistory::LastRuns RunHistory::lastRuns(const std::string& appFolder) {
-    RunFolder folder;
-    for (const std::string& path : {filePath(appFolder) + ".1", filePath(appFolder)}) {
-        const std::string text = readOwnFile(path);
-        for (std::size_t start = 0; start < text.size();) {
-            const std::size_t end = text.find('\n', start);
-            if (end == std::string::npos) break;  // a line without its end was cut
-            if (const auto line = json::readLine(std::string_view(text).substr(start, end - start))) folder.add(*line);
-            start = end + 1;
-        }
+    LastRuns last;
+    // A row's last run is the one that started (or was refused or skipped) last; an end
+    // completes it, or stands for it when its start went with an older file.
+    const auto take = [&last](const HistoryEvent& event) {
+        std::optional<RunRecord>& run = last[static_cast<std::size_t>(event.run.row)];
+        if (event.kind != HistoryEvent::Kind::End || !run)
+            run = event.run;
+        else if (run->id == event.run.id)
+            takeEnd(*run, event.run);
+    };
+    for (const std::string& path : {filePath(appFolder) + ".1", filePath(appFolder)})
+        forEachEvent(readHistoryFile(path), take);
+    for (std::optional<RunRecord>& run : last) {
+        if (!run) continue;
+        run->endUnseen = !run->ended && !run->refused() && run->skipped.empty();
+        // The end names the output file; the launcher names it so from the start.
+        if (run->endUnseen) run->output = runs::fileName(run->row, run->id);
     }
-    return folder.lastRuns();
+    return last;
 }
 
 namespace {
 
-// The due starts of local date `day` among the history lines in `text`.
+// The due starts of local date `day` among the history lines in `text`. A refused start
+// was tried: catching up would only fail again. A skipped one was left out on purpose.
 void addDueStarts(std::string_view text, int32_t day, std::vector<DueStart>& starts) {
-    for (std::size_t start = 0; start < text.size();) {
-        const std::size_t end = text.find('\n', start);
-        if (end == std::string::npos) break;
-        const auto line = json::readLine(text.substr(start, end - start));
-        start = end + 1;
-        if (!line) continue;
-        const std::string* event = stringOf(*line, "event");
-        const std::string* due = stringOf(*line, "due");
-        const std::optional<int64_t> row = numberOf(*line, "row");
-        const std::optional<Stamp> stamp = due ? stampFromIso(*due) : std::nullopt;
-        // A refused start was tried: catching up would only fail again. A skipped one
-        // was left out on purpose.
-        if (!event || (*event != "start" && *event != "refused" && *event != "skipped") || !stamp || !row ||
-            *row < 1 || *row > RunHistory::kRows || stamp->local.day != day)
-            continue;
-        starts.push_back({static_cast<int>(*row) - 1, stamp->local.millisecond / 1000});
-    }
+    forEachEvent(text, [&](const HistoryEvent& event) {
+        const std::optional<Stamp>& due = event.run.due;
+        if (event.kind != HistoryEvent::Kind::End && due && due->local.day == day)
+            starts.push_back({event.run.row, due->local.millisecond / 1000});
+    });
 }
 
 }  // namespace
@@ -232,7 +149,7 @@ void addDueStarts(std::string_view text, int32_t day, std::vector<DueStart>& sta
 std::vector<DueStart> RunHistory::dueStartsOn(const std::string& appFolder, int32_t day) {
     std::vector<DueStart> starts;
     for (const std::string& path : {filePath(appFolder) + ".1", filePath(appFolder)})
-        addDueStarts(readOwnFile(path), day, starts);
+        addDueStarts(readHistoryFile(path), day, starts);
     return starts;
 }
 

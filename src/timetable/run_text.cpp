@@ -140,9 +140,29 @@ std::string duration(int64_t milliseconds) {
     return text;
 }
 
-// Why a run was skipped, in words: "the clock was paused".
-std::string skipReason(const RunRecord& run) {
-    return run.skipped == "paused" ? "the clock was paused" : run.skipped;
+namespace {
+
+struct SkipReason {
+    std::string_view word;  // as the history writes it
+    std::string_view text;
+};
+constexpr SkipReason kSkipReasons[] = {
+    {"paused", "the clock was paused"},
+};
+
+// Why a run was skipped, in words: "the clock was paused"; a reason this program does not
+// know (a later one wrote the history) as the history says it.
+std::string_view skipReason(const RunRecord& run) {
+    for (const SkipReason& reason : kSkipReasons)
+        if (reason.word == run.skipped) return reason.text;
+    return run.skipped;
+}
+
+}  // namespace
+
+std::string skipped(const RunRecord& run) {
+    return "skipped at " + isoText(run.due.value_or(run.started), false).substr(11, 5) + ": " +
+           std::string(skipReason(run));
 }
 
 std::string outcome(const RunRecord& run) {
@@ -151,7 +171,7 @@ std::string outcome(const RunRecord& run) {
     switch (run.result()) {
         case RunRecord::Result::Running: return "running";
         case RunRecord::Result::Unseen: return "end not seen";
-        case RunRecord::Result::Skipped: return "skipped: " + skipReason(run);
+        case RunRecord::Result::Skipped: return skipped(run);
         default: break;
     }
     const std::string cause = stopCause(run);
@@ -187,8 +207,7 @@ std::string stoppedText(const RunRecord& run) {
 
 std::string toolTip(const RunRecord& run, const std::string& nextStart, platform::WallTime now) {
     if (run.result() == RunRecord::Result::Skipped)
-        return "Skipped at " + (run.due ? isoText(*run.due, false).substr(11, 5) : when(run.started, now)) + ": " +
-               skipReason(run) + ".\nNext start: " + nextStart + ".";
+        return "Last run: " + skipped(run) + ".\nNext start: " + nextStart + ".";
     std::string text = "Last run: started " + when(run.started, now) + " " + cause(run.trigger);
     if (run.due) text += " (due " + isoText(*run.due, false).substr(11, 5) + ")";
     text += ".\n";
@@ -205,6 +224,21 @@ std::string toolTip(const RunRecord& run, const std::string& nextStart, platform
     text += "Next start: " + nextStart + ".";
     if (!run.output.empty()) text += "\nClick to open its output.";
     return text;
+}
+
+std::string firstStart(const Timetable& timetable, platform::WallTime now) {
+    std::optional<std::pair<int64_t, int>> first;  // when, and the row
+    for (int index = 0; index < Timetable::kRows; ++index) {
+        const Timetable::Row& row = timetable.row(index);
+        if (!scheduled(row)) continue;
+        const std::optional<int32_t> date = nextStartDate(row.rules, *row.seconds, now);
+        if (!date) continue;
+        const int64_t at = int64_t{*date} * kDayMs + int64_t{*row.seconds} * 1000;
+        if (!first || at < first->first) first.emplace(at, index);
+    }
+    if (!first) return {};
+    const Timetable::Row& row = timetable.row(first->second);
+    return "row " + std::to_string(first->second + 1) + ", " + nextStart(*row.seconds, row.rules, now);
 }
 
 std::string statusTable(const Timetable& timetable, platform::WallTime now) {

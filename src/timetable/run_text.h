@@ -38,10 +38,17 @@ std::string stopCause(const RunRecord& run);
 // For notices and the journal: "Row 2 stopped: time limit 45 min reached"; "" for a run
 // Morrowset did not stop.
 std::string stoppedText(const RunRecord& run);
+// A start skipped, in the one wording the tooltip, `--status` and the History window share:
+// "skipped at 08:21: the clock was paused" (the time it was due).
+std::string skipped(const RunRecord& run);
 
 // The row icon's tooltip: the last run (when it started, what started it, how long it ran,
 // how it ended) and the row's next start.
 std::string toolTip(const RunRecord& run, const std::string& nextStart, platform::WallTime now);
+
+// The first start to come among the rows, seen at `now`: "row 2, today 14:00, in 3 h 12 min";
+// "" when no row is scheduled.
+std::string firstStart(const Timetable& timetable, platform::WallTime now);
 
 // `--status`: a heading and one line per row with its last run, columns as wide as their
 // widest entry. A time the settings file held that no time box could hold shows as read.

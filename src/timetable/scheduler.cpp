@@ -19,6 +19,7 @@
 #include "timetable/catch_up.h"
 #include "timetable/run_text.h"
 #include "timetable/settings_file.h"
+#include "timetable/switches.h"
 
 namespace morrowset {
 
@@ -340,16 +341,7 @@ void Scheduler::catchUpMissedStarts() {
 }
 
 void Scheduler::setCatchUp(bool wanted) {
-    const std::string path = preferencesPath();
-    // Without the file the runtime leaves the [include] items out of its trace lines; a
-    // file made now only for this switch says so, so the trace lines stay as they were.
-    if (!settings::exists(path)) {
-        const wardline::Preferences& in = runtime_.prefs();
-        for (const auto& [key, value] : {std::pair{"Resources", in.includeResources}, {"Memory", in.includeMemory},
-                                         {"Arguments", in.includeArguments}, {"User", in.includeUser}})
-            platform::writePrivateProfileString("include", key, value ? "1" : "0", path);
-    }
-    platform::writePrivateProfileString("timetable", "Catch Up", wanted ? "1" : "0", path);
+    switches::set(preferencesPath(), switches::kCatchUp, wanted, runtime_.prefs());
 }
 
 void Scheduler::restoreLastRuns() {

@@ -5,6 +5,8 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusVirtualObject>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <QTest>
 #include <algorithm>
 #include <chrono>
@@ -13,6 +15,7 @@
 #include <mutex>
 #include <thread>
 
+#include "app/output_viewer.h"
 #include "support/private_bus.h"
 #include "support/scoped_runtime.h"
 #include "support/temp_folder.h"
@@ -111,8 +114,8 @@ protected:
     bool waitForOpened(std::size_t count) {
         return QTest::qWaitFor([&] { return opened.size() >= count; }, 5000);
     }
-    std::function<void(const QString&)> recordOpened() {
-        return [this](const QString& path) { opened.push_back(path); };
+    FailureNotices::OpenOutput recordOpened() {
+        return [this](const QString& path, const QString&) { opened.push_back(path); };
     }
 
     testsupport::ScopedRuntime testRuntime;
@@ -279,6 +282,25 @@ TEST_F(FailureNoticeTest, TheSessionBusIsUsedOnceItsDaemonAnswers) {
     ASSERT_TRUE(waitForNotices(1));
     EXPECT_EQ(service.notices[0].summary, "Row 6 failed: exit status 1");
     EXPECT_EQ(notices.dropped(), 0);
+}
+
+// Unless a test gives its own, "Open output" opens the output viewer, headed by the notice.
+TEST_F(FailureNoticeTest, OpenOutputOpensTheViewerHeadedByTheNotice) {
+    offerService();
+    testsupport::TempFolder folder;
+    testsupport::writeFile(folder / "row2-a.log", "disk full\n");
+    FailureNotices notices(bus.connect(QStringLiteral("program")));
+    notices.runFailed(2, QStringLiteral("exit status 3"), QStringLiteral("backup --all"),
+                      QString::fromStdString(folder / "row2-a.log"));
+    ASSERT_TRUE(waitForNotices(1));
+    invoke(service.notices[0].id, QStringLiteral("open-output"));
+    ASSERT_TRUE(QTest::qWaitFor([] { return OutputViewer::current() != nullptr; }, 5000));
+    OutputViewer* viewer = OutputViewer::current();
+    EXPECT_EQ(viewer->path(), QString::fromStdString(folder / "row2-a.log"));
+    EXPECT_EQ(viewer->lblHeading->text(), "Row 2 failed: exit status 3\nbackup --all");
+    EXPECT_EQ(viewer->txtOutput->toPlainText(), "disk full\n");
+    viewer->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 }  // namespace

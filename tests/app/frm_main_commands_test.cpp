@@ -4,6 +4,7 @@
 
 #include "support/frm_main_fixture.h"
 #include "app/frm_about.h"
+#include "app/tray_icon.h"
 #include "platform/autostart.h"
 
 namespace morrowset {
@@ -94,7 +95,8 @@ TEST_F(WindowCommands, AboutTwiceShowsOneDialog) {
     frmAbout::current()->cmdOK_Click();
 }
 
-// Both end the process at once, unsaved, with the procedure still on the trace stack.
+// Shutdown, &Quit and the tray's Quit end the process at once, unsaved, with the procedure
+// still on the trace stack.
 TEST_F(WindowCommands, ShutdownAndQuitEndTheProgramAtOnce) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     const auto endsAtOnce = [this](const std::function<void()>& command) {
@@ -105,6 +107,7 @@ TEST_F(WindowCommands, ShutdownAndQuitEndTheProgramAtOnce) {
     };
     EXPECT_EXIT(endsAtOnce([this] { window->cmdExit->click(); }), ::testing::ExitedWithCode(0), "");
     EXPECT_EXIT(endsAtOnce([this] { window->mnuQuit->trigger(); }), ::testing::ExitedWithCode(0), "");
+    EXPECT_EXIT(endsAtOnce([this] { emit window->tray->quitRequested(); }), ::testing::ExitedWithCode(0), "");
     EXPECT_FALSE(fs::exists(settingsPath()));
 }
 
@@ -122,6 +125,11 @@ TEST_F(WindowCommands, LaidOutFromTheDesignWithItsTabOrder) {
     QStringList menu;
     for (QAction* entry : window->menuBar()->actions()) menu << entry->text();
     EXPECT_EQ(menu, QStringList({"&Quit", "&Options", "&About"}));
+    QStringList options;
+    for (QAction* entry : window->mnuOptions->actions())
+        if (!entry->isSeparator()) options << entry->text();
+    EXPECT_EQ(options, QStringList({"Start at login", "Catch up missed starts", "Keep running when the window is closed",
+                                    "&History…"}));
 
     QList<QWidget*> expected;
     for (auto* w : window->chkEnabled) expected << w;

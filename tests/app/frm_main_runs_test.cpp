@@ -1,11 +1,12 @@
 // What became of each start, in the window: the row's icon with real processes, its
 // tooltip, the output it opens, and the icons brought back after a restart.
 #include <QAction>
-#include <QDesktopServices>
-#include <QUrl>
+#include <QLabel>
+#include <QPlainTextEdit>
 #include <csignal>
 
 #include "support/frm_main_fixture.h"
+#include "app/output_viewer.h"
 #include "app/row_result_icon.h"
 #include "support/event_loop.h"
 
@@ -15,17 +16,6 @@ namespace {
 using namespace apptest;
 using ::testing::HasSubstr;
 using Result = RunRecord::Result;
-
-// Takes the URLs the desktop would open.
-class UrlCatcher : public QObject {
-    Q_OBJECT
-public:
-    UrlCatcher() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
-    ~UrlCatcher() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
 
 class RowRuns : public WindowTest {
 protected:
@@ -57,10 +47,15 @@ TEST_F(RowRuns, AFailedRowShowsWhyInItsIconsToolTip) {
     EXPECT_THAT(tip, HasSubstr("Last run: started today 02:30:00 by the clock (due 02:30).\n"));
     EXPECT_THAT(tip, HasSubstr(" and failed: exit status 3.\nNext start: tomorrow 02:30.\nClick to open its output."));
 
-    UrlCatcher desktop;
+    // The icon opens the output in Morrowset's own viewer, headed by the run.
     window->runIcons[1]->action()->trigger();
-    ASSERT_EQ(desktop.opened.size(), 1);
-    EXPECT_EQ(readFile(desktop.opened[0].toLocalFile().toStdString()), "cannot reach the backup disk\n");
+    OutputViewer* viewer = OutputViewer::current();
+    ASSERT_TRUE(viewer);
+    EXPECT_EQ(viewer->txtOutput->toPlainText(), "cannot reach the backup disk\n");
+    EXPECT_THAT(viewer->lblHeading->text().toStdString(),
+                HasSubstr("Row 2: sh -c 'echo cannot reach the backup disk >&2; exit 3'\nstarted today 02:30:00"));
+    viewer->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_THAT(readFile(folder / "history.jsonl"), HasSubstr("\"trigger\":\"clock\",\"due\":\"2024-01-02T02:30:00"));
 }
 
@@ -151,4 +146,3 @@ TEST_F(RowRuns, CatchUpAfterTheClockLeaptAhead) {
 }  // namespace
 }  // namespace morrowset
 
-#include "frm_main_runs_test.moc"

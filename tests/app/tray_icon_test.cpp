@@ -9,9 +9,14 @@
 #include <gmock/gmock.h>
 
 #include "app/app_icon.h"
+#include "app/session_bus_probe.h"
+#include "support/private_bus.h"
+#include "support/temp_folder.h"
 
 namespace morrowset {
 namespace {
+
+using ::testing::HasSubstr;
 
 TEST(TrayIcon, WithoutATrayShowsNothingAndItsMenuStillAsks) {
     TrayIcon tray;
@@ -60,6 +65,32 @@ TEST(TrayIcon, PictureAndTooltipSayRunningPausedOrAFailureSinceTheUserLooked) {
         EXPECT_EQ(tray.look(), step.look) << step.toolTip;
         EXPECT_EQ(tray.pauseAction()->text(), step.pauseItem) << step.toolTip;
         EXPECT_EQ(tray.toolTip(), step.toolTip);
+    }
+}
+
+// The toolkit asks the session bus about the tray and would wait for a daemon that does
+// not answer without limit: the tray is asked about only once the daemon answered a
+// greeting. One that does not answer means no tray, and says so.
+TEST(TrayIcon, TheTrayIsAskedAboutOnlyOnceTheSessionBusAnswers) {
+    testsupport::PrivateBus bus;
+    if (!bus.running()) GTEST_SKIP() << "no dbus-daemon here";
+    const testsupport::ScopedEnv address("DBUS_SESSION_BUS_ADDRESS", bus.address());
+    struct Case {
+        bool answers;
+        bool there;
+    };
+    for (const Case c : {Case{true, true}, Case{false, false}}) {
+        if (!c.answers) bus.stop();
+        TrayIcon tray;
+        EXPECT_FALSE(tray.isKnown());
+        EXPECT_FALSE(tray.trayThere()) << "nothing is asked before the bus answered";
+        EXPECT_THAT(tray.whyNone().toStdString(), HasSubstr("still being looked for"));
+        QSignalSpy known(&tray, &TrayIcon::trayKnown);
+        ASSERT_TRUE(known.wait(SessionBusProbe::kAnswerWithinMs + 5000));
+        bus.resume();
+        EXPECT_TRUE(tray.isKnown());
+        EXPECT_EQ(tray.trayThere(), c.there && TrayIcon::available()) << c.answers;
+        if (!c.answers) EXPECT_THAT(tray.whyNone().toStdString(), HasSubstr("session bus does not answer"));
     }
 }
 

@@ -281,6 +281,18 @@ TEST(HeadlessRun, ALoadErrorIsReportedWithoutADialogThatNobodyCouldClose) {
     EXPECT_TRUE(program.running());
 }
 
+// --background keeps the window in the system tray; without one (none offscreen) the
+// window is shown after all, and standard error says why.
+TEST(HeadlessRun, BackgroundWithoutATrayShowsTheWindowAndSaysWhy) {
+    ProgramUnderTest program;
+    program.start({"--background"});
+    EXPECT_TRUE(e2e::eventually(
+        [&] { return program.readFile("stderr").find("--background: The desktop has no system tray. The window is shown.") != std::string::npos; },
+        seconds(10)))
+        << program.readFile("stderr");
+    EXPECT_TRUE(program.running());
+}
+
 // A second start for the same folder, run to its end: its exit status and what it said on
 // standard error; -1 when it had not ended within 10 s.
 std::pair<int, std::string> startAgainAndWait(const ProgramUnderTest& program) {

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "app/app_identity.h"
 #include "support/child_with_watchdog.h"
@@ -14,8 +15,8 @@
 
 namespace {
 
-std::string execLine(const std::string& exePath) {
-    const auto entry = platform::autostartEntry(morrowset::appIdentity(), exePath);
+std::string execLine(const std::string& exePath, const std::vector<std::string>& arguments = {}) {
+    const auto entry = platform::autostartEntry(morrowset::appIdentity(), exePath, arguments);
     if (!entry) return "(refused)";
     const std::size_t at = entry->find("\nExec=");
     return entry->substr(at + 6, entry->find('\n', at + 1) - at - 6);
@@ -40,6 +41,14 @@ TEST(Autostart, TheExecutableIsOneQuotedArgument) {
         {"relative/Morrowset", "(refused)"},
     };
     for (const auto& c : cases) EXPECT_EQ(execLine(c.path), c.exec) << c.path;
+}
+
+// Arguments follow the path, bare when they are plain words, else quoted as the path is.
+TEST(Autostart, ArgumentsFollowThePath) {
+    const std::string exe = "/opt/m/Morrowset";
+    EXPECT_EQ(execLine(exe, {"--background"}), R"("/opt/m/Morrowset" --background)");
+    EXPECT_EQ(execLine(exe, {"--name=a b", "50%"}), R"("/opt/m/Morrowset" "--name=a b" "50%%")");
+    EXPECT_EQ(execLine(exe, {"line\nbreak"}), "(refused)");
 }
 
 // The entry's file, name, comment and icon are the identity's: the platform names no program.

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <gmock/gmock.h>
 #include <memory>
 #include <optional>
@@ -100,9 +101,10 @@ protected:
 
     std::string settingsPath() const { return folder / "Morrowset.ini"; }
 
-    // Loads the window; its clock ticks only when the test says so.
-    frmMain& load() {
-        window = std::make_unique<frmMain>();
+    // Loads the window; its clock ticks only when the test says so. `trayThere` stands in
+    // for the desktop's system tray (offscreen there is none).
+    frmMain& load(std::function<bool()> trayThere = {}) {
+        window = std::make_unique<frmMain>(nullptr, std::move(trayThere));
         window->tmrMain->setManual(true);
         return *window;
     }

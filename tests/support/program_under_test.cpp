@@ -45,9 +45,10 @@ std::string ProgramUnderTest::readFile(const std::string& name) const {
     return content.str();
 }
 
-void ProgramUnderTest::start() { startAsUser(::geteuid(), {}); }
+void ProgramUnderTest::start(const std::vector<std::string>& arguments) { startAsUser(::geteuid(), {}, arguments); }
 
-void ProgramUnderTest::startAsUser(uid_t uid, const std::filesystem::path& home) {
+void ProgramUnderTest::startAsUser(uid_t uid, const std::filesystem::path& home,
+                                   const std::vector<std::string>& arguments) {
     pid_ = ::fork();
     if (pid_ == 0) {
         ::setpgid(0, 0);  // its own process group, so stop() also ends what it started
@@ -62,7 +63,10 @@ void ProgramUnderTest::startAsUser(uid_t uid, const std::filesystem::path& home)
         const int errors = ::open("stderr", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (errors >= 0) ::dup2(errors, STDERR_FILENO);
         const std::string exe = (folder_ / "Morrowset").string();
-        ::execl(exe.c_str(), exe.c_str(), static_cast<char*>(nullptr));
+        std::vector<char*> argv{const_cast<char*>(exe.c_str())};
+        for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
+        argv.push_back(nullptr);
+        ::execv(exe.c_str(), argv.data());
         ::_exit(127);
     }
     ::setpgid(pid_, pid_);

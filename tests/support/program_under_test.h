@@ -6,6 +6,7 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace e2e {
 
@@ -19,10 +20,11 @@ public:
     void writeFile(const std::string& name, const std::string& content, unsigned mode = 0600) const;
     std::string readFile(const std::string& name) const;
 
-    void start();
+    // Starts the program with `arguments` on its command line.
+    void start(const std::vector<std::string>& arguments = {});
     // Starts the program as the user `uid` (when the test runs as root; else as the test's
     // own user) with `home` as HOME and no XDG_CONFIG_HOME.
-    void startAsUser(uid_t uid, const std::filesystem::path& home);
+    void startAsUser(uid_t uid, const std::filesystem::path& home, const std::vector<std::string>& arguments = {});
     bool running() const;
     void stop();
 

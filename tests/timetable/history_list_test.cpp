@@ -68,7 +68,7 @@ TEST(HistoryList, OneEntryPerRunNewestFirstAcrossBothFiles) {
     EXPECT_EQ(list.at(1).run.output, "row5-d.log") << "a run without its end has the output named at its start";
     EXPECT_FALSE(list.at(6).startSeen);
     EXPECT_EQ(list.at(6).run.started, testsupport::historyStamp(7, 0)) << "an end alone dates its start back by its duration";
-    EXPECT_EQ(list.at(2).kind, HistoryEntry::Kind::Skipped);
+    EXPECT_EQ(list.at(2).run.result(), RunRecord::Result::Skipped);
 }
 
 TEST(HistoryList, ColumnTexts) {
@@ -246,7 +246,7 @@ TEST(HistoryEvent, DamagedOrForeignLinesAreNoEvents) {
     const auto skipped = readHistoryEvent(skippedLine(2, "08:21").substr(0, skippedLine(2, "08:21").size() - 1));
     ASSERT_TRUE(skipped);
     EXPECT_EQ(skipped->kind, HistoryEvent::Kind::Skipped);
-    EXPECT_EQ(skipped->reason, "paused");
+    EXPECT_EQ(skipped->run.skipped, "paused");
     // As the history's own writer puts it: with the keys of a start.
     const auto withRun = readHistoryEvent(
         R"({"event":"skipped","run":"s","row":2,"command":"job-s","trigger":"clock","due":"2025-12-11T08:21:00+01:00",)"

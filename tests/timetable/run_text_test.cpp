@@ -146,5 +146,42 @@ TEST(RunText, TheToolTipOfAFailedRow) {
               "Next start: not scheduled.");
 }
 
+// A start skipped while paused reads the same in the tooltip, `--status` and the History
+// window: the time it was due and why.
+TEST(RunText, ASkippedStartIsSaidOneWay) {
+    RunRecord run;
+    run.trigger = Trigger::Clock;
+    run.due = Stamp{todayAt(8, 21), 3600};
+    run.started = Stamp{todayAt(9, 5, 12), 3600};
+    run.skipped = "paused";
+    EXPECT_EQ(runtext::skipped(run), "skipped at 08:21: the clock was paused");
+    EXPECT_EQ(runtext::outcome(run), runtext::skipped(run));
+    EXPECT_EQ(runtext::toolTip(run, "tomorrow 08:21", todayAt(10, 47)),
+              "Last run: skipped at 08:21: the clock was paused.\nNext start: tomorrow 08:21.");
+    run.skipped = "reason of a later version";
+    EXPECT_EQ(runtext::skipped(run), "skipped at 08:21: reason of a later version");
+}
+
+// The tray's next start: the soonest of the scheduled rows, with its row; none when no row
+// is scheduled.
+TEST(RunText, FirstStartAmongTheRows) {
+    const platform::WallTime now = todayAt(10, 47, 30);
+    Timetable timetable;
+    EXPECT_EQ(runtext::firstStart(timetable, now), "");
+    const auto set = [&](int index, const char* command, const char* time, int32_t seconds) {
+        timetable.setCommandLine(index, command);
+        timetable.setTimeText(index, time);
+        timetable.setSeconds(index, seconds);
+        timetable.setState(index, Timetable::kChecked);
+    };
+    set(0, "early", "02:30", 2 * 3600 + 30 * 60);  // tomorrow
+    EXPECT_EQ(runtext::firstStart(timetable, now), "row 1, tomorrow 02:30");
+    set(3, "later", "14:00", 14 * 3600);
+    set(4, "sooner", "11:00", 11 * 3600);
+    EXPECT_EQ(runtext::firstStart(timetable, now), "row 5, today 11:00, in 13 min");
+    timetable.setState(4, 0);
+    EXPECT_EQ(runtext::firstStart(timetable, now), "row 4, today 14:00, in 3 h 13 min");
+}
+
 }  // namespace
 }  // namespace morrowset
