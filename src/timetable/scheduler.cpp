@@ -265,7 +265,7 @@ void Scheduler::clockStarted() {
 void Scheduler::resume() {
     paused_ = false;
     for (const auto& [row, due] : schedule_.pausedOver(platform::wallNow(), timetable_.rows()))
-        launcher_.skip({row, timetable_.row(row).commandLine, Trigger::Clock, due}, "paused");
+        launcher_.skip(requestFor(row, Trigger::Clock, due), "paused");
     schedule_.forget();
 }
 
@@ -306,7 +306,11 @@ void Scheduler::startRow(int16_t index, Trigger trigger, std::optional<platform:
 
 RunRequest Scheduler::requestFor(int index, Trigger trigger, std::optional<platform::WallTime> due) const {
     const Timetable::Row& row = timetable_.row(index);
-    RunRequest request{index, row.commandLine, trigger, due};
+    RunRequest request;
+    request.row = index;
+    request.commandLine = row.commandLine;
+    request.trigger = trigger;
+    request.due = due;
     request.timeLimitSeconds = row.rules.timeLimitSeconds;
     // A folder "~/..." with no home folder known is one that cannot be entered.
     if (!row.rules.folder.empty()) request.folder = startFolder(row.rules.folder).value_or(row.rules.folder);
