@@ -1,12 +1,11 @@
 #include "app/single_instance.h"
 
-#include <QSocketNotifier>
 #include <QWidget>
 #include <cstdio>
-#include <memory>
 #include <string>
 
 #include "platform/app_object.h"
+#include "platform/instance_channel.h"
 #include "platform/instance_lock.h"
 
 namespace morrowset {
@@ -33,16 +32,13 @@ std::optional<int> handOverToFirstInstance() {
 }
 
 void bringToFrontOnRequest(QWidget* window) {
-    auto listener = std::make_shared<platform::InstanceListener>(platform::app().instanceName());
-    if (!listener->listening()) return;
-    auto* notifier = new QSocketNotifier(listener->fd(), QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window, listener] {
-        if (!listener->takeRequests()) return;
+    const auto bringToFront = [window] {
         if (window->isMinimized()) window->showNormal();
         window->show();
         window->raise();
         window->activateWindow();
-    });
+    };
+    new platform::InstanceServer(platform::app().instanceName(), {bringToFront, {}}, window);
 }
 
 }  // namespace morrowset
