@@ -123,6 +123,7 @@ void Scheduler::Form_Load() {
          }},
         {370, [&] { tellClockRunning(); }},
     });
+    timetable_.markSaved();
 }
 
 void Scheduler::readRules(std::string_view tail) {
@@ -157,6 +158,7 @@ void Scheduler::readSettings() {
 void Scheduler::cmdSave_Click() {
     settings::Writer file;
     int row = 0;
+    bool written = false;
     run("Sub cmdSave_Click", {
         {140, [&] { file.open(settings::filePath(appFolder_)); }},
         {150, [&] { row = 0; }},
@@ -167,8 +169,10 @@ void Scheduler::cmdSave_Click() {
         {200, [&] {
              file.writeBytes(tail_.write(rules()));
              file.commit();
+             written = true;
          }},
     });
+    if (written) timetable_.markSaved();
 }
 
 // ---- Edits ----
@@ -295,6 +299,14 @@ void Scheduler::startRow(int16_t index, Trigger trigger, std::optional<platform:
         {30, [&] { launcher_.start(requestFor(index, trigger, due)); }},
         {40, [] {}},
     });
+}
+
+void Scheduler::startByCommand(int16_t index) {
+    {
+        const wardline::ClockTick clockTick(runtime_);
+        startRow(index, Trigger::Command, std::nullopt);
+    }
+    showWaitingDialogsLater();
 }
 
 RunRequest Scheduler::requestFor(int index, Trigger trigger, std::optional<platform::WallTime> due) const {

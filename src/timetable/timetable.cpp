@@ -106,6 +106,14 @@ TickSchedule::Rows Timetable::rows() const {
     return schedule;
 }
 
+void Timetable::markSaved() {
+    for (std::size_t i = 0; i < rows_.size(); ++i) saved_[i] = savedForm(rows_[i]);
+}
+
+bool Timetable::changedSinceSave(int index) const {
+    return savedForm(row(index)) != saved_.at(static_cast<std::size_t>(index));
+}
+
 void Timetable::changed(int index) const {
     if (onChange_) onChange_(index);
 }
