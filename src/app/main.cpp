@@ -34,7 +34,7 @@ int main(int argc, char** argv) {
     auto* window = new morrowset::frmMain;
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
-    morrowset::bringToFrontOnRequest(window);
+    morrowset::serveLaterStarts(window, window->scheduler());
     const int result = QApplication::exec();
     runtime.setUi(nullptr);
     return result;

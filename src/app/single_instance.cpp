@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "app/remote_control.h"
 #include "platform/app_object.h"
 #include "platform/instance_channel.h"
 #include "platform/instance_lock.h"
@@ -31,14 +32,15 @@ std::optional<int> handOverToFirstInstance() {
     return 0;
 }
 
-void bringToFrontOnRequest(QWidget* window) {
+void serveLaterStarts(QWidget* window, Scheduler& scheduler) {
     const auto bringToFront = [window] {
         if (window->isMinimized()) window->showNormal();
         window->show();
         window->raise();
         window->activateWindow();
     };
-    new platform::InstanceServer(platform::app().instanceName(), {bringToFront, {}}, window);
+    const auto answer = [&scheduler](const std::string& line) { return remote::answerLine(scheduler, line); };
+    new platform::InstanceServer(platform::app().instanceName(), {bringToFront, answer}, window);
 }
 
 }  // namespace morrowset

@@ -86,7 +86,7 @@ public:
     TickSchedule::Rows rows() const;
 
     // What each row is in the settings file, as last loaded or saved: a row edited since
-    // differs from it (also one the clock grayed: the next Save writes it grayed).
+    // differs from it. The clock graying a row that cannot run is no edit.
     void markSaved();
     bool changedSinceSave(int index) const;
 
@@ -105,7 +105,7 @@ private:
         RowRules rules;
         bool operator==(const Saved&) const = default;
     };
-    static Saved savedForm(const Row& row) { return {row.state, row.commandLine, row.timeText, row.rules}; }
+    static Saved savedForm(const Row& row);
     Row& changing(int index) { return rows_.at(static_cast<std::size_t>(index)); }
     void changed(int index) const;
 
