@@ -46,12 +46,12 @@ int badCommandLine(const QString& name, const QString& what) {
 }
 
 const char* const kExitStatuses =
-    "\nExit status of --status, --run and --stop:\n"
+    "\nExit status:\n"
     "  0  done\n"
-    "  1  refused: the row is not checked, has no command line or could not start, or\n"
-    "     nothing of it is running; or the running Morrowset did not answer\n"
-    "  3  no Morrowset is running for this folder (--run, --stop)\n"
-    "  2  the command line is wrong (any option)\n";
+    "  1  --run, --stop: refused (the row is not checked, has no command line or could\n"
+    "     not start; nothing of it is running), or the running Morrowset did not answer\n"
+    "  2  the command line is wrong\n"
+    "  3  --run, --stop: no Morrowset is running for this folder\n";
 
 void printBytes(std::FILE* to, const std::string& bytes) {
     std::fwrite(bytes.data(), 1, bytes.size(), to);
