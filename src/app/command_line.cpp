@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <cstdio>
 
+#include "app/remote_control.h"
 #include "timetable/status_report.h"
 #include "platform/app_object.h"
 #include "platform/clock.h"
@@ -45,6 +46,57 @@ int badCommandLine(const QString& name, const QString& what) {
     return kBadCommandLine;
 }
 
+const char* const kExitStatuses =
+    "\nExit status:\n"
+    "  0  done\n"
+    "  1  --run, --stop: refused (the row is not checked, has no command line or could\n"
+    "     not start; nothing of it is running), or the running Morrowset did not answer\n"
+    "  2  the command line is wrong\n"
+    "  3  --run, --stop: no Morrowset is running for this folder\n";
+
+void printBytes(std::FILE* to, const std::string& bytes) {
+    std::fwrite(bytes.data(), 1, bytes.size(), to);
+    std::fflush(to);
+}
+
+// --status without a running Morrowset: what the files say, as the window would load them.
+int statusFromFiles() {
+    const StatusReport report = statusReport(platform::app().path(), platform::wallNow());
+    printBytes(stderr, report.problem);
+    printBytes(stdout, report.table);
+    return 0;
+}
+
+// Asks the Morrowset running for this folder; without one, --status reads the files.
+int askRunningMorrowset(const QString& name, const remote::Request& request) {
+    const platform::AppObject& app = platform::app();
+    const remote::Asked asked = remote::ask(app.instanceName(), request);
+    const bool status = request.kind == remote::Request::Kind::Status;
+    const std::string who = name.toStdString() + ": ";
+    switch (asked.outcome) {
+        case remote::Asked::Outcome::Answered:
+            printBytes(stderr, asked.reply.err);
+            printBytes(stdout, asked.reply.out);
+            return asked.reply.exitStatus;
+        case remote::Asked::Outcome::NotRunning:
+            if (status) return statusFromFiles();
+            printBytes(stderr, who + "no Morrowset is running for " + app.path() + "\n");
+            return remote::kNotRunning;
+        case remote::Asked::Outcome::NoAnswer:
+            printBytes(stderr, who + "the Morrowset running for " + app.path() + " did not answer" +
+                                   (status ? "; this is what its files say\n" : "\n"));
+            return status ? statusFromFiles() : remote::kRefused;
+    }
+    return remote::kRefused;
+}
+
+// The row of --run or --stop, 1 to 6, as the row 0 to 5.
+std::optional<int> rowOption(const QString& value) {
+    bool number = false;
+    const int row = value.toInt(&number);
+    return number && row >= 1 && row <= 6 ? std::optional<int>(row - 1) : std::nullopt;
+}
+
 }  // namespace
 
 std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitStarted) {
@@ -59,9 +111,19 @@ std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitS
                                   QStringLiteral("Show this help and exit."));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
                                      QStringLiteral("Show the version and exit."));
-    const QCommandLineOption status(QStringLiteral("status"),
-                                    QStringLiteral("Show each row's settings, next start and last run, and exit."));
-    parser.addOptions({help, version, status});
+    const QCommandLineOption status(
+        QStringLiteral("status"),
+        QStringLiteral("Show each row's settings, next start and last run, and exit. Asked of the Morrowset "
+                       "running for this folder, also its pause, its unsaved rows and its runs going."));
+    const QCommandLineOption run(QStringLiteral("run"),
+                                 QStringLiteral("Start row N at once, as NOW does, in the Morrowset running for "
+                                                "this folder."),
+                                 QStringLiteral("N"));
+    const QCommandLineOption stop(QStringLiteral("stop"),
+                                  QStringLiteral("Stop the run of row N going in the Morrowset running for this "
+                                                 "folder, as Stop run does."),
+                                  QStringLiteral("N"));
+    parser.addOptions({help, version, status, run, stop});
     parser.addOption(QCommandLineOption(QString::fromLatin1(kBackground),
                                         QStringLiteral("Start with the window hidden in the system tray.")));
     // The toolkit's options are single words after one dash ("-platform"), not letters.
@@ -75,19 +137,24 @@ std::optional<int> answerCommandLine(const QStringList& arguments, bool toolkitS
     }
     if (parser.isSet(help)) {
         // Before the toolkit starts the parser does not know the program's name.
-        print(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), name));
+        print(stdout, parser.helpText().replace(QStringLiteral("<executable_name>"), name) +
+                          QString::fromLatin1(kExitStatuses));
         return 0;
     }
     if (parser.isSet(version)) {
         print(stdout, name + QLatin1Char(' ') + QCoreApplication::applicationVersion() + QLatin1Char('\n'));
         return 0;
     }
-    if (parser.isSet(status)) {
-        const StatusReport report = statusReport(platform::app().path(), platform::wallNow());
-        std::fputs(report.problem.c_str(), stderr);
-        std::fputs(report.table.c_str(), stdout);
-        std::fflush(stdout);
-        return 0;
+    const QStringList runs = parser.values(run);
+    const QStringList stops = parser.values(stop);
+    if ((parser.isSet(status) ? 1 : 0) + runs.size() + stops.size() > 1)
+        return badCommandLine(name, QStringLiteral("--status, --run and --stop go one at a time"));
+    if (parser.isSet(status)) return askRunningMorrowset(name, {remote::Request::Kind::Status, 0});
+    for (const auto& [values, kind] : {std::pair{runs, remote::Request::Kind::Run}, {stops, remote::Request::Kind::Stop}}) {
+        if (values.isEmpty()) continue;
+        const std::optional<int> row = rowOption(values.first());
+        if (!row) return badCommandLine(name, QStringLiteral("no row '%1': the rows are 1 to 6").arg(values.first()));
+        return askRunningMorrowset(name, {kind, *row});
     }
     return std::nullopt;
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The program's command line. It takes no arguments of its own, only "--help",
-// "--version" and "--status" (which print and end the program with 0), "--background"
-// (start with the window in the system tray) and the toolkit's own options.
+// "--version" and "--status" (which print and end the program with 0), "--run N" and
+// "--stop N" (which ask the Morrowset running for this folder, remote_control.h, and end
+// with its exit status), "--background" (start with the window in the system tray) and the
+// toolkit's own options.
 // Anything else prints one line saying what is wrong and ends the program with 2.
 #include <QStringList>
 #include <optional>

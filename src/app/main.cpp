@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(window, &QObject::destroyed, &application, &QApplication::quit);
     window->showAtStart(morrowset::startsInBackground(QApplication::arguments()));
-    morrowset::bringToFrontOnRequest(window);
+    morrowset::serveLaterStarts(window, window->scheduler());
     const int result = QApplication::exec();
     runtime.setUi(nullptr);
     return result;

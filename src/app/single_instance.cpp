@@ -1,12 +1,12 @@
 #include "app/single_instance.h"
 
-#include <QSocketNotifier>
 #include <QWidget>
 #include <cstdio>
-#include <memory>
 #include <string>
 
+#include "app/remote_control.h"
 #include "platform/app_object.h"
+#include "platform/instance_channel.h"
 #include "platform/instance_lock.h"
 
 namespace morrowset {
@@ -32,13 +32,10 @@ std::optional<int> handOverToFirstInstance() {
     return 0;
 }
 
-void bringToFrontOnRequest(QWidget* window) {
-    auto listener = std::make_shared<platform::InstanceListener>(platform::app().instanceName());
-    if (!listener->listening()) return;
-    auto* notifier = new QSocketNotifier(listener->fd(), QSocketNotifier::Read, window);
-    QObject::connect(notifier, &QSocketNotifier::activated, window, [window, listener] {
-        if (listener->takeRequests()) bringToFront(window);
-    });
+void serveLaterStarts(QWidget* window, Scheduler& scheduler) {
+    const auto show = [window] { bringToFront(window); };
+    const auto answer = [&scheduler](const std::string& line) { return remote::answerLine(scheduler, line); };
+    new platform::InstanceServer(platform::app().instanceName(), {show, answer}, window);
 }
 
 void bringToFront(QWidget* window) {

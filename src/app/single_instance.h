@@ -1,12 +1,14 @@
 #pragma once
 // One Morrowset per application folder: a second start hands over to the first one, which
 // brings its window to the front, instead of running a second clock that would start every
-// row twice.
+// row twice. The first one also answers `--status`, `--run` and `--stop` (remote_control.h).
 #include <optional>
 
 class QWidget;
 
 namespace morrowset {
+
+class Scheduler;
 
 // When another instance holds this application folder: asks it to bring its window to the
 // front, says so on standard error and returns the exit status (0). nullopt for the first,
@@ -14,8 +16,9 @@ namespace morrowset {
 // noticed).
 std::optional<int> handOverToFirstInstance();
 
-// Brings `window` to the front whenever a later start asks, for as long as it lives.
-void bringToFrontOnRequest(QWidget* window);
+// Brings `window` to the front whenever a later start asks, and answers the requests of the
+// command line from `scheduler`, for as long as the window lives.
+void serveLaterStarts(QWidget* window, Scheduler& scheduler);
 
 // Shows `window` (also when it is hidden or minimized) and brings it to the front.
 void bringToFront(QWidget* window);

@@ -40,22 +40,6 @@ LockFolder openLockFolder(std::string* whyNot = nullptr) {
     return folder;
 }
 
-bool connectOnce(const std::string& name) {
-    const LockFolder folder = openLockFolder();
-    if (folder.fd < 0) return false;
-    const std::string path = socketPathIn(folder.fd, folder.path, name + ".sock");
-    bool asked = false;
-    if (!path.empty()) {
-        const sockaddr_un address = socketAddress(path);
-        const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        asked = fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0 &&
-                peerIsSameUser(fd);
-        if (fd >= 0) ::close(fd);
-    }
-    ::close(folder.fd);
-    return asked;
-}
-
 }  // namespace
 
 std::string instanceName(const std::string& systemName, const std::string& applicationFolder) {
@@ -114,20 +98,43 @@ InstanceListener::~InstanceListener() {
     if (folderFd_ >= 0) ::close(folderFd_);
 }
 
-bool InstanceListener::takeRequests() {
-    bool asked = false;
-    for (int peer; (peer = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC)) >= 0;) {
-        asked = asked || peerIsSameUser(peer);
+int InstanceListener::acceptPeer() {
+    for (int peer; (peer = ::accept4(fd_, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK)) >= 0;) {
+        if (peerIsSameUser(peer)) return peer;
         ::close(peer);
     }
-    return asked;
+    return -1;
+}
+
+int connectToInstance(const std::string& name) {
+    const LockFolder folder = openLockFolder();
+    // The path may reach the socket through the open folder: it stays open until connected.
+    const bool reachable = folder.fd >= 0 && !name.empty();
+    const std::string path = reachable ? socketPathIn(folder.fd, folder.path, name + ".sock") : std::string();
+    int fd = path.empty() ? -1 : ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    int why = path.empty() ? ENOENT : errno;
+    if (fd >= 0) {
+        const sockaddr_un address = socketAddress(path);
+        const bool connected = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+        why = !connected ? errno : EPERM;
+        if (!connected || !peerIsSameUser(fd)) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    if (folder.fd >= 0) ::close(folder.fd);
+    errno = why;
+    return fd;
 }
 
 bool askFirstInstanceToShow(const std::string& name, int patienceMs) {
     if (name.empty()) return false;
     const int64_t deadline = monotonicMilliseconds() + patienceMs;
     for (;;) {
-        if (connectOnce(name)) return true;
+        if (const int fd = connectToInstance(name); fd >= 0) {
+            ::close(fd);  // the connection, closed without a word, is the request
+            return true;
+        }
         if (monotonicMilliseconds() >= deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }

@@ -14,7 +14,8 @@
 //
 // A later start for the same folder finds the lock held; it asks the first one to bring
 // its window to the front by connecting to its socket (only a peer of the same user is
-// heard; the connection itself is the request), and ends.
+// heard; a connection closed without a word is that request), and ends. Other requests go
+// over the same socket as a line and its answer (instance_channel.h).
 #include <string>
 
 namespace platform {
@@ -46,15 +47,21 @@ public:
     bool listening() const { return fd_ >= 0; }
     // The listening descriptor (non-blocking), to watch for readability.
     int fd() const { return fd_; }
-    // Takes the waiting connections; true when one of them, from this user, asked for the
-    // window. Never blocks.
-    bool takeRequests();
+    // The next waiting connection from this user, non-blocking; -1 when none waits (a
+    // connection from another user is closed unheard). Never blocks.
+    int acceptPeer();
 
 private:
     int folderFd_ = -1;
     int fd_ = -1;
     std::string socketName_;
 };
+
+// Connects to the socket of the instance holding the lock `name`, without waiting: the
+// connected descriptor (non-blocking), or -1 with errno saying why: ENOENT or ECONNREFUSED
+// when nobody listens, EAGAIN when its queue of connections is full, EPERM when the peer
+// runs as another user.
+int connectToInstance(const std::string& name);
 
 // Asks the instance holding the lock `name` to bring its window to the front, trying for up
 // to `patienceMs` while it may still be starting. True when it was asked.

@@ -9,7 +9,7 @@ namespace {
 constexpr std::string_view kHeadings[kColumns] = {"Row", "Command", "Trigger", "Started", "Duration", "Result"};
 
 // The trigger as the window names it: NOW is its button.
-constexpr std::string_view kTriggerWords[] = {"clock", "NOW", "catch-up"};
+constexpr std::string_view kTriggerWords[] = {"clock", "NOW", "catch-up", "command"};
 
 std::string result(const HistoryEntry& entry) {
     if (entry.run.result() == RunRecord::Result::Unseen) return "no end seen (Morrowset ended before it)";

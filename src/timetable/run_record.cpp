@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
 namespace morrowset {
 
@@ -14,7 +15,7 @@ namespace {
 
 using namespace std::chrono;
 
-constexpr std::string_view kTriggerNames[] = {"clock", "now", "catch-up"};
+constexpr std::string_view kTriggerNames[] = {"clock", "now", "catch-up", "command"};
 constexpr std::string_view kStopReasonNames[] = {"", "time limit", "stop"};
 
 // The wall reading and offset of a Unix time, from the zone in force.
@@ -55,7 +56,7 @@ int digitsAt(std::string_view text, std::size_t at, std::size_t count) {
 std::string_view triggerName(Trigger trigger) { return kTriggerNames[static_cast<int>(trigger)]; }
 
 std::optional<Trigger> triggerNamed(std::string_view name) {
-    for (int i = 0; i < 3; ++i)
+    for (std::size_t i = 0; i < std::size(kTriggerNames); ++i)
         if (kTriggerNames[i] == name) return static_cast<Trigger>(i);
     return std::nullopt;
 }

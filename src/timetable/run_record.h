@@ -11,9 +11,9 @@
 
 namespace morrowset {
 
-// What started a run.
-enum class Trigger { Clock, Now, CatchUp };
-// "clock", "now", "catch-up": the history's words.
+// What started a run: the clock, NOW, catching up, or `Morrowset --run` from the command line.
+enum class Trigger { Clock, Now, CatchUp, Command };
+// "clock", "now", "catch-up", "command": the history's words.
 std::string_view triggerName(Trigger trigger);
 std::optional<Trigger> triggerNamed(std::string_view name);
 

@@ -108,12 +108,13 @@ std::string when(const Stamp& stamp, platform::WallTime now) {
 
 namespace {
 
-// "by the clock", "with NOW", "to catch up a missed start".
+// "by the clock", "with NOW", "to catch up a missed start", "from the command line".
 std::string cause(Trigger trigger) {
     switch (trigger) {
         case Trigger::Clock: return "by the clock";
         case Trigger::Now: return "with NOW";
         case Trigger::CatchUp: return "to catch up a missed start";
+        case Trigger::Command: return "from the command line";
     }
     return {};
 }
@@ -241,15 +242,52 @@ std::string firstStart(const Timetable& timetable, platform::WallTime now) {
     return "row " + std::to_string(first->second + 1) + ", " + nextStart(*row.seconds, row.rules, now);
 }
 
-std::string statusTable(const Timetable& timetable, platform::WallTime now) {
+namespace {
+
+// How long a run has gone at `now`, by the zone's offsets at its start and now, so that a
+// change of the offset in between does not count.
+int64_t runningMs(const Stamp& started, platform::WallTime now) {
+    const Stamp at = stampOf(now);
+    const int64_t ms = (at.local.position() - int64_t{at.utcOffsetSeconds} * 1000) -
+                       (started.local.position() - int64_t{started.utcOffsetSeconds} * 1000);
+    return std::max<int64_t>(ms, 0);
+}
+
+std::string resultWord(const RunRecord& run, platform::WallTime now) {
+    if (run.result() == RunRecord::Result::Running) return outcome(run) + " " + duration(runningMs(run.started, now));
+    return outcome(run);
+}
+
+std::string rowWord(int index, const std::optional<LiveState>& live) {
+    const bool changed = live && live->changed[static_cast<std::size_t>(index)];
+    return std::to_string(index + 1) + (changed ? "*" : "");
+}
+
+std::string nextWord(const Timetable::Row& row, platform::WallTime now, const std::optional<LiveState>& live) {
+    if (live && live->paused && scheduled(row)) return "paused";
+    return nextStart(row, now);
+}
+
+// The lines after the table that say what only the running program knows.
+std::string liveNotes(const LiveState& live) {
+    std::string notes;
+    if (live.paused) notes += "The clock is paused: no row starts at its time until Start Program is clicked.\n";
+    if (std::find(live.changed.begin(), live.changed.end(), true) != live.changed.end())
+        notes += "* changed since the last Save\n";
+    return notes;
+}
+
+}  // namespace
+
+std::string statusTable(const Timetable& timetable, platform::WallTime now, const std::optional<LiveState>& live) {
     std::vector<std::vector<std::string>> rows{{"ROW", "ENABLED", "TIME", "NEXT", "LAST", "RESULT", "COMMAND"}};
     for (int index = 0; index < Timetable::kRows; ++index) {
         const Timetable::Row& row = timetable.row(index);
         const std::optional<RunRecord>& last = row.lastRun;
-        rows.push_back({std::to_string(index + 1), stateWord(row), timeWord(row), nextStart(row, now),
-                        last ? when(last->started, now) : "-", last ? outcome(*last) : "-", row.commandLine});
+        rows.push_back({rowWord(index, live), stateWord(row), timeWord(row), nextWord(row, now, live),
+                        last ? when(last->started, now) : "-", last ? resultWord(*last, now) : "-", row.commandLine});
     }
-    return table(rows);
+    return table(rows) + (live ? liveNotes(*live) : std::string());
 }
 
 }  // namespace morrowset::runtext

@@ -1,5 +1,7 @@
 #pragma once
 // What the window's row icons and `--status` say about a row's runs, in words.
+#include <array>
+#include <optional>
 #include <string>
 
 #include "timetable/row_rules.h"
@@ -49,9 +51,18 @@ std::string toolTip(const RunRecord& run, const std::string& nextStart, platform
 // The first start to come among the rows, seen at `now`: "row 2, today 14:00, in 3 h 12 min";
 // "" when no row is scheduled.
 std::string firstStart(const Timetable& timetable, platform::WallTime now);
+// What only the running program knows of its timetable.
+struct LiveState {
+    bool paused = false;                           // the clock is paused
+    std::array<bool, Timetable::kRows> changed{};  // the row was changed since the last Save
+};
 
 // `--status`: a heading and one line per row with its last run, columns as wide as their
-// widest entry. A time the settings file held that no time box could hold shows as read.
-std::string statusTable(const Timetable& timetable, platform::WallTime now);
+// widest entry. A time the settings file held that no time box could hold shows as read; a
+// run going shows how long it has run, "running 3 min 10 s". With `live`, from the running
+// program, a changed row's number has a "*" and a line after the table says what it means;
+// while the clock is paused a row that would start shows "paused" and a line says so.
+std::string statusTable(const Timetable& timetable, platform::WallTime now,
+                        const std::optional<LiveState>& live = std::nullopt);
 
 }  // namespace morrowset::runtext

@@ -127,6 +127,7 @@ void Scheduler::Form_Load() {
          }},
         {370, [&] { tellClockRunning(); }},
     });
+    timetable_.markSaved();
 }
 
 void Scheduler::readRules(std::string_view tail) {
@@ -161,6 +162,7 @@ void Scheduler::readSettings() {
 void Scheduler::cmdSave_Click() {
     settings::Writer file;
     int row = 0;
+    bool written = false;
     run("Sub cmdSave_Click", {
         {140, [&] { file.open(settings::filePath(appFolder_)); }},
         {150, [&] { row = 0; }},
@@ -171,8 +173,10 @@ void Scheduler::cmdSave_Click() {
         {200, [&] {
              file.writeBytes(tail_.write(rules()));
              file.commit();
+             written = true;
          }},
     });
+    if (written) timetable_.markSaved();
 }
 
 // ---- Edits ----
@@ -302,6 +306,14 @@ void Scheduler::startRow(int16_t index, Trigger trigger, std::optional<platform:
         {30, [&] { launcher_.start(requestFor(index, trigger, due)); }},
         {40, [] {}},
     });
+}
+
+void Scheduler::startByCommand(int16_t index) {
+    {
+        const wardline::ClockTick clockTick(runtime_);
+        startRow(index, Trigger::Command, std::nullopt);
+    }
+    showWaitingDialogsLater();
 }
 
 RunRequest Scheduler::requestFor(int index, Trigger trigger, std::optional<platform::WallTime> due) const {

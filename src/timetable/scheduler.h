@@ -73,11 +73,13 @@ public:
     const RunHistory& history() const { return history_; }
 
     // ---- The settings file ----
-    // Fills the rows from the settings file; errors go to the runtime's trap.
+    // Fills the rows from the settings file; errors go to the runtime's trap. What it read
+    // is what a row is compared with until the next Save (Timetable::changedSinceSave).
     void Form_Load();
     // The same steps outside the runtime (nothing traced, nothing reported, no trace file
     // touched): the first error is raised to the caller. For `--status`.
     void readSettings();
+    // Writes the rows; once written whole, they are what a row is compared with.
     void cmdSave_Click();
 
     // ---- Edits ----
@@ -106,6 +108,9 @@ public:
     // ---- Starts ----
     // NOW: starts a checked row at once, also while paused.
     void cmdGo_Click(int16_t index) { startRow(index, Trigger::Now, std::nullopt); }
+    // `Morrowset --run`: the same for a program asking from outside. Its errors wait for
+    // their dialogs as a tick's do: the asking program is answered at once.
+    void startByCommand(int16_t index);
     // At start, and after the wall clock leapt ahead: the rows whose time passed today
     // without a start, when the preferences ask for it. Waits for no dialog.
     void catchUpMissedStarts();

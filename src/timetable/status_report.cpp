@@ -10,6 +10,22 @@
 
 namespace morrowset {
 
+namespace {
+
+// What keeps runs from being recorded or rows from running, one line each.
+std::string scheduleProblems(const Scheduler& scheduler, const std::string& settings) {
+    std::string problems;
+    if (const std::string why = RunHistory::distrusted(scheduler.appFolder()); !why.empty())
+        problems += why + ": starts are not recorded and catch-up is off\n";
+    if (!scheduler.history().problem().empty()) problems += scheduler.history().problem() + "\n";
+    for (int row = 0; row < Scheduler::kRows; ++row)
+        for (const std::string& message : scheduler.timetable().row(row).rules.messages(row))
+            problems += settings + ": " + message + "\n";
+    return problems;
+}
+
+}  // namespace
+
 StatusReport statusReport(Scheduler& scheduler, platform::WallTime now) {
     StatusReport report;
     const std::string settings = settings::filePath(scheduler.appFolder());
@@ -21,15 +37,18 @@ StatusReport statusReport(Scheduler& scheduler, platform::WallTime now) {
         report.problem = settings + ": error " + std::to_string(error.number()) + " (" +
                          platform::standardErrorText(error.number()) + ")\n";
     }
-    if (const std::string why = RunHistory::distrusted(scheduler.appFolder()); !why.empty())
-        report.problem += why + ": starts are not recorded and catch-up is off\n";
-    if (!scheduler.history().problem().empty()) report.problem += scheduler.history().problem() + "\n";
-    for (int row = 0; row < Scheduler::kRows; ++row)
-        for (const std::string& message : scheduler.timetable().row(row).rules.messages(row))
-            report.problem += settings + ": " + message + "\n";
+    report.problem += scheduleProblems(scheduler, settings);
     scheduler.restoreLastRuns();
     report.table = runtext::statusTable(scheduler.timetable(), now);
     return report;
+}
+
+StatusReport runningStatusReport(const Scheduler& scheduler, platform::WallTime now) {
+    runtext::LiveState live{scheduler.paused(), {}};
+    for (int row = 0; row < Scheduler::kRows; ++row)
+        live.changed[static_cast<std::size_t>(row)] = scheduler.timetable().changedSinceSave(row);
+    return {runtext::statusTable(scheduler.timetable(), now, live),
+            scheduleProblems(scheduler, settings::filePath(scheduler.appFolder()))};
 }
 
 StatusReport statusReport(const std::string& appFolder, platform::WallTime now) {

@@ -106,6 +106,19 @@ TickSchedule::Rows Timetable::rows() const {
     return schedule;
 }
 
+// A row that cannot run is grayed by the clock whatever its box said.
+Timetable::Saved Timetable::savedForm(const Row& row) {
+    return {row.canRun() ? row.state : kGrayed, row.commandLine, row.timeText, row.rules};
+}
+
+void Timetable::markSaved() {
+    for (std::size_t i = 0; i < rows_.size(); ++i) saved_[i] = savedForm(rows_[i]);
+}
+
+bool Timetable::changedSinceSave(int index) const {
+    return savedForm(row(index)) != saved_.at(static_cast<std::size_t>(index));
+}
+
 void Timetable::changed(int index) const {
     if (onChange_) onChange_(index);
 }

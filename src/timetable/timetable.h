@@ -85,6 +85,11 @@ public:
     // can come.
     TickSchedule::Rows rows() const;
 
+    // What each row is in the settings file, as last loaded or saved: a row edited since
+    // differs from it. The clock graying a row that cannot run is no edit.
+    void markSaved();
+    bool changedSinceSave(int index) const;
+
     // Called with the row's index after each change of a row.
     void setOnChange(std::function<void(int index)> onChange) { onChange_ = std::move(onChange); }
 
@@ -92,10 +97,20 @@ public:
     static std::string withoutLineBreaks(std::string_view text);
 
 private:
+    // What the settings file keeps of a row.
+    struct Saved {
+        int16_t state = kUnchecked;
+        std::string commandLine;
+        std::string timeText{kNoTime};
+        RowRules rules;
+        bool operator==(const Saved&) const = default;
+    };
+    static Saved savedForm(const Row& row);
     Row& changing(int index) { return rows_.at(static_cast<std::size_t>(index)); }
     void changed(int index) const;
 
     std::array<Row, kRows> rows_{};
+    std::array<Saved, kRows> saved_{};
     std::function<void(int)> onChange_;
 };
 

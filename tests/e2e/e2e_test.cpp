@@ -4,7 +4,9 @@
 
 #include <signal.h>
 #include <fcntl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,11 +17,15 @@
 #include <fstream>
 #include <iterator>
 #include <sstream>
+#include <tuple>
+#include <vector>
 
 #include "circular_log_reader.h"
 #include "support/program_under_test.h"
+#include "support/run_program.h"
 #include "support/second_user.h"
 #include "support/temp_folder.h"
+#include "support/x_server.h"
 
 namespace {
 
@@ -226,6 +232,177 @@ TEST(InstalledRun, FilesGoToTheUsersConfigFolder) {
     EXPECT_THAT(logText(), HasSubstr("Error No.     75"));
     EXPECT_FALSE(std::filesystem::exists(program.file("error.log")));
     ::chmod(program.folder().c_str(), 0700);  // so that the folder can be removed
+}
+
+// ---- The running timetable from the command line ----
+
+// The program's own command line, run to its end beside the running program.
+toolstest::Ran commandLine(const ProgramUnderTest& program, const std::vector<std::string>& options) {
+    std::vector<std::string> command{program.file("Morrowset").string()};
+    command.insert(command.end(), options.begin(), options.end());
+    return toolstest::runProgram(command);
+}
+
+// "hh:mm" a quarter of an hour ago: a row at that time does not start again today.
+std::string aTimeThatPassed() { return e2e::clockText(system_clock::now() - minutes(15)); }
+
+// A Morrowset running in a folder of its own, with its lock and socket in a runtime folder
+// of the test's, asked from the command line as a script would ask it.
+class CommandLineControl : public ::testing::Test {
+protected:
+    CommandLineControl() {
+        std::filesystem::create_directory(runtimeFolder);
+        std::filesystem::permissions(runtimeFolder, std::filesystem::perms::owner_all);
+        program.writeFile("WLCLIENT.INI",
+                          "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n");
+        program.writeFile("Morrowset.ini", settingsFile({{" 1 ", "sleep 600", aTimeThatPassed()},
+                                                         {" 1 ", "no-such-program-for-morrowset", aTimeThatPassed()},
+                                                         {" 1 ", "", "##:##"},
+                                                         {" 1 ", "true", "##:##"}}));
+    }
+    // The socket the program listens on, once it listens; "" before.
+    std::filesystem::path socket() const {
+        std::error_code none;
+        for (const auto& entry : std::filesystem::directory_iterator(runtimeFolder / "wardline", none))
+            if (entry.path().extension() == ".sock") return entry.path();
+        return {};
+    }
+    // Starts the program and waits until it listens and its clock has ticked (and so grayed
+    // the rows that cannot run).
+    void startAndWaitForItsSocket(const std::string& display = {}) {
+        if (display.empty())
+            program.start();
+        else
+            program.startOnDisplay(display);
+        ASSERT_TRUE(e2e::eventually([&] { return !socket().empty() && ticks() > 0; }, 20s))
+            << program.readFile("stderr");
+    }
+    // The clock's ticks so far, from their trace lines.
+    int ticks() const { return countOf(program.readFile("error.log"), "->frmMain.frm : Sub tmrMain_Timer"); }
+    std::string history() const { return program.readFile("history.jsonl"); }
+
+    ProgramUnderTest program;
+    const std::filesystem::path runtimeFolder = program.folder() / "runtime";
+    testsupport::ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtimeFolder};
+};
+
+// --run starts a row as NOW does, with "command" as its trigger; --status shows it running
+// and for how long; --stop stops it. What cannot be done is refused with the reason.
+TEST_F(CommandLineControl, RunStatusAndStopAskTheRunningMorrowset) {
+    startAndWaitForItsSocket();
+    auto ran = commandLine(program, {"--run", "1"});
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_EQ(ran.out + ran.err, "");
+    EXPECT_THAT(history(), HasSubstr(R"("row":1,"command":"sleep 600","trigger":"command")"));
+
+    ran = commandLine(program, {"--status"});
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    const auto rows = lines(ran.out);
+    ASSERT_GE(rows.size(), 7u) << ran.out;
+    EXPECT_THAT(rows[1], ::testing::MatchesRegex("1 +yes .* running [0-9.]+ m?s +sleep 600")) << ran.out;
+
+    ran = commandLine(program, {"--stop", "1"});
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_TRUE(e2e::eventually([&] { return history().find(R"("signal":"SIGTERM")") != std::string::npos; }, 10s))
+        << history();
+
+    const std::string folder = program.folder().string();
+    const std::tuple<std::vector<std::string>, std::string> refusals[] = {
+        {{"--stop", "1"}, "Morrowset: nothing of row 1 is running\n"},
+        {{"--run", "2"}, "Morrowset: row 2 could not start: error 53 (File not found)\n"},
+        {{"--run", "3"}, "Morrowset: row 3 has no command line\n"},
+        {{"--run", "4"}, "Morrowset: row 4 is grayed, not checked\n"},
+        {{"--stop", "5"}, "Morrowset: nothing of row 5 is running\n"},
+    };
+    for (const auto& [options, reason] : refusals) {
+        ran = commandLine(program, options);
+        EXPECT_EQ(ran.exitCode, 1) << options[0] << " " << options[1];
+        EXPECT_EQ(ran.err, reason);
+        EXPECT_EQ(ran.out, "");
+    }
+    EXPECT_TRUE(program.running());
+}
+
+// With no Morrowset running for the folder there is nobody to start or stop a row: status 3;
+// --status reads the files, as it always has.
+TEST_F(CommandLineControl, WithNoneRunningRunAndStopEndWith3AndStatusReadsTheFiles) {
+    for (const char* option : {"--run", "--stop"}) {
+        const auto ran = commandLine(program, {option, "1"});
+        EXPECT_EQ(ran.exitCode, 3) << option;
+        EXPECT_EQ(ran.err, "Morrowset: no Morrowset is running for " + program.folder().string() + "\n");
+    }
+    const auto ran = commandLine(program, {"--status"});
+    EXPECT_EQ(ran.exitCode, 0) << ran.err;
+    EXPECT_THAT(ran.out, HasSubstr("\n1    yes      " + aTimeThatPassed()));
+    EXPECT_THAT(ran.out, ::testing::Not(HasSubstr("*")));
+    EXPECT_EQ(history(), "") << "nothing was started";
+}
+
+// A peer that connects and says nothing holds nothing: the clock ticks on while it hangs on,
+// a script's --status is answered meanwhile, and the silent peer is dropped.
+TEST_F(CommandLineControl, ASilentPeerDoesNotHoldTheClock) {
+    startAndWaitForItsSocket();
+    const int silent = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket().c_str());
+    ASSERT_EQ(::connect(silent, reinterpret_cast<const sockaddr*>(&address), sizeof address), 0);
+    const int before = ticks();
+
+    const auto ran = commandLine(program, {"--status"});
+    EXPECT_EQ(ran.exitCode, 0);
+    EXPECT_EQ(ran.err, "") << "answered by the running program, not read from its files";
+    EXPECT_TRUE(e2e::eventually([&] { return ticks() >= before + 3; }, 20s)) << "the clock stood still";
+    const timeval patience{10, 0};
+    ::setsockopt(silent, SOL_SOCKET, SO_RCVTIMEO, &patience, sizeof patience);
+    char byte = 0;
+    EXPECT_EQ(::recv(silent, &byte, 1, 0), 0) << "the silent peer was not dropped";
+    ::close(silent);
+    EXPECT_TRUE(program.running());
+}
+
+// Driven through its window on an X server: the clock paused and a row's box unchecked are
+// in what the running program tells --status, and the unchecked row is not started.
+TEST_F(CommandLineControl, StatusShowsThePauseAndARowChangedSinceTheLastSave) {
+    if (!testsupport::XServer::available()) GTEST_SKIP() << "needs Xvfb and xdotool (tools/deps.sh)";
+    const testsupport::XServer x;
+    ASSERT_NE(x.display(), "") << "Xvfb did not start";
+    startAndWaitForItsSocket(x.display());
+    const std::string window = "--name '^System Morrowset - By Ansgrove V1.0$'";
+    ASSERT_TRUE(x.xdotool("search --sync --onlyvisible " + window + " windowfocus --sync"));
+    toolstest::Ran ran;
+    const auto statusSays = [&](const std::string& what) {
+        return e2e::eventually(
+            [&] {
+                ran = commandLine(program, {"--status"});
+                return ran.out.find(what) != std::string::npos;
+            },
+            10s);
+    };
+    const auto press = [&](const std::string& key, int times) {
+        std::string keys = "key --delay 40";
+        for (int i = 0; i < times; ++i) keys += " " + key;
+        return x.xdotool(keys);
+    };
+    // The focus starts on the first row's box: Pause Program is 19 Tab presses on, the
+    // second row's box 18 back from there. (Leaving a time box checks its row: so the box is
+    // unchecked last.)
+    ASSERT_TRUE(press("Tab", 19) && press("space", 1));
+    ASSERT_TRUE(statusSays("The clock is paused")) << ran.out << ran.err;
+    ASSERT_TRUE(press("shift+Tab", 18) && press("space", 1));
+    ASSERT_TRUE(statusSays("\n2*   no ")) << ran.out << ran.err;
+
+    const auto rows = lines(ran.out);
+    ASSERT_EQ(rows.size(), 9u) << ran.out;
+    EXPECT_TRUE(rows[1].starts_with("1    yes      " + aTimeThatPassed() + "  paused ")) << rows[1];
+    EXPECT_TRUE(rows[2].starts_with("2*   no       " + aTimeThatPassed() + "  not scheduled ")) << rows[2];
+    EXPECT_EQ(rows[7], "The clock is paused: no row starts at its time until Start Program is clicked.");
+    EXPECT_EQ(rows[8], "* changed since the last Save");
+
+    ran = commandLine(program, {"--run", "2"});
+    EXPECT_EQ(ran.exitCode, 1);
+    EXPECT_EQ(ran.err, "Morrowset: row 2 is not checked\n");
+    EXPECT_EQ(history(), "") << "nothing was started";
 }
 
 }  // namespace

@@ -45,10 +45,17 @@ std::string ProgramUnderTest::readFile(const std::string& name) const {
     return content.str();
 }
 
-void ProgramUnderTest::start(const std::vector<std::string>& arguments) { startAsUser(::geteuid(), {}, arguments); }
+void ProgramUnderTest::start(const std::vector<std::string>& arguments) { launch(::geteuid(), {}, {}, arguments); }
 
 void ProgramUnderTest::startAsUser(uid_t uid, const std::filesystem::path& home,
                                    const std::vector<std::string>& arguments) {
+    launch(uid, home, {}, arguments);
+}
+
+void ProgramUnderTest::startOnDisplay(const std::string& display) { launch(::geteuid(), {}, display, {}); }
+
+void ProgramUnderTest::launch(uid_t uid, const std::filesystem::path& home, const std::string& display,
+                              const std::vector<std::string>& arguments) {
     pid_ = ::fork();
     if (pid_ == 0) {
         ::setpgid(0, 0);  // its own process group, so stop() also ends what it started
@@ -58,7 +65,8 @@ void ProgramUnderTest::startAsUser(uid_t uid, const std::filesystem::path& home,
             ::unsetenv("XDG_CONFIG_HOME");
         }
         ::chdir(home.empty() ? folder_.c_str() : home.c_str());
-        ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+        ::setenv("QT_QPA_PLATFORM", display.empty() ? "offscreen" : "xcb", 1);
+        if (!display.empty()) ::setenv("DISPLAY", display.c_str(), 1);
         // What the program says on standard error is kept in "stderr" in its folder.
         const int errors = ::open("stderr", O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         if (errors >= 0) ::dup2(errors, STDERR_FILENO);

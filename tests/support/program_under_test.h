@@ -25,10 +25,15 @@ public:
     // Starts the program as the user `uid` (when the test runs as root; else as the test's
     // own user) with `home` as HOME and no XDG_CONFIG_HOME.
     void startAsUser(uid_t uid, const std::filesystem::path& home, const std::vector<std::string>& arguments = {});
+    // Starts the program on the X display `display` (":5"), instead of Qt's offscreen platform.
+    void startOnDisplay(const std::string& display);
     bool running() const;
     void stop();
 
 private:
+    void launch(uid_t uid, const std::filesystem::path& home, const std::string& display,
+                const std::vector<std::string>& arguments);
+
     std::filesystem::path folder_;
     pid_t pid_ = -1;
 };

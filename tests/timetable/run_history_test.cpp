@@ -125,6 +125,7 @@ TEST(RunHistory, GivesEachRowItsLastRunAndSkipsDamagedLines) {
     RunRecord running = backupRun();
     running.id = "left-running";
     running.row = 3;
+    running.trigger = Trigger::Command;
     RunRecord refused = backupRun();
     refused.id = "refused";
     refused.row = 4;
@@ -159,6 +160,7 @@ TEST(RunHistory, GivesEachRowItsLastRunAndSkipsDamagedLines) {
     EXPECT_FALSE(last[2]);
     ASSERT_TRUE(last[3]);
     EXPECT_EQ(last[3]->result(), RunRecord::Result::Unseen);
+    EXPECT_EQ(last[3]->trigger, Trigger::Command) << "the last trigger's name reads back";
     EXPECT_EQ(last[3]->due, first.due);
     EXPECT_EQ(last[3]->output, "row4-left-running.log") << "named as the launcher names it";
     ASSERT_TRUE(last[4]);

@@ -339,5 +339,41 @@ TEST_F(RunLoop, RulesAfterTheEighteenLinesAreReadObeyedAndKept) {
     EXPECT_EQ(readFile(folder / ("runs/" + scheduler->timetable().row(0).lastRun->output)), folder.path() + "\n");
 }
 
+// What the running program says of itself to `--status`: a row started from the command
+// line runs (its time so far), a row edited and not saved is marked, the clock's pause is
+// said; once saved, stopped and resumed, none of it is left.
+TEST_F(RunLoop, TheRunningProgramsStatusShowsItsRunsEditsAndPause) {
+    writeFile(folder / "Morrowset.ini", settingsOf({{" 1 ", "sleep 30", "10:00"}, {" 0 ", "report", "14:00"}}));
+    auto scheduler = start();
+    tickAt(*scheduler, 9, 0, 0.5);  // grays the empty rows: the clock's doing, no edit
+    scheduler->startByCommand(0);
+    EXPECT_THAT(history(), HasSubstr(R"("trigger":"command")"));
+    scheduler->commandLineEdited(1, "report --daily");
+    scheduler->pause();
+    clock.set(9, 3, 10.7);
+    StatusReport report = runningStatusReport(*scheduler, clock.wallNow());
+    EXPECT_EQ(report.problem, "");
+    EXPECT_EQ(report.table,
+              "ROW  ENABLED  TIME   NEXT           LAST            RESULT              COMMAND\n"
+              "1    yes      10:00  paused         today 09:00:00  running 3 min 10 s  sleep 30\n"
+              "2*   yes      14:00  paused         -               -                   report --daily\n"
+              "3    grayed   -      not scheduled  -               -\n"
+              "4    grayed   -      not scheduled  -               -\n"
+              "5    grayed   -      not scheduled  -               -\n"
+              "6    grayed   -      not scheduled  -               -\n"
+              "The clock is paused: no row starts at its time until Start Program is clicked.\n"
+              "* changed since the last Save\n");
+
+    ASSERT_TRUE(scheduler->launcher().stop(0));
+    ASSERT_TRUE(endOf(*scheduler, 0));
+    scheduler->cmdSave_Click();
+    scheduler->resume();
+    report = runningStatusReport(*scheduler, clock.wallNow());
+    EXPECT_THAT(report.table, HasSubstr("\n1    yes      10:00  today 10:00, in 57 min      today 09:00:00  killed by SIGTERM"));
+    EXPECT_THAT(report.table, HasSubstr("\n2    yes      14:00  today 14:00"));
+    EXPECT_THAT(report.table, ::testing::Not(HasSubstr("paused")));
+    EXPECT_THAT(report.table, ::testing::Not(HasSubstr("*")));
+}
+
 }  // namespace
 }  // namespace morrowset

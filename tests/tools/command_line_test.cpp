@@ -96,6 +96,14 @@ TEST(ProgramCommandLine, HelpAndVersionPrintAndSucceedWrongOptionsEndWith2) {
         {withoutDisplay({exe, "-style", "fusion", "extra"}), 2, "", "Morrowset: unexpected argument 'extra'"},
         {withoutDisplay({exe, "-reverse", "-qwindowtitle", "--bogus", "--version"}), 0, version.c_str(), ""},
         {withoutDisplay({exe, "-platform"}), 2, "", "Morrowset: Missing value after '-platform'."},
+        // The running timetable's options: a row from 1 to 6, one request at a time, and
+        // what each exit status means in the help.
+        {{exe, "--help"}, 0, "  3  --run, --stop: no Morrowset is running for this folder\n", ""},
+        {withoutDisplay({exe, "--run"}), 2, "", "Morrowset: Missing value after '--run'."},
+        {withoutDisplay({exe, "--run", "7"}), 2, "", "Morrowset: no row '7': the rows are 1 to 6"},
+        {withoutDisplay({exe, "--stop", "x"}), 2, "", "Morrowset: no row 'x': the rows are 1 to 6"},
+        {withoutDisplay({exe, "--status", "--stop", "1"}), 2, "", "--status, --run and --stop go one at a time"},
+        {withoutDisplay({exe, "--run", "1", "--run", "2"}), 2, "", "--status, --run and --stop go one at a time"},
     };
     for (const Case& c : cases) check(c);
 }
