@@ -117,7 +117,7 @@ TEST_F(TrayWindow, ASecondStartShowsTheHiddenWindow) {
     window->show();
     window->close();
     ASSERT_FALSE(window->isVisible());
-    bringToFrontOnRequest(window.get());
+    serveLaterStarts(window.get(), window->scheduler());
     ASSERT_TRUE(platform::askFirstInstanceToShow(platform::app().instanceName(), 1000));
     EXPECT_TRUE(testsupport::runEventsUntil([&] { return window->isVisible(); }));
 }
@@ -157,7 +157,9 @@ TEST_F(TrayWindow, BackgroundStartWaitsForTheSessionBusBeforeItLooksForTheTray) 
     EXPECT_TRUE(testsupport::runEventsUntil([&] { return window->tray->isKnown(); }));
     const std::string said = ::testing::internal::GetCapturedStderr();
     EXPECT_EQ(window->isVisible(), !TrayIcon::available());
-    if (!TrayIcon::available()) EXPECT_THAT(said, HasSubstr("--background: The desktop has no system tray."));
+    if (!TrayIcon::available()) {
+        EXPECT_THAT(said, HasSubstr("--background: The desktop has no system tray."));
+    }
 }
 
 // With both options on, the login entry starts the program in the tray; either switch

@@ -24,7 +24,10 @@ using Status = InstanceAnswer::Status;
 // runs here.
 class InstanceChannelTest : public ::testing::Test {
 protected:
-    InstanceChannelTest() { std::filesystem::create_directory(apps / "copy-a"); }
+    InstanceChannelTest() {
+        testsupport::ensureCoreApplication();  // the server listens on the event loop
+        std::filesystem::create_directory(apps / "copy-a");
+    }
 
     std::string name() const { return platform::instanceName("app", apps / "copy-a"); }
 

@@ -369,7 +369,7 @@ TEST_F(RunLoop, TheRunningProgramsStatusShowsItsRunsEditsAndPause) {
     scheduler->cmdSave_Click();
     scheduler->resume();
     report = runningStatusReport(*scheduler, clock.wallNow());
-    EXPECT_THAT(report.table, HasSubstr("\n1    yes      10:00  today 10:00, in 57 min      today 09:00:00  killed by SIGTERM"));
+    EXPECT_THAT(report.table, HasSubstr("\n1    yes      10:00  today 10:00, in 57 min      today 09:00:00  asked to stop, killed by SIGTERM"));
     EXPECT_THAT(report.table, HasSubstr("\n2    yes      14:00  today 14:00"));
     EXPECT_THAT(report.table, ::testing::Not(HasSubstr("paused")));
     EXPECT_THAT(report.table, ::testing::Not(HasSubstr("*")));
