@@ -53,7 +53,11 @@ public:
     int64_t& frameTime(int level) { return frameAt(level).time; }
     int16_t& frameCodePointer(int level) { return frameAt(level).codePointer; }
 
-    int16_t traceDepth = 0;
+    // The level of the innermost procedure: a 16-bit level (an enter at 32767 leaves it
+    // there), held in 32 bits. Enter and leave each read it just after the other wrote it;
+    // the processor hands a 32-bit value from store to load at once, a 16-bit one only
+    // after a wait that doubled the cost of an enter/leave pair.
+    int32_t traceDepth = 0;
     int32_t lineCounter = 0;
     int64_t entryOverhead = 0;  // fixed-point milliseconds (x10000)
     int64_t exitOverhead = 0;
