@@ -88,20 +88,13 @@ void TraceStack::clearFrame(int level) {
     f.codePointer = 0;
 }
 
-bool TraceStack::frameContains(int level, std::string_view module, std::string_view procedure) const {
+bool TraceStack::frameTextContains(int level, std::string_view module, std::string_view procedure) const {
     const Frame& f = frameAt(level);
     if (holdsExactly(f, Kind::Parts, module, procedure)) return true;
     if (f.kind == Kind::Empty) return false;
     std::string wanted;
     wanted.append(module).append(" : ").append(procedure);
     return frameText(level).find(wanted) != std::string::npos;
-}
-
-bool TraceStack::frameNames(int level, FrameNames& names) const noexcept {
-    const Frame* f = const_cast<TraceStack*>(this)->findFrame(level);
-    if (!f || f->kind != Kind::Parts) return false;
-    names = {f->module, f->procedure, f->arguments};
-    return true;
 }
 
 void TraceStack::reset() {

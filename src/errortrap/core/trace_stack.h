@@ -87,6 +87,7 @@ private:
     using OwnedTexts = std::array<std::string, 3>;
     void own(int level, Frame& f, OwnedTexts texts);
     [[noreturn]] static void throwNoFrame(int level);
+    bool frameTextContains(int level, std::string_view module, std::string_view procedure) const;
     Frame& frameAt(int level) {
         if (Frame* f = findFrame(level)) return *f;
         throwNoFrame(level);
@@ -99,5 +100,24 @@ private:
     std::unique_ptr<Frame[]> frames_;  // levels 0 to kMaxTraceLevel once created
     std::map<int, OwnedTexts> owned_;  // by level
 };
+
+// Inline where the leave passes the names its enter passed: the usual case is decided by
+// where they lie.
+inline bool TraceStack::frameContains(int level, std::string_view module, std::string_view procedure) const {
+    const Frame* f = const_cast<TraceStack*>(this)->findFrame(level);
+    const auto same = [](std::string_view a, std::string_view b) {
+        return a.data() == b.data() && a.size() == b.size();
+    };
+    if (f && f->kind == Kind::Parts && same(f->module, module) && same(f->procedure, procedure)) return true;
+    return frameTextContains(level, module, procedure);
+}
+
+// Inline: every trace line reads its frame's names.
+inline bool TraceStack::frameNames(int level, FrameNames& names) const noexcept {
+    const Frame* f = const_cast<TraceStack*>(this)->findFrame(level);
+    if (!f || f->kind != Kind::Parts) return false;
+    names = {f->module, f->procedure, f->arguments};
+    return true;
+}
 
 }  // namespace wardline
