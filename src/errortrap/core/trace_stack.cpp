@@ -59,15 +59,6 @@ void TraceStack::storeFrame(int level, std::string_view module, std::string_view
     f.kind = Kind::Parts;
 }
 
-void TraceStack::referFrame(int level, std::string_view module, std::string_view procedure,
-                            std::string_view arguments) {
-    Frame& f = frameAt(level);
-    f.module = module;
-    f.procedure = procedure;
-    f.arguments = arguments;
-    f.kind = Kind::Parts;
-}
-
 void TraceStack::keepNames(int level) {
     Frame& f = frameAt(level);
     if (f.kind != Kind::Parts) return;
@@ -80,12 +71,6 @@ void TraceStack::own(int level, Frame& f, OwnedTexts texts) {
     f.module = kept[0];
     f.procedure = kept[1];
     f.arguments = kept[2];
-}
-
-void TraceStack::clearFrame(int level) {
-    Frame& f = frameAt(level);
-    f.kind = Kind::Empty;
-    f.codePointer = 0;
 }
 
 bool TraceStack::frameTextContains(int level, std::string_view module, std::string_view procedure) const {

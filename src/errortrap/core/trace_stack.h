@@ -101,6 +101,22 @@ private:
     std::map<int, OwnedTexts> owned_;  // by level
 };
 
+// Inline, as enter and leave with tracing on use them around every traced call.
+inline void TraceStack::referFrame(int level, std::string_view module, std::string_view procedure,
+                                   std::string_view arguments) {
+    Frame& f = frameAt(level);
+    f.module = module;
+    f.procedure = procedure;
+    f.arguments = arguments;
+    f.kind = Kind::Parts;
+}
+
+inline void TraceStack::clearFrame(int level) {
+    Frame& f = frameAt(level);
+    f.kind = Kind::Empty;
+    f.codePointer = 0;
+}
+
 // Inline where the leave passes the names its enter passed: the usual case is decided by
 // where they lie.
 inline bool TraceStack::frameContains(int level, std::string_view module, std::string_view procedure) const {
