@@ -59,15 +59,6 @@ void TraceStack::storeFrame(int level, std::string_view module, std::string_view
     f.kind = Kind::Parts;
 }
 
-void TraceStack::referFrame(int level, std::string_view module, std::string_view procedure,
-                            std::string_view arguments) {
-    Frame& f = frameAt(level);
-    f.module = module;
-    f.procedure = procedure;
-    f.arguments = arguments;
-    f.kind = Kind::Parts;
-}
-
 void TraceStack::keepNames(int level) {
     Frame& f = frameAt(level);
     if (f.kind != Kind::Parts) return;
@@ -82,26 +73,13 @@ void TraceStack::own(int level, Frame& f, OwnedTexts texts) {
     f.arguments = kept[2];
 }
 
-void TraceStack::clearFrame(int level) {
-    Frame& f = frameAt(level);
-    f.kind = Kind::Empty;
-    f.codePointer = 0;
-}
-
-bool TraceStack::frameContains(int level, std::string_view module, std::string_view procedure) const {
+bool TraceStack::frameTextContains(int level, std::string_view module, std::string_view procedure) const {
     const Frame& f = frameAt(level);
     if (holdsExactly(f, Kind::Parts, module, procedure)) return true;
     if (f.kind == Kind::Empty) return false;
     std::string wanted;
     wanted.append(module).append(" : ").append(procedure);
     return frameText(level).find(wanted) != std::string::npos;
-}
-
-bool TraceStack::frameNames(int level, FrameNames& names) const noexcept {
-    const Frame* f = const_cast<TraceStack*>(this)->findFrame(level);
-    if (!f || f->kind != Kind::Parts) return false;
-    names = {f->module, f->procedure, f->arguments};
-    return true;
 }
 
 void TraceStack::reset() {

@@ -53,7 +53,11 @@ public:
     int64_t& frameTime(int level) { return frameAt(level).time; }
     int16_t& frameCodePointer(int level) { return frameAt(level).codePointer; }
 
-    int16_t traceDepth = 0;
+    // The level of the innermost procedure: a 16-bit level (an enter at 32767 leaves it
+    // there), held in 32 bits. Enter and leave each read it just after the other wrote it;
+    // the processor hands a 32-bit value from store to load at once, a 16-bit one only
+    // after a wait that doubled the cost of an enter/leave pair.
+    int32_t traceDepth = 0;
     int32_t lineCounter = 0;
     int64_t entryOverhead = 0;  // fixed-point milliseconds (x10000)
     int64_t exitOverhead = 0;
@@ -83,6 +87,7 @@ private:
     using OwnedTexts = std::array<std::string, 3>;
     void own(int level, Frame& f, OwnedTexts texts);
     [[noreturn]] static void throwNoFrame(int level);
+    bool frameTextContains(int level, std::string_view module, std::string_view procedure) const;
     Frame& frameAt(int level) {
         if (Frame* f = findFrame(level)) return *f;
         throwNoFrame(level);
@@ -95,5 +100,40 @@ private:
     std::unique_ptr<Frame[]> frames_;  // levels 0 to kMaxTraceLevel once created
     std::map<int, OwnedTexts> owned_;  // by level
 };
+
+// Inline, as enter and leave with tracing on use them around every traced call.
+inline void TraceStack::referFrame(int level, std::string_view module, std::string_view procedure,
+                                   std::string_view arguments) {
+    Frame& f = frameAt(level);
+    f.module = module;
+    f.procedure = procedure;
+    f.arguments = arguments;
+    f.kind = Kind::Parts;
+}
+
+inline void TraceStack::clearFrame(int level) {
+    Frame& f = frameAt(level);
+    f.kind = Kind::Empty;
+    f.codePointer = 0;
+}
+
+// Inline where the leave passes the names its enter passed: the usual case is decided by
+// where they lie.
+inline bool TraceStack::frameContains(int level, std::string_view module, std::string_view procedure) const {
+    const Frame* f = const_cast<TraceStack*>(this)->findFrame(level);
+    const auto same = [](std::string_view a, std::string_view b) {
+        return a.data() == b.data() && a.size() == b.size();
+    };
+    if (f && f->kind == Kind::Parts && same(f->module, module) && same(f->procedure, procedure)) return true;
+    return frameTextContains(level, module, procedure);
+}
+
+// Inline: every trace line reads its frame's names.
+inline bool TraceStack::frameNames(int level, FrameNames& names) const noexcept {
+    const Frame* f = const_cast<TraceStack*>(this)->findFrame(level);
+    if (!f || f->kind != Kind::Parts) return false;
+    names = {f->module, f->procedure, f->arguments};
+    return true;
+}
 
 }  // namespace wardline

@@ -46,6 +46,7 @@ bool CircularLog::openAndMap(const std::string& path) {
         file_.close();
         return false;
     }
+    slotEnds_.assign(static_cast<std::size_t>(slotCount(recordLimit_)), recordSize_);
     std::array<char, 32> header{};
     const int digits = std::snprintf(header.data() + kLeadingZeros, header.size() - kLeadingZeros, "%d", recordSize_);
     std::copy(kMark.begin(), kMark.end(), header.begin() + kLeadingZeros + digits);
@@ -54,8 +55,12 @@ bool CircularLog::openAndMap(const std::string& path) {
 }
 
 void CircularLog::write(const std::string& line) {
+    write(line, platform::coarseMonotonicMilliseconds());
+}
+
+void CircularLog::write(const std::string& line, int64_t nowMilliseconds) {
     Preferences& prefs = prefs_;
-    bool usable = file_.isOpen() && !file_.replacedLately(platform::coarseMonotonicMilliseconds());
+    bool usable = file_.isOpen() && !file_.replacedLately(nowMilliseconds);
     for (int attempt = 0; attempt < 2; ++attempt) {
         if (!usable && !openAndMap(prefs.circFileName)) {
             if (cannotOpen_) cannotOpen_(prefs.circFileName);
@@ -80,7 +85,15 @@ bool CircularLog::writeRecord(std::string_view line) noexcept {
 
     const auto text = line.substr(0, static_cast<std::size_t>(recordSize_));
     const auto padding = std::min<std::size_t>(static_cast<std::size_t>(recordSize_) - text.size(), kMaxPadding);
-    return file_.copyToMapping(slotOffset(recordIndex_, recordSize_), text, padding);
+    const auto slot = static_cast<std::size_t>(recordIndex_ - 1);
+    if (slot >= slotEnds_.size())
+        return file_.copyToMapping(slotOffset(recordIndex_, recordSize_), text, padding);
+    auto& end = slotEnds_[slot];
+    const std::size_t used = static_cast<std::size_t>(end);
+    const std::size_t zeros = used > text.size() ? std::min(used - text.size(), padding) : 0;
+    if (!file_.copyToMapping(slotOffset(recordIndex_, recordSize_), text, zeros)) return false;
+    if (used <= text.size() + padding) end = static_cast<int32_t>(text.size());
+    return true;
 }
 
 }  // namespace wardline

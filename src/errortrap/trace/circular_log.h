@@ -19,6 +19,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "errortrap/core/runtime_state.h"
 #include "errortrap/core/trace_sink.h"
@@ -40,6 +41,8 @@ public:
     bool on() const override { return prefs_.circularLogOn; }
     // Copies the line into the next slot. A file deleted or replaced since is opened afresh.
     void write(const std::string& line) override;
+    // The same for a caller that read the monotonic clock (milliseconds) already.
+    void write(const std::string& line, int64_t nowMilliseconds);
     // Into the next slot of the file already mapped; nothing when none is.
     void writeLastLine(std::string_view line) noexcept override;
 
@@ -55,6 +58,10 @@ private:
     int32_t recordSize_ = 0;
     int16_t recordLimit_ = 0;
     int16_t recordIndex_ = 0;  // slot of the latest record; 0 before the first of a run
+    // Per slot, how far it may hold bytes other than zero: a record's zeros that would
+    // fall where the slot holds zeros already need not be written. Unknown (the whole
+    // slot) for a file just mapped.
+    std::vector<int32_t> slotEnds_;
 };
 
 }  // namespace wardline

@@ -7,13 +7,16 @@
 namespace wardline {
 
 void DiskCapture::write(const std::string& line) {
+    write(line, platform::coarseMonotonicMilliseconds());
+}
+
+void DiskCapture::write(const std::string& line, int64_t nowMilliseconds) {
     const Preferences& prefs = prefs_;
     if (prefs.writeToDisk == 0 || prefs.errorLogPath.empty()) return;
     // The descriptor stays open between lines; a log swapped for another (errorLogPath
     // changes while a report is mailed) is opened afresh at once, one rotated, deleted or
     // replaced on the disk within the replaced-check interval (100 ms).
-    if (!file_.isOpen() || file_.path() != prefs.errorLogPath ||
-        file_.replacedLately(platform::coarseMonotonicMilliseconds())) {
+    if (!file_.isOpen() || file_.path() != prefs.errorLogPath || file_.replacedLately(nowMilliseconds)) {
         if (!file_.open(prefs.errorLogPath, platform::KeptFile::Mode::Append)) return;
     }
     // One piece: the kernel takes one buffer faster than two. The buffer only grows, so a

@@ -1,5 +1,6 @@
 #pragma once
 // Disk capture: trace lines appended to the error log file.
+#include <cstdint>
 #include <string>
 
 #include "errortrap/core/runtime_state.h"
@@ -16,6 +17,8 @@ public:
     explicit DiskCapture(const Preferences& prefs) : prefs_(prefs) {}
     bool on() const override { return prefs_.captureToDisk != 0; }
     void write(const std::string& line) override;
+    // The same for a caller that read the monotonic clock (milliseconds) already.
+    void write(const std::string& line, int64_t nowMilliseconds);
     void writeLastLine(std::string_view line) noexcept override;
 
 private:

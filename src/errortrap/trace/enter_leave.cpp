@@ -75,10 +75,12 @@ void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view
     level0.procedure.clear();
 }
 
-// The enter algorithm, step by step, for every case the fast path below does not cover.
-// It takes the same parameters as wlPUSH, so the fast path hands over with a jump.
-[[gnu::noinline]] void enterEveryStep(std::string_view module, std::string_view procedure,
-                                      std::string_view arguments) {
+}  // namespace
+
+namespace detail {
+
+// The enter algorithm, step by step.
+void enterEveryStep(std::string_view module, std::string_view procedure, std::string_view arguments) {
     Runtime& runtime = currentRuntime();
     RuntimeState& state = runtime.state();
     if (!state.runtimeStarted) [[unlikely]]
@@ -114,9 +116,8 @@ void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view
     finishOverheadProbe(stack, stack.entryOverhead);
 }
 
-// The leave algorithm, step by step, for every case the fast path below does not cover.
-[[gnu::noinline]] void leaveEveryStep(std::string_view module, std::string_view procedure,
-                                      std::string_view /*arguments*/) {
+// The leave algorithm, step by step.
+void leaveEveryStep(std::string_view module, std::string_view procedure, std::string_view /*arguments*/) {
     Runtime& runtime = currentRuntime();
     RuntimeState& state = runtime.state();
     TraceStack& stack = runtime.traceStack();
@@ -153,79 +154,5 @@ void unbalancedLeave(Runtime& runtime, std::string_view module, std::string_view
     finishOverheadProbe(stack, stack.exitOverhead);
 }
 
-// While the runtime is started and idle, with no sink on, enter and leave do nothing but
-// keep the stack; these paths do just that, with the same outcome as the full steps, and
-// hand every other case to them. (An overhead probe runs only within one call of the full
-// steps, started while the monitor is present, so it never meets these paths.)
-[[gnu::always_inline]] inline bool onlyKeepingTheStack(const RuntimeState& state) {
-    return quietFlags(state) == 0;
-}
-
-// The same text by where it lies, not by its bytes.
-[[gnu::always_inline]] inline bool sameView(std::string_view a, std::string_view b) {
-    return ((reinterpret_cast<uintptr_t>(a.data()) ^ reinterpret_cast<uintptr_t>(b.data())) |
-            (a.size() ^ b.size())) == 0;
-}
-
-}  // namespace
-
-// Where the runtime is quiet, enter and leave are the fast paths below; each hands every
-// other case to the full steps with a jump. Both run around every procedure call, so the
-// flags are tested in one go, and the stack's fields are read only after that test: the
-// empty asm statement keeps the compiler from reading them earlier, which would leave it
-// short of scratch registers and make it save some on the stack at every call.
-struct EnterLeave {
-    [[gnu::always_inline]] static void enter(std::string_view module, std::string_view procedure,
-                                             std::string_view arguments) {
-        Runtime& runtime = currentRuntime();
-        TraceStack& stack = runtime.traceStack();
-        if (!onlyKeepingTheStack(runtime.state())) [[unlikely]]
-            return enterEveryStep(module, procedure, arguments);
-        asm volatile("" ::: "memory");
-        TraceStack::Frame* frames = stack.frames_.get();
-        const unsigned depth = static_cast<uint16_t>(stack.traceDepth);  // a negative one is out of range too
-        if (!frames || depth >= kMaxTraceLevel) [[unlikely]]
-            return enterEveryStep(module, procedure, arguments);
-        stack.traceDepth = static_cast<int16_t>(depth + 1);
-        TraceStack::Frame& frame = frames[depth + 1];
-        frame.module = module;
-        frame.procedure = procedure;
-        frame.arguments = arguments;
-        frame.kind = TraceStack::Kind::Parts;
-    }
-
-    [[gnu::always_inline]] static void leave(std::string_view module, std::string_view procedure,
-                                             std::string_view arguments) {
-        Runtime& runtime = currentRuntime();
-        TraceStack& stack = runtime.traceStack();
-        if (!onlyKeepingTheStack(runtime.state())) [[unlikely]]
-            return leaveEveryStep(module, procedure, arguments);
-        asm volatile("" ::: "memory");
-        TraceStack::Frame* frames = stack.frames_.get();
-        const unsigned depth = static_cast<uint16_t>(stack.traceDepth);
-        // Levels 1 to 1000 hold a frame; level 0 never matches a procedure.
-        if (!frames || depth - 1 >= kMaxTraceLevel) [[unlikely]]
-            return leaveEveryStep(module, procedure, arguments);
-        TraceStack::Frame& frame = frames[depth];
-        // The same names as the enter passed, as procedures do: no need to compare the texts
-        // (the steps below compare them when the names come from elsewhere).
-        if (((frame.kind != TraceStack::Kind::Parts) | !sameView(frame.module, module) |
-             !sameView(frame.procedure, procedure))) [[unlikely]]
-            return leaveEveryStep(module, procedure, arguments);
-        frame.kind = TraceStack::Kind::Empty;
-        frame.spare = 0;
-        frame.codePointer = 0;
-        stack.traceDepth = static_cast<int16_t>(depth - 1);
-    }
-};
-
-void wlPUSH(std::string_view module, std::string_view procedure, std::string_view arguments) {
-    EnterLeave::enter(module, procedure, arguments);
-}
-
-void wlPOP(std::string_view module, std::string_view procedure, std::string_view arguments) {
-    EnterLeave::leave(module, procedure, arguments);
-}
-
-
+}  // namespace detail
 }  // namespace wardline

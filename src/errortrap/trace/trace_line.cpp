@@ -47,6 +47,8 @@ public:
         flush();
         line_.append(count, c);
     }
+    // The line's length with the pieces gathered so far.
+    std::size_t size() const { return line_.size() + size_; }
     // Hands the pieces gathered so far to the line.
     void flush() {
         line_.append(buffer_, size_);
@@ -64,6 +66,28 @@ private:
     std::size_t size_ = 0;
     char buffer_[kRoom];
 };
+
+// Equal texts, compared inline: a line compares a few short names with those of the line
+// before, and a call of memcmp for each cost more than the comparisons.
+inline bool sameText(std::string_view a, std::string_view b) {
+    const std::size_t n = a.size();
+    if (n != b.size()) return false;
+    const char* x = a.data();
+    const char* y = b.data();
+    const auto differ = [](const char* p, const char* q, auto word) {
+        std::memcpy(&word, p, sizeof word);
+        decltype(word) other;
+        std::memcpy(&other, q, sizeof other);
+        return word ^ other;
+    };
+    if (n >= 8) {
+        for (std::size_t at = 0; at + 8 < n; at += 8)
+            if (differ(x + at, y + at, uint64_t{}) != 0) return false;
+        return differ(x + n - 8, y + n - 8, uint64_t{}) == 0;
+    }
+    if (n >= 4) return (differ(x, y, uint32_t{}) | differ(x + n - 4, y + n - 4, uint32_t{})) == 0;
+    return n == 0 || (x[0] == y[0] && x[n / 2] == y[n / 2] && x[n - 1] == y[n - 1]);
+}
 
 // The frame part of an exit line: the frame's text after its first " : " (its level).
 void appendExitFrame(LineAppender& line, std::string_view frameText) {
@@ -151,6 +175,28 @@ void appendSeconds(Out& out, double seconds, char separator) {
     out.append(std::string_view(figure, sizeof figure));
 }
 
+// What the figure for a time stamp shows: its whole thousandths of a second, negative with
+// its sign. The same key makes the same figure. Below 10^13 (some 11 days) the double's
+// rounding of the seconds errs by far less than a stamp's last digit, so it comes out as
+// rounding the stamp itself, which integers do faster, except for a stamp exactly halfway
+// between two thousandths: that one takes the double's way. False for figures beyond whole
+// thousandths.
+bool figureKey(int64_t stamp, int64_t& key) {
+    constexpr uint64_t kExactBelow = 10'000'000'000'000;
+    constexpr uint64_t kHalf = kFixedPerMillisecond / 2;
+    const uint64_t magnitude = stamp < 0 ? 0 - static_cast<uint64_t>(stamp) : static_cast<uint64_t>(stamp);
+    if (magnitude < kExactBelow && magnitude % kFixedPerMillisecond != kHalf) {
+        const auto thousandths = static_cast<int64_t>((magnitude + kHalf) / kFixedPerMillisecond);
+        key = stamp < 0 ? -thousandths : thousandths;
+        return true;
+    }
+    const double seconds = static_cast<double>(stamp) / kFixedPerSecond;
+    if (!(std::fabs(seconds) < 9e15)) return false;
+    const long long thousandths = roundedHalfAway(std::fabs(seconds) * 1000.0);
+    key = seconds < 0 ? -thousandths : thousandths;
+    return true;
+}
+
 // pfDecimal's figure, appended: the locale's separator becomes "." where the system
 // profile names it.
 template <typename Out>
@@ -208,48 +254,104 @@ std::string memoryText(const Preferences& prefs, const platform::MemoryStatus& m
     return text;
 }
 
+int memoryShape(const Preferences& prefs) {
+    return (prefs.includeResources ? 1 : 0) | (prefs.includeMemory ? 2 : 0);
+}
+
+const std::string& freshMemoryText(const Preferences& prefs, int64_t now, TraceLineMemo& memo,
+                                   const std::string& root);
+
 // The memory part for a line made `now`: the lines of one reading share its text as well
 // as its figures.
-const std::string& currentMemoryText(const Preferences& prefs, int64_t now, TraceLineMemo& memo,
-                                     const std::string& root) {
+inline const std::string& currentMemoryText(const Preferences& prefs, int64_t now, TraceLineMemo& memo,
+                                            const std::string& root) {
+    const bool fresh =
+        memo.memoryRead && now - memo.memoryReadAt < kMemoryReadingMaxAge * kFixedPerMillisecond;
+    if (fresh && memo.memoryTextShape == memoryShape(prefs)) [[likely]]
+        return memo.memoryText;
+    return freshMemoryText(prefs, now, memo, root);
+}
+
+// The same when the figures are to be read again or the switches changed.
+[[gnu::noinline]] const std::string& freshMemoryText(const Preferences& prefs, int64_t now,
+                                                     TraceLineMemo& memo, const std::string& root) {
     const bool stale = !memo.memoryRead || now - memo.memoryReadAt >= kMemoryReadingMaxAge * kFixedPerMillisecond;
     if (stale) {
         if (const auto status = platform::readMemoryStatus(root)) memo.memory = *status;
         memo.memoryRead = true;
         memo.memoryReadAt = now;
     }
-    const int shape = (prefs.includeResources ? 1 : 0) | (prefs.includeMemory ? 2 : 0);
+    const int shape = memoryShape(prefs);
     if (stale || memo.memoryTextShape != shape) {
         memo.memoryText = memoryText(prefs, memo.memory);
         memo.memoryTextShape = shape;
+        ++memo.memoryTextVersion;
     }
     return memo.memoryText;
 }
 
-}  // namespace
-
-void buildTraceLine(Runtime& runtime, std::string& line, int64_t overhead, int16_t exitFlag) {
-    const RuntimeState& state = runtime.state();
-    const Preferences& prefs = state.prefs;
-    TraceStack& stack = runtime.traceStack();
-    TraceLineMemo& memo = runtime.traceLineMemo();
-    const int level = stack.traceDepth;
-
-    int64_t& stamp = stack.frameTime(level);
-    const int64_t now = platform::monotonicFixedMilliseconds();
+// Stamps the top frame with the time since start at `now`, less `overhead`, and returns
+// the stamp.
+int64_t stampTopFrame(TraceStack& stack, int64_t now, int64_t overhead) {
+    int64_t& stamp = stack.frameTime(stack.traceDepth);
     stamp = now - stack.frameTime(0) - overhead;
-    const double seconds = static_cast<double>(stamp) / kFixedPerSecond;
+    return stamp;
+}
 
-    line.clear();
-    LineAppender out(line);
-    out.append(state.exePrefix);
+double secondsOf(int64_t stamp) {
+    return static_cast<double>(stamp) / kFixedPerSecond;
+}
+
+// The line up to its frame part: tag, sequence number, time figure and direction. Notes
+// where its changing parts lie in `kept` when given.
+void appendHead(LineAppender& out, Runtime& runtime, int64_t stamp, int16_t exitFlag,
+                TraceLineMemo::KeptLine* kept) {
+    const int32_t counter = runtime.traceStack().lineCounter;
+    out.append(runtime.state().exePrefix);
     out.push_back('[');
-    appendZeroFilled5(out, stack.lineCounter);
+    const std::size_t counterAt = out.size();
+    appendZeroFilled5(out, counter);
+    const std::size_t counterEnd = out.size();
     out.append("] [");
-    appendDecimal(out, seconds, memo);
+    const std::size_t secondsAt = out.size();
+    appendDecimal(out, secondsOf(stamp), runtime.traceLineMemo());
+    const std::size_t secondsEnd = out.size();
     out.append(exitFlag ? "] <-" : "] ->");
-    appendFrame(out, stack, level, exitFlag != 0);
+    if (!kept) return;
+    kept->counterAt = counterAt;
+    kept->counterEnd = counterEnd;
+    kept->counter = counter;
+    kept->secondsAt = secondsAt;
+    kept->secondsEnd = secondsEnd;
+    kept->secondsKeyed = figureKey(stamp, kept->secondsKey);
+    kept->frameAt = out.size();
+}
 
+// The [include] switches that shape the frame part and the rest of a line.
+int tailShape(const Preferences& prefs) {
+    return (prefs.includeArguments == -1 ? 1 : 0) | (prefs.includeUser ? 2 : 0) |
+           (prefs.includeResources ? 4 : 0) | (prefs.includeMemory ? 8 : 0);
+}
+constexpr int kTailHasMemory = 4 | 8;
+
+// The memory text's version a line made `now` shows; 0 for a line without one.
+uint32_t memoryTextFor(Runtime& runtime, int shape, int64_t now) {
+    if (!(shape & kTailHasMemory)) return 0;
+    TraceLineMemo& memo = runtime.traceLineMemo();
+    currentMemoryText(runtime.prefs(), now, memo, runtime.platform().memoryStatusRoot);
+    return memo.memoryTextVersion;
+}
+
+// The rest of the line: the top frame's part, cut before its arguments unless "Arguments"
+// is -1, the memory part, the user part and the line end. Notes what it was made of in
+// `kept` when given.
+void appendTail(LineAppender& out, std::string& line, Runtime& runtime, int64_t now, int16_t exitFlag,
+                TraceLineMemo::KeptLine* kept) {
+    const Preferences& prefs = runtime.prefs();
+    TraceLineMemo& memo = runtime.traceLineMemo();
+    const TraceStack& stack = runtime.traceStack();
+    const int level = stack.traceDepth;
+    appendFrame(out, stack, level, exitFlag != 0);
     if (prefs.includeArguments != -1) {
         out.flush();
         cutArguments(line);
@@ -260,6 +362,126 @@ void buildTraceLine(Runtime& runtime, std::string& line, int64_t overhead, int16
     if (prefs.includeUser) out.append(" : ");
     out.append("\r\n");
     out.flush();
+    if (!kept) return;
+    TraceStack::FrameNames names;
+    kept->tailKeyed = stack.frameNames(level, names);
+    if (!kept->tailKeyed) return;
+    kept->tailLevel = level;
+    kept->tailShape = tailShape(prefs);
+    kept->tailMemoryText = memoryTextFor(runtime, kept->tailShape, now);
+    kept->module.assign(names.module);
+    kept->procedure.assign(names.procedure);
+    kept->arguments.assign(names.arguments);
+}
+
+// True when the line before ends as this one will: the frame part of a procedure with the
+// same names at the same level (its entry and exit lines show the same), the same switches
+// and the same memory text.
+bool sameTail(Runtime& runtime, const TraceLineMemo::KeptLine& kept, int64_t now) {
+    if (!kept.tailKeyed) return false;
+    const TraceStack& stack = runtime.traceStack();
+    TraceStack::FrameNames names;
+    const int shape = tailShape(runtime.prefs());
+    return kept.tailLevel == stack.traceDepth && kept.tailShape == shape &&
+           stack.frameNames(stack.traceDepth, names) && sameText(kept.module, names.module) &&
+           sameText(kept.procedure, names.procedure) && sameText(kept.arguments, names.arguments) &&
+           kept.tailMemoryText == memoryTextFor(runtime, shape, now);
+}
+
+void buildWholeLine(Runtime& runtime, std::string& line, int64_t stamp, int64_t now, int16_t exitFlag,
+                    TraceLineMemo::KeptLine* kept) {
+    line.clear();
+    LineAppender out(line);
+    appendHead(out, runtime, stamp, exitFlag, kept);
+    appendTail(out, line, runtime, now, exitFlag, kept);
+}
+
+// The line before showed the sequence number before this one (almost always): its digits
+// go up by one in place. Otherwise the number is written over the old one when it is as
+// long. False when the number's length changes.
+bool keepSequenceNumber(std::string& line, TraceLineMemo::KeptLine& kept, int32_t counter) {
+    char* const digits = line.data() + kept.counterAt;
+    const std::size_t width = kept.counterEnd - kept.counterAt;
+    if (kept.counter >= 0 && int64_t{counter} == int64_t{kept.counter} + 1) {
+        for (std::size_t i = width; i-- > 0;) {
+            if (digits[i] != '9') {
+                ++digits[i];
+                kept.counter = counter;
+                return true;
+            }
+            digits[i] = '0';
+        }
+        return false;  // 99999 and the like: one digit more
+    }
+    std::string text;
+    appendZeroFilled5(text, counter);
+    if (text.size() != width) return false;
+    std::memcpy(digits, text.data(), width);
+    kept.counter = counter;
+    return true;
+}
+
+// Lines made within the same thousandth of a second keep the figure; a new figure is
+// written over the old one when it is as long. False when its length changes.
+bool keepFigure(std::string& line, TraceLineMemo::KeptLine& kept, int64_t stamp, TraceLineMemo& memo) {
+    int64_t key = 0;
+    if (!figureKey(stamp, key)) return false;
+    if (kept.secondsKeyed && key == kept.secondsKey) return true;
+    std::string figure;
+    appendDecimal(figure, secondsOf(stamp), memo);
+    if (figure.size() != kept.secondsEnd - kept.secondsAt) return false;
+    std::memcpy(line.data() + kept.secondsAt, figure.data(), figure.size());
+    kept.secondsKeyed = true;
+    kept.secondsKey = key;
+    return true;
+}
+
+// The line before, made into this one where the two share its head: the same tag, a
+// sequence number and a time figure of the same lengths. False when it must be built whole.
+bool reuseHead(Runtime& runtime, std::string& line, int64_t stamp, int16_t exitFlag) {
+    TraceLineMemo& memo = runtime.traceLineMemo();
+    TraceLineMemo::KeptLine& kept = memo.kept;
+    const std::string& prefix = runtime.state().exePrefix;
+    if (kept.counterAt != prefix.size() + 1 ||
+        !sameText(std::string_view(line).substr(0, prefix.size()), prefix))
+        return false;
+    if (!keepSequenceNumber(line, kept, runtime.traceStack().lineCounter)) return false;
+    if (!keepFigure(line, kept, stamp, memo)) return false;
+    char* const direction = line.data() + kept.frameAt - 2;
+    direction[0] = exitFlag ? '<' : '-';
+    direction[1] = exitFlag ? '-' : '>';
+    return true;
+}
+
+}  // namespace
+
+void buildTraceLineAt(Runtime& runtime, std::string& line, int64_t now, int64_t overhead, int16_t exitFlag) {
+    const int64_t stamp = stampTopFrame(runtime.traceStack(), now, overhead);
+    buildWholeLine(runtime, line, stamp, now, exitFlag, nullptr);
+}
+
+void buildTraceLine(Runtime& runtime, std::string& line, int64_t overhead, int16_t exitFlag) {
+    buildTraceLineAt(runtime, line, platform::monotonicFixedMilliseconds(), overhead, exitFlag);
+}
+
+const std::string& nextTraceLine(Runtime& runtime, int64_t now, int64_t overhead, int16_t exitFlag) {
+    TraceLineMemo& memo = runtime.traceLineMemo();
+    std::string& line = memo.line;
+    const int64_t stamp = stampTopFrame(runtime.traceStack(), now, overhead);
+    // Until the line is whole again, it is no line to build on.
+    const bool reusable = memo.kept.valid;
+    memo.kept.valid = false;
+    if (reusable && reuseHead(runtime, line, stamp, exitFlag)) {
+        if (!sameTail(runtime, memo.kept, now)) {
+            line.resize(memo.kept.frameAt);
+            LineAppender out(line);
+            appendTail(out, line, runtime, now, exitFlag, &memo.kept);
+        }
+    } else {
+        buildWholeLine(runtime, line, stamp, now, exitFlag, &memo.kept);
+    }
+    memo.kept.valid = true;
+    return line;
 }
 
 void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag) {
@@ -276,8 +498,8 @@ void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag) {
             bool& inUse;
             ~Release() { inUse = false; }
         } release{memo.lineInUse};
-        buildTraceLine(runtime, memo.line, overhead, exitFlag);
-        sinksOf(runtime).write(memo.line);
+        const int64_t now = platform::monotonicFixedMilliseconds();
+        sinksOf(runtime).write(nextTraceLine(runtime, now, overhead, exitFlag), now / kFixedPerMillisecond);
     } catch (...) {
     }
 }

@@ -13,6 +13,11 @@ class Runtime;
 // whose buffer is reused; `overhead` is subtracted from its time stamp, `exitFlag` is 0 for
 // an entry line and -1 for an exit line.
 void buildTraceLine(Runtime& runtime, std::string& line, int64_t overhead, int16_t exitFlag);
+// The same for the moment `now` (monotonic fixed-point milliseconds).
+void buildTraceLineAt(Runtime& runtime, std::string& line, int64_t now, int64_t overhead, int16_t exitFlag);
+// The same line, made in `runtime`'s kept line out of the line before it: what the two
+// share stays where it is. Valid until the next line.
+const std::string& nextTraceLine(Runtime& runtime, int64_t now, int64_t overhead, int16_t exitFlag);
 // Builds that line and hands it to `runtime`'s sinks. A failure loses that line only.
 void traceTopFrame(Runtime& runtime, int64_t overhead, int16_t exitFlag);
 

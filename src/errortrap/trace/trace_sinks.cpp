@@ -16,10 +16,10 @@ namespace {
 
 // Each sink by its own type, so that asking whether it is on costs no call: this runs for
 // every trace line.
-template <typename Sink>
-void writeTo(Sink& sink, const std::string& line) {
+template <typename Sink, typename... Time>
+void writeTo(Sink& sink, const std::string& line, Time... now) {
     try {
-        if (sink.on()) sink.write(line);
+        if (sink.on()) sink.write(line, now...);
     } catch (...) {
         // The line is lost for this sink only.
     }
@@ -35,6 +35,12 @@ void writeLastLineTo(Sink& sink, std::string_view line) noexcept {
 void TraceSinks::write(const std::string& line) {
     writeTo(disk_, line);
     writeTo(circularLog_, line);
+    writeTo(monitor_, line);
+}
+
+void TraceSinks::write(const std::string& line, int64_t nowMilliseconds) {
+    writeTo(disk_, line, nowMilliseconds);
+    writeTo(circularLog_, line, nowMilliseconds);
     writeTo(monitor_, line);
 }
 

@@ -21,6 +21,9 @@ public:
     bool on() const override { return disk_.on() || circularLog_.on() || monitor_.on(); }
     // Hands one finished line to every sink that is switched on.
     void write(const std::string& line) override;
+    // The same for a trace line made at `nowMilliseconds` of the monotonic clock: the sinks
+    // that ask whether their file was replaced take that time rather than read the clock.
+    void write(const std::string& line, int64_t nowMilliseconds);
     // Hands a dying program's last line to every sink that is on, without allocating.
     void writeLastLine(std::string_view line) noexcept override;
 

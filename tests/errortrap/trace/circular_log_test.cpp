@@ -68,6 +68,21 @@ TEST_F(CircularLogTest, RecordsGoRoundTwiceMaxRecordsSlotsZeroFilled) {
     EXPECT_EQ(file.substr(4, 9), "1024HM100");
 }
 
+TEST_F(CircularLogTest, EveryRecordIsZeroFilledOverWhatItsSlotHeldBefore) {
+    start("[preferences]\nCircularLog=1\n[CicularLog]\nMaxRecords=1\n");  // the banner is in slot 1
+    pfLogLine(lineOf(2, 700));                                            // slot 2
+    pfLogLine(lineOf(3));                                                 // slot 1
+    pfLogLine(lineOf(4));                                                 // slot 2 again
+    EXPECT_EQ(slot(log(), 2), lineOf(4) + zeros(924)) << "nothing left of the longer record";
+
+    const auto size = static_cast<std::size_t>(std::filesystem::file_size(prefs().circFileName));
+    app.write("other.log", std::string(size, 'x'));
+    std::filesystem::rename(app / "other.log", prefs().circFileName);
+    waitOutTheReplacedCheck();
+    pfLogLine(lineOf(5));  // slot 1 of the file found in its place
+    EXPECT_EQ(slot(log(), 1), lineOf(5) + zeros(924)) << "nothing left of what the other file held there";
+}
+
 TEST_F(CircularLogTest, ASmallRecordSizeCutsTheLineAndItsLineEnd) {
     start("[preferences]\nCircularLog=1\n[CicularLog]\nRecordSize=64\nMaxRecords=2\n");
     pfLogLine(lineOf(2));

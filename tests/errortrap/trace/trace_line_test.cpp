@@ -1,9 +1,12 @@
+#include "errortrap/trace/trace_line.h"
+
 #include <gmock/gmock.h>
 
 #include <clocale>
 #include <cstdlib>
+#include <functional>
+#include <random>
 
-#include "errortrap/trace/trace_line.h"
 #include "errortrap/trace/trace_sinks.h"
 #include "platform/clock.h"
 #include "platform/formatting.h"
@@ -112,6 +115,89 @@ TEST_F(TraceLineTest, StampsTheFrameWithTheTimeSinceStartLessTheOverhead) {
 TEST_F(TraceLineTest, AMissingFrameMakesNoLine) {
     traceStack().traceDepth = 1001;
     EXPECT_THROW(pfTraceLine(0, 0), std::exception);
+}
+
+// A line made out of the line before it is the line made whole, byte for byte, whatever
+// changed in between.
+TEST_F(TraceLineTest, ALineMadeFromTheLineBeforeIsTheLineMadeWhole) {
+    wardline::TraceStack& stack = traceStack();
+    const int64_t start = stack.frameTime(0);
+    int64_t now = start + 310'000;
+    int64_t overhead = 0;
+    int16_t exit = 0;
+    std::string movingName = "Sub cmdGo_Click";
+    const auto count = [&](int32_t sequence) { stack.lineCounter = sequence; };
+    const auto stampAt = [&](int64_t stamp) { now = start + stamp + overhead; };
+    const auto meminfo = [&](const char* available) {
+        proc.write("meminfo", std::string("MemTotal: 67108864 kB\nMemAvailable: ") + available + " kB\n");
+        now += 11 * 10'000;  // past the age a reading is shared for
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+    };
+    const Step steps[] = {
+        {"the first line", [&] { count(1); }},
+        {"its exit line within the same thousandth", [&] { count(2), exit = -1, now += 10; }},
+        {"the next thousandth", [&] { count(3), exit = 0, now += 10'000; }},
+        {"a sequence number that carries", [&] { count(9); }},
+        {"...", [&] { count(10); }},
+        {"one that grows a digit", [&] { count(99'999); }},
+        {"...", [&] { count(100'000); }},
+        {"a gap in the numbers", [&] { count(100'050); }},
+        {"a number a digit shorter", [&] { count(42); }},
+        {"a time halfway between two thousandths", [&] { stampAt(12'345'5000); }},
+        {"one that the seconds' double rounds down (500.49999... ms)", [&] { stampAt(5'005'000); }},
+        {"the next thousandth after it", [&] { stampAt(5'008'000); }},
+        {"just below halfway", [&] { stampAt(12'345'4999); }},
+        {"just above", [&] { stampAt(12'345'5001); }},
+        {"halfway, beyond some 11 days", [&] { stampAt(20'000'000'005'000); }},
+        {"a late time", [&] { stampAt(9'000'000'000'000'000'000); }},
+        {"a negative time within a thousandth shows no sign",
+         [&] { overhead = 40'000'000, stampAt(-4'000); }},
+        {"one beyond a thousandth does", [&] { stampAt(-6'000); }},
+        {"...", [&] { overhead = 0, stampAt(7'000); }},
+        {"another tag as long", [&] { wardline::runtime().exePrefix = "[Morrowsez] "; }},
+        {"another tag", [&] { wardline::runtime().exePrefix = "[Other] "; }},
+        {"another level", [&] { stack.traceDepth = 2, exit = -1; }},
+        {"the same level, another procedure", [&] { stack.storeFrame(2, "frmMain.frm", "Sub Other", ""); }},
+        {"a frame referring to names", [&] { stack.referFrame(2, "frmMain.frm", movingName, "row 2"); }},
+        {"the names changed where they lie", [&] { movingName[4] = 'X'; }},
+        {"a frame with a text of its own", [&] { stack.setFrameText(2, "2 : text : of its own"); }},
+        {"...", [&] { exit = 0; }},
+        {"an entered frame again", [&] { stack.storeFrame(2, "frmMain.frm", "Sub Other", "x : y"); }},
+        {"arguments cut", [&] { include(-1, -1, 0, -1); }},
+        {"no user part", [&] { include(-1, -1, 0, 0); }},
+        {"resources only", [&] { include(-1, 0, -1, 0); }},
+        {"memory only", [&] { include(0, -1, -1, 0); }},
+        {"no memory part", [&] { include(0, 0, -1, -1); }},
+        {"memory again", [&] { include(-1, -1, -1, -1); }},
+        {"new memory figures", [&] { meminfo("41943000"); }},
+        {"a figure one digit longer", [&] { meminfo("419430000"); }},
+        {"the same line again", [] {}},
+    };
+    for (const Step& step : steps) {
+        step.change();
+        const std::string kept = wardline::nextTraceLine(*testRuntime, now, overhead, exit);
+        std::string whole;
+        wardline::buildTraceLineAt(*testRuntime, whole, now, overhead, exit);
+        EXPECT_EQ(kept, whole) << step.what;
+    }
+
+    std::mt19937 random(33);
+    const auto chance = [&](int percent) { return static_cast<int>(random() % 100) < percent; };
+    for (int line = 0; line < 5000; ++line) {
+        count(chance(95) ? stack.lineCounter + 1 : static_cast<int32_t>(random() % 2'000'000));
+        now += chance(50) ? static_cast<int64_t>(random() % 3'000) : static_cast<int64_t>(random() % 300'000);
+        exit = chance(50) ? -1 : 0;
+        stack.traceDepth = 1 + static_cast<int>(random() % 3);
+        if (chance(2))
+            include(chance(50) ? -1 : 0, chance(50) ? -1 : 0, chance(50) ? -1 : 0, chance(50) ? -1 : 0);
+        const std::string kept = wardline::nextTraceLine(*testRuntime, now, overhead, exit);
+        std::string whole;
+        wardline::buildTraceLineAt(*testRuntime, whole, now, overhead, exit);
+        ASSERT_EQ(kept, whole) << "random line " << line;
+    }
 }
 
 struct DecimalCase {
