@@ -255,8 +255,8 @@ protected:
         std::filesystem::permissions(runtimeFolder, std::filesystem::perms::owner_all);
         program.writeFile("WLCLIENT.INI",
                           "[preferences]\r\nSilent Run=1\r\n[log file]\r\nWrite To Disk=1\r\nCapture To Disk=1\r\n");
-        program.writeFile("Morrowset.ini", settingsFile({{" 1 ", "sleep 600", aTimeThatPassed()},
-                                                         {" 1 ", "no-such-program-for-morrowset", aTimeThatPassed()},
+        program.writeFile("Morrowset.ini", settingsFile({{" 1 ", "sleep 600", due},
+                                                         {" 1 ", "no-such-program-for-morrowset", due},
                                                          {" 1 ", "", "##:##"},
                                                          {" 1 ", "true", "##:##"}}));
     }
@@ -281,6 +281,8 @@ protected:
     int ticks() const { return countOf(program.readFile("error.log"), "->frmMain.frm : Sub tmrMain_Timer"); }
     std::string history() const { return program.readFile("history.jsonl"); }
 
+    // Taken once: a minute that turns during a test must not change what the rows say.
+    const std::string due = aTimeThatPassed();
     ProgramUnderTest program;
     const std::filesystem::path runtimeFolder = program.folder() / "runtime";
     testsupport::ScopedEnv runtimeDir{"XDG_RUNTIME_DIR", runtimeFolder};
@@ -333,7 +335,7 @@ TEST_F(CommandLineControl, WithNoneRunningRunAndStopEndWith3AndStatusReadsTheFil
     }
     const auto ran = commandLine(program, {"--status"});
     EXPECT_EQ(ran.exitCode, 0) << ran.err;
-    EXPECT_THAT(ran.out, HasSubstr("\n1    yes      " + aTimeThatPassed()));
+    EXPECT_THAT(ran.out, HasSubstr("\n1    yes      " + due));
     EXPECT_THAT(ran.out, ::testing::Not(HasSubstr("*")));
     EXPECT_EQ(history(), "") << "nothing was started";
 }
@@ -394,8 +396,8 @@ TEST_F(CommandLineControl, StatusShowsThePauseAndARowChangedSinceTheLastSave) {
 
     const auto rows = lines(ran.out);
     ASSERT_EQ(rows.size(), 9u) << ran.out;
-    EXPECT_TRUE(rows[1].starts_with("1    yes      " + aTimeThatPassed() + "  paused ")) << rows[1];
-    EXPECT_TRUE(rows[2].starts_with("2*   no       " + aTimeThatPassed() + "  not scheduled ")) << rows[2];
+    EXPECT_TRUE(rows[1].starts_with("1    yes      " + due + "  paused ")) << rows[1];
+    EXPECT_TRUE(rows[2].starts_with("2*   no       " + due + "  not scheduled ")) << rows[2];
     EXPECT_EQ(rows[7], "The clock is paused: no row starts at its time until Start Program is clicked.");
     EXPECT_EQ(rows[8], "* changed since the last Save");
 
