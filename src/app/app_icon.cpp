@@ -1,5 +1,6 @@
 #include "app/app_icon.h"
 
+#include <QApplication>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
@@ -70,6 +71,13 @@ QIcon morrowsetIcon() {
     QIcon icon;
     for (int size : {16, 24, 32, 48, 64}) icon.addPixmap(QPixmap::fromImage(morrowsetIconImage(size)));
     return icon;
+}
+
+void useMorrowsetIconForAllWindows() {
+    static bool used = false;
+    if (used) return;
+    used = true;
+    QApplication::setWindowIcon(morrowsetIcon());
 }
 
 }  // namespace morrowset

@@ -10,5 +10,8 @@ namespace morrowset {
 QImage morrowsetIconImage(int size);
 // The window icon, at the sizes window managers draw (16 to 64 pixels).
 QIcon morrowsetIcon();
+// Makes the icon every window's default, once; later calls cost a flag test. Start-up calls it
+// after the first frame, and a box or dialog shown before that calls it for itself.
+void useMorrowsetIconForAllWindows();
 
 }  // namespace morrowset

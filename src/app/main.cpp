@@ -1,5 +1,6 @@
 // Morrowset: loads the timetable window, the program's start object, and runs the events.
 #include <QApplication>
+#include <QTimer>
 
 #include "app/app_icon.h"
 #include "app/app_identity.h"
@@ -25,7 +26,6 @@ int main(int argc, char** argv) {
     QApplication application(argc, argv);
     if (const auto exitCode = morrowset::answerCommandLine(QApplication::arguments(), true)) return *exitCode;
     morrowset::useLazyIconStyle();
-    QApplication::setWindowIcon(morrowset::morrowsetIcon());
     morrowset::QtUiServices ui;
     runtime.setUi(&ui);
     morrowset::runSilentlyWithoutDisplay(runtime);
@@ -38,6 +38,9 @@ int main(int argc, char** argv) {
     window->setAttribute(Qt::WA_DeleteOnClose);
     QObject::connect(window, &QObject::destroyed, &application, &QApplication::quit);
     window->showAtStart(morrowset::startsInBackground(QApplication::arguments()));
+    // The window icon is drawn once the window's map request has gone to the X server: it is
+    // no part of the first frame, and window managers take an icon set later as well.
+    QTimer::singleShot(0, [] { morrowset::useMorrowsetIconForAllWindows(); });
     morrowset::serveLaterStarts(window, window->scheduler());
     const int result = QApplication::exec();
     runtime.setUi(nullptr);

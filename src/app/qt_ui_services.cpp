@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "app/app_icon.h"
 #include "errortrap/core/runtime.h"
 #include "errortrap/dialog/error_dialog.h"
 #include "platform/app_object.h"
@@ -62,6 +63,7 @@ Qt::CursorShape cursorFor(int pointer) {
 }  // namespace
 
 int QtUiServices::messageBox(const std::string& text, int style, const std::string& title) {
+    useMorrowsetIconForAllWindows();
     const std::string& caption = title.empty() ? platform::app().title() : title;
     QMessageBox box(iconFor(style), QString::fromStdString(caption), QString::fromStdString(text),
                     QMessageBox::NoButton, QApplication::activeWindow());
@@ -98,6 +100,7 @@ void QtUiServices::setVisibleWindowsEnabled(bool enabled) {
 }
 
 wardline::DialogResult QtUiServices::showErrorDialog(const wardline::DialogInput& input) {
+    useMorrowsetIconForAllWindows();
     return wardline::ShowErrorDialog(input);
 }
 void QtUiServices::unloadErrorDialog() { wardline::UnloadErrorDialog(); }
