@@ -1,6 +1,7 @@
 // Cost of one enter/leave pair on the trace stack with tracing off, at depth 1 and at
 // depth 50, beside an empty pair of calls that the compiler may not inline (the floor),
-// and of a procedure of three trivial numbered statements run through wardline::Procedure.
+// and of a procedure of three trivial numbered statements run through wardline::Procedure,
+// beside the same statements run without the trace stack and the trap.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -77,6 +78,21 @@ void BM_ProcedureThreeStatements(benchmark::State& state) {
         state.SkipWithError("the procedure did not run its statements between a balanced pair");
 }
 BENCHMARK(BM_ProcedureThreeStatements);
+
+// The floor of the one above: the same statements run one after the other as a procedure
+// runs them, without the trace stack and the trap.
+void BM_PlainThreeStatements(benchmark::State& state) {
+    int counter = 0;
+    for (auto _ : state) {
+        wardline::Procedure::runPlainly({
+            {10, [&] { benchmark::DoNotOptimize(++counter); }},
+            {20, [&] { benchmark::DoNotOptimize(++counter); }},
+            {30, [&] { benchmark::DoNotOptimize(++counter); }},
+        });
+    }
+    if (counter != 3 * static_cast<int>(state.iterations())) state.SkipWithError("the statements did not all run");
+}
+BENCHMARK(BM_PlainThreeStatements);
 
 }  // namespace
 
