@@ -11,10 +11,10 @@
 // When that space cannot be had the log is off, as when the file cannot be opened.
 //
 // Whether the file was deleted or replaced is asked at most every 100 ms of the monotonic
-// clock as of its last tick (a few milliseconds coarse); records written in that window go
-// to the old file. A log opened afresh during the
-// run (deleted, replaced, or made shorter under the mapping) gets the full header again and
-// the run's records go on in the next slot.
+// clock (a trace line's own reading, or the clock as of its last tick, a few milliseconds
+// coarse); records written in that window go to the old file. A log opened afresh during
+// the run (deleted, replaced, or made shorter under the mapping) gets the full header again
+// and the run's records go on in the next slot.
 #include <cstdint>
 #include <functional>
 #include <string>
