@@ -73,7 +73,47 @@ int64_t monotonicMilliseconds();
 int64_t coarseMonotonicMilliseconds();
 
 // The same counter as fixed-point milliseconds: a 64-bit integer scaled by 10000
-// (0.1 microsecond steps), the unit of the trace runtime's time stamps.
+// (0.1 microsecond steps), the unit of the trace runtime's time stamps. Every trace line
+// reads it, so where the processor's time-stamp counter runs at one steady rate it is read
+// from that counter (a third of the cost of the clock on a virtual machine) and scaled to
+// the clock, which is read again at least every 50 ms to keep the two together.
 int64_t monotonicFixedMilliseconds();
+
+// Turns readings of a steady counter into the monotonic clock's fixed-point milliseconds.
+// The rate is learnt from pairs of readings of both (`anchor`) at least 100 ms apart, over
+// the longest span seen; a pair that disagrees with the rate by more than a millisecond
+// (the machine slept, the counter was reset) starts the learning over. A counter reading
+// behind the latest pair or more than 50 ms past it is not turned: the caller reads the
+// clock and anchors that pair instead.
+class TickScale {
+public:
+    static constexpr int64_t kFixedPerMs = 10'000;
+    static constexpr int64_t kLearnOver = 100 * kFixedPerMs;
+    static constexpr int64_t kLongestGuess = 50 * kFixedPerMs;
+    static constexpr int64_t kMostAstray = kFixedPerMs;
+
+    void anchor(uint64_t ticks, int64_t fixed);
+    // The clock at `ticks`, or false when it must be read.
+    bool turn(uint64_t ticks, int64_t& fixed) const {
+        if (fixedPerTick_ == 0 || ticks < baseTicks_ || ticks - baseTicks_ > longestGuess_) return false;
+        fixed = guess(ticks);
+        return true;
+    }
+
+private:
+    int64_t guess(uint64_t ticks) const {
+        const auto since = static_cast<unsigned __int128>(ticks - baseTicks_);
+        return baseFixed_ + static_cast<int64_t>((since * fixedPerTick_) >> 32);
+    }
+    void startLearning(uint64_t ticks, int64_t fixed);
+
+    uint64_t firstTicks_ = 0;
+    int64_t firstFixed_ = 0;
+    uint64_t baseTicks_ = 0;
+    int64_t baseFixed_ = 0;
+    uint64_t fixedPerTick_ = 0;  // 32.32 fixed point; 0 until learnt
+    uint64_t longestGuess_ = 0;  // in ticks
+    bool started_ = false;
+};
 
 }  // namespace platform
