@@ -63,6 +63,14 @@ bool isSocketIn(int folderFd, const std::string& name) {
     return ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISSOCK(info.st_mode);
 }
 
+// A socket by the kind the listing gives, asked of the file itself only where the folder's
+// file system does not say: the folder also holds every instance's lock, and every start
+// lists it.
+bool listedAsSocket(int folderFd, const dirent& entry) {
+    if (entry.d_type != DT_UNKNOWN) return entry.d_type == DT_SOCK;
+    return isSocketIn(folderFd, entry.d_name);
+}
+
 // The socket names of the folder in byte order.
 std::vector<std::string> socketNames(int folderFd) {
     std::vector<std::string> names;
@@ -74,8 +82,7 @@ std::vector<std::string> socketNames(int folderFd) {
         return names;
     }
     while (const dirent* entry = ::readdir(dir)) {
-        const std::string name = entry->d_name;
-        if (name != "." && name != ".." && isSocketIn(folderFd, name)) names.push_back(name);
+        if (listedAsSocket(folderFd, *entry)) names.emplace_back(entry->d_name);
     }
     ::closedir(dir);
     std::sort(names.begin(), names.end());
