@@ -66,15 +66,7 @@ bool awaitDialogOpen(const std::filesystem::path& marker, pid_t child) {
     return false;
 }
 
-std::vector<std::string> reportsIn(const std::string& log) {
-    std::vector<std::string> reports;
-    for (std::size_t at = log.find(" - start "); at != std::string::npos;) {
-        const std::size_t next = log.find(" - start ", at + 1);
-        reports.push_back(log.substr(at, next == std::string::npos ? std::string::npos : next - at));
-        at = next;
-    }
-    return reports;
-}
+using testsupport::reportsIn;
 
 class UnansweredTest : public ::testing::TestWithParam<Ending> {};
 

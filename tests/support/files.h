@@ -1,11 +1,13 @@
 #pragma once
-// Whole-file reads and writes for tests, and a wait for a file that another program writes.
+// Whole-file reads and writes for tests, a wait for a file that another program writes, and
+// an error log cut into its reports.
 #include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace testsupport {
 
@@ -31,6 +33,17 @@ inline std::string awaitFile(const std::filesystem::path& path) {
     for (int i = 0; i < 1000 && !std::filesystem::exists(path); ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return readFile(path);
+}
+
+// The reports in an error log, each from its start banner on.
+inline std::vector<std::string> reportsIn(const std::string& log) {
+    std::vector<std::string> reports;
+    for (std::size_t at = log.find(" - start "); at != std::string::npos;) {
+        const std::size_t next = log.find(" - start ", at + 1);
+        reports.push_back(log.substr(at, next == std::string::npos ? std::string::npos : next - at));
+        at = next;
+    }
+    return reports;
 }
 
 }  // namespace testsupport

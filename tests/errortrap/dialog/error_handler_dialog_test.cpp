@@ -149,16 +149,7 @@ TEST_F(ErrorHandlerDialogTest, AClockTickDuringTheDialogRunsAtOnce) {
     EXPECT_FALSE(runtime().busy);
 }
 
-// The reports in an error log, each from its start banner on.
-std::vector<std::string> reportsIn(const std::string& log) {
-    std::vector<std::string> reports;
-    for (std::size_t at = log.find(" - start "); at != std::string::npos;) {
-        const std::size_t next = log.find(" - start ", at + 1);
-        reports.push_back(log.substr(at, next == std::string::npos ? std::string::npos : next - at));
-        at = next;
-    }
-    return reports;
-}
+using testsupport::reportsIn;
 
 // What a report says under "System State Information", up to "User Said".
 std::string systemStateOf(const std::string& report) {
