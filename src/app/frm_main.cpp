@@ -254,8 +254,18 @@ bool frmMain::keepsRunning() const { return mnuKeepRunning->isChecked() && tray-
 void frmMain::showTrayState() {
     if (!tray) return;  // the status light is set before the tray is made
     tray->setPaused(scheduler_.paused());
-    tray->setNextStart(scheduler_.paused() ? QString()
-                                           : toQString(runtext::firstStart(timetable(), platform::wallNow())));
+    tray->setNextStart(scheduler_.paused() ? QString() : firstStartText());
+}
+
+// Row times are whole minutes, so the first start's text changes only with the minute or
+// with the rows: the clock's other ticks reuse it.
+QString frmMain::firstStartText() {
+    const platform::WallTime now = platform::wallNow();
+    const int32_t minute = now.millisecond / 60'000;
+    const uint64_t revision = timetable().revision();
+    if (firstStart_.day != now.day || firstStart_.minute != minute || firstStart_.revision != revision)
+        firstStart_ = {now.day, minute, revision, toQString(runtext::firstStart(timetable(), now))};
+    return firstStart_.text;
 }
 
 void frmMain::offerKeepRunning() {

@@ -149,6 +149,7 @@ private:
 
     // The tray's picture and tooltip: the clock's state and the first start to come.
     void showTrayState();
+    QString firstStartText();
     // "Keep running" can be had only with a tray; without one it is grayed and says why.
     void offerKeepRunning();
     bool keepRunningWanted() const;
@@ -172,6 +173,13 @@ private:
     std::optional<std::pair<int, Qt::FocusReason>> leaving_;
     // A control whose click is swallowed because the time box refused to let the focus go.
     QWidget* swallowClickOn_ = nullptr;
+    // The tray's first start, with the minute and the timetable's revision it was made for.
+    struct FirstStart {
+        int32_t day = -1;
+        int32_t minute = -1;
+        uint64_t revision = 0;
+        QString text;
+    } firstStart_;
 };
 
 }  // namespace morrowset

@@ -120,6 +120,7 @@ bool Timetable::changedSinceSave(int index) const {
 }
 
 void Timetable::changed(int index) const {
+    ++revision_;
     if (onChange_) onChange_(index);
 }
 

@@ -92,6 +92,8 @@ public:
 
     // Called with the row's index after each change of a row.
     void setOnChange(std::function<void(int index)> onChange) { onChange_ = std::move(onChange); }
+    // Goes up with every change of a row: what is made from the rows can be kept until it moves.
+    uint64_t revision() const { return revision_; }
 
     // `text` with every CR and LF replaced by a blank.
     static std::string withoutLineBreaks(std::string_view text);
@@ -112,6 +114,7 @@ private:
     std::array<Row, kRows> rows_{};
     std::array<Saved, kRows> saved_{};
     std::function<void(int)> onChange_;
+    mutable uint64_t revision_ = 0;
 };
 
 }  // namespace morrowset

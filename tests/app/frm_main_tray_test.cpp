@@ -80,6 +80,28 @@ TEST_F(TrayWindow, KeepRunningHidesTheClosedWindowAndTheClockGoesOn) {
     EXPECT_FALSE(window->tmrMain->isEnabled());
 }
 
+// The tray's first start follows the rows and the clock: an edit shows at the next tick of
+// the same minute, and a row whose minute has come moves to the next day.
+TEST_F(TrayWindow, TheTraysFirstStartFollowsTheRowsAndTheMinute) {
+    load(kTray);
+    window->show();
+    setRow(0, "true", "12:05", 1);
+    tickAt(12 * 3600 + 59.01);
+    EXPECT_EQ(window->tray->toolTip().toStdString(), "Morrowset\nNext start: row 1, today 12:05, in 5 min");
+    setRow(1, "true", "12:01", 1);
+    tickAt(12 * 3600 + 59.51);
+    EXPECT_EQ(window->tray->toolTip().toStdString(), "Morrowset\nNext start: row 2, today 12:01, in 1 min");
+    window->chkEnabled[1]->setValue(0);
+    tickAt(12 * 3600 + 60.01);
+    EXPECT_EQ(window->tray->toolTip().toStdString(), "Morrowset\nNext start: row 1, today 12:05, in 4 min");
+    window->chkEnabled[1]->setValue(1);
+    tickAt(12 * 3600 + 60.51);
+    EXPECT_EQ(window->tray->toolTip().toStdString(), "Morrowset\nNext start: row 1, today 12:05, in 4 min")
+        << "row 2's minute has come while it was unchecked: its next start is tomorrow";
+    tickAt(12 * 3600 + 120.01);
+    EXPECT_EQ(window->tray->toolTip().toStdString(), "Morrowset\nNext start: row 1, today 12:05, in 3 min");
+}
+
 // Without a tray a hidden window could not be brought back: the option is grayed and says
 // why, and closing the window ends it even when the file has the option on. A tray that
 // comes later (a panel started after the program) is offered the next time the menu opens,
