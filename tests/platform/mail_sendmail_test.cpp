@@ -332,8 +332,14 @@ TEST(SendmailTransportTest, TheQueueIsCappedAndHoldsNoOpenFiles) {
         if (entry.path().filename().string().starts_with("wardline-mail-")) ++waiting;
     EXPECT_EQ(waiting, SendmailTransport::kMaxQueuedMessages) << "each waiting message is a file in the private folder";
 
-    // The mail system comes back: what waits goes out, and its files go with it.
-    std::ofstream(script) << "#!/bin/sh\ncat > /dev/null\n";
+    // The mail system comes back: what waits goes out, and its files go with it. The new
+    // sendmail is renamed over the old one: opening the old one for writing while the
+    // transport starts it fails with ETXTBSY, and every message would then wait out its
+    // timeout.
+    const fs::path quick = scratch / "quick-sendmail";
+    std::ofstream(quick) << "#!/bin/sh\ncat > /dev/null\n";
+    fs::permissions(quick, fs::perms::owner_all);
+    fs::rename(quick, script);
     ASSERT_TRUE(SendmailTransport::waitUntilIdle(std::chrono::seconds(180))) << "51 quick sendmails on a busy machine";
     EXPECT_EQ(SendmailTransport::lastOutcome(), MailResult::Sent);
     EXPECT_TRUE(fs::is_empty(scratch / "wardline"));
