@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev libgmock-dev libbenchmark-dev libspdlog-dev
   clang libclang-rt-14-dev
-  libsystemd-dev dbus-daemon
+  dbus-daemon
   xvfb xauth fonts-dejavu-core poppler-utils tzdata
   dpkg-dev lintian desktop-file-utils imagemagick librsvg2-bin xdotool python3-xlib
 )
