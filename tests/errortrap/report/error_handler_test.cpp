@@ -11,6 +11,7 @@
 #include "platform/runtime_error.h"
 #include "support/error_report_support.h"
 #include "support/fake_sendmail.h"
+#include "support/files.h"
 #include "support/private_journal.h"
 
 namespace wardline::testing {
@@ -267,18 +268,9 @@ TEST_F(ErrorHandlerTest, ASecondErrorWhileTheFirstDialogIsOpenGetsItsOwnDialogAn
 
     cmdGoClick([] { platform::raiseError(53); });
 
-    auto reports = [](const std::string& text) {
-        std::vector<std::string> parts;
-        for (std::size_t at = text.find(" - start "); at != std::string::npos;) {
-            const std::size_t next = text.find(" - start ", at + 1);
-            parts.push_back(text.substr(at, next == std::string::npos ? std::string::npos : next - at));
-            at = next;
-        }
-        return parts;
-    };
     EXPECT_FALSE(loggedWhileOpen);
     EXPECT_THAT(ui.events, ElementsAre("show Sub cmdGo_Click", "unload", "show Sub tmrMain_Timer", "unload"));
-    const auto logged = reports(readFile(scratch / "error.log"));
+    const auto logged = testsupport::reportsIn(readFile(scratch / "error.log"));
     ASSERT_EQ(logged.size(), 2u) << readFile(scratch / "error.log");
     EXPECT_THAT(logged[0], HasSubstr("Error No.     53\r\n"));
     EXPECT_THAT(logged[0], HasSubstr("User Said\r\n              about the first\r\n"));
