@@ -84,6 +84,32 @@ bool writeAll(int fd, std::string_view bytes) noexcept {
     return true;
 }
 
+bool writeAllAt(int fd, std::string_view bytes, int64_t offset) noexcept {
+    while (!bytes.empty()) {
+        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), offset);
+        if (written < 0 && errno == EINTR) continue;
+        if (written < 0) return false;
+        if (written == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+        offset += written;
+    }
+    return true;
+}
+
+std::size_t readAt(int fd, char* into, std::size_t length, int64_t offset) noexcept {
+    std::size_t have = 0;
+    while (have < length) {
+        const ssize_t got = ::pread(fd, into + have, length - have, offset + static_cast<int64_t>(have));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        have += static_cast<std::size_t>(got);
+    }
+    return have;
+}
+
 void syncFolder(const char* folder) noexcept {
     const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;

@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -13,6 +15,13 @@ namespace platform {
 // Writes all of `bytes` to `fd`, going on after an interrupted or short write. False when
 // a write fails, with errno saying why (EIO when the file took no byte at all).
 bool writeAll(int fd, std::string_view bytes) noexcept;
+
+// The same at `offset`, leaving the file position alone.
+bool writeAllAt(int fd, std::string_view bytes, int64_t offset) noexcept;
+
+// Reads up to `length` bytes at `offset` into `into`, going on after an interrupted or short
+// read: the number read, fewer than `length` at the end of the file or when a read fails.
+std::size_t readAt(int fd, char* into, std::size_t length, int64_t offset) noexcept;
 
 // Makes the entries of `folder` durable, so that a file made or renamed in it survives a
 // crash. Best effort: a folder that cannot be opened or synced is left as it is.

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "platform/file_io.h"
+
 namespace morrowset {
 
 OwnFile::~OwnFile() {
@@ -51,14 +53,7 @@ bool OwnFile::isAt(const std::string& path) const {
 
 std::string OwnFile::read(int64_t offset, std::size_t count) const {
     std::string bytes(count, '\0');
-    std::size_t have = 0;
-    while (fd_ >= 0 && have < count) {
-        const ssize_t got = ::pread(fd_, bytes.data() + have, count - have, static_cast<off_t>(offset) + static_cast<off_t>(have));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) break;
-        have += static_cast<std::size_t>(got);
-    }
-    bytes.resize(have);
+    bytes.resize(fd_ >= 0 ? platform::readAt(fd_, bytes.data(), count, offset) : 0);
     return bytes;
 }
 

@@ -80,26 +80,6 @@ bool punch(int fd, int64_t from, int64_t to, int64_t block) {
     return to <= from || ::fallocate(fd, FALLOC_FL_PUNCH_HOLE | FALLOC_FL_KEEP_SIZE, from, to - from) == 0;
 }
 
-bool readAt(int fd, char* buffer, int64_t length, int64_t offset) {
-    while (length > 0) {
-        const ssize_t got = ::pread(fd, buffer, static_cast<std::size_t>(length), offset);
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        buffer += got, offset += got, length -= got;
-    }
-    return true;
-}
-
-bool writeAt(int fd, const char* buffer, int64_t length, int64_t offset) {
-    while (length > 0) {
-        const ssize_t put = ::pwrite(fd, buffer, static_cast<std::size_t>(length), offset);
-        if (put < 0 && errno == EINTR) continue;
-        if (put <= 0) return false;
-        buffer += put, offset += put, length -= put;
-    }
-    return true;
-}
-
 // Moves `length` bytes at `from` to `to` within the file, as memmove does. Moving forward
 // (to < from), the blocks whose bytes were read and that hold no moved byte are given back
 // after each block written, so the move takes at most a block more than the file held.
@@ -111,10 +91,10 @@ public:
         if (to > from) return moveBack(from, to, length);
         for (int64_t done = 0; done < length;) {
             const int64_t piece = std::min(kMovePiece, length - done);
-            if (!readAt(fd_, buffer_.data(), piece, from + done)) return false;
+            if (!readWhole(buffer_.data(), piece, from + done)) return false;
             for (int64_t put = 0; put < piece;) {
                 const int64_t step = std::min(block_, piece - put);
-                if (!writeAt(fd_, buffer_.data() + put, step, to + done + put)) return false;
+                if (!writeWhole(buffer_.data() + put, step, to + done + put)) return false;
                 put += step;
                 giveBack(to + done + put, from + done + piece);
             }
@@ -124,11 +104,17 @@ public:
     }
 
 private:
+    bool readWhole(char* into, int64_t length, int64_t offset) const {
+        return platform::readAt(fd_, into, static_cast<std::size_t>(length), offset) == static_cast<std::size_t>(length);
+    }
+    bool writeWhole(const char* bytes, int64_t length, int64_t offset) const {
+        return platform::writeAllAt(fd_, std::string_view(bytes, static_cast<std::size_t>(length)), offset);
+    }
     bool moveBack(int64_t from, int64_t to, int64_t length) {
         for (int64_t left = length; left > 0;) {
             const int64_t piece = std::min(kMovePiece, left);
-            if (!readAt(fd_, buffer_.data(), piece, from + left - piece) ||
-                !writeAt(fd_, buffer_.data(), piece, to + left - piece))
+            if (!readWhole(buffer_.data(), piece, from + left - piece) ||
+                !writeWhole(buffer_.data(), piece, to + left - piece))
                 return false;
             left -= piece;
         }
@@ -272,7 +258,8 @@ int64_t OutputFile::cut() {
         kept += info.st_size - seen;
         seen = info.st_size;
     }
-    if (!writeAt(fd_, line.data(), lineBytes, 0) || ::ftruncate(fd_, lineBytes + kept) != 0) return -1;
+    const std::string_view head(line.data(), static_cast<std::size_t>(lineBytes));
+    if (!platform::writeAllAt(fd_, head, 0) || ::ftruncate(fd_, lineBytes + kept) != 0) return -1;
     freedTo_ = 0;
     return length - kMaxBytes;
 }
