@@ -68,11 +68,12 @@ void removeStaleTemporaries(int folderFd, const std::string& prefix) {
     ::closedir(folder);
 }
 
-}  // namespace
-
-bool writeAll(int fd, std::string_view bytes) noexcept {
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+// Hands `bytes` to `put(rest, done)` until it has taken them all, going on after an
+// interrupted or short write.
+template <typename Put>
+bool putAll(std::string_view bytes, Put put) noexcept {
+    for (int64_t done = 0; !bytes.empty();) {
+        const ssize_t written = put(bytes, done);
         if (written < 0 && errno == EINTR) continue;
         if (written < 0) return false;
         if (written == 0) {
@@ -80,23 +81,21 @@ bool writeAll(int fd, std::string_view bytes) noexcept {
             return false;
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
+        done += written;
     }
     return true;
 }
 
+}  // namespace
+
+bool writeAll(int fd, std::string_view bytes) noexcept {
+    return putAll(bytes, [fd](std::string_view rest, int64_t) { return ::write(fd, rest.data(), rest.size()); });
+}
+
 bool writeAllAt(int fd, std::string_view bytes, int64_t offset) noexcept {
-    while (!bytes.empty()) {
-        const ssize_t written = ::pwrite(fd, bytes.data(), bytes.size(), offset);
-        if (written < 0 && errno == EINTR) continue;
-        if (written < 0) return false;
-        if (written == 0) {
-            errno = EIO;
-            return false;
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-        offset += written;
-    }
-    return true;
+    return putAll(bytes, [fd, offset](std::string_view rest, int64_t done) {
+        return ::pwrite(fd, rest.data(), rest.size(), offset + done);
+    });
 }
 
 std::size_t readAt(int fd, char* into, std::size_t length, int64_t offset) noexcept {
